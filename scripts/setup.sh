@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a Debian machine. Idempotent: when everything is
+# present it only checks and returns.
+set -euo pipefail
+
+PKGS=(g++-mingw-w64-i686 wine wine32:i386 xvfb xauth locales fonts-ipafont-gothic
+      libz-mingw-w64-dev googletest cmake python3 make
+      zip unzip 7zip libarchive-tools ziptool openssl imagemagick)
+
+SUDO=""
+if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
+
+missing=()
+for p in "${PKGS[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  timeout 900 $SUDO apt-get update -q
+  timeout 1800 $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The Japanese locale makes Wine's ANSI and OEM code pages 932.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
+  echo "setup: generating ja_JP.UTF-8"
+  if [ -f /etc/locale.gen ] && grep -q '^# *ja_JP.UTF-8 UTF-8' /etc/locale.gen; then
+    $SUDO sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
+  elif ! grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  fi
+  timeout 300 $SUDO locale-gen
+fi
