@@ -1,8 +1,8 @@
 #include "SysUtils.h"
 
-#include <windows.h>
+#include "WinApi.h"
 
-namespace rtl {
+
 
 static std::string ToUtf8(const std::wstring& s) {
     if (s.empty()) return {};
@@ -20,4 +20,4 @@ void Exception::SetMessage(std::wstring message) {
     FWhat = ToUtf8(FMessage);
 }
 
-} // namespace rtl
+

@@ -3,7 +3,7 @@
 #include <exception>
 #include <string>
 
-namespace rtl {
+
 
 // Base of every exception this code raises: a UTF-16 message, and the class name for logging
 // (C++ base constructors cannot see the derived class, so each class passes its own name).
@@ -24,4 +24,4 @@ private:
     const wchar_t* FClassName;
 };
 
-} // namespace rtl
+

@@ -1,0 +1,6 @@
+// The in-house base unit: flat utility functions used across the library and by the installer.
+// The unit is large, so its declarations live in one header per topic; include this one.
+#pragma once
+#include "KWCommonLib_strings.h"   // dates, strings and paths
+#include "KWCommonLib_files.h"     // files, folders and drives
+#include "KWCommonLib_shell.h"     // shell, windows, messages and system
