@@ -90,6 +90,17 @@ def build_archive(folder, fixed_time):
     return out.getvalue(), required
 
 
+# The mapping the installer's ini documents apply before they write ANSI text, so that the
+# settings block holds what the installer itself would have written.
+SAVE_UNITS = {0x2011: "-", 0x2012: "-", 0x2013: "-", 0x2014: "\u2015", 0x203E: "\uFFE3",
+              0x2212: "\uFF0D", 0xFE58: "\uFF0D", 0xFE63: "\uFF0D",
+              0x525D: "\u5265", 0x5861: "\u586B", 0x9830: "\u982C", 0x20B9F: "\u53F1"}
+
+
+def normalize_saved_text(text):
+    return text.translate(SAVE_UNITS)
+
+
 def build_settings(args):
     values = {
         "SpecialCode": args.special_code,
@@ -106,7 +117,7 @@ def build_settings(args):
             continue
         lines.append("%s=%s" % (key, values[key]))
     lines.append("")
-    text = "".join(line + "\r\n" for line in lines)
+    text = normalize_saved_text("".join(line + "\r\n" for line in lines))
     try:
         return text.encode("cp932")
     except UnicodeEncodeError as e:
