@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "SysUtils.h"
 #include "WinApi.h"
@@ -9,14 +10,6 @@
 namespace {
 
 const wchar_t PathDelim = L'\\';
-
-std::wstring AnsiToWide(const char* AText, size_t ALength) {
-    if (ALength == 0) return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, AText, (int)ALength, nullptr, 0);
-    std::wstring out(n, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, AText, (int)ALength, out.data(), n);
-    return out;
-}
 
 bool IsBlank(wchar_t C) {
     return C == 0 || C == 9 || C == 10 || C == 13 || C == 32;
@@ -38,70 +31,12 @@ size_t FindText(const std::wstring& ASubStr, const std::wstring& AText, size_t A
     return std::wstring::npos;
 }
 
-// Days since 1899-12-30 <-> civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = unsigned(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + int64_t(doe) - 719468 + 25569;
-}
-
-void CivilFromDays(int64_t z, int& y, int& m, int& d) {
-    z += 719468 - 25569;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = unsigned(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = int(doy - (153 * mp + 2) / 5 + 1);
-    m = int(mp < 10 ? mp + 3 : mp - 9);
-    y = int(era * 400 + yoe + (m <= 2));
-}
-
-bool IsLeapYear(int y) { return y % 4 == 0 && (y % 100 != 0 || y % 400 == 0); }
-
-bool TryEncodeDateTime(int y, int m, int d, int h, int n, int s, double& ADateTime) {
-    static const int monthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
-    if (d > monthDays[m - 1] + (m == 2 && IsLeapYear(y) ? 1 : 0)) return false;
-    if (h > 23 || n > 59 || s > 59) return false;
-    ADateTime = double(DaysFromCivil(y, unsigned(m), unsigned(d))) + (h * 3600 + n * 60 + s) / 86400.0;
-    return true;
-}
-
-// The parts of a date-time, rounded to the millisecond; the time of a date before 1899-12-30
-// counts forward from its midnight, as the date-time's fraction does.
-struct TDateParts {
-    int Year, Month, Day, Hour, Minute, Second, MSec;
-};
-
-TDateParts DecodeDateTimeParts(double ADateTime) {
-    const long double msecs = std::nearbyint((long double)ADateTime * 86400000.0L);
-    if (!(std::fabs(msecs) < 2958466.0L * 86400000.0L + 86400000.0L))
-        throw Exception(L"Invalid argument to date encode");
-    const int64_t total = int64_t(msecs);
-    const int64_t days = total / 86400000;
-    int64_t time = (total < 0 ? -total : total) % 86400000;
-    TDateParts p{};
-    CivilFromDays(days, p.Year, p.Month, p.Day);
-    p.Hour = int(time / 3600000);
-    time %= 3600000;
-    p.Minute = int(time / 60000);
-    time %= 60000;
-    p.Second = int(time / 1000);
-    p.MSec = int(time % 1000);
-    return p;
-}
-
 }  // namespace
 
 // ---- Paths ----------------------------------------------------------------------------------
 
-TKWPathPart::TKWPathPart(const std::string& AAnsiText) : FText(AnsiToWide(AAnsiText.data(), AAnsiText.size())) {}
-TKWPathPart::TKWPathPart(const char* AAnsiText)
-    : FText(AAnsiText ? AnsiToWide(AAnsiText, strlen(AAnsiText)) : std::wstring()) {}
+TKWPathPart::TKWPathPart(const std::string& AAnsiText) : FText(AnsiToWide(AAnsiText)) {}
+TKWPathPart::TKWPathPart(const char* AAnsiText) : FText(AAnsiText ? AnsiToWide(AAnsiText) : std::wstring()) {}
 
 std::wstring KWIncludeTrailingPathDelimiter(const std::wstring& APath) {
     if (APath.empty() || APath.back() == PathDelim) return APath;
@@ -127,36 +62,37 @@ std::wstring KWRemoveFileExt(const std::wstring& APath) {
 
 // ---- Dates --------------------------------------------------------------------------------
 
-std::wstring KWDateTimeToStr(double ADateTime) {
-    if (std::isnan(ADateTime)) return std::wstring();
-    const TDateParts p = DecodeDateTimeParts(ADateTime);
-    wchar_t buf[32];
-    swprintf(buf, 32, L"%04d/%02d/%02d %02d:%02d:%02d", p.Year, p.Month, p.Day, p.Hour, p.Minute, p.Second);
-    return buf;
+void KWGetFormatSettings(TFormatSettings& ASettings) {
+    ASettings = TFormatSettings();
+    ASettings.DateSeparator = L'/';
+    ASettings.TimeSeparator = L':';
+    ASettings.ShortDateFormat = L"yyyy/MM/dd";
+    ASettings.ShortTimeFormat = L"h:mm";
+    ASettings.LongTimeFormat = L"hh:mm:ss";
 }
 
+std::wstring KWFormatDateTime(const std::wstring& AFormat, double ADateTime) {
+    if (std::isnan(ADateTime)) return std::wstring();
+    TFormatSettings settings;
+    KWGetFormatSettings(settings);
+    return FormatDateTime(AFormat, ADateTime, settings);
+}
+
+std::wstring KWDateTimeToStr(double ADateTime) { return KWFormatDateTime(L"yyyy/mm/dd hh:nn:ss", ADateTime); }
+
 double KWFileDateToDateTime(int32_t AFileDate) {
-    const uint32_t v = uint32_t(AFileDate);
-    const unsigned date = v >> 16, time = v & 0xFFFF;
-    double result;
-    if (!TryEncodeDateTime(int(date >> 9) + 1980, int((date >> 5) & 15), int(date & 31), int(time >> 11),
-                           int((time >> 5) & 63), int(time & 31) * 2, result))
+    try {
+        return FileDateToDateTime(AFileDate);
+    } catch (const EConvertError&) {
         return NAN;
-    return result;
+    }
 }
 
 void KWDateTimeToFileTime(FILETIME& AFileTime, double ADateTime) {
     AFileTime = FILETIME{0, 0};
     if (std::isnan(ADateTime)) return;
-    const TDateParts p = DecodeDateTimeParts(ADateTime);
     SYSTEMTIME st{};
-    st.wYear = WORD(p.Year);
-    st.wMonth = WORD(p.Month);
-    st.wDay = WORD(p.Day);
-    st.wHour = WORD(p.Hour);
-    st.wMinute = WORD(p.Minute);
-    st.wSecond = WORD(p.Second);
-    st.wMilliseconds = WORD(p.MSec);
+    DateTimeToSystemTime(ADateTime, st);
     FILETIME local{};
     if (SystemTimeToFileTime(&st, &local)) LocalFileTimeToFileTime(&local, &AFileTime);
 }
@@ -290,12 +226,9 @@ std::wstring KWNormalizeLineBreaks(const std::wstring& AText, const std::wstring
 }
 
 std::unique_ptr<char[]> KWStrAllocAnsi(const std::wstring& AText) {
-    int n = AText.empty() ? 0
-                          : WideCharToMultiByte(CP_ACP, 0, AText.data(), (int)AText.size(), nullptr, 0,
-                                                nullptr, nullptr);
-    std::unique_ptr<char[]> result(new char[size_t(n) + 1]);
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, AText.data(), (int)AText.size(), result.get(), n, nullptr, nullptr);
-    result[n] = '\0';
+    const std::string ansi = WideToAnsi(AText);
+    std::unique_ptr<char[]> result(new char[ansi.size() + 1]);
+    memcpy(result.get(), ansi.c_str(), ansi.size() + 1);
     return result;
 }
 
@@ -309,6 +242,11 @@ double KWCalcPercentFloat(int64_t ATotal, int64_t AValue) {
 
 int64_t KWCalcPercent(int64_t ATotal, int64_t AValue) {
     return int64_t(std::trunc(KWCalcPercentFloat(ATotal, AValue)));
+}
+
+bool KWIsInt64(const std::wstring& AText) {
+    int64_t value;
+    return TryStrToInt64(AText, value);
 }
 
 int32_t KWRectWidth(const RECT& R) { return R.right - R.left; }

@@ -127,6 +127,11 @@ TEST(KWStrings, PercentIsTruncatedAndCapped) {
     };
     for (const Case& c : cases) EXPECT_EQ(KWCalcPercent(c.total, c.value), c.percent) << c.total << "/" << c.value;
     EXPECT_DOUBLE_EQ(KWCalcPercentFloat(4, 1), 25.0);
+    EXPECT_TRUE(KWIsInt64(L"-9223372036854775808"));
+    EXPECT_TRUE(KWIsInt64(L"$7F"));
+    EXPECT_FALSE(KWIsInt64(L"9223372036854775808"));
+    EXPECT_FALSE(KWIsInt64(L"12a"));
+    EXPECT_FALSE(KWIsInt64(L""));
 }
 
 TEST(KWStrings, DateTimeToStrUsesTheFixedFormat) {
@@ -136,6 +141,8 @@ TEST(KWStrings, DateTimeToStrUsesTheFixedFormat) {
     EXPECT_EQ(KWDateTimeToStr(0), L"1899/12/30 00:00:00");
     EXPECT_EQ(KWDateTimeToStr(-1.25), L"1899/12/29 06:00:00");
     EXPECT_EQ(KWDateTimeToStr(2958465.0 + 86399.0 / 86400.0), L"9999/12/31 23:59:59");
+    EXPECT_EQ(KWFormatDateTime(L"ddddd t", 42430.5), L"2016/03/01 12:00");
+    EXPECT_EQ(KWFormatDateTime(L"yyyy", NAN), L"");
 }
 
 TEST(KWStrings, FileDatesAndDays) {

@@ -1,0 +1,18 @@
+// The standard CRC-32 (reflected polynomial 0xEDB88320, as in ZIP and PNG) over buffers and files.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Runs ACRC over ACount bytes. The caller starts with 0xFFFFFFFF and inverts after the last call.
+void KWCRC32Buffer(const void* AData, uint32_t& ACRC, int64_t ACount);
+
+// The finished CRC-32 of a whole file (0 for an empty one) and its size. AError becomes 1 when the
+// file cannot be read to its end (ACRC then covers what was read); a file that cannot be opened
+// raises EFOpenError.
+void KWCRC32File(const std::wstring& AFileName, uint32_t& ACRC, int64_t& ATotalBytes, uint16_t& AError);
+
+// The CRC-32 of the table's own 1024 bytes; 0x6FCF9E13 when the table is sound.
+uint32_t CRC32TableCheck();
+
+// Unit start-up: checks the table and tells the user when it is damaged (the program goes on).
+void CRC32_Initialize();
