@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "Classes.h"
+#include "KWFileEncrypt.h"
 #include "KWFileEncryptBlowFish.h"
 #include "KWFileEncryptCryptUtils.h"
 #include "SysUtils.h"
+#include "WinApi.h"
 
 namespace {
 
@@ -163,4 +166,117 @@ TEST(TfeCrypt, ShortIvIsZeroFilled) {
     a.Encrypt("abc", outA, 3);
     b.Encrypt("abc", outB, 3);
     EXPECT_EQ(0, std::memcmp(outA, outB, 8));
+}
+
+// ---- Files ----------------------------------------------------------------------------------
+
+namespace {
+
+const std::string kSettingsKey = "Vd3kQ8mLx2PzT5nw";
+
+std::wstring TempPath(const wchar_t* AName) {
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    return std::wstring(dir) + AName;
+}
+
+Bytes ReadAll(const std::wstring& AFileName) {
+    TFileStream f(AFileName, fmOpenRead | fmShareDenyNone);
+    Bytes out((size_t)f.GetSize());
+    if (!out.empty()) f.ReadBuffer(out.data(), (int32_t)out.size());
+    return out;
+}
+
+void WriteAll(const std::wstring& AFileName, const Bytes& AData) {
+    TFileStream f(AFileName, fmCreate);
+    if (!AData.empty()) f.WriteBuffer(AData.data(), (int32_t)AData.size());
+}
+
+Bytes StreamBytes(TMemoryStream& AStream) {
+    const auto* p = static_cast<const uint8_t*>(AStream.GetMemory());
+    return Bytes(p, p + AStream.GetSize());
+}
+
+// The plain text of tests/data/installer/uninstall_openssl.dat (see tests/data/MANIFEST).
+Bytes OpenSslPlain() {
+    const std::string text = WideToAnsi(
+        L"[:Installer]\r\nSpecialCode=0123456789_ABCDEFGH\r\nShopName=写真館\x2015本店\r\nLabo=1\r\n\r\n");
+    return Of(text);
+}
+
+}  // namespace
+
+// A file that OpenSSL encrypted (Blowfish-CBC, the settings key and IV, 0x80 padding added by
+// hand) decrypts here, and our encryption of the same text gives the same bytes.
+TEST(KWFileEncrypt, AgreesWithOpenSsl) {
+    const std::wstring fixture = Utf8ToWide(TEST_DATA_DIR "/installer/uninstall_openssl.dat");
+    TMemoryStream plain;
+    ASSERT_TRUE(KWDecryptFileToStream(fixture, &plain, kSettingsKey));
+    EXPECT_EQ(StreamBytes(plain), OpenSslPlain());
+
+    const std::wstring out = TempPath(L"kwfe_openssl.dat");
+    TMemoryStream source;
+    const Bytes text = OpenSslPlain();
+    source.WriteBuffer(text.data(), (int32_t)text.size());
+    ASSERT_TRUE(KWEncryptStreamToFile(&source, out, kSettingsKey));
+    EXPECT_EQ(ReadAll(out), ReadAll(fixture));
+    DeleteFileW(out.c_str());
+}
+
+TEST(KWFileEncrypt, RoundTripsAndSizes) {
+    const std::wstring path = TempPath(L"kwfe_roundtrip.dat");
+    struct Case { std::string plain; size_t cipherSize; } cases[] = {
+        {"", 8}, {"1234567", 8}, {"12345678", 16}, {std::string("ab\0\0", 4), 8},
+    };
+    for (const Case& c : cases) {
+        TMemoryStream source;
+        if (!c.plain.empty()) source.WriteBuffer(c.plain.data(), (int32_t)c.plain.size());
+        source.SetPosition(source.GetSize());  // the whole stream is taken, wherever it stands
+        ASSERT_TRUE(KWEncryptStreamToFile(&source, path, kSettingsKey));
+        EXPECT_EQ(ReadAll(path).size(), c.cipherSize);
+        TMemoryStream back;
+        back.WriteBuffer("head", 4);  // plain bytes go at the stream's position
+        ASSERT_TRUE(KWDecryptFileToStream(path, &back, kSettingsKey));
+        EXPECT_EQ(StreamBytes(back), Of("head" + c.plain));
+    }
+    DeleteFileW(path.c_str());
+}
+
+// A blank key means the fallback key in both directions.
+TEST(KWFileEncrypt, BlankKeyUsesTheFallbackKey) {
+    const std::wstring path = TempPath(L"kwfe_blank.dat");
+    TMemoryStream source;
+    source.WriteBuffer("secret", 6);
+    ASSERT_TRUE(KWEncryptStreamToFile(&source, path, "  \t "));
+    for (const char* key : {"", " ", KWFileEncryptFallbackKey}) {
+        TMemoryStream back;
+        ASSERT_TRUE(KWDecryptFileToStream(path, &back, key));
+        EXPECT_EQ(StreamBytes(back), Of("secret"));
+    }
+    DeleteFileW(path.c_str());
+}
+
+TEST(KWFileEncrypt, BadCipherTextFailsToLoad) {
+    const std::wstring fixture = Utf8ToWide(TEST_DATA_DIR "/installer/uninstall_openssl.dat");
+    const Bytes good = ReadAll(fixture);
+    const std::wstring path = TempPath(L"kwfe_bad.dat");
+    Bytes lastBlockFlipped = good;
+    lastBlockFlipped.back() ^= 0x01;
+    const Bytes cases[] = {
+        Bytes(),                                     // empty: no padding block
+        Bytes(good.begin(), good.begin() + 7),       // shorter than a block
+        Bytes(good.begin(), good.end() - 1),         // not a multiple of 8
+        Bytes(good.begin(), good.end() - 8),         // last block gone: its plain text has no 0x80
+        lastBlockFlipped,
+    };
+    for (const Bytes& c : cases) {
+        WriteAll(path, c);
+        TMemoryStream back;
+        EXPECT_FALSE(KWDecryptFileToStream(path, &back, kSettingsKey)) << c.size();
+        EXPECT_EQ(back.GetSize(), 0);
+    }
+    TMemoryStream back;
+    EXPECT_FALSE(KWDecryptFileToStream(fixture, &back, "another key"));
+    DeleteFileW(path.c_str());
+    EXPECT_THROW(KWDecryptFileToStream(path, &back, kSettingsKey), EFOpenError);
 }
