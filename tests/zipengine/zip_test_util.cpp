@@ -1,0 +1,207 @@
+#include "zip_test_util.h"
+
+#include <zlib.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "SysUtils.h"
+#include "WinApi.h"
+
+namespace ziptest {
+
+TScratchDir::TScratchDir(const wchar_t* Tag) {
+    wchar_t temp[MAX_PATH + 1];
+    GetTempPathW(MAX_PATH, temp);
+    static unsigned counter = 0;
+    FPath = std::wstring(temp) + L"zfread_" + Tag + L"_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+            std::to_wstring(++counter) + L"\\";
+    RemoveTree(FPath);
+    CreateDirectoryW(FPath.c_str(), nullptr);
+}
+
+TScratchDir::~TScratchDir() {
+    RemoveTree(FPath);
+}
+
+void RemoveTree(const std::wstring& Dir) {
+    std::wstring dir = Dir;
+    if (!dir.empty() && dir.back() != L'\\') dir += L'\\';
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring full = dir + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(full);
+            } else {
+                SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(full.c_str());
+            }
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryW(dir.substr(0, dir.size() - 1).c_str());
+}
+
+std::string ReadFileBytes(const std::wstring& Name) {
+    std::string out;
+    FILE* f = _wfopen(Name.c_str(), L"rb");
+    if (!f) throw std::runtime_error("cannot read " + WideToUtf8(Name));
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    fclose(f);
+    return out;
+}
+
+void WriteFileBytes(const std::wstring& Name, const std::string& Data) {
+    FILE* f = _wfopen(Name.c_str(), L"wb");
+    if (!f) throw std::runtime_error("cannot write " + WideToUtf8(Name));
+    fwrite(Data.data(), 1, Data.size(), f);
+    fclose(f);
+}
+
+bool FileExists(const std::wstring& Name) {
+    const DWORD a = GetFileAttributesW(Name.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring DataFile(const char* Name) {
+    std::wstring path = Utf8ToWide(std::string(TEST_DATA_DIR) + "/zip/" + Name);
+    for (wchar_t& c : path)
+        if (c == L'/') c = L'\\';
+    // The Unix path of the source tree is reached through drive Z:.
+    if (!path.empty() && path[0] == L'\\') path = L"Z:" + path;
+    return path;
+}
+
+std::string Bytes(size_t Count, uint32_t Seed) {
+    std::string s(Count, '\0');
+    uint32_t x = Seed * 2654435761u + 1;
+    for (char& c : s) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = (char)(x >> 24);
+    }
+    return s;
+}
+
+void Put16(std::string& s, uint32_t v) {
+    s += (char)(v & 0xFF);
+    s += (char)((v >> 8) & 0xFF);
+}
+void Put32(std::string& s, uint32_t v) {
+    Put16(s, v & 0xFFFF);
+    Put16(s, v >> 16);
+}
+void Put64(std::string& s, uint64_t v) {
+    Put32(s, (uint32_t)v);
+    Put32(s, (uint32_t)(v >> 32));
+}
+uint16_t Get16(const std::string& s, size_t at) {
+    return (uint16_t)((uint8_t)s[at] | (uint8_t)s[at + 1] << 8);
+}
+uint32_t Get32(const std::string& s, size_t at) {
+    return Get16(s, at) | (uint32_t)Get16(s, at + 2) << 16;
+}
+void Set16(std::string& s, size_t at, uint32_t v) {
+    s[at] = (char)(v & 0xFF);
+    s[at + 1] = (char)((v >> 8) & 0xFF);
+}
+void Set32(std::string& s, size_t at, uint32_t v) {
+    Set16(s, at, v & 0xFFFF);
+    Set16(s, at + 2, v >> 16);
+}
+
+std::string RawDeflate(const std::string& data) {
+    z_stream z{};
+    deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, (uLong)data.size()) + 16, '\0');
+    z.next_in = (Bytef*)data.data();
+    z.avail_in = (uInt)data.size();
+    z.next_out = (Bytef*)&out[0];
+    z.avail_out = (uInt)out.size();
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+uint32_t Crc32(const std::string& data) {
+    return (uint32_t)crc32(0, (const Bytef*)data.data(), (uInt)data.size());
+}
+
+TArchiveLayout BuildZip(const std::vector<TEntrySpec>& Entries, const std::string& Comment) {
+    TArchiveLayout out;
+    std::string central;
+    for (const TEntrySpec& e : Entries) {
+        const std::string packed = e.Method == 8 ? RawDeflate(e.Data) : e.Data;
+        const uint32_t crc = e.ForceCrc ? e.Crc : Crc32(e.Data);
+        const uint32_t csize = e.ForceSizes ? e.Packed : (uint32_t)packed.size();
+        const uint32_t usize = e.ForceSizes ? e.Unpacked : (uint32_t)e.Data.size();
+        const uint16_t flags = (uint16_t)(e.Flags | (e.Descriptor ? 8 : 0));
+        const size_t offset = out.Bytes.size();
+        out.LocalOffsets.push_back(offset);
+        std::string& b = out.Bytes;
+        Put32(b, 0x04034b50);
+        Put16(b, e.VersionNeeded);
+        Put16(b, flags);
+        Put16(b, e.Method);
+        Put16(b, e.Time);
+        Put16(b, e.Date);
+        Put32(b, e.Descriptor ? 0 : crc);
+        Put32(b, e.Descriptor ? 0 : csize);
+        Put32(b, e.Descriptor ? 0 : usize);
+        Put16(b, (uint32_t)e.Name.size());
+        Put16(b, (uint32_t)e.LocalExtra.size());
+        b += e.Name;
+        b += e.LocalExtra;
+        b += packed;
+        if (e.Descriptor) {
+            Put32(b, 0x08074b50);
+            Put32(b, crc);
+            Put32(b, csize);
+            Put32(b, usize);
+        }
+        Put32(central, 0x02014b50);
+        Put16(central, 20);
+        Put16(central, e.VersionNeeded);
+        Put16(central, flags);
+        Put16(central, e.Method);
+        Put16(central, e.Time);
+        Put16(central, e.Date);
+        Put32(central, crc);
+        Put32(central, csize);
+        Put32(central, usize);
+        Put16(central, (uint32_t)e.Name.size());
+        Put16(central, (uint32_t)e.CentralExtra.size());
+        Put16(central, (uint32_t)e.Comment.size());
+        Put16(central, 0);
+        Put16(central, 0);
+        Put32(central, e.ExternalAttr);
+        Put32(central, (uint32_t)offset);
+        central += e.Name;
+        central += e.CentralExtra;
+        central += e.Comment;
+    }
+    out.CentralOffset = out.Bytes.size();
+    out.Bytes += central;
+    out.EndOffset = out.Bytes.size();
+    std::string& b = out.Bytes;
+    Put32(b, 0x06054b50);
+    Put16(b, 0);
+    Put16(b, 0);
+    Put16(b, (uint32_t)Entries.size());
+    Put16(b, (uint32_t)Entries.size());
+    Put32(b, (uint32_t)central.size());
+    Put32(b, (uint32_t)out.CentralOffset);
+    Put16(b, (uint32_t)Comment.size());
+    b += Comment;
+    return out;
+}
+
+}  // namespace ziptest
