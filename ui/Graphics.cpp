@@ -38,6 +38,7 @@ HGDIOBJ TGraphicsObject::GetHandleObject() {
 
 void TGraphicsObject::FreeHandle() {
     if (FHandle) {
+        if (FBeforeFree) FBeforeFree();
         DeleteObject(FHandle);
         FHandle = nullptr;
     }
@@ -220,6 +221,9 @@ TCanvas::TCanvas() : FFont(new TFont), FPen(new TPen), FBrush(new TBrush) {
     FFont->OnChange = [this](TObject* s) { FontChanged(s); };
     FPen->OnChange = [this](TObject* s) { PenChanged(s); };
     FBrush->OnChange = [this](TObject* s) { BrushChanged(s); };
+    FFont->SetBeforeFree([this] { FontChanged(nullptr); });
+    FPen->SetBeforeFree([this] { PenChanged(nullptr); });
+    FBrush->SetBeforeFree([this] { BrushChanged(nullptr); });
 }
 
 TCanvas::~TCanvas() {
@@ -228,7 +232,8 @@ TCanvas::~TCanvas() {
 }
 
 HDC TCanvas::Handle() {
-    RequiredState(csHandleValid);
+    Changing();
+    RequiredState(csHandleValid | csFontValid | csPenValid | csBrushValid);
     return FHandle;
 }
 
@@ -472,7 +477,7 @@ void TBitmapCanvas::CreateHandle() {
 }
 
 void TBitmapCanvas::FreeContext() {
-    HDC dc = HandleAllocated() ? Handle() : nullptr;
+    HDC dc = RawHandle();
     if (!dc) return;
     SetHandle(nullptr);
     SelectObject(dc, FOldBitmap);

@@ -2,6 +2,7 @@
 // DIB-section bitmap and the picture that holds one.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -62,6 +63,8 @@ public:
     TNotifyEvent OnChange;
     // True when a GDI handle is currently made (tests and canvases use it).
     bool HandleAllocated() const { return FHandle != nullptr; }
+    // Runs before the handle is deleted: a canvas that has it selected lets go of it.
+    void SetBeforeFree(std::function<void()> hook) { FBeforeFree = std::move(hook); }
 
 protected:
     virtual void Changed();
@@ -71,6 +74,7 @@ protected:
 
 private:
     HGDIOBJ FHandle = nullptr;
+    std::function<void()> FBeforeFree;
 };
 
 enum TFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
@@ -184,7 +188,8 @@ public:
     TCanvas();
     ~TCanvas() override;
 
-    // The device context; a canvas without one asks CreateHandle (none for a plain canvas).
+    // The device context with the font, pen and brush selected; a canvas without one asks
+    // CreateHandle (none for a plain canvas).
     HDC Handle();
     // Attaches a device context (0 detaches it); the previous context gets its own objects back.
     void SetHandle(HDC dc);
@@ -242,6 +247,7 @@ protected:
     // Makes sure the context exists and has the named objects selected (TState bits).
     void RequiredState(uint8_t required);
     void DeselectHandles();
+    HDC RawHandle() const { return FHandle; }
 
 private:
     void FontChanged(TObject*);
