@@ -11,11 +11,6 @@ using namespace ziptest;
 
 namespace {
 
-struct TCore : TZFArchiveCore {
-    TCore() : TZFArchiveCore(nullptr) { Services = &Drive; }
-    TFakeDrive Drive;
-};
-
 // Prepares the core to write a new set named arc.zip in the folder, volumes of 65536 bytes,
 // and opens its first volume.
 void StartWriting(TCore& core, const TScratchDir& dir, TZFSpanningMode mode) {
@@ -27,15 +22,6 @@ void StartWriting(TCore& core, const TScratchDir& dir, TZFSpanningMode mode) {
     TZFVolumeNumberInfo first;
     first.MakeFirst();
     core.RequestVolume(first);
-}
-
-int32_t NativeErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const EZFException& e) {
-        return e.NativeError;
-    }
-    return -1;
 }
 
 }  // namespace

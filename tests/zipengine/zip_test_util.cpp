@@ -7,6 +7,7 @@
 
 #include "SysUtils.h"
 #include "WinApi.h"
+#include "ZFExcept.h"
 
 namespace ziptest {
 
@@ -88,6 +89,15 @@ std::string Bytes(size_t Count, uint32_t Seed) {
         c = (char)(x >> 24);
     }
     return s;
+}
+
+int32_t NativeErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const EZFException& e) {
+        return e.NativeError;
+    }
+    return -1;
 }
 
 void Put16(std::string& s, uint32_t v) {

@@ -64,6 +64,15 @@ public:
     std::function<void(const std::wstring&)> OnConfirm;
 };
 
+// The archiver's shared state on the fake drive.
+struct TCore : TZFArchiveCore {
+    TCore() : TZFArchiveCore(nullptr) { Services = &Drive; }
+    TFakeDrive Drive;
+};
+
+// The engine code of the EZFException that f raises, or -1 when it raises none.
+int32_t NativeErrorOf(const std::function<void()>& f);
+
 // ---- A byte-level ZIP writer ---------------------------------------------------------------------------
 
 void Put16(std::string& s, uint32_t v);

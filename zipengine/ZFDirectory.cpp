@@ -1,0 +1,857 @@
+#include "ZFDirectory.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ZFExcept.h"
+
+namespace {
+
+uint16_t Le16(const uint8_t* p) {
+    return (uint16_t)(p[0] | p[1] << 8);
+}
+uint32_t Le32(const uint8_t* p) {
+    return (uint32_t)Le16(p) | (uint32_t)Le16(p + 2) << 16;
+}
+uint64_t Le64(const uint8_t* p) {
+    return (uint64_t)Le32(p) | (uint64_t)Le32(p + 4) << 32;
+}
+void Put16(uint8_t* p, uint16_t v) {
+    p[0] = (uint8_t)v;
+    p[1] = (uint8_t)(v >> 8);
+}
+void Put32(uint8_t* p, uint32_t v) {
+    Put16(p, (uint16_t)v);
+    Put16(p + 2, (uint16_t)(v >> 16));
+}
+void Put64(uint8_t* p, uint64_t v) {
+    Put32(p, (uint32_t)v);
+    Put32(p + 4, (uint32_t)(v >> 32));
+}
+
+std::string ReadBytes(TStream& s, int64_t count) {
+    std::string bytes((size_t)count, '\0');
+    if (count > 0) s.ReadBuffer(&bytes[0], (int32_t)count);
+    return bytes;
+}
+
+constexpr uint32_t Marker32 = 0xFFFFFFFF;
+constexpr uint16_t Marker16 = 0xFFFF;
+
+}  // namespace
+
+// ---- Records -------------------------------------------------------------------------------------------
+
+void TZFCentralHeader::Load(const uint8_t* p) {
+    Signature = Le32(p);
+    VersionMadeBy = Le16(p + 4);
+    VersionNeeded = Le16(p + 6);
+    Flags = Le16(p + 8);
+    Method = Le16(p + 10);
+    DosTime = Le16(p + 12);
+    DosDate = Le16(p + 14);
+    Crc32 = Le32(p + 16);
+    PackedSize = Le32(p + 20);
+    UnpackedSize = Le32(p + 24);
+    NameLength = Le16(p + 28);
+    ExtraLength = Le16(p + 30);
+    CommentLength = Le16(p + 32);
+    DiskNumberStart = Le16(p + 34);
+    InternalAttr = Le16(p + 36);
+    ExternalAttr = Le32(p + 38);
+    LocalHeaderOffset = Le32(p + 42);
+}
+
+void TZFCentralHeader::Store(uint8_t* p) const {
+    Put32(p, Signature);
+    Put16(p + 4, VersionMadeBy);
+    Put16(p + 6, VersionNeeded);
+    Put16(p + 8, Flags);
+    Put16(p + 10, Method);
+    Put16(p + 12, DosTime);
+    Put16(p + 14, DosDate);
+    Put32(p + 16, Crc32);
+    Put32(p + 20, PackedSize);
+    Put32(p + 24, UnpackedSize);
+    Put16(p + 28, NameLength);
+    Put16(p + 30, ExtraLength);
+    Put16(p + 32, CommentLength);
+    Put16(p + 34, DiskNumberStart);
+    Put16(p + 36, InternalAttr);
+    Put32(p + 38, ExternalAttr);
+    Put32(p + 42, LocalHeaderOffset);
+}
+
+void TZFLocalHeader::Load(const uint8_t* p) {
+    Signature = Le32(p);
+    VersionNeeded = Le16(p + 4);
+    Flags = Le16(p + 6);
+    Method = Le16(p + 8);
+    DosTime = Le16(p + 10);
+    DosDate = Le16(p + 12);
+    Crc32 = Le32(p + 14);
+    PackedSize = Le32(p + 18);
+    UnpackedSize = Le32(p + 22);
+    NameLength = Le16(p + 26);
+    ExtraLength = Le16(p + 28);
+}
+
+void TZFEndRecord::Load(const uint8_t* p) {
+    Signature = Le32(p);
+    ThisDisk = Le16(p + 4);
+    DirectoryDisk = Le16(p + 6);
+    EntriesOnDisk = Le16(p + 8);
+    TotalEntries = Le16(p + 10);
+    DirectorySize = Le32(p + 12);
+    DirectoryOffset = Le32(p + 16);
+    CommentLength = Le16(p + 20);
+}
+
+void TZFEndRecord::Store(uint8_t* p) const {
+    Put32(p, Signature);
+    Put16(p + 4, ThisDisk);
+    Put16(p + 6, DirectoryDisk);
+    Put16(p + 8, EntriesOnDisk);
+    Put16(p + 10, TotalEntries);
+    Put32(p + 12, DirectorySize);
+    Put32(p + 16, DirectoryOffset);
+    Put16(p + 20, CommentLength);
+}
+
+void TZFZip64EndRecord::Load(const uint8_t* p) {
+    Signature = Le32(p);
+    RecordSize = Le64(p + 4);
+    VersionMadeBy = Le16(p + 12);
+    VersionNeeded = Le16(p + 14);
+    ThisDisk = Le32(p + 16);
+    DirectoryDisk = Le32(p + 20);
+    EntriesOnDisk = Le64(p + 24);
+    TotalEntries = Le64(p + 32);
+    DirectorySize = Le64(p + 40);
+    DirectoryOffset = Le64(p + 48);
+}
+
+void TZFZip64EndRecord::Store(uint8_t* p) const {
+    Put32(p, Signature);
+    Put64(p + 4, RecordSize);
+    Put16(p + 12, VersionMadeBy);
+    Put16(p + 14, VersionNeeded);
+    Put32(p + 16, ThisDisk);
+    Put32(p + 20, DirectoryDisk);
+    Put64(p + 24, EntriesOnDisk);
+    Put64(p + 32, TotalEntries);
+    Put64(p + 40, DirectorySize);
+    Put64(p + 48, DirectoryOffset);
+}
+
+void TZFZip64Locator::Load(const uint8_t* p) {
+    Signature = Le32(p);
+    Zip64Disk = Le32(p + 4);
+    Zip64Offset = Le64(p + 8);
+    TotalDisks = Le32(p + 16);
+}
+
+void TZFZip64Locator::Store(uint8_t* p) const {
+    Put32(p, Signature);
+    Put32(p + 4, Zip64Disk);
+    Put64(p + 8, Zip64Offset);
+    Put32(p + 16, TotalDisks);
+}
+
+// ---- Items -------------------------------------------------------------------------------------------------
+
+int64_t TDirItem::PackedSize() const {
+    return Header.PackedSize == Marker32 ? Zip64Packed : Header.PackedSize;
+}
+
+int64_t TDirItem::UnpackedSize() const {
+    return Header.UnpackedSize == Marker32 ? Zip64Unpacked : Header.UnpackedSize;
+}
+
+int64_t TDirItem::LocalOffset() const {
+    return Header.LocalHeaderOffset == Marker32 ? Zip64Offset : Header.LocalHeaderOffset;
+}
+
+uint32_t TDirItem::DiskNumber(bool ArchiveHasZip64) const {
+    if (Header.DiskNumberStart != Marker16) return Header.DiskNumberStart;
+    return ArchiveHasZip64 ? Zip64Disk : 0;
+}
+
+bool TDirItem::IsFolder() const {
+    return (Header.ExternalAttr & faDirectory) != 0 || (!EntryName.empty() && EntryName.back() == L'/');
+}
+
+const TZFExtraField* TDirItem::FindExtra(uint16_t Id) const {
+    for (const TZFExtraField& f : ExtraFields)
+        if (f.Id == Id) return &f;
+    return nullptr;
+}
+
+std::wstring ZFDecodeStoredName(const std::string& Raw, uint16_t Flags, bool OemNames) {
+    // UTF-8 is recognised on the stored bytes themselves: a code-page conversion first would
+    // garble names written as UTF-8 without flag bit 11.
+    if (ZFIsUtf8Name(Raw)) return ZFCodePageToWide(Raw, zcpUtf8);
+    if (OemNames && !(Flags & zfFlagUtf8)) return ZFCodePageToWide(Raw, zcpOem);
+    return ZFCodePageToWide(Raw, zcpAnsi);
+}
+
+void ZFParseExtraFields(TDirItem& Item, const std::string& Extra) {
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(Extra.data());
+    size_t at = 0;
+    while (Extra.size() - at >= 4) {
+        TZFExtraField f;
+        f.Id = Le16(p + at);
+        f.Size = (uint16_t)std::min<size_t>(Le16(p + at + 2), Extra.size() - at - 4);
+        f.Data = Extra.substr(at + 4, f.Size);
+        at += 4 + f.Size;
+        const uint8_t* d = reinterpret_cast<const uint8_t*>(f.Data.data());
+        if (f.Id == ZFZip64ExtraId) {
+            size_t q = 0;
+            auto take64 = [&](bool marked, int64_t& value) {
+                if (!marked || q + 8 > f.Size) return;
+                value = (int64_t)Le64(d + q);
+                q += 8;
+            };
+            take64(Item.Header.UnpackedSize == Marker32, Item.Zip64Unpacked);
+            take64(Item.Header.PackedSize == Marker32, Item.Zip64Packed);
+            take64(Item.Header.LocalHeaderOffset == Marker32, Item.Zip64Offset);
+            if (Item.Header.DiskNumberStart == Marker16 && q + 4 <= f.Size) Item.Zip64Disk = Le32(d + q);
+            Item.HasZip64 = true;
+        } else if (f.Id == ZFUnicodeExtraId) {
+            if (f.Size >= 8 && Le32(d) == ZFUnicodeExtraSignature) {
+                const uint32_t count = Le32(d + 4);
+                if (count <= (uint32_t)(f.Size - 8) / 2) {
+                    std::wstring name(count, L'\0');
+                    for (uint32_t i = 0; i < count; ++i) name[i] = (wchar_t)Le16(d + 8 + 2 * i);
+                    Item.EntryName = name;
+                }
+            }
+        } else if (f.Id == ZFAesExtraFieldId) {
+            if (Item.Header.VersionNeeded < ZFAlternateVersion && f.Size >= ZFAesExtraFieldSize) {
+                const uint8_t strength = d[4];
+                if (strength >= 1 && strength <= 3) Item.AesStrength = strength;
+                Item.RealMethod = Le16(d + 5);
+            }
+        }
+        Item.ExtraFields.push_back(std::move(f));
+    }
+}
+
+// ---- The item array -------------------------------------------------------------------------------------
+
+TZFDirArray::TZFDirArray() = default;
+
+TZFDirArray::~TZFDirArray() {
+    Clear();
+}
+
+void TZFDirArray::FreeItemData(TDirItem& Item) {
+    Item.ExtraFields.clear();
+    Item.ExtraFields.shrink_to_fit();
+}
+
+void TZFDirArray::SetCount(int32_t N) {
+    if (N < 0) N = 0;
+    if (N == 0) {
+        for (int32_t i = 0; i < FCount; ++i) FreeItemData(FItems[i]);
+        FItems.clear();
+        FItems.shrink_to_fit();
+        FCount = 0;
+        return;
+    }
+    if (N > (int32_t)FItems.size()) {
+        FStep = std::min(2 * FStep, 10000);
+        FItems.resize((size_t)std::max<int64_t>(N, (int64_t)FItems.size() + FStep));
+    }
+    for (int32_t i = FCount; i < N; ++i) FItems[i] = TDirItem();
+    FCount = N;
+}
+
+TDirItem TZFDirArray::GetItem(int32_t I) const {
+    if (I < 0 || I >= FCount) throw EZFException(2);
+    return FItems[I];
+}
+
+TDirItem& TZFDirArray::ItemAt(int32_t I) {
+    if (I < 0 || I >= FCount) throw EZFException(3);
+    return FItems[I];
+}
+
+const TDirItem& TZFDirArray::ItemAt(int32_t I) const {
+    if (I < 0 || I >= FCount) throw EZFException(3);
+    return FItems[I];
+}
+
+void TZFDirArray::SetItem(int32_t I, const TDirItem& Item) {
+    if (I < 0 || I >= FCount) throw EZFException(1);
+    const std::wstring key = ZFLowerCase(Item.EntryName);
+    if (FIndex.GetCount() > I) FIndex.ReplaceLine(I, key);
+    else if (FIndex.GetCount() == I) FIndex.Add(key);
+    else throw EZFException(58);
+    FreeItemData(FItems[I]);
+    FItems[I] = Item;
+}
+
+void TZFDirArray::Delete(int32_t I) {
+    if (I < 0 || I >= FCount) throw EZFException(4);
+    TDirItem& item = FItems[I];
+    if (item.OwnsSourceStream) delete item.SourceStream;
+    item.SourceStream = nullptr;
+    FreeItemData(item);
+    if (I < FIndex.GetCount()) FIndex.Delete(I);
+    FItems.erase(FItems.begin() + I);
+    --FCount;
+}
+
+void TZFDirArray::Clear() {
+    for (int32_t i = 0; i < FCount; ++i) FreeItemData(FItems[i]);
+    FCount = 0;
+    FIndex.Clear();
+}
+
+void TZFDirArray::ClearSelection() {
+    for (int32_t i = 0; i < FCount; ++i) FItems[i].IsSelected = false;
+}
+
+int32_t TZFDirArray::FindName(const std::wstring& Name) const {
+    const int32_t i = FIndex.IndexOf(ZFLowerCase(Name));
+    return i < FCount ? i : -1;
+}
+
+void TZFDirArray::Rename(int32_t I, const std::wstring& Name) {
+    TDirItem& item = ItemAt(I);
+    const std::wstring key = ZFLowerCase(Name);
+    const int32_t other = FIndex.IndexOf(key);
+    if (other >= 0 && other != I) throw EZFException(59);
+    if (FIndex.GetCount() > I) FIndex.ReplaceLine(I, key);
+    else if (FIndex.GetCount() == I) FIndex.Add(key);
+    else throw EZFException(58);
+    item.EntryName = Name;
+}
+
+void TZFDirArray::Assign(const TZFDirArray& Other) {
+    Clear();
+    SetCount(Other.FCount);
+    for (int32_t i = 0; i < Other.FCount; ++i) SetItem(i, Other.FItems[i]);
+}
+
+// ---- Signature search --------------------------------------------------------------------------------------
+
+int64_t ZFFindSignature(TStream& Stream, int64_t From, const uint32_t* Signatures, int32_t SignatureCount,
+                        int32_t Window, int32_t MinAfter) {
+    const int64_t size = Stream.GetSize();
+    std::vector<uint8_t> buffer((size_t)Window);
+    int64_t start = std::max<int64_t>(From, 0);
+    while (start + 4 <= size) {
+        const int32_t n = (int32_t)std::min<int64_t>(Window, size - start);
+        Stream.SetPosition(start);
+        Stream.ReadBuffer(buffer.data(), n);
+        for (int32_t i = 0; i + 4 <= n; ++i) {
+            const uint32_t v = Le32(&buffer[i]);
+            for (int32_t k = 0; k < SignatureCount; ++k)
+                if (v == Signatures[k] && size - (start + i) >= MinAfter) return start + i;
+        }
+        if (start + n >= size) break;
+        // The next window starts where a signature cut by this one's end would start.
+        start += n - 3;
+    }
+    return -1;
+}
+
+// ---- The manager -----------------------------------------------------------------------------------------
+
+TZFDirManager::TZFDirManager(TZFArchiveCore& Archiver, TStream* Stream, bool CallerStream, bool Create)
+    : FArchiver(Archiver), FStream(Stream), FCallerStream(CallerStream), FCreate(Create) {
+    Reset();
+    SetPrefix(0);
+    if (!Create) return;
+    FArchiver.CurrentVolume.MakeFirst();
+    if (FArchiver.SFXStub.empty()) return;
+    TFileStream stub(FArchiver.SFXStub, fmOpenRead | fmShareDenyNone);
+    const int64_t size = stub.GetSize();
+    const int64_t first = FArchiver.SpanningOptions.VolumeSizeLimit(true);
+    if (FArchiver.GetSpanningMode() != smNone && first > 0 && first < size) throw EZFException(47, &FArchiver);
+    FStream->SetSize(0);
+    FStream->SetPosition(0);
+    if (size > 0) FStream->CopyFrom(&stub, 0);
+    SetPrefix(size);
+}
+
+const TZFSignatures& TZFDirManager::Signatures() const {
+    return FArchiver.StandardSignatures ? ZFStandardSignatures : ZFAlternateSignatures;
+}
+
+void TZFDirManager::SetPrefix(int64_t Value) {
+    PrefixSize = Value;
+    FArchiver.DirectoryPrefix = Value;
+}
+
+void TZFDirManager::Reset() {
+    Items.Clear();
+    EndRecord = TZFEndRecord();
+    EndRecord.Signature = Signatures().End;
+    HasZip64 = false;
+    Zip64EndRecord = TZFZip64EndRecord();
+    Zip64Locator = TZFZip64Locator();
+    Comment.clear();
+}
+
+void TZFDirManager::RequestVolume(const TZFVolumeNumberInfo& Volume) {
+    if (FCallerStream) {
+        FArchiver.CurrentVolume = Volume;
+        return;
+    }
+    FArchiver.RequestVolume(Volume);
+    FStream = FArchiver.ArchiveStream();
+}
+
+TZFArchiveCore::TZFEndSearch TZFDirManager::FindEndRecord(uint32_t Signature) {
+    TZFArchiveCore::TZFEndSearch result;
+    EndRecord = TZFEndRecord();
+    Comment.clear();
+    const int64_t size = StreamSize();
+    const int64_t length = std::min<int64_t>(size, 65600);
+    const int64_t base = size - length;
+    std::vector<uint8_t> buffer((size_t)length);
+    FStream->SetPosition(base);
+    if (length > 0) FStream->ReadBuffer(buffer.data(), (int32_t)length);
+    for (int64_t i = length - 4; i >= 0; --i) {
+        if (Le32(&buffer[(size_t)i]) != Signature) continue;
+        const int64_t after = length - i;   // bytes from the candidate to the stream's end
+        if (!result.MetSignature && after >= 6) result.ThisDisk = Le16(&buffer[(size_t)i + 4]);
+        result.MetSignature = true;
+        if (Signature == ZFStandardSignatures.End) MetStandardEnd = true;
+        if (after < ZFEndRecordSize) continue;
+        if (Le16(&buffer[(size_t)i + 20]) != after - ZFEndRecordSize) continue;
+        EndRecord.Load(&buffer[(size_t)i]);
+        Comment.assign(reinterpret_cast<const char*>(&buffer[(size_t)i + ZFEndRecordSize]),
+                       (size_t)(after - ZFEndRecordSize));
+        result.Found = true;
+        result.Offset = base + i;
+        result.ThisDisk = EndRecord.ThisDisk;
+        break;
+    }
+    return result;
+}
+
+TZFArchiveCore::TZFEndSearch TZFDirManager::FindEndRecord() {
+    MetStandardEnd = false;
+    if (FArchiver.StandardSignatures) return FindEndRecord(ZFStandardSignatures.End);
+    TZFArchiveCore::TZFEndSearch result = FindEndRecord(ZFAlternateSignatures.End);
+    if (result.Found) return result;
+    TZFArchiveCore::TZFEndSearch standard = FindEndRecord(ZFStandardSignatures.End);
+    standard.MetSignature = standard.MetSignature || result.MetSignature;
+    return standard;
+}
+
+bool TZFDirManager::EndRecordExists() {
+    const bool found = FindEndRecord().Found;
+    return FArchiver.RepairOnOpen || found;
+}
+
+void TZFDirManager::ReadDirectory() {
+    Reset();
+    SetPrefix(0);
+    const TZFArchiveCore::TZFEndSearch search = FindEndRecord();
+    if (!search.Found) {
+        Repair();
+        return;
+    }
+    const int64_t endOffset = search.Offset;
+    const bool spanning = FArchiver.GetSpanningMode() != smNone;
+
+    // The ZIP64 locator right before the end record, and the ZIP64 end record it points to (or,
+    // behind a prefix that the locator does not count, the one right before the locator).
+    int64_t zip64EndOffset = -1;
+    if (endOffset > ZFZip64LocatorSize) {
+        uint8_t loc[ZFZip64LocatorSize];
+        FStream->SetPosition(endOffset - ZFZip64LocatorSize);
+        FStream->ReadBuffer(loc, ZFZip64LocatorSize);
+        if (Le32(loc) == ZFZip64LocatorSignature) {
+            Zip64Locator.Load(loc);
+            if (endOffset - ZFZip64LocatorSize > ZFZip64EndRecordSize) {
+                uint8_t rec[ZFZip64EndRecordSize];
+                auto readAt = [&](int64_t at) {
+                    if (at < 0 || at + ZFZip64EndRecordSize > StreamSize()) return false;
+                    FStream->SetPosition(at);
+                    FStream->ReadBuffer(rec, ZFZip64EndRecordSize);
+                    return Le32(rec) == ZFZip64EndSignature;
+                };
+                const int64_t beforeLocator = endOffset - ZFZip64LocatorSize - ZFZip64EndRecordSize;
+                if (readAt((int64_t)std::min<uint64_t>(Zip64Locator.Zip64Offset, INT64_MAX))) {
+                    zip64EndOffset = (int64_t)Zip64Locator.Zip64Offset;
+                } else if (!spanning && readAt(beforeLocator)) {
+                    zip64EndOffset = beforeLocator;
+                } else {
+                    throw EZFException(40);
+                }
+                Zip64EndRecord.Load(rec);
+                HasZip64 = true;
+            }
+        }
+    }
+    if (!HasZip64 && EndRecord.TotalEntries == Marker16) {
+        Repair();
+        return;
+    }
+
+    DirectoryDisk = EndRecord.DirectoryDisk != Marker16 ? EndRecord.DirectoryDisk
+                                                          : (HasZip64 ? Zip64EndRecord.DirectoryDisk : 0);
+    ThisDisk = EndRecord.ThisDisk != Marker16 ? EndRecord.ThisDisk
+                                              : (HasZip64 ? Zip64Locator.TotalDisks - 1 : 0);
+    FArchiver.CurrentVolume.LastVolumeNumber = (int32_t)ThisDisk;
+    TZFVolumeNumberInfo wanted;
+    wanted.LastVolumeNumber = (int32_t)ThisDisk;
+    wanted.SetNumber((int32_t)DirectoryDisk);
+    if (spanning) RequestVolume(wanted);
+
+    const uint64_t directorySize = HasZip64 ? Zip64EndRecord.DirectorySize : EndRecord.DirectorySize;
+    const int64_t count = HasZip64 ? (int64_t)(uint32_t)Zip64EndRecord.TotalEntries : EndRecord.TotalEntries;
+    try {
+        // Counts and sizes come from the archive: before anything is allocated they must fit the
+        // bytes that are there (every central header takes at least 46 of them).
+        int64_t start;
+        if (spanning) {
+            start = (int64_t)std::min<uint64_t>(HasZip64 ? Zip64EndRecord.DirectoryOffset : EndRecord.DirectoryOffset,
+                                               INT64_MAX);
+            if (start > StreamSize()) throw EZFException(57);
+        } else {
+            const int64_t anchor = HasZip64 ? endOffset - ZFZip64LocatorSize - ZFZip64EndRecordSize : endOffset;
+            if (directorySize > (uint64_t)anchor) throw EZFException(57);
+            start = anchor - (int64_t)directorySize;
+        }
+        if ((uint64_t)count * ZFCentralHeaderSize > directorySize) throw EZFException(57);
+        FStream->SetPosition(start);
+        DirectoryStart = start;
+        ReadCentralHeaders(count);
+    } catch (const Exception&) {
+        if (!FArchiver.RepairOnOpen) throw;
+        Repair();
+        return;
+    }
+
+    if (!FArchiver.RepairOnOpen && !spanning) {
+        int64_t total = 0;
+        for (int32_t i = 0; i < Items.Count(); ++i) total += Items.ItemAt(i).PackedSize();
+        if (total > StreamSize()) throw EZFException(57);
+    }
+    if (ThisDisk == 0) {
+        FEndOffsetForPrefix = HasZip64 ? zip64EndOffset : endOffset;
+        MeasurePrefix();
+    }
+    CorrectOffsets();
+}
+
+void TZFDirManager::ReadCentralHeaders(int64_t Count) {
+    Items.Clear();
+    for (int64_t i = 0; i < Count; ++i) {
+        if (FArchiver.GetSpanningMode() != smNone && StreamSize() - FStream->GetPosition() < ZFCentralHeaderSize) {
+            TZFVolumeNumberInfo next = FArchiver.CurrentVolume;
+            next.SetNumber(FArchiver.CurrentVolume.VolumeNumber + 1);
+            RequestVolume(next);
+            FStream->SetPosition(0);
+        }
+        if (i == 0) DirectoryStart = FStream->GetPosition();
+        ReadOneEntry((int32_t)i);
+    }
+}
+
+void TZFDirManager::ReadOneEntry(int32_t Index) {
+    uint8_t raw[ZFCentralHeaderSize];
+    FStream->ReadBuffer(raw, ZFCentralHeaderSize);
+    TDirItem item;
+    item.Header.Load(raw);
+    if (item.Header.Signature != ZFStandardSignatures.Central && item.Header.Signature != ZFAlternateSignatures.Central)
+        throw EZFException(57);
+    if ((item.Header.Flags & zfFlagEncrypted) && item.Header.VersionNeeded < ZFAlternateVersion) item.AesStrength = 0;
+    item.RealMethod = item.Header.Method;
+    const bool oem = EndRecord.Signature == ZFStandardSignatures.End && FArchiver.Options.OEMFileNames;
+    if (item.Header.NameLength)
+        item.EntryName = ZFDecodeStoredName(ReadBytes(*FStream, item.Header.NameLength), item.Header.Flags, oem);
+    if (item.Header.ExtraLength) ZFParseExtraFields(item, ReadBytes(*FStream, item.Header.ExtraLength));
+    if (item.Header.CommentLength) item.EntryComment = ReadBytes(*FStream, item.Header.CommentLength);
+    Items.SetCount(Index + 1);
+    Items.SetItem(Index, item);
+}
+
+void TZFDirManager::MeasurePrefix() {
+    if (EndRecord.TotalEntries == 0) {
+        SetPrefix(std::max<int64_t>(FEndOffsetForPrefix, 0));
+        return;
+    }
+    if (Items.Count() == 0) return;
+    const TDirItem& first = Items.ItemAt(0);
+    const uint32_t locals[2] = {ZFStandardSignatures.Local, ZFAlternateSignatures.Local};
+    const int64_t size = StreamSize();
+    int64_t from = first.LocalOffset();
+    for (;;) {
+        const int64_t hit = ZFFindSignature(*FStream, from, locals, 2, 10000, ZFLocalHeaderSize);
+        if (hit < 0) return;
+        uint8_t raw[ZFLocalHeaderSize];
+        FStream->SetPosition(hit);
+        FStream->ReadBuffer(raw, ZFLocalHeaderSize);
+        TZFLocalHeader lh;
+        lh.Load(raw);
+        bool accept = hit + ZFLocalHeaderSize + lh.NameLength <= size;
+        if (accept && hit != 0) {
+            const TZFCentralHeader& c = first.Header;
+            accept = lh.VersionNeeded == c.VersionNeeded && lh.Method == c.Method && lh.DosTime == c.DosTime &&
+                     lh.DosDate == c.DosDate;
+            // An entry with a data descriptor may leave CRC and sizes out of its local header.
+            if (accept && !(lh.Flags & zfFlagDescriptor))
+                accept = lh.Crc32 == c.Crc32 && lh.PackedSize == c.PackedSize && lh.UnpackedSize == c.UnpackedSize;
+        }
+        if (accept) {
+            SetPrefix(hit);
+            return;
+        }
+        from = hit + 1;
+    }
+}
+
+void TZFDirManager::CorrectOffsets() {
+    if (PrefixSize <= 0) return;
+    int32_t firstData = -1;
+    for (int32_t i = 0; i < Items.Count() && firstData < 0; ++i)
+        if (Items.ItemAt(i).Header.PackedSize != 0) firstData = i;
+    if (firstData < 0 || Items.ItemAt(firstData).Header.LocalHeaderOffset >= PrefixSize) return;
+    for (int32_t i = 0; i < Items.Count(); ++i) {
+        TDirItem& item = Items.ItemAt(i);
+        if ((item.Header.ExternalAttr & faDirectory) || item.Header.LocalHeaderOffset == Marker32) continue;
+        const int64_t moved = (int64_t)item.Header.LocalHeaderOffset + PrefixSize;
+        if (moved >= (int64_t)Marker32) {
+            item.Zip64Offset = moved;
+            item.HasZip64 = true;
+            item.Header.LocalHeaderOffset = Marker32;
+        } else {
+            item.Header.LocalHeaderOffset = (uint32_t)moved;
+        }
+    }
+}
+
+// ---- Repair scan ------------------------------------------------------------------------------------------
+
+void TZFDirManager::Repair() {
+    Items.Clear();
+    if (FArchiver.GetSpanningMode() != smNone) throw EZFException(44);
+    const uint32_t locals[2] = {ZFStandardSignatures.Local, ZFAlternateSignatures.Local};
+    int64_t hit = ZFFindSignature(*FStream, 0, locals, 2, 65535, ZFLocalHeaderSize);
+    if (hit < 0) throw EZFException(35);
+    while (hit >= 0) {
+        int64_t next = hit + 4;
+        RepairEntryAt(hit, next);
+        hit = ZFFindSignature(*FStream, next, locals, 2, 65535, ZFLocalHeaderSize);
+    }
+    DirectoryStart = StreamSize();
+}
+
+void TZFDirManager::RepairEntryAt(int64_t Hit, int64_t& Next) {
+    const int64_t size = StreamSize();
+    uint8_t raw[ZFLocalHeaderSize];
+    FStream->SetPosition(Hit);
+    FStream->ReadBuffer(raw, ZFLocalHeaderSize);
+    TZFLocalHeader lh;
+    lh.Load(raw);
+    if (lh.PackedSize >= size || lh.ExtraLength > 260) return;
+
+    TDirItem item;
+    TZFCentralHeader& h = item.Header;
+    // The item stands for a central header: it gets the central signature of the header's set.
+    h.Signature = lh.Signature == ZFStandardSignatures.Local ? ZFStandardSignatures.Central
+                                                              : ZFAlternateSignatures.Central;
+    h.VersionMadeBy = h.VersionNeeded = lh.VersionNeeded;
+    h.Flags = lh.Flags;
+    h.Method = item.RealMethod = lh.Method;
+    h.DosTime = lh.DosTime;
+    h.DosDate = lh.DosDate;
+    h.Crc32 = lh.Crc32;
+    h.PackedSize = lh.PackedSize;
+    h.UnpackedSize = lh.UnpackedSize;
+    h.NameLength = lh.NameLength;
+    h.ExtraLength = lh.ExtraLength;
+    if (Hit >= (int64_t)Marker32) {
+        h.LocalHeaderOffset = Marker32;
+        item.Zip64Offset = Hit;
+        item.HasZip64 = true;
+    } else {
+        h.LocalHeaderOffset = (uint32_t)Hit;
+    }
+    if ((h.Flags & zfFlagEncrypted) && h.VersionNeeded < ZFAlternateVersion) item.AesStrength = 0;
+
+    const int64_t nameStart = Hit + ZFLocalHeaderSize;
+    bool complete = size - nameStart >= (int64_t)lh.NameLength + lh.ExtraLength;
+    if (size - nameStart >= lh.NameLength) {
+        const bool oem = MetStandardEnd && FArchiver.Options.OEMFileNames;
+        item.EntryName = ZFDecodeStoredName(ReadBytes(*FStream, lh.NameLength), h.Flags, oem);
+        if (complete && lh.ExtraLength) ZFParseExtraFields(item, ReadBytes(*FStream, lh.ExtraLength));
+    }
+    // Only a name ending in "/" makes a folder: an empty file is a file.
+    h.ExternalAttr = !item.EntryName.empty() && item.EntryName.back() == L'/' ? faDirectory : faArchive;
+
+    const int64_t dataStart = nameStart + lh.NameLength + lh.ExtraLength;
+    int64_t dataEnd = -1;
+    if (h.Flags & zfFlagDescriptor) {
+        const uint32_t descriptor = ZFDataDescriptorSignature;
+        const int64_t d = ZFFindSignature(*FStream, std::min(dataStart, size), &descriptor, 1, 65535, 16);
+        if (d >= 0) {
+            uint8_t desc[16];
+            FStream->SetPosition(d);
+            FStream->ReadBuffer(desc, 16);
+            h.Crc32 = Le32(desc + 4);
+            h.PackedSize = Le32(desc + 8);
+            h.UnpackedSize = Le32(desc + 12);
+            dataEnd = d + 16;
+        }
+    } else if (complete) {
+        dataEnd = dataStart + item.PackedSize();
+    }
+
+    const int32_t index = Items.Count();
+    Items.SetCount(index + 1);
+    Items.SetItem(index, item);
+
+    // The search goes on behind the entry's data when a record (or the end) stands there, so
+    // that headers inside stored data, such as a stored archive, are not taken for entries.
+    if (dataEnd > Hit + 4 && dataEnd <= size) {
+        bool record = dataEnd == size;
+        if (!record && size - dataEnd >= 4) {
+            uint8_t sig[4];
+            FStream->SetPosition(dataEnd);
+            FStream->ReadBuffer(sig, 4);
+            const uint32_t v = Le32(sig);
+            for (uint32_t s : {ZFStandardSignatures.Local, ZFStandardSignatures.Central, ZFStandardSignatures.End,
+                               ZFAlternateSignatures.Local, ZFAlternateSignatures.Central, ZFAlternateSignatures.End,
+                               ZFDataDescriptorSignature, ZFZip64EndSignature})
+                record = record || v == s;
+        }
+        if (record) Next = dataEnd;
+    }
+}
+
+// ---- Writing ----------------------------------------------------------------------------------------------
+
+void TZFDirManager::WriteDirectory(TStream* Stream) {
+    if (Stream) FStream = Stream;
+    const bool volumes = FArchiver.GetSpanningMode() != smNone && !FCallerStream;
+    auto put = [&](const void* data, int64_t n, int64_t minimum) {
+        if (n <= 0) return;
+        if (volumes) {
+            FArchiver.WriteAll(data, n, minimum);
+            FStream = FArchiver.ArchiveStream();
+        } else {
+            FStream->WriteBuffer(data, (int32_t)n);
+        }
+    };
+    FStream->Seek(0, soEnd);
+    const int32_t volume = std::max(FArchiver.CurrentVolume.VolumeNumber, 0);
+    EndRecord.Signature = Signatures().End;
+    EndRecord.DirectoryDisk = volume > 0xFFFE ? Marker16 : (uint16_t)volume;
+    const int64_t start = FStream->GetPosition();
+    int64_t written = 0;
+
+    for (int32_t i = 0; i < Items.Count(); ++i) {
+        TDirItem& item = Items.ItemAt(i);
+        TZFCentralHeader h = item.Header;
+        const bool z64Unpacked = h.UnpackedSize == Marker32;
+        const bool z64Packed = h.PackedSize == Marker32;
+        const bool z64Offset = h.LocalHeaderOffset == Marker32;
+        const bool z64Disk = h.DiskNumberStart == Marker16;
+        const bool needZip64 = z64Unpacked || z64Packed || z64Offset || z64Disk;
+        std::string extra;
+        if (needZip64) {
+            uint8_t b[8];
+            const uint16_t size = (uint16_t)(8 * (z64Unpacked + z64Packed + z64Offset) + (z64Disk ? 4 : 0));
+            Put16(b, ZFZip64ExtraId);
+            Put16(b + 2, size);
+            extra.append(reinterpret_cast<char*>(b), 4);
+            for (auto [marked, value] : {std::pair<bool, int64_t>{z64Unpacked, item.Zip64Unpacked},
+                                         {z64Packed, item.Zip64Packed}, {z64Offset, item.Zip64Offset}})
+                if (marked) {
+                    Put64(b, (uint64_t)value);
+                    extra.append(reinterpret_cast<char*>(b), 8);
+                }
+            if (z64Disk) {
+                Put32(b, item.Zip64Disk);
+                extra.append(reinterpret_cast<char*>(b), 4);
+            }
+        }
+        for (const TZFExtraField& f : item.ExtraFields) {
+            if (f.Id == ZFZip64ExtraId) continue;
+            uint8_t b[4];
+            Put16(b, f.Id);
+            Put16(b + 2, (uint16_t)f.Data.size());
+            extra.append(reinterpret_cast<char*>(b), 4);
+            extra += f.Data;
+        }
+        bool utf8 = false;
+        std::string name = ZFEncodeName(item.EntryName, utf8);
+        if (utf8) {
+            // The UTF-8 form holds at most 254 bytes, whole characters only.
+            size_t cut = std::min<size_t>(name.size(), 254);
+            while (cut > 0 && cut < name.size() && ((uint8_t)name[cut] & 0xC0) == 0x80) --cut;
+            name.resize(cut);
+            h.Flags |= zfFlagUtf8;
+        } else {
+            h.Flags &= (uint16_t)~zfFlagUtf8;
+            if (FArchiver.Options.OEMFileNames) name = ZFAnsiToOem(name);
+        }
+        h.NameLength = (uint16_t)name.size();
+        h.ExtraLength = (uint16_t)extra.size();
+        h.CommentLength = (uint16_t)item.EntryComment.size();
+        item.Header.Flags = h.Flags;
+        item.Header.NameLength = h.NameLength;
+        item.Header.ExtraLength = h.ExtraLength;
+        uint8_t raw[ZFCentralHeaderSize];
+        h.Store(raw);
+        put(raw, ZFCentralHeaderSize, (int64_t)name.size() + (int64_t)extra.size());
+        put(name.data(), (int64_t)name.size(), -1);
+        put(extra.data(), (int64_t)extra.size(), -1);
+        put(item.EntryComment.data(), (int64_t)item.EntryComment.size(), -1);
+        written += ZFCentralHeaderSize + (int64_t)name.size() + (int64_t)extra.size() +
+                   (int64_t)item.EntryComment.size();
+    }
+
+    const int32_t current = std::max(FArchiver.CurrentVolume.VolumeNumber, 0);
+    const int32_t count = Items.Count();
+    EndRecord.EntriesOnDisk = EndRecord.TotalEntries = count > 0xFFFE ? Marker16 : (uint16_t)count;
+    EndRecord.DirectorySize = written >= (int64_t)Marker32 ? Marker32 : (uint32_t)written;
+    EndRecord.DirectoryOffset = start >= (int64_t)Marker32 ? Marker32 : (uint32_t)start;
+    EndRecord.CommentLength = (uint16_t)Comment.size();
+    EndRecord.ThisDisk = current > 0xFFFE ? Marker16 : (uint16_t)current;
+
+    const int64_t after = FStream->GetPosition();
+    if (after >= (int64_t)Marker32 || count >= 0xFFFF) {
+        Zip64EndRecord = TZFZip64EndRecord();
+        Zip64EndRecord.Signature = ZFZip64EndSignature;
+        Zip64EndRecord.ThisDisk = (uint32_t)current;
+        Zip64EndRecord.DirectoryDisk = (uint32_t)current;
+        Zip64EndRecord.EntriesOnDisk = Zip64EndRecord.TotalEntries = (uint64_t)count;
+        Zip64EndRecord.DirectorySize = (uint64_t)written;
+        Zip64EndRecord.DirectoryOffset = (uint64_t)start;
+        Zip64Locator.Signature = ZFZip64LocatorSignature;
+        Zip64Locator.Zip64Disk = (uint32_t)current;
+        Zip64Locator.Zip64Offset = (uint64_t)FStream->GetPosition();
+        Zip64Locator.TotalDisks = (uint32_t)current + 1;
+        uint8_t rec[ZFZip64EndRecordSize + ZFZip64LocatorSize];
+        Zip64EndRecord.Store(rec);
+        Zip64Locator.Store(rec + ZFZip64EndRecordSize);
+        put(rec, sizeof rec, 0);
+        HasZip64 = true;
+    }
+    uint8_t end[ZFEndRecordSize];
+    EndRecord.Store(end);
+    put(end, ZFEndRecordSize, (int64_t)Comment.size());
+    put(Comment.data(), (int64_t)Comment.size(), -1);
+
+    // A written set ends in the volume that carries the archive's own name.
+    if (volumes && FArchiver.CurrentVolumeName != FArchiver.FileName) {
+        const std::wstring written_ = FArchiver.CurrentVolumeName;
+        FArchiver.FreeArchiveStream();
+        const std::wstring final_ = FArchiver.VolumeName(FArchiver.FileName, -1, false);
+        ZFDeleteFile(final_);
+        ZFRenameFile(written_, final_);
+        FArchiver.SetOwnedStream(std::make_unique<TFileStream>(final_, fmOpenReadWrite | fmShareDenyNone));
+        FArchiver.CurrentVolumeName = final_;
+        FStream = FArchiver.ArchiveStream();
+    }
+}
