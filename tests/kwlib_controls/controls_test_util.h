@@ -1,0 +1,47 @@
+// Helpers of the in-house control tests: a host form, clicks as window messages, renders into
+// memory bitmaps.
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "Controls.h"
+#include "Forms.h"
+#include "Graphics.h"
+#include "ui/ui_test_util.h"
+
+// A dialog form with the given client size, not shown.
+inline std::unique_ptr<TForm> MakeHostForm(int32_t cw, int32_t ch) {
+    std::unique_ptr<TForm> form(new TForm(nullptr));
+    form->SetBorderStyle(bsDialog);
+    form->SetClientSize(cw, ch);
+    return form;
+}
+
+// A left click at a client point of a window, as the system delivers it.
+inline void ClickAt(HWND wnd, int32_t x, int32_t y) {
+    SendMessageW(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageW(wnd, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+// The control painted with PaintTo into a new 24-bit bitmap of its size, over a fill colour.
+inline void RenderControl(TControl* control, TBitmap& bmp, TColor fill = clBlack) {
+    MakeCanvasBitmap(bmp, control->Width(), control->Height(), fill);
+    control->PaintTo(bmp.Canvas()->Handle(), 0, 0);
+}
+
+// Every pixel of a rectangle has the colour.
+inline bool AllPixels(TBitmap& bmp, const RECT& r, TColor color) {
+    for (int32_t y = r.top; y < r.bottom; ++y)
+        for (int32_t x = r.left; x < r.right; ++x)
+            if (PixelOf(bmp, x, y) != color) return false;
+    return true;
+}
+
+// The number of pixels of a rectangle that differ between two bitmaps of one size.
+inline int32_t DifferentPixels(TBitmap& a, TBitmap& b, const RECT& r) {
+    int32_t n = 0;
+    for (int32_t y = r.top; y < r.bottom; ++y)
+        for (int32_t x = r.left; x < r.right; ++x)
+            if (PixelOf(a, x, y) != PixelOf(b, x, y)) ++n;
+    return n;
+}
