@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "SysUtils.h"
+#include "UnitInit.h"
 #include "WinApi.h"
 
 namespace {
@@ -90,4 +91,8 @@ void CRC32_Initialize() {
     caption = caption.substr(0, caption.rfind(L'.'));
     const std::wstring text = L"CRC32 Table CRC32 is " + IntToHex(crc, 8) + L", expecting $6FCF9E13";
     MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK);
+}
+
+void CRC32_Register() {
+    RegisterUnit(L"CRC32", urKWCrc32, CRC32_Initialize, nullptr);
 }

@@ -16,3 +16,5 @@ uint32_t CRC32TableCheck();
 
 // Unit start-up: checks the table and tells the user when it is damaged (the program goes on).
 void CRC32_Initialize();
+// Registers the start-up above with the unit registry (the program entry calls it).
+void CRC32_Register();

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "Classes.h"
 #include "SysUtils.h"
 #include "WinApi.h"
 
@@ -253,4 +254,14 @@ int32_t KWRectWidth(const RECT& R) { return R.right - R.left; }
 int32_t KWRectHeight(const RECT& R) { return R.bottom - R.top; }
 RECT KWInflateRect(const RECT& R, int32_t DX, int32_t DY) {
     return RECT{R.left - DX, R.top - DY, R.right + DX, R.bottom + DY};
+}
+
+// ---- Resources ------------------------------------------------------------------------------
+
+std::unique_ptr<TStream> KWGetResourceStream(const std::wstring& AName, const std::wstring& AType) {
+    try {
+        return std::make_unique<TResourceStream>(nullptr, AName.c_str(), AType.c_str());
+    } catch (...) {
+        return nullptr;
+    }
 }

@@ -2,17 +2,33 @@
 // raising method and the methods and messages of the chain of exceptions it replaces. Every
 // construction is logged at level 3.
 #pragma once
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "SysUtils.h"
 
+class TObject;
+
+// What an in-house exception replaces: an exception, any other object, or nothing.
+class TKWPrevious {
+public:
+    TKWPrevious(std::nullptr_t = nullptr) {}
+    TKWPrevious(const std::exception* AException) : FException(AException) {}
+    TKWPrevious(const TObject* AObject) : FObject(AObject) {}
+    const std::exception* AsException() const { return FException; }
+    const TObject* AsObject() const { return FObject; }
+
+private:
+    const std::exception* FException = nullptr;
+    const TObject* FObject = nullptr;
+};
+
 class EKWException : public Exception {
 public:
     // APrevious: the exception being replaced (or nullptr). Raisers pass the message, their
     // signature text and, when they translate a caught exception, that exception.
-    EKWException(const std::wstring& AMessage, const std::wstring& AMethod,
-                 const std::exception* APrevious = nullptr)
+    EKWException(const std::wstring& AMessage, const std::wstring& AMethod, TKWPrevious APrevious = nullptr)
         : EKWException(AMessage, AMethod, APrevious, L"EKWException") {}
 
     const std::wstring& Method() const { return FMethod; }
@@ -21,7 +37,7 @@ public:
 
 protected:
     // For descendants: AClassName is the name the exception is logged under.
-    EKWException(const std::wstring& AMessage, const std::wstring& AMethod, const std::exception* APrevious,
+    EKWException(const std::wstring& AMessage, const std::wstring& AMethod, TKWPrevious APrevious,
                  const wchar_t* AClassName);
 
 private:
@@ -36,11 +52,11 @@ private:
     class Name : public Base {                                                                      \
     public:                                                                                         \
         Name(const std::wstring& AMessage, const std::wstring& AMethod,                             \
-             const std::exception* APrevious = nullptr)                                             \
+             TKWPrevious APrevious = nullptr)                                                       \
             : Base(AMessage, AMethod, APrevious, L## #Name) {}                                      \
                                                                                                     \
     protected:                                                                                      \
-        Name(const std::wstring& AMessage, const std::wstring& AMethod,                             \
-             const std::exception* APrevious, const wchar_t* AClassName)                            \
+        Name(const std::wstring& AMessage, const std::wstring& AMethod, TKWPrevious APrevious,      \
+             const wchar_t* AClassName)                                                             \
             : Base(AMessage, AMethod, APrevious, AClassName) {}                                     \
     }

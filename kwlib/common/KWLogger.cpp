@@ -2,8 +2,10 @@
 
 #include <cmath>
 
+#include "Classes.h"
 #include "KWCommonLib.h"
 #include "SysUtils.h"
+#include "UnitInit.h"
 #include "WinApi.h"
 #include <shlobj.h>
 
@@ -309,6 +311,19 @@ void KWLog(const std::wstring& ASender, const std::wstring& AText, uint8_t ALeve
     }
 }
 
+void KWLogObject(const TObject* ASender, const std::wstring& AText, uint8_t ALevel) {
+    std::wstring sender;
+    try {
+        if (const auto* component = dynamic_cast<const TComponent*>(ASender))
+            sender = component->GetName();
+        else if (ASender)
+            sender = std::wstring(ASender->ClassName()) + L"(" + IntToStr(int32_t(intptr_t(ASender))) + L")";
+    } catch (...) {
+        sender = L"名称エラー";
+    }
+    KWLog(sender, AText, ALevel);
+}
+
 void KWLogError(const std::wstring& AText) { KWLog(L"", AText, 3); }
 
 void KWDebugOutput(const std::wstring& AText) {
@@ -360,4 +375,8 @@ void KWLogger_Finalize() {
         logger = std::move(GlobalLogger);
     }
     logger.reset();
+}
+
+void KWLogger_Register() {
+    RegisterUnit(L"KWLogger", urKWLogger, KWLogger_Initialize, KWLogger_Finalize);
 }

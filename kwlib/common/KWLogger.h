@@ -14,6 +14,7 @@
 
 class TKWLogger;
 class TKWLogFile;
+class TObject;
 
 // The names that the debug viewer's channel is bound to.
 extern const wchar_t* const KWDebugWindowName;     // mutex and window property, value 1
@@ -113,6 +114,9 @@ public:
 
 // The logging entry points: they never raise and never wait for delivery.
 void KWLog(const std::wstring& ASender, const std::wstring& AText, uint8_t ALevel);
+// The sender named after an object: '' for nullptr, a component's name, else the class name with
+// the object's address in signed decimal, e.g. "TList(19922944)".
+void KWLogObject(const TObject* ASender, const std::wstring& AText, uint8_t ALevel);
 void KWLogError(const std::wstring& AText);
 // Writes to the debugger output while a debugger is attached.
 void KWDebugOutput(const std::wstring& AText);
@@ -129,3 +133,5 @@ bool KWViewerActive();
 // worker. Shut-down: clears the global logger, then destroys it (stop, final delivery).
 void KWLogger_Initialize();
 void KWLogger_Finalize();
+// Registers the start-up and shut-down above with the unit registry (the program entry calls it).
+void KWLogger_Register();

@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 
+#include "Classes.h"
 #include "KWException.h"
 #include "KWLogger.h"
 
@@ -80,6 +81,10 @@ TEST_F(KWExceptionLog, OtherExceptionsContributeTheirMessageAndNoMethod) {
     const std::runtime_error plain("plain failure");
     EKWException b(L"wrapped", L"M", &plain);
     EXPECT_EQ(b.Messages(), (std::vector<std::wstring>{L"plain failure"}));
+    const TList notAnException;
+    EKWException c(L"wrapped", L"M", &notAnException);
+    EXPECT_EQ(c.Methods(), (std::vector<std::wstring>{L""}));
+    EXPECT_EQ(c.Messages(), (std::vector<std::wstring>{L"TList"}));
 }
 
 TEST(KWException, WithoutLoggerItIsStillBuiltAndCaughtAsException) {

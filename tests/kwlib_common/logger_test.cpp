@@ -6,9 +6,12 @@
 #include <functional>
 #include <regex>
 
+#include "CRC32.h"
+#include "Classes.h"
 #include "KWCommonLib.h"
 #include "KWLogger.h"
 #include "SysUtils.h"
+#include "UnitInit.h"
 #include "WinApi.h"
 
 namespace {
@@ -152,6 +155,38 @@ TEST(KWLogger, WithoutViewerTheWorkerDrainsTheQueue) {
     KWLogger_Finalize();
     EXPECT_EQ(KWGetGlobalLogger(), nullptr);
     KWLog(L"s", L"after shut-down is ignored", 1);
+}
+
+TEST(KWLogger, ObjectSendersAreNamedByComponentNameOrClassAndAddress) {
+    KWLogger_Initialize();
+    TKWLogger* logger = KWGetGlobalLogger();
+    logger->StopThread();
+    TComponent component(nullptr);
+    component.SetName(L"Button1");
+    TList list;
+    KWLogObject(nullptr, L"a", 1);
+    KWLogObject(&component, L"b", 2);
+    KWLogObject(&list, L"c", 3);
+    std::vector<std::wstring> senders;
+    {
+        std::lock_guard<std::mutex> lock(logger->Lock);
+        for (const auto& e : logger->Queue) senders.push_back(e->Sender);
+        logger->Queue.clear();
+    }
+    KWLogger_Finalize();
+    EXPECT_EQ(senders, (std::vector<std::wstring>{L"", L"Button1",
+                                                  L"TList(" + std::to_wstring(int32_t(intptr_t(&list))) + L")"}));
+}
+
+TEST(KWLogger, RegisteredUnitsStartAndStopWithTheRegistry) {
+    CRC32_Register();
+    KWLogger_Register();
+    InitializeUnits();
+    const std::wstring started = StartedUnits();
+    EXPECT_NE(started.find(L"CRC32"), std::wstring::npos) << started;
+    EXPECT_NE(KWGetGlobalLogger(), nullptr);
+    FinalizeUnits();
+    EXPECT_EQ(KWGetGlobalLogger(), nullptr);
 }
 
 TEST_F(LoggerChannel, DeliversEveryLineInOrderAsCopyData) {

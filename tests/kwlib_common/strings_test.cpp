@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "Classes.h"
 #include "KWCommonLib.h"
 #include "WinApi.h"
 
@@ -181,4 +182,8 @@ TEST(KWStrings, RectanglesAndAnsiCopies) {
     auto ansi = KWStrAllocAnsi(L"aテ");
     EXPECT_STREQ(ansi.get(), "a\x83\x65");
     EXPECT_STREQ(KWStrAllocAnsi(L"").get(), "");
+}
+
+TEST(KWStrings, MissingResourceGivesNoStream) {
+    EXPECT_EQ(KWGetResourceStream(L"NO_SUCH_RESOURCE", L"DOCUMENT"), nullptr);
 }
