@@ -156,6 +156,11 @@ void TCustomForm::WndProc(TMessage& Message) {
     case CM_RELEASE:
         delete this;
         return;
+    case WM_SYSCOLORCHANGE:
+        // Only top-level windows hear of it: the controls are told from here.
+        DefaultHandler(Message);
+        NotifyControls(CM_SYSCOLORCHANGE);
+        return;
     default: break;
     }
     TWinControl::WndProc(Message);
