@@ -4,3 +4,4 @@
 #include "KWCommonLib_strings.h"   // dates, strings and paths
 #include "KWCommonLib_files.h"     // files, folders and drives
 #include "KWCommonLib_shell.h"     // shell, windows, messages and system
+#include "KWCommonLib_folders.h"   // shell folders and the special-folder test
