@@ -36,6 +36,13 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   timeout 120 wineserver -w
 fi
 
+# No window manager runs under Xvfb: unmanaged windows spare Wine a wait for one on every
+# show and hide of a top-level window.
+if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+  timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  timeout 60 wineserver -w
+fi
+
 wineserver -f -p >/dev/null 2>&1 </dev/null &
 server_pid=$!
 # Start Wine's services now, detached from the caller's output.
