@@ -191,11 +191,14 @@ TEST(KWLogger, RegisteredUnitsStartAndStopWithTheRegistry) {
 
 TEST_F(LoggerChannel, DeliversEveryLineInOrderAsCopyData) {
     TTestViewer viewer(false);
+    const HWND appWindow = HWND(0x1234);
+    KWSetApplicationWindow(appWindow);
     KWLogger_Initialize();
     ASSERT_TRUE(KWViewerActive());
     for (int i = 0; i < 120; ++i) KWLog(i % 2 ? L"sender" : L"", L"entry " + std::to_wstring(i), uint8_t(i % 5));
     KWLogError(L"last");
     KWLogger_Finalize();  // delivers what the worker has not taken yet
+    KWSetApplicationWindow(nullptr);
 
     const std::vector<TReceived> got = viewer.Received();
     ASSERT_EQ(got.size(), 121u);
@@ -204,6 +207,7 @@ TEST_F(LoggerChannel, DeliversEveryLineInOrderAsCopyData) {
     for (int i = 0; i < 121; ++i) {
         const TReceived& r = got[i];
         EXPECT_EQ(r.Tag, 1u);
+        EXPECT_EQ(r.Sender, appWindow);
         EXPECT_TRUE(r.ZeroTerminated);
         EXPECT_EQ(r.Bytes, 2 * (r.Text.size() + 1));
         std::wsmatch m;
