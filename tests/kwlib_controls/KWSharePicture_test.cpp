@@ -6,6 +6,7 @@
 
 #include "Controls.h"
 #include "KWSharePicture.h"
+#include "controls_test_util.h"
 
 namespace {
 
@@ -18,14 +19,6 @@ public:
 private:
     std::vector<TRepaintProbe*>* FLog;
 };
-
-void FillBitmap(TPicture* picture, int32_t w, int32_t h, TColor color) {
-    TBitmap bmp;
-    bmp.SetSize(w, h);
-    bmp.Canvas()->Brush()->SetColor(color);
-    bmp.Canvas()->FillRect(RECT{0, 0, w, h});
-    picture->SetGraphic(&bmp);
-}
 
 }  // namespace
 
@@ -45,7 +38,7 @@ TEST(KWSharePicture, LookupTakesTheFirstItemOfAnIdWithoutRegardToCase) {
     a->ID = L"Title";
     TspPicture* b = store.Pictures()->Add();
     b->ID = L"TITLE";
-    FillBitmap(b->Picture(), 4, 4, clRed);
+    FillPicture(b->Picture(), 4, 4, clRed);
     EXPECT_EQ(store.Pictures()->FindPicture(L"title"), a->Picture());
     EXPECT_EQ(store.Pictures()->FindPicture(L" title"), nullptr);   // no trimming
     EXPECT_EQ(store.Pictures()->FindPicture(L"other"), nullptr);
@@ -60,9 +53,9 @@ TEST(KWSharePicture, HasPictureWantsBothSides) {
     TKWSharePicture store(nullptr);
     TspPicture* item = store.Pictures()->Add();
     item->ID = L"x";
-    FillBitmap(item->Picture(), 5, 0, clRed);
+    FillPicture(item->Picture(), 5, 0, clRed);
     EXPECT_FALSE(store.Pictures()->HasPicture(L"x"));
-    FillBitmap(item->Picture(), 5, 3, clRed);
+    FillPicture(item->Picture(), 5, 3, clRed);
     EXPECT_TRUE(store.Pictures()->HasPicture(L"X"));
 }
 
@@ -70,7 +63,7 @@ TEST(KWSharePicture, SettingAPictureCopiesItOpaque) {
     TKWSharePicture store(nullptr);
     TspPicture* item = store.Pictures()->Add();
     TPicture source;
-    FillBitmap(&source, 3, 2, clLime);
+    FillPicture(&source, 3, 2, clLime);
     source.Graphic()->SetTransparent(true);
     item->SetPicture(&source);
     ASSERT_NE(item->Picture()->Graphic(), nullptr);
@@ -89,7 +82,7 @@ TEST(KWSharePicture, RegisteringTwiceKeepsOneEntry) {
     store.RegisterClient(&panel);
     store.RegisterClient(&panel);
     EXPECT_EQ(store.ClientCount(), 1);
-    FillBitmap(store.Pictures()->Add()->Picture(), 2, 2, clRed);
+    FillPicture(store.Pictures()->Add()->Picture(), 2, 2, clRed);
     EXPECT_EQ(log.size(), 1u);
     store.UnregisterClient(&panel);
     store.UnregisterClient(&panel);
@@ -106,7 +99,7 @@ TEST(KWSharePicture, PictureChangesRepaintClientsInRegistrationOrder) {
     store.RegisterClient(&first);
     TspPicture* item = store.Pictures()->Add();
 
-    FillBitmap(item->Picture(), 4, 4, clRed);   // a new graphic
+    FillPicture(item->Picture(), 4, 4, clRed);   // a new graphic
     EXPECT_EQ(log, (std::vector<TRepaintProbe*>{&second, &first}));
 
     log.clear();

@@ -29,6 +29,16 @@ inline void RenderControl(TControl* control, TBitmap& bmp, TColor fill = clBlack
     control->PaintTo(bmp.Canvas()->Handle(), 0, 0);
 }
 
+// The picture holds a new w x h bitmap of one colour; returns that bitmap.
+inline TBitmap* FillPicture(TPicture* picture, int32_t w, int32_t h, TColor color) {
+    TBitmap bmp;
+    bmp.SetSize(w, h);
+    bmp.Canvas()->Brush()->SetColor(color);
+    bmp.Canvas()->FillRect(RECT{0, 0, w, h});
+    picture->SetGraphic(&bmp);
+    return picture->Bitmap();
+}
+
 // Every pixel of a rectangle has the colour.
 inline bool AllPixels(TBitmap& bmp, const RECT& r, TColor color) {
     for (int32_t y = r.top; y < r.bottom; ++y)
