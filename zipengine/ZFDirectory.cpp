@@ -500,6 +500,8 @@ void TZFDirManager::ReadDirectory() {
     ThisDisk = EndRecord.ThisDisk != Marker16 ? EndRecord.ThisDisk
                                               : (HasZip64 ? Zip64Locator.TotalDisks - 1 : 0);
     FArchiver.CurrentVolume.LastVolumeNumber = (int32_t)ThisDisk;
+    // The volume that holds the end record is now known by number too.
+    if (FArchiver.CurrentVolume.Kind == vkLast) FArchiver.CurrentVolume.VolumeNumber = (int32_t)ThisDisk;
     TZFVolumeNumberInfo wanted;
     wanted.LastVolumeNumber = (int32_t)ThisDisk;
     wanted.SetNumber((int32_t)DirectoryDisk);
