@@ -5,3 +5,5 @@
 #include "KWCommonLib_files.h"     // files, folders and drives
 #include "KWCommonLib_shell.h"     // shell, windows, messages and system
 #include "KWCommonLib_folders.h"   // shell folders and the special-folder test
+#include "KWCommonLib_temp.h"      // temporary names and the self-deleting batch file
+#include "KWCommonLib_system.h"    // shortcuts, OS version, shell, message boxes, pump, versions
