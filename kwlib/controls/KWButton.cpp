@@ -3,6 +3,7 @@
 #include <vssym32.h>
 
 #include "Forms.h"
+#include "KWCanvasAttach.h"
 #include "Themes.h"
 
 TKWButton::TKWButton(TComponent* AOwner) : TButton(AOwner), FCanvas(new TCanvas) {
@@ -78,22 +79,10 @@ void TKWButton::CNMeasureItem(TMessage& Message) {
 
 void TKWButton::CNDrawItem(TMessage& Message) {
     auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(Message.LParam);
-    const int saved = SaveDC(item->hDC);
-    FCanvas->Lock();
-    try {
-        FCanvas->SetHandle(item->hDC);
-        FCanvas->SetFont(Font());
-        FCanvas->SetBrush(Brush());
+    {
+        TKWCanvasAttach attach(FCanvas.get(), item->hDC, this);
         DrawButton(item->rcItem, item->itemState);
-    } catch (...) {
-        FCanvas->SetHandle(nullptr);
-        FCanvas->Unlock();
-        RestoreDC(item->hDC, saved);
-        throw;
     }
-    FCanvas->SetHandle(nullptr);
-    FCanvas->Unlock();
-    RestoreDC(item->hDC, saved);
     Message.Result = 1;
 }
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "Forms.h"
+#include "KWCanvasAttach.h"
 #include "KWControl.h"
 #include "Themes.h"
 
@@ -498,22 +499,10 @@ void TKWCustomTabControl::CNNotify(TMessage& Message) {
 
 void TKWCustomTabControl::CNDrawItem(TMessage& Message) {
     auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(Message.LParam);
-    const int saved = SaveDC(item->hDC);
-    try {
-        FCanvas->Lock();
-        FCanvas->SetHandle(item->hDC);
-        FCanvas->SetFont(Font());
-        FCanvas->SetBrush(Brush());
+    {
+        TKWCanvasAttach attach(FCanvas.get(), item->hDC, this);
         DrawTab((int32_t)item->itemID, item->rcItem, (item->itemState & ODS_SELECTED) != 0);
-    } catch (...) {
-        FCanvas->SetHandle(nullptr);
-        FCanvas->Unlock();
-        RestoreDC(item->hDC, saved);
-        throw;
     }
-    FCanvas->SetHandle(nullptr);
-    FCanvas->Unlock();
-    RestoreDC(item->hDC, saved);
     Message.Result = 1;
 }
 
