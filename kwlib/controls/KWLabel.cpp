@@ -1,0 +1,139 @@
+#include "KWLabel.h"
+
+#include "KWCommonLib.h"
+
+TKWLabel::TKWLabel(TComponent* AOwner)
+    : TCustomLabel(AOwner), FCaptions(new TStringList), FFontOfClick(new TFont), FFontOfHotTrack(new TFont),
+      FSavedFont(new TFont) {}
+
+TKWLabel::~TKWLabel() = default;
+
+void TKWLabel::SetCaptions(const TStrings* AValue) {
+    FCaptions->Assign(AValue);
+    RebuildCaption();
+}
+
+void TKWLabel::RebuildCaption() {
+    const std::wstring caption = Caption();
+    if (FCaptions->GetCount() == 0 && !caption.empty()) FCaptions->Add(caption);
+    std::wstring text;
+    for (int32_t i = 0; i < FCaptions->GetCount(); ++i) {
+        if (i > 0) text += L'\r';
+        text += WrapLine(FCaptions->GetStrings(i));
+    }
+    SetCaption(text);
+}
+
+int32_t TKWLabel::TextWidth(const std::wstring& AText) {
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, Font()->Handle());
+    SIZE size{0, 0};
+    GetTextExtentPoint32W(dc, AText.c_str(), (int)AText.size(), &size);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return size.cx;
+}
+
+std::wstring TKWLabel::WrapLine(const std::wstring& ALine) {
+    if (!FWordWrapSelf || AutoSize()) return ALine;
+    std::wstring fitted = ALine, rest;
+    while (fitted.size() > 1 && TextWidth(fitted) > Width()) {
+        rest.insert(rest.begin(), fitted.back());
+        fitted.pop_back();
+    }
+    if (rest.empty()) return fitted;
+    return fitted + L'\r' + WrapLine(rest);
+}
+
+void TKWLabel::SetWordWrapSelf(bool AValue) {
+    if (FWordWrapSelf == AValue) return;
+    FWordWrapSelf = AValue;
+    RebuildCaption();
+}
+
+void TKWLabel::SetAutoSizeMode(tlbAutoSizeMode AValue) {
+    FAutoSizeMode = AValue;
+    Invalidate();
+}
+
+void TKWLabel::SetAlignmentForParentInside(tlbAlignmentInside AValue) {
+    FAlignmentInside = AValue;
+    Invalidate();
+}
+
+void TKWLabel::SetCaptionAntialias(bool AValue) {
+    FCaptionAntialias = AValue;
+    Invalidate();
+}
+
+void TKWLabel::SetHotTrack(bool AValue) {
+    FHotTrack = AValue;
+    Invalidate();
+}
+
+void TKWLabel::SetFontOfClick(const TFont* AValue) {
+    if (!AValue) return;
+    FFontOfClick->Assign(AValue);
+    Invalidate();
+}
+
+void TKWLabel::SetFontOfHotTrack(const TFont* AValue) {
+    if (!AValue) return;
+    FFontOfHotTrack->Assign(AValue);
+    Invalidate();
+}
+
+void TKWLabel::DoDrawText(RECT& Rect, UINT Flags) {
+    // Anti-aliased captions (not under a debugger) would be rendered here through the image
+    // library's text renderer; until it is part of the library, every label draws as the plain
+    // label does.
+    TCustomLabel::DoDrawText(Rect, Flags);
+}
+
+// Sizing in one direction: the text is measured as for sizing in both (the left edge moving for
+// right-justified text), then the other dimension is put back.
+void TKWLabel::AdjustBounds() {
+    if (AutoSize()) {
+        const int32_t width = Width(), height = Height();
+        TCustomLabel::AdjustBounds();
+        if (FAutoSizeMode == asWidth) SetBounds(Left(), Top(), Width(), height);
+        else if (FAutoSizeMode == asHeight) SetBounds(Left(), Top(), width, Height());
+    }
+    if (!Parent() || FAlignmentInside == aiNone) return;
+    int32_t left = Left(), top = Top();
+    if (FAlignmentInside == aiBoth || FAlignmentInside == aiHAlign) left = (Parent()->ClientWidth() - Width()) / 2;
+    if (FAlignmentInside == aiBoth || FAlignmentInside == aiVAlign) top = (Parent()->ClientHeight() - Height()) / 2;
+    SetBounds(left, top, Width(), Height());
+}
+
+void TKWLabel::ShowFont(const TFont* AFont) {
+    Font()->Assign(AFont);
+    Invalidate();
+}
+
+void TKWLabel::CMMouseEnter(TMessage& Message) {
+    TCustomLabel::CMMouseEnter(Message);
+    if (!FHotTrack) return;
+    FSavedFont->Assign(Font());
+    ShowFont(FFontOfHotTrack.get());
+}
+
+void TKWLabel::CMMouseLeave(TMessage& Message) {
+    TCustomLabel::CMMouseLeave(Message);
+    if (!FHotTrack) return;
+    ShowFont(FSavedFont.get());
+}
+
+void TKWLabel::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
+    if (FHotTrack) ShowFont(FFontOfClick.get());
+    TCustomLabel::MouseDown(Button, Shift, X, Y);
+}
+
+void TKWLabel::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
+    if (FHotTrack) {
+        ShowFont(FFontOfClick.get());
+        RECT r = GetClientRect();
+        ShowFont(PtInRect(&r, POINT{X, Y}) ? FFontOfHotTrack.get() : FSavedFont.get());
+    }
+    TCustomLabel::MouseUp(Button, Shift, X, Y);
+}
