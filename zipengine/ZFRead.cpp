@@ -174,6 +174,8 @@ bool TZFArchiveReader::TEntryDecoder::CheckPassword(int64_t dataStart) {
         const std::string before = R.Password;
         R.DoOnPassword(Item.EntryName, R.Password, R.SkipFile);
         if (R.SkipFile) return false;
+        // An answer that neither skips nor changes the password would be asked again for ever.
+        if (R.Password == before) throw EZFException(67, &R);
         if (Aes && R.Password != before) Aes->SetPassword(R.Password);
     }
 }
@@ -212,6 +214,7 @@ bool TZFArchiveReader::TEntryDecoder::Emit(const uint8_t* data, int64_t count) {
     if (overflow) count = Unpacked - Produced;
     Crc = ZFCrc32(Crc, data, (size_t)count);
     Produced += count;
+    int32_t retries = 0;
     while (count > 0) {
         const int64_t at = Out.GetPosition();
         const int32_t n = (int32_t)std::min<int64_t>(count, 0x40000000);
@@ -219,8 +222,12 @@ bool TZFArchiveReader::TEntryDecoder::Emit(const uint8_t* data, int64_t count) {
         if (w == n) {
             data += n;
             count -= n;
+            retries = 0;
             continue;
         }
+        // A handler that always answers "go on" must not keep the write going for ever.
+        if (retries == ZFDiskFullRetries) throw EZFException(65);
+        ++retries;
         bool cancel = false;
         R.DoOnDiskFull(-1, R.FileName, cancel);
         if (cancel) {
@@ -293,6 +300,10 @@ void TZFArchiveReader::OpenDirectoryOnStream(TStream* Stream, bool Create) {
     } else {
         FDir->ReadDirectory();
     }
+}
+
+void TZFArchiveReader::OpenNewDirectory() {
+    FDir = std::make_unique<TZFDirManager>(*this, ArchiveStream(), CallerOwnsStream(), true);
 }
 
 void TZFArchiveReader::OpenNamedArchive() {

@@ -44,6 +44,9 @@ public:
 // (so no network path), no drive letter and no colon (so no alternate data stream).
 bool ZFIsSafeEntryName(const std::wstring& Name);
 
+// How often a short write of extracted data is retried after OnDiskFull answered to go on.
+constexpr int32_t ZFDiskFullRetries = 3;
+
 // ---- Platform services of extraction ---------------------------------------------------------------
 
 // Sets the last-write time of an open file stream to an MS-DOS local date and time.
@@ -65,6 +68,9 @@ public:
     // self-extracting file; SpanningMode is set from what is found. Code 48 when no end record is
     // found and RepairOnOpen is off.
     void OpenNamedArchive();
+    // Sets up the empty directory of a new archive on the archive stream (the SFX stub copied in
+    // when one is set); nothing is written yet.
+    void OpenNewDirectory();
     // Frees the directory, and the stream when the archiver owns it.
     void CloseDirectory();
     TZFDirManager* Directory() const { return FDir.get(); }
@@ -72,7 +78,9 @@ public:
     // -- Entries --
     // Decodes entry Index into the stream. Code 16 for a bad index; code 8 when decoding fails,
     // unless the batch was cancelled, ExtractCorruptedFiles is set or the entry was skipped at the
-    // password prompt. True when the entry was decoded completely.
+    // password prompt. True when the entry was decoded completely. Code 67 when the password
+    // handler neither skips the entry nor changes the password; code 65 when a write still comes
+    // up short after ZFDiskFullRetries answers of OnDiskFull to go on.
     bool ExtractEntryToStream(int32_t Index, TStream* Output);
     // Extracts entry Index into DestDir (with a trailing "\"); EntryName is the stored name with
     // "\" separators. Folders are created; a failed or skipped entry leaves no file behind.
