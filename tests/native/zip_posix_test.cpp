@@ -1,5 +1,6 @@
 // The POSIX twins of ZFStrFunc's platform services: case mapping with the Windows tables'
-// exceptions, Wine-shaped full paths, and the file services over a scratch folder.
+// exceptions, Wine-shaped full paths, the file services over a scratch folder, and the drive
+// services of the volume layer.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 
 #include "NativeTestUtil.h"
 #include "ZFStrFunc.h"
+#include "ZFVolumes.h"
 
 using nativetest::TScratchDir;
 
@@ -99,4 +101,14 @@ TEST(PosixStrFunc, ListingsFollowTheAttributeMask) {
 
     EXPECT_TRUE(RemoveFolderTree(root + L"Folder\\"));
     EXPECT_FALSE(ZFDirectoryExists(root + L"Folder"));
+}
+
+TEST(PosixVolumes, DriveServicesOfTheBuildMachine) {
+    TZFVolumeServices& drive = ZFSystemVolumeServices();
+    TScratchDir dir;
+    EXPECT_GT(drive.FreeSpace(dir.Path() + L"not\\yet\\there.zip"), 0);
+    EXPECT_FALSE(drive.IsRemovable(dir.Path() + L"a.zip"));
+    EXPECT_TRUE(drive.IsRemovable(L"A:\\a.zip"));   // a floppy drive letter
+    EXPECT_FALSE(drive.SetDriveLabel(dir.Path(), L"PKBACK# 001"));
+    EXPECT_FALSE(drive.Confirm(L"Insert the next disk"));
 }
