@@ -86,6 +86,27 @@ void TKWButton::CNDrawItem(TMessage& Message) {
     Message.Result = 1;
 }
 
+// Paints into a given context (double buffering, PaintTo, printing) are drawn here directly: the
+// system's button would pass its client rectangle as device coordinates and clip the drawing
+// away wherever the context's origin has been moved.
+void TKWButton::PaintInto(HDC ADC) {
+    UINT state = 0;
+    if (HandleAllocated()) {
+        if (SendMessageW(FHandle, BM_GETSTATE, 0, 0) & BST_PUSHED) state |= ODS_SELECTED;
+        if (GetFocus() == FHandle) state |= ODS_FOCUS;
+    }
+    if (!Enabled()) state |= ODS_DISABLED;
+    TKWCanvasAttach attach(FCanvas.get(), ADC, this);
+    DrawButton(GetClientRect(), state);
+}
+
+void TKWButton::WMPaint(TMessage& Message) {
+    if (Message.WParam) PaintInto((HDC)Message.WParam);
+    else TButton::WMPaint(Message);
+}
+
+void TKWButton::WMPrintClient(TMessage& Message) { PaintInto((HDC)Message.WParam); }
+
 void TKWButton::CMMouseEnter(TMessage& Message) {
     TButton::CMMouseEnter(Message);
     if (!FIsHot) {

@@ -50,8 +50,12 @@ protected:
     void CMEnabledChanged(TMessage& Message) override;
     void CMFontChanged(TMessage& Message) override;
     void WMEraseBkgnd(TMessage& Message) override;
+    void WMPaint(TMessage& Message) override;
+    void WMPrintClient(TMessage& Message) override;
 
 private:
+    // Draws the button in its current state into a context handed over for painting.
+    void PaintInto(HDC ADC);
     void DrawButton(const RECT& ARect, UINT AItemState);
     bool DrawThemed(const RECT& ARect, UINT AItemState);
     void DrawClassic(const RECT& ARect, UINT AItemState);

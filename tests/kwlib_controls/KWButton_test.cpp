@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "ExtCtrls.h"
 #include "KWButton.h"
 #include "Themes.h"
 #include "controls_test_util.h"
@@ -162,4 +163,26 @@ TEST(KWButton, DoubleClickCountsAsASecondPress) {
     SendMessageW(wnd, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(wnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
     EXPECT_EQ(clicks, 2);
+}
+
+TEST(KWButton, DrawnWhereverItsParentsPutIt) {
+    auto form = MakeHostForm(574, 384);
+    auto* outer = new TPanel(form.get());
+    outer->SetParent(form.get());
+    outer->SetBounds(0, 0, 574, 384);
+    auto* inner = new TPanel(form.get());
+    inner->SetParent(outer);
+    inner->SetBounds(0, 343, 574, 41);
+    auto* button = new TKWButton(form.get());
+    button->SetParent(inner);
+    button->SetBounds(473, 5, 96, 31);
+    button->SetCaption(L"WWW");
+    TBitmap alone, nested;
+    RenderControl(button, alone, clFuchsia);
+    RenderControl(outer, nested, clFuchsia);
+    int32_t differences = 0;
+    for (int32_t y = 0; y < 31; ++y)
+        for (int32_t x = 0; x < 96; ++x)
+            differences += PixelOf(alone, x, y) != PixelOf(nested, 473 + x, 348 + y) ? 1 : 0;
+    EXPECT_EQ(differences, 0);
 }
