@@ -5,7 +5,7 @@
 // Input: kind (0 PKWARE, 1-3 AES-128/192/256, modulo 4), options (bit 0: AE-1, else AE-2; the
 // other bits pick the block split), flags (16 bits), CRC (32), DOS time (16), password length
 // (8) and password, then the stored bytes (encryption header, data, authentication code).
-// fuzz/make_decrypt_seeds.py turns the encrypted ZIP fixtures into such inputs.
+// fuzz/make_entry_decrypt_seeds.py turns the encrypted ZIP fixtures into such inputs.
 #include <cstdint>
 #include <string>
 #include <vector>

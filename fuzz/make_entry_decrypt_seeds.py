@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Turns the encrypted entries of the ZIP fixtures into inputs of fuzz_entry_decrypt.
 
-Usage: make_decrypt_seeds.py FIXTURE_DIR OUT_DIR. Each input holds the entry's kind, options,
+Usage: make_entry_decrypt_seeds.py FIXTURE_DIR OUT_DIR. Each input holds the entry's kind, options,
 flags, CRC, DOS time and the fixture's password (see tests/data/MANIFEST), then its stored bytes;
 fuzz/fuzz_entry_decrypt.cpp reads them in that order. Fixtures that are missing are passed over.
 """
