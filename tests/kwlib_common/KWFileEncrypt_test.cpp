@@ -11,6 +11,7 @@
 #include "KWFileEncryptCryptUtils.h"
 #include "SysUtils.h"
 #include "WinApi.h"
+#include "kwlib_common/scratch_util.h"
 
 namespace {
 
@@ -174,22 +175,15 @@ namespace {
 
 const std::string kSettingsKey = "Vd3kQ8mLx2PzT5nw";
 
-std::wstring TempPath(const wchar_t* AName) {
-    wchar_t dir[MAX_PATH];
-    GetTempPathW(MAX_PATH, dir);
-    return std::wstring(dir) + AName;
-}
-
 Bytes ReadAll(const std::wstring& AFileName) {
-    TFileStream f(AFileName, fmOpenRead | fmShareDenyNone);
-    Bytes out((size_t)f.GetSize());
-    if (!out.empty()) f.ReadBuffer(out.data(), (int32_t)out.size());
-    return out;
+    TMemoryStream m;
+    m.LoadFromFile(AFileName);
+    const auto* p = static_cast<const uint8_t*>(m.GetMemory());
+    return Bytes(p, p + m.GetSize());
 }
 
 void WriteAll(const std::wstring& AFileName, const Bytes& AData) {
-    TFileStream f(AFileName, fmCreate);
-    if (!AData.empty()) f.WriteBuffer(AData.data(), (int32_t)AData.size());
+    ASSERT_TRUE(WriteBytes(AFileName, std::string(AData.begin(), AData.end())));
 }
 
 Bytes StreamBytes(TMemoryStream& AStream) {
@@ -214,17 +208,18 @@ TEST(KWFileEncrypt, AgreesWithOpenSsl) {
     ASSERT_TRUE(KWDecryptFileToStream(fixture, &plain, kSettingsKey));
     EXPECT_EQ(StreamBytes(plain), OpenSslPlain());
 
-    const std::wstring out = TempPath(L"kwfe_openssl.dat");
+    TScratchDir dir;
+    const std::wstring out = dir.Path() + L"kwfe_openssl.dat";
     TMemoryStream source;
     const Bytes text = OpenSslPlain();
     source.WriteBuffer(text.data(), (int32_t)text.size());
     ASSERT_TRUE(KWEncryptStreamToFile(&source, out, kSettingsKey));
     EXPECT_EQ(ReadAll(out), ReadAll(fixture));
-    DeleteFileW(out.c_str());
 }
 
 TEST(KWFileEncrypt, RoundTripsAndSizes) {
-    const std::wstring path = TempPath(L"kwfe_roundtrip.dat");
+    TScratchDir dir;
+    const std::wstring path = dir.Path() + L"kwfe_roundtrip.dat";
     struct Case { std::string plain; size_t cipherSize; } cases[] = {
         {"", 8}, {"1234567", 8}, {"12345678", 16}, {std::string("ab\0\0", 4), 8},
     };
@@ -239,12 +234,12 @@ TEST(KWFileEncrypt, RoundTripsAndSizes) {
         ASSERT_TRUE(KWDecryptFileToStream(path, &back, kSettingsKey));
         EXPECT_EQ(StreamBytes(back), Of("head" + c.plain));
     }
-    DeleteFileW(path.c_str());
 }
 
 // A blank key means the fallback key in both directions.
 TEST(KWFileEncrypt, BlankKeyUsesTheFallbackKey) {
-    const std::wstring path = TempPath(L"kwfe_blank.dat");
+    TScratchDir dir;
+    const std::wstring path = dir.Path() + L"kwfe_blank.dat";
     TMemoryStream source;
     source.WriteBuffer("secret", 6);
     ASSERT_TRUE(KWEncryptStreamToFile(&source, path, "  \t "));
@@ -253,13 +248,13 @@ TEST(KWFileEncrypt, BlankKeyUsesTheFallbackKey) {
         ASSERT_TRUE(KWDecryptFileToStream(path, &back, key));
         EXPECT_EQ(StreamBytes(back), Of("secret"));
     }
-    DeleteFileW(path.c_str());
 }
 
 TEST(KWFileEncrypt, BadCipherTextFailsToLoad) {
     const std::wstring fixture = Utf8ToWide(TEST_DATA_DIR "/installer/uninstall_openssl.dat");
     const Bytes good = ReadAll(fixture);
-    const std::wstring path = TempPath(L"kwfe_bad.dat");
+    TScratchDir dir;
+    const std::wstring path = dir.Path() + L"kwfe_bad.dat";
     Bytes lastBlockFlipped = good;
     lastBlockFlipped.back() ^= 0x01;
     const Bytes cases[] = {
@@ -277,6 +272,5 @@ TEST(KWFileEncrypt, BadCipherTextFailsToLoad) {
     }
     TMemoryStream back;
     EXPECT_FALSE(KWDecryptFileToStream(fixture, &back, "another key"));
-    DeleteFileW(path.c_str());
-    EXPECT_THROW(KWDecryptFileToStream(path, &back, kSettingsKey), EFOpenError);
+    EXPECT_THROW(KWDecryptFileToStream(dir.Path() + L"missing.dat", &back, kSettingsKey), EFOpenError);
 }
