@@ -249,6 +249,7 @@ private:
     void RemoveMovedSources();
     void Restore() noexcept;
     void RestoreSet();
+    int64_t StartFirstVolume();
     void SetOffset(TDirItem& item, int64_t offset, bool zip64, uint32_t disk);
     int64_t OutputEnd() { return Set ? 0 : W.ArchiveStream()->GetPosition(); }
     void Cut(int64_t at);
@@ -341,19 +342,34 @@ int32_t TZFArchiveWriter::TCommit::FirstChanged() const {
     return n;
 }
 
+// Makes the first volume of a new set anew and copies the stub into it; the stub's size.
+int64_t TZFArchiveWriter::TCommit::StartFirstVolume() {
+    TZFVolumeNumberInfo volume;
+    volume.MakeFirst();
+    W.CurrentVolume.Reset();
+    Dir.RequestVolume(volume);
+    if (W.SFXStub.empty()) return 0;
+    TFileStream stub(W.SFXStub, fmOpenRead | fmShareDenyNone);
+    const int64_t size = stub.GetSize();
+    if (size > 0) W.ArchiveStream()->CopyFrom(&stub, 0);
+    return size;
+}
+
 void TZFArchiveWriter::TCommit::Prepare(int32_t& first) {
-    W.CurrentVolume.MakeFirst();
+    if (!Set) W.CurrentVolume.MakeFirst();
     if (Set) {
-        // A new set: its first volume replaces the empty archive made when it was created.
-        TZFVolumeNumberInfo volume;
-        volume.MakeFirst();
-        Dir.RequestVolume(volume);
-        Base = 0;
-        if (!W.SFXStub.empty()) {
-            TFileStream stub(W.SFXStub, fmOpenRead | fmShareDenyNone);
-            Base = stub.GetSize();
-            if (Base > 0) W.ArchiveStream()->CopyFrom(&stub, 0);
+        // A new set starts in its first volume, made when the archive was created (the stub, if
+        // any, in front); when that volume is no longer the open one, it is made again.
+        const bool firstOpen = W.ArchiveStream() && W.CurrentVolume.VolumeNumber == 0 &&
+                               W.CurrentVolumeName == W.VolumeName(W.FileName, 0, false);
+        if (firstOpen) {
+            Base = Dir.PrefixSize;
+            W.ArchiveStream()->SetSize(Base);
+            W.ArchiveStream()->SetPosition(Base);
+        } else {
+            Base = StartFirstVolume();
         }
+        W.CurrentVolume.MakeFirst();
         return;
     }
 
@@ -898,26 +914,11 @@ void TZFArchiveWriter::TCommit::Restore() noexcept {
 }
 
 void TZFArchiveWriter::TCommit::RestoreSet() {
-    // The volumes written so far go; the set is again the empty archive it was created as.
+    // The volumes written so far go; the set is again the new archive it was created as.
     const int32_t last = std::max(W.CurrentVolume.VolumeNumber, 0);
     W.FreeArchiveStream();
     for (int32_t k = 0; k <= last; ++k) ZFDeleteFile(W.VolumeName(W.FileName, k, false));
-    W.SetOwnedStream(std::make_unique<TFileStream>(W.FileName, fmCreate));
-    W.CurrentVolumeName = W.FileName;
-    if (!W.SFXStub.empty()) {
-        TFileStream stub(W.SFXStub, fmOpenRead | fmShareDenyNone);
-        if (stub.GetSize() > 0) W.ArchiveStream()->CopyFrom(&stub, 0);
-    }
-    const TZFSpanningMode mode = W.GetSpanningMode();
-    W.SetSpanningMode(smNone);
-    try {
-        Dir.WriteDirectory(W.ArchiveStream());
-    } catch (...) {
-        W.SetSpanningMode(mode);
-        throw;
-    }
-    W.SetSpanningMode(mode);
-    W.CurrentVolume.Reset();
+    StartFirstVolume();
 }
 
 // ---- The writer ------------------------------------------------------------------------------------------
@@ -971,35 +972,16 @@ void TZFArchiveWriter::RequireUpdate(int32_t Code) const {
 
 void TZFArchiveWriter::CreateArchiveFile() {
     if (ZFExtractFileName(FileName).empty()) throw EZFException(10, this);
-    const TZFSpanningMode mode = GetSpanningMode();
-    if (mode != smNone && !SFXStub.empty()) {
-        TFileStream stub(SFXStub, fmOpenRead | fmShareDenyNone);
-        const int64_t first = SpanningOptions.VolumeSizeLimit(true);
-        if (first > 0 && first < stub.GetSize()) throw EZFException(47, this);
-    }
     ReleaseSources();
     PendingChanges = 0;
     CloseDirectory();
-    SetSpanningMode(smNone);
-    try {
-        {
-            std::unique_ptr<TFileStream> file;
-            try {
-                file = std::make_unique<TFileStream>(FileName, fmCreate);
-            } catch (const EStreamError&) {
-                throw EZFException(36, this, {FileName});
-            }
-            OpenDirectoryOnStream(file.get(), true);
-            CloseDirectory();
-        }
-        OpenMode = fmOpenReadWrite | fmShareDenyWrite;
-        OpenNamedArchive();
-    } catch (...) {
-        SetSpanningMode(mode);
-        throw;
-    }
-    SetSpanningMode(mode);
-    if (mode != smNone) OpenMode = ZFOpenCreate;
+    OpenMode = ZFOpenCreate;
+    CurrentVolume.Reset();
+    // Without spanning the first volume is FileName itself.
+    TZFVolumeNumberInfo first;
+    first.MakeFirst();
+    RequestVolume(first);
+    OpenNewDirectory();
 }
 
 // ---- The update ---------------------------------------------------------------------------------------------

@@ -73,9 +73,10 @@ public:
     TZFOnStoreFileEvent OnStoreFile;
 
     // -- Creating --
-    // Creates FileName as an empty archive (after the SFX stub when one is set) and opens it for
-    // writing. With SpanningMode set the volumes are made by the next commit (code 47 when the
-    // stub does not fit the first volume).
+    // Creates FileName (for a split or spanned set its first volume) and sets up an empty
+    // directory on it, after the SFX stub when one is set (code 47 when the stub does not fit the
+    // first volume); nothing else is written until a commit. The component's open in create mode
+    // does the same.
     void CreateArchiveFile();
 
     // -- The update (internal entry point) --
