@@ -42,7 +42,7 @@ private:
 
 // ---- Construction ---------------------------------------------------------------------------------------
 
-TZFBaseArchiver::TZFBaseArchiver(TComponent* AOwner) : TZFArchiveReader(AOwner), Dialogs(&ZFSystemDialogs()) {
+TZFBaseArchiver::TZFBaseArchiver(TComponent* AOwner) : TZFArchiveWriter(AOwner), Dialogs(&ZFSystemDialogs()) {
     StandardSignatures = false;
     RepairOnOpen = true;
     SetCompressionLevel(clFastest);
@@ -72,20 +72,6 @@ void TZFBaseArchiver::UpdateCompressionMethod() {
 }
 
 // ---- Properties ------------------------------------------------------------------------------------------
-
-void TZFBaseArchiver::SetCompressionLevel(TZFCompressionLevel Value) {
-    static const uint8_t Modes[] = {0, 1, 6, 9};
-    FCompressionLevel = Value;
-    FCompressionMode = Modes[Value];
-    UpdateCompressionMethod();
-}
-
-void TZFBaseArchiver::SetCompressionMode(uint8_t Value) {
-    if (Value > 9) throw EZFException(5, this);
-    FCompressionMode = Value;
-    FCompressionLevel = Value == 0 ? clNone : Value <= 3 ? clFastest : Value <= 6 ? clNormal : clMax;
-    UpdateCompressionMethod();
-}
 
 std::wstring TZFBaseArchiver::GetCurrentVersion() const {
     // Digits only, so the locale's decimal separator never enters.

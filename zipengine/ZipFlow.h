@@ -15,21 +15,10 @@
 
 #include "Classes.h"
 #include "ZFExcept.h"
-#include "ZFRead.h"
+#include "ZFWrite.h"
 
 // ---- Settings and records ----------------------------------------------------------------------
 
-// -- Shared with the writing paths (ZFWrite.h declares the same; these go once it is the base) --
-enum TZFCompressionLevel { clNone, clFastest, clNormal, clMax };
-enum TZFCryptoAlgorithm { caPkzipClassic, caAES_128, caAES_192, caAES_256 };
-enum TZip64Mode { zmDisabled, zmAuto, zmAlways };
-enum TZFAction { fxaRetry, fxaIgnore, fxaAbort };
-using TZFProcessFileFailureEvent =
-    std::function<void(TObject* Sender, const std::wstring& FileName, TZFProcessOperation Operation,
-                       int32_t NativeError, int32_t ErrorCode, const std::wstring& ErrorMessage, TZFAction& Action)>;
-using TZFOnStoreFileEvent = std::function<void(TObject* Sender, std::wstring& FileName, int32_t& FileAttr,
-                                               std::string& Comment, const std::wstring& OriginalFileName)>;
-// -- End of the shared part --
 
 // The search attributes that let every kind of entry pass.
 constexpr int32_t ZFAllEntriesAttr = 0x28BF;
@@ -96,7 +85,7 @@ extern const wchar_t* const SZFSpanningModeOnOpen;   // "Cannot set spanning mod
 
 // ---- The archiver ------------------------------------------------------------------------------------------
 
-class TZFBaseArchiver : public TZFArchiveReader {
+class TZFBaseArchiver : public TZFArchiveWriter {
 public:
     KW_CLASS_NAME(TZFBaseArchiver)
     explicit TZFBaseArchiver(TComponent* AOwner);
@@ -156,43 +145,21 @@ public:
     TZFConfirmProcessFileEvent OnConfirmProcessFile;
     TNotifyEvent AfterOpen;
 
-    // -- Shared with the writing paths (TZFArchiveWriter has the same members; they go once it is
-    // the base) --
-    TZFCompressionLevel GetCompressionLevel() const { return FCompressionLevel; }
-    void SetCompressionLevel(TZFCompressionLevel Value);
-    uint8_t GetCompressionMode() const { return FCompressionMode; }
-    // Code 5 above 9 (the mode stays).
-    void SetCompressionMode(uint8_t Value);
     // The alternate format writes no method of its own (0xFFFF); TZipFlow deflates or stores.
-    virtual void UpdateCompressionMethod();
-    TZip64Mode Zip64Mode = zmAuto;
-    bool UnicodeFilenames = false;
-    TZFCryptoAlgorithm EncryptionMethod = caPkzipClassic;
-    // The folder entries go to when BaseDir is empty (set to the current folder by the first batch).
-    std::wstring WorkDir;
-    // Above 0 while an update is open.
-    int32_t PendingChanges = 0;
-    TZFProcessFileFailureEvent OnProcessFileFailure;
-    TZFOnStoreFileEvent OnStoreFile;
-    // Writes the pending changes; true when they were written.
-    bool Commit() { return true; }
+    void UpdateCompressionMethod() override;
 
 protected:
-    virtual void DoOnStoreFile(std::wstring& Name, int32_t& Attr, std::string& Comment,
-                               const std::wstring& OriginalName);
-
-private:
-    uint8_t FCompressionMode = 1;
-    TZFCompressionLevel FCompressionLevel = clFastest;
-    // -- End of the shared part --
+    // Hands the name over with "\" separators and takes it back with "/".
+    void DoOnStoreFile(std::wstring& Name, int32_t& Attr, std::string& Comment,
+                       const std::wstring& OriginalName) override;
 
 protected:
     void DoOnPassword(const std::wstring& Name, std::string& NewPassword, bool& Skip) override;
     void DoOnConfirmOverwrite(const std::wstring& Source, std::wstring& Dest, bool& Confirm) override;
     virtual void DoOnConfirmProcessFile(const std::wstring& Name, TZFProcessOperation Operation, bool& Confirm);
     // Without a handler: code 45 aborts at once, others ask the user.
-    virtual void DoOnProcessFileFailure(const std::wstring& Name, TZFProcessOperation Operation,
-                                        const EZFException& Error, TZFAction& Action);
+    void DoOnProcessFileFailure(const std::wstring& Name, TZFProcessOperation Operation,
+                                const EZFException& Error, TZFAction& Action) override;
 
 private:
     bool SearchFrom(TZFArchiveItem& AItem);
