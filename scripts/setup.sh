@@ -5,7 +5,7 @@ set -euo pipefail
 
 PKGS=(g++-mingw-w64-i686 wine wine32:i386 xvfb xauth locales fonts-ipafont-gothic
       libz-mingw-w64-dev googletest cmake python3 make
-      zip unzip 7zip libarchive-tools ziptool openssl imagemagick
+      zip unzip 7zip libarchive-tools ziptool zipcmp openssl imagemagick
       clang libclang-rt-14-dev llvm zlib1g-dev)
 
 SUDO=""
