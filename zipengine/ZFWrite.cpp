@@ -360,9 +360,7 @@ void TZFArchiveWriter::TCommit::Prepare(int32_t& first) {
     if (Set) {
         // A new set starts in its first volume, made when the archive was created (the stub, if
         // any, in front); when that volume is no longer the open one, it is made again.
-        const bool firstOpen = W.ArchiveStream() && W.CurrentVolume.VolumeNumber == 0 &&
-                               W.CurrentVolumeName == W.VolumeName(W.FileName, 0, false);
-        if (firstOpen) {
+        if (W.ArchiveStream() && W.CurrentVolume.VolumeNumber == 0) {
             Base = Dir.PrefixSize;
             W.ArchiveStream()->SetSize(Base);
             W.ArchiveStream()->SetPosition(Base);

@@ -14,6 +14,7 @@
 #include "ZFExcept.h"
 #include "ZFStrFunc.h"
 #include "ZFWrite.h"
+#include "ZipFlow.h"
 #include "zip_test_util.h"
 
 using namespace ziptest;
@@ -841,4 +842,131 @@ TEST(ZFWrite, UpdateCallsOutsideAnUpdateOrWithBadIndexesRaiseTheirCodes) {
     EXPECT_EQ(NativeErrorOf([&] { w.RenameEntry(1, L"A.TXT"); }), 59);
     ASSERT_TRUE(w.Commit());
     EXPECT_EQ(w.Contents(), (TContents{{L"a.txt", "a"}, {L"b.txt", "b"}}));
+}
+
+TEST(ZFWrite, SpannedSetAsksForBlankDisksLabelsThemAndReadsBack) {
+    // Each "disk" is a folder of its own; the last one ends up under the set's name.
+    TScratchDir dir(L"span");
+    for (int k = 1; k <= 4; ++k) ZFForceDirectories(dir / (L"disk" + std::to_wstring(k)));
+    auto disk = [&](int32_t number) { return dir / (L"disk" + std::to_wstring(number) + L"\\span.zip"); };
+    const std::wstring file = dir / L"span.zip";
+    const TContents expected = {{L"random.bin", Bytes(150000, 9)}, {L"note.txt", Text(20, "spanned")}};
+    std::vector<int32_t> blanks;
+    {
+        TWriter w(file);
+        w.Drive.Removable = true;
+        w.SetSpanningMode(smSpanning);
+        w.SpanningOptions.VolumeSize = vsCustom;
+        w.SpanningOptions.SetCustomVolumeSize(65536);
+        w.OnRequestBlankVolume = [&](TObject*, int32_t number, std::wstring& name, bool&) {
+            blanks.push_back(number);
+            name = disk(number);
+        };
+        w.CreateArchiveFile();
+        w.BeginUpdate();
+        w.SetCompressionMode(0);
+        w.AddAll(expected);
+        ASSERT_TRUE(w.Commit());
+        EXPECT_EQ(w.Drive.Labels, (std::vector<std::wstring>{L"pkback# 001", L"pkback# 002", L"pkback# 003"}));
+    }
+    EXPECT_EQ(blanks, (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_EQ(ReadFileBytes(disk(1)).size(), 65536u);
+    EXPECT_FALSE(FileExists(disk(3)));   // renamed to the set's name
+
+    TWriter r(file);
+    r.Drive.Removable = true;
+    r.OnRequestFirstVolume = [&](TObject*, std::wstring& name, bool&) { name = disk(1); };
+    r.OnRequestMiddleVolume = [&](TObject*, int32_t number, std::wstring& name, bool&) { name = disk(number); };
+    r.OnRequestLastVolume = [&](TObject*, std::wstring& name, bool&) { name = file; };
+    r.OpenNamedArchive();
+    EXPECT_EQ(r.GetSpanningMode(), smSpanning);
+    EXPECT_EQ(r.Contents(), expected);
+}
+
+TEST(ZFWrite, AlternateFormatWritesItsSignaturesAndOnlyEmptyEntries) {
+    TMemoryStream archive;
+    std::vector<int32_t> codes;
+    {
+        TWriter w;
+        w.StandardSignatures = false;
+        w.UpdateCompressionMethod();
+        EXPECT_EQ(w.CompressionMethod, 0xFFFF);
+        w.OpenDirectoryOnStream(&archive, true);
+        w.OnProcessFileFailure = [&](TObject*, const std::wstring&, TZFProcessOperation, int32_t code, int32_t,
+                                     const std::wstring&, TZFAction& action) {
+            codes.push_back(code);
+            action = fxaIgnore;
+        };
+        w.BeginUpdate();
+        w.Add(L"empty.txt", "");
+        w.Add(L"dir/", "", faDirectory);
+        w.Add(L"data.txt", "no data step in this format");
+        ASSERT_TRUE(w.Commit());
+    }
+    EXPECT_EQ(codes, std::vector<int32_t>{34});
+    std::string bytes((size_t)archive.GetSize(), '\0');
+    archive.SetPosition(0);
+    archive.ReadBuffer(&bytes[0], (int32_t)bytes.size());
+    EXPECT_EQ(Get32(bytes, 0), 0x05045C61u);
+    EXPECT_EQ(Get16(bytes, 4), 0x4114);
+    EXPECT_EQ(Get32(bytes, bytes.size() - 22), 0x06054141u);
+    TWriter r;
+    r.StandardSignatures = false;
+    r.OpenDirectoryOnStream(&archive, false);
+    ASSERT_EQ(r.Items().Count(), 2);
+    EXPECT_EQ(r.Items().ItemAt(0).EntryName, L"empty.txt");
+    EXPECT_EQ(r.Items().ItemAt(0).Header.Signature, 0x03025C61u);
+    EXPECT_EQ(r.Items().ItemAt(1).EntryName, L"dir/");
+}
+
+TEST(ZFWrite, SourcesThatCannotBeReadOrRemovedGoThroughTheFailureEvent) {
+    TScratchDir dir(L"sources");
+    const std::wstring kept = dir / L"kept open.txt";
+    WriteFileBytes(kept, "moved, but held open\n");
+    const std::wstring longName = dir.Path() + std::wstring(270 - dir.Path().size(), L'n') + L".txt";
+    std::vector<std::pair<int32_t, std::wstring>> failures;
+    {
+        TFileStream holder(kept, fmOpenRead | fmShareDenyNone);   // keeps the file from being deleted
+        TWriter w(dir / L"sources.zip");
+        w.WorkDir = dir.Path();
+        w.OnProcessFileFailure = [&](TObject*, const std::wstring& name, TZFProcessOperation, int32_t code, int32_t,
+                                     const std::wstring&, TZFAction& action) {
+            failures.emplace_back(code, name);
+            action = fxaIgnore;
+        };
+        w.CreateArchiveFile();
+        w.BeginUpdate();
+        w.AddFile(longName);
+        w.AddFile(kept, true);
+        ASSERT_TRUE(w.Commit());
+        EXPECT_EQ(w.Items().Count(), 1);
+    }
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_EQ(failures[0], std::make_pair(61, longName));
+    EXPECT_EQ(failures[1], std::make_pair(27, kept));
+    EXPECT_TRUE(FileExists(kept));
+    EXPECT_EQ(ReadBack(dir / L"sources.zip"), (TContents{{L"kept open.txt", "moved, but held open\n"}}));
+}
+
+TEST(ZFWrite, TheComponentCommitsWhenItClosesAndRefusesBatchesMeanwhile) {
+    TMemoryStream archive;
+    {
+        TZipFlow flow(nullptr);
+        EXPECT_EQ(flow.Zip64Mode, zmDisabled);
+        flow.SetCompressionLevel(clMax);
+        EXPECT_EQ(flow.CompressionMethod, 8);
+        flow.OpenArchiveStream(&archive, true);
+        flow.BeginUpdate();
+        auto* source = new TMemoryStream;
+        const std::string text = Text(30, "component");
+        source->WriteBuffer(text.data(), (int32_t)text.size());
+        source->SetPosition(0);
+        flow.AddStream(L"through the component.txt", source, true, faArchive, FixedTime());
+        EXPECT_EQ(NativeErrorOf([&] { flow.TestFiles(L"*.*"); }), 26);
+        flow.CloseArchive();
+    }
+    TWriter r;
+    r.OpenDirectoryOnStream(&archive, false);
+    EXPECT_EQ(r.Contents(), (TContents{{L"through the component.txt", Text(30, "component")}}));
+    EXPECT_EQ(r.Items().ItemAt(0).Header.Method, 8);
 }
