@@ -172,7 +172,12 @@ bool WaitMessageBox(DWORD APid, uint32_t ATimeoutMs, TMessageBoxInfo& ABox) {
     for (const TWindowInfo& c : Descendants(box)) {
         if (_wcsicmp(c.Class.c_str(), L"Static") == 0) {
             const LONG style = GetWindowLongW(c.Wnd, GWL_STYLE);
-            if ((style & SS_TYPEMASK) == SS_ICON && c.Visible) ABox.HasIcon = true;
+            if ((style & SS_TYPEMASK) == SS_ICON && c.Visible) {
+                // The box keeps an icon control even when it shows no icon.
+                DWORD_PTR icon = 0;
+                if (SendMessageTimeoutW(c.Wnd, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &icon) && icon)
+                    ABox.HasIcon = true;
+            }
             if ((c.Id & 0xFFFF) == 0xFFFF) ABox.Text = c.Text;
         } else if (_wcsicmp(c.Class.c_str(), L"Button") == 0 && c.Visible) {
             ABox.Buttons.push_back(c);
