@@ -1,4 +1,4 @@
-# Two entry points for a fresh Debian machine: `make test` and (later) `make demo`.
+# Two entry points for a fresh Debian machine: `make test` and `make demo`.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CTEST_ARGS ?=
@@ -7,7 +7,7 @@ CTEST_ARGS ?=
 NATIVE_BUILD ?= $(BUILD)/native
 NATIVE_CTEST_JOBS ?= 2
 
-.PHONY: setup configure build test clean native-configure native-build native-test
+.PHONY: setup configure build test demo clean native-configure native-build native-test
 
 setup:
 	@bash scripts/setup.sh
@@ -33,6 +33,12 @@ native-build: native-configure
 
 native-test: native-build
 	@ctest --test-dir $(NATIVE_BUILD) --output-on-failure -j $(NATIVE_CTEST_JOBS)
+
+# Builds the program and a sample shop's installer and runs it under Wine: on the display when
+# there is one, otherwise headless, driven through its pages with a screenshot of each.
+demo: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target demo_installer
+	@bash tools/demo/demo.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)
