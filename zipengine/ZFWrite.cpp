@@ -17,6 +17,7 @@ constexpr uint32_t Marker32 = 0xFFFFFFFF;
 constexpr uint16_t Marker16 = 0xFFFF;
 constexpr uint16_t FolderFlags = 2;
 constexpr int32_t CopyBlock = 1048576;
+constexpr int32_t MaxWriteRetries = 3;
 // Info-ZIP's Unicode path field: like the engine's own 0x554E field it names the entry.
 constexpr uint16_t InfoZipUnicodePathId = 0x7075;
 
@@ -469,6 +470,7 @@ bool TZFArchiveWriter::TCommit::Progress(const std::wstring& shown, TZFProcessOp
 }
 
 bool TZFArchiveWriter::TCommit::PutData(TStream& out, const uint8_t* data, int64_t count) {
+    int32_t retries = 0;
     while (count > 0) {
         const int64_t at = out.GetPosition();
         const int32_t n = (int32_t)std::min<int64_t>(count, 0x40000000);
@@ -478,7 +480,9 @@ bool TZFArchiveWriter::TCommit::PutData(TStream& out, const uint8_t* data, int64
             count -= n;
             continue;
         }
-        // A short write: the handler may make room; the write is then tried again in place.
+        // A short write: the handler may make room; the write is then tried again in place, three
+        // times at most.
+        if (retries++ == MaxWriteRetries) throw EZFException(46, &W);
         bool cancel = false;
         W.DoOnDiskFull(-1, W.FileName, cancel);
         if (cancel) {

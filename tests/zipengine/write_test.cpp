@@ -751,36 +751,57 @@ TEST(ZFWrite, FailedCancelledOrAbortedCommitLeavesTheArchiveByteForByte) {
 }
 
 TEST(ZFWrite, ShortWritesAskForRoomAndCancelGivesTheStreamBack) {
+    struct TCase {
+        const char* Name;
+        bool Cancel;       // the handler's answer
+        bool MakesRoom;    // the handler frees space
+        int Asked;         // questions before the commit ends
+        int32_t Failure;   // the code the failure event reports, or 0
+    };
+    const TCase cases[] = {
+        {"cancelled", true, false, 1, 0},
+        {"room made", false, true, 1, 0},
+        // A handler that never makes room is asked three times; then the write has failed.
+        {"no room ever", false, false, 3, 46},
+    };
     const std::string original = ReadFileBytes(DataFile("pyzip_mixed.zip"));
-    for (const bool cancel : {true, false}) {
-        SCOPED_TRACE(cancel);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
         TFullStream archive;
         archive.WriteBuffer(original.data(), (int32_t)original.size());
         TWriter w;
         w.OpenDirectoryOnStream(&archive, false);
         const TContents contents = w.Contents();
         int asked = 0;
-        w.OnDiskFull = [&](TObject*, int32_t volume, const std::wstring&, bool& c) {
+        std::vector<int32_t> failures;
+        w.OnDiskFull = [&](TObject*, int32_t volume, const std::wstring&, bool& cancel) {
             EXPECT_EQ(volume, 0);
             ++asked;
-            c = cancel;
-            archive.Limit = -1;   // without cancel the handler made room
+            cancel = c.Cancel;
+            if (c.MakesRoom) archive.Limit = -1;
+        };
+        w.OnProcessFileFailure = [&](TObject*, const std::wstring&, TZFProcessOperation, int32_t code, int32_t,
+                                     const std::wstring&, TZFAction& action) {
+            failures.push_back(code);
+            action = fxaAbort;
         };
         w.BeginUpdate();
         w.RenameEntry(0, L"renamed.txt");
         w.SetCompressionMode(0);
         w.Add(L"room.bin", Bytes(5000, 5));
         archive.Limit = (int64_t)original.size() + 1000;
-        EXPECT_EQ(w.Commit(), !cancel);
-        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(w.Commit(), c.MakesRoom);
+        EXPECT_EQ(asked, c.Asked);
+        EXPECT_EQ(failures, c.Failure ? std::vector<int32_t>{c.Failure} : std::vector<int32_t>{});
+        archive.Limit = -1;
         std::string bytes((size_t)archive.GetSize(), '\0');
         archive.SetPosition(0);
         archive.ReadBuffer(&bytes[0], (int32_t)bytes.size());
-        if (cancel) {
+        if (c.MakesRoom) {
+            EXPECT_EQ(w.Extract(w.Find(L"room.bin")), Bytes(5000, 5));
+        } else {
             EXPECT_EQ(bytes, original);
             EXPECT_EQ(w.Contents(), contents);
-        } else {
-            EXPECT_EQ(w.Extract(w.Find(L"room.bin")), Bytes(5000, 5));
         }
     }
 }
