@@ -1,14 +1,15 @@
-// Opens arbitrary bytes as an archive and tests every entry.
+// Opens arbitrary bytes as an archive held in a memory stream, as the installer opens its payload,
+// searches every entry and tests them all through the archiver component.
 //
-// Pending: the reader (ZFVolumes, ZFDirectory, ZFRead) is not in the native build yet; once its
-// sources are in KW_ZIP_READER_SOURCES (native/CMakeLists.txt), this target opens the input on a
-// caller's stream (TZFArchiveReader::OpenDirectoryOnStream), calls TestEntry for every entry and
-// lets only the engine's own exceptions (Exception and its descendants) pass; then the target
-// gets a run time in native/CMakeLists.txt. Until then it only holds the input in memory.
+// Findings: anything but the engine's own exceptions (Exception and its descendants) leaving the
+// component, a search for "*.*" that misses entries, and what the sanitizers see. Encrypted
+// entries are tried once with a password and then skipped; every failed entry is passed over.
 #include <cstdint>
 
 #include "Classes.h"
+#include "FuzzInput.h"
 #include "ZFConst.h"
+#include "ZipFlow.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     ZFEngineStartup();
@@ -19,5 +20,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TMemoryStream archive;
     if (size > 0) archive.WriteBuffer(data, (int32_t)size);
     archive.SetPosition(0);
+
+    TZipFlow flow(nullptr);
+    flow.OnPassword = [](TObject*, const std::wstring&, std::string& password, bool& skip) {
+        if (password.empty()) password = "fuzz";
+        else skip = true;
+    };
+    flow.OnProcessFileFailure = [](TObject*, const std::wstring&, TZFProcessOperation, int32_t, int32_t,
+                                   const std::wstring&, TZFAction& action) { action = fxaIgnore; };
+    try {
+        flow.OpenArchiveStream(&archive, false);
+    } catch (const Exception&) {
+        return 0;
+    }
+
+    const int32_t count = flow.Directory()->Items.Count();
+    int32_t found = 0;
+    TZFArchiveItem item;
+    for (bool ok = flow.FindFirst(L"*.*", item, ZFAllEntriesAttr, L""); ok; ok = flow.FindNext(item))
+        if (++found > count) FuzzFinding("the search finds more entries than there are");
+    if (found != count) FuzzFinding("the search for *.* misses entries");
+
+    try {
+        flow.TestFiles(L"*.*");
+    } catch (const Exception&) {
+    }
+    flow.CloseArchive();
     return 0;
 }
