@@ -991,3 +991,55 @@ TEST(ZFWrite, TheComponentCommitsWhenItClosesAndRefusesBatchesMeanwhile) {
     EXPECT_EQ(r.Contents(), (TContents{{L"through the component.txt", Text(30, "component")}}));
     EXPECT_EQ(r.Items().ItemAt(0).Header.Method, 8);
 }
+
+TEST(ZFWrite, EntriesAreKeyedWithThePasswordTheyWereQueuedWith) {
+    for (const TZFCryptoAlgorithm method : {caPkzipClassic, caAES_256}) {
+        SCOPED_TRACE((int)method);
+        TMemoryStream archive;
+        {
+            TWriter w;
+            w.EncryptionMethod = method;
+            w.OpenDirectoryOnStream(&archive, true);
+            w.BeginUpdate();
+            w.Password = "queued";
+            w.Add(L"a.txt", "keyed when queued\n");
+            w.Password = "changed later";
+            ASSERT_TRUE(w.Commit());
+        }
+        TWriter r;
+        r.Password = "queued";
+        r.OpenDirectoryOnStream(&archive, false);
+        EXPECT_EQ(r.Extract(0), "keyed when queued\n");
+    }
+}
+
+TEST(ZFWrite, TheTemporaryCopyLivesInTempDirOnlyDuringTheCommit) {
+    TScratchDir temp(L"tempdir");
+    const std::wstring file = temp / L"archive.zip";
+    CopyFixture("infozip_tree.zip", file);
+    auto temporaries = [&] {
+        int n = 0;
+        TZFSearchRec rec;
+        if (ZFFindFirst(temp / L"FC*", faArchive, rec)) {
+            do ++n;
+            while (ZFFindNext(rec));
+            ZFFindClose(rec);
+        }
+        return n;
+    };
+    int during = -1;
+    {
+        TWriter w(file);
+        w.TempDir = temp.Path();
+        w.OnFileProgress = [&](TObject*, const std::wstring&, double, TZFProcessOperation, TZFProgressPhase ph, bool&) {
+            if (ph == ppStart) during = temporaries();
+        };
+        w.OpenForUpdate();
+        w.BeginUpdate();
+        w.Add(L"hello.txt", "replaces the first entry\n");
+        ASSERT_TRUE(w.Commit());
+    }
+    EXPECT_EQ(during, 1);
+    EXPECT_EQ(temporaries(), 0);
+    EXPECT_EQ(ReadBack(file).at(L"hello.txt"), "replaces the first entry\n");
+}
