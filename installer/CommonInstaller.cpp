@@ -113,3 +113,43 @@ bool IsValidInstallerSettings(TKWIniFile* ASettings) {
     // "." and ".." (and names that Windows shortens to them) name the parent folders.
     return !onlyDotsAndBlanks;
 }
+
+bool ExtractInstaller(const std::wstring& AExeFile, const std::wstring& ADestDir, bool AMakeUninstaller,
+                      const TzpProgress& AOnProgress) {
+    if (!KWFileExists(AExeFile) || !KWForceDirectories(ADestDir)) return false;
+    const std::wstring dest = KWIncludeTrailingPathDelimiter(ADestDir);
+    try {
+        TKWIniFile settings(L"");
+        int64_t exeSize = 0, zipSize = 0, requiredSize = 0, settingsSize = 0;
+        if (!ReadInstallerTrailer(AExeFile, exeSize, zipSize, requiredSize, settingsSize, &settings)) return false;
+
+        TMemoryStream installer;
+        installer.LoadFromFile(AExeFile);
+        // The file may have changed since its trailer was read: the pieces must still fit.
+        const int64_t fileSize = installer.GetSize();
+        const int64_t zipEnd = fileSize - settingsSize - kTrailerSize;
+        if (exeSize > INT32_MAX || zipEnd < exeSize || zipEnd - exeSize > INT32_MAX) return false;
+        const auto* bytes = static_cast<const uint8_t*>(installer.GetMemory());
+        TMemoryStream archive;
+        archive.WriteBuffer(bytes + exeSize, (int32_t)(zipEnd - exeSize));
+        archive.SetPosition(0);
+
+        TKWZip zip(nullptr);
+        if (AOnProgress) zip.OnUnZipProgress = AOnProgress;
+        if (!zip.OpenZip(&archive, L"")) return false;
+        const bool extracted = zip.ExportFiles(dest, L"*.*");
+        zip.CloseZip();
+        if (!extracted) return false;
+
+        if (AMakeUninstaller) {
+            {
+                TFileStream uninstaller(dest + L"!uninstaller.exe", fmCreate);
+                if (exeSize > 0) uninstaller.WriteBuffer(bytes, (int32_t)exeSize);
+            }
+            if (!SaveUninstallData(dest + L"!uninstall.dat", &settings)) return false;
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "KWZip.h"
+
 class TKWIniFile;
 
 // The settings section and the keys the installer reads.
@@ -31,3 +33,13 @@ bool LoadUninstallData(const std::wstring& AFileName, TKWIniFile* ASettings);
 // characters would reach outside the shop's folders. Start-up treats failing settings as a
 // corrupt installer ("インストーラが破損しています。") or uninstaller ("アンインストーラが破損しています。").
 bool IsValidInstallerSettings(TKWIniFile* ASettings);
+
+// Extracts the archive of the installer AExeFile into ADestDir (created when missing) and, with
+// AMakeUninstaller, writes there "!uninstaller.exe" (the program image, without payload) and
+// "!uninstall.dat" (the settings, encrypted). AOnProgress, when set, receives the extraction's
+// progress. False, without any message, when the file is missing, the folder cannot be created,
+// the trailer is invalid, the archive does not open, any entry fails to extract (corrupt data, an
+// unsafe name, a file that cannot be written, a full disk) or the uninstaller files cannot be
+// written; entries extracted before the failure stay.
+bool ExtractInstaller(const std::wstring& AExeFile, const std::wstring& ADestDir, bool AMakeUninstaller,
+                      const TzpProgress& AOnProgress);
