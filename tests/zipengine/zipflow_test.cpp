@@ -145,6 +145,7 @@ TEST(ZipFlow, StreamThatHoldsNoArchiveStaysClosed) {
     } catch (const EZFException& e) {
         EXPECT_EQ(e.Message(), L"Zipper: Invalid archive file. - Native error: 00035");
     }
+    EXPECT_EQ(NativeErrorOf([&] { flow.OpenArchiveStream(nullptr, false); }), 6);
     EXPECT_EQ(NativeErrorOf([&] { flow.ExtractFiles(L"*.*"); }), 13);
     EXPECT_EQ(NativeErrorOf([&] { flow.TestFiles(L"*.*"); }), 13);
     flow.CloseArchive();   // a leftover directory goes without an error
