@@ -342,7 +342,7 @@ int64_t ZFFindSignature(TStream& Stream, int64_t From, const uint32_t* Signature
     const int64_t size = Stream.GetSize();
     std::vector<uint8_t> buffer((size_t)Window);
     int64_t start = std::max<int64_t>(From, 0);
-    while (start + 4 <= size) {
+    while (start <= size - 4) {
         const int32_t n = (int32_t)std::min<int64_t>(Window, size - start);
         Stream.SetPosition(start);
         Stream.ReadBuffer(buffer.data(), n);
@@ -472,7 +472,7 @@ void TZFDirManager::ReadDirectory() {
             if (endOffset - ZFZip64LocatorSize > ZFZip64EndRecordSize) {
                 uint8_t rec[ZFZip64EndRecordSize];
                 auto readAt = [&](int64_t at) {
-                    if (at < 0 || at + ZFZip64EndRecordSize > StreamSize()) return false;
+                    if (at < 0 || at > StreamSize() - ZFZip64EndRecordSize) return false;
                     FStream->SetPosition(at);
                     FStream->ReadBuffer(rec, ZFZip64EndRecordSize);
                     return Le32(rec) == ZFZip64EndSignature;

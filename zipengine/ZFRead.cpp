@@ -113,7 +113,9 @@ bool TZFArchiveReader::TEntryDecoder::Run() {
 
     int64_t packed = Item.PackedSize();
     Unpacked = Item.UnpackedSize();
-    if (R.GetSpanningMode() == smNone && dataStart + packed > R.FDir->DirectoryStart)
+    // ZIP64 values above 2^63 - 1 read as negative sizes: no such entry exists.
+    if (packed < 0 || Unpacked < 0) return false;
+    if (R.GetSpanningMode() == smNone && packed > R.FDir->DirectoryStart - dataStart)
         packed = std::max<int64_t>(R.FDir->DirectoryStart - dataStart, 0);
 
     R.FileBytesTotal = Unpacked == 0 ? 2 : Unpacked;
