@@ -912,3 +912,32 @@ TEST(ZipFlow, ABatchHoldsTheEngineLock) {
     after.join();
     EXPECT_EQ(taken, 1);
 }
+
+// ---- Inputs that once broke the engine -------------------------------------------------------------------------
+
+TEST(ZipFlow, ExtremeZip64ValuesFailCleanly) {
+    // ZIP64 values at and above 2^63: sizes and offsets of the archive are checked without
+    // overflowing, and an entry that claims a negative size fails instead of reading past its data.
+    struct TCase {
+        const char* File;
+        int32_t OpenCode;                // 0: opens
+        std::vector<int32_t> Failures;   // engine codes of the entries that fail their test
+    } cases[] = {
+        {"zip64_locator_offset_max.bin", 40, {}},
+        {"zip64_unpacked_negative.zip", 0, {8}},
+        {"zip64_offset_max.zip", 0, {8}},
+        {"zip64_packed_max.zip", 0, {}},   // cut at the directory, the data checks out
+    };
+    for (const TCase& c : cases) {
+        const std::string bytes = ReadFileBytes(DataFile((std::string("../fuzz/fuzz_archive_open/") + c.File).c_str()));
+        ASSERT_FALSE(bytes.empty()) << c.File;
+        TFlow flow;
+        flow.CollectFailures(fxaIgnore);
+        EXPECT_EQ(NativeErrorOf([&] { flow.OpenBytes(bytes); }), c.OpenCode ? c.OpenCode : -1) << c.File;
+        if (!flow.IsOpen()) continue;
+        flow.TestFiles(L"*.*");
+        std::vector<int32_t> codes;
+        for (const auto& f : flow.Failures) codes.push_back(f.second);
+        EXPECT_EQ(codes, c.Failures) << c.File;
+    }
+}
