@@ -168,15 +168,12 @@ void TZFBaseArchiver::RaiseNamed(const EZFException& Error) {
 }
 
 void TZFBaseArchiver::OpenNewArchive() {
-    CurrentVolume.Reset();
-    if (FInMemory) {
-        SetOwnedStream(std::make_unique<TMemoryStream>());
-    } else {
-        // Without spanning this creates FileName.
-        TZFVolumeNumberInfo first;
-        first.MakeFirst();
-        RequestVolume(first);
+    if (!FInMemory) {
+        CreateArchiveFile();   // without spanning this creates FileName
+        return;
     }
+    CurrentVolume.Reset();
+    SetOwnedStream(std::make_unique<TMemoryStream>());
     OpenNewDirectory();
 }
 

@@ -19,7 +19,6 @@
 
 // ---- Settings and records ----------------------------------------------------------------------
 
-
 // The search attributes that let every kind of entry pass.
 constexpr int32_t ZFAllEntriesAttr = 0x28BF;
 
@@ -152,8 +151,6 @@ protected:
     // Hands the name over with "\" separators and takes it back with "/".
     void DoOnStoreFile(std::wstring& Name, int32_t& Attr, std::string& Comment,
                        const std::wstring& OriginalName) override;
-
-protected:
     void DoOnPassword(const std::wstring& Name, std::string& NewPassword, bool& Skip) override;
     void DoOnConfirmOverwrite(const std::wstring& Source, std::wstring& Dest, bool& Confirm) override;
     virtual void DoOnConfirmProcessFile(const std::wstring& Name, TZFProcessOperation Operation, bool& Confirm);
