@@ -5,6 +5,8 @@
 #include "e2e_util.h"
 #include "install_fixture.h"
 
+#include <commctrl.h>
+
 using e2e::TWizard;
 
 namespace {
@@ -152,27 +154,39 @@ TEST(InstallerE2E, RefusesASpecialFolderChosenInTheBrowseDialog) {
     HWND path = w.ControlOf(L"TEdit");
     EXPECT_EQ(wizdrv::TextOf(path), target);
 
-    auto browse = [&](int32_t AUp) {
-        ASSERT_TRUE(w.Press(L"参照"));
-        HWND dialog = wizdrv::WaitTopWindow(w.Process.Pid(), wizdrv::MessageBoxClass, nullptr, e2e::kStepMs);
-        ASSERT_NE(dialog, nullptr);
-        HWND tree = nullptr;
-        for (const wizdrv::TWindowInfo& c : wizdrv::Descendants(dialog))
-            if (c.Class == L"SysTreeView32") tree = c.Wnd;
-        ASSERT_NE(tree, nullptr);
-        Sleep(500);
-        for (int32_t i = 0; i < AUp; ++i) {
-            wizdrv::PostKey(tree, VK_BACK);
-            Sleep(300);
+    // Opens the browse dialog, moves its selection AUp folders up from the default folder and
+    // presses OK. The first dialog of a fresh Wine session sometimes comes up with nothing
+    // selected at all (the shell is still starting); such a dialog is cancelled and opened again.
+    auto browse = [&](int32_t AUp) -> bool {
+        for (int32_t attempt = 0; attempt < 3; ++attempt) {
+            if (!w.Press(L"参照")) return false;
+            HWND dialog = wizdrv::WaitTopWindow(w.Process.Pid(), wizdrv::MessageBoxClass, nullptr, e2e::kStepMs);
+            if (!dialog) return false;
+            HWND tree = nullptr;
+            for (const wizdrv::TWindowInfo& c : wizdrv::Descendants(dialog))
+                if (c.Class == L"SysTreeView32") tree = c.Wnd;
+            auto selected = [&] { return SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0); };
+            auto top = [&] { return SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0); };
+            if (!tree || !wizdrv::WaitFor([&] { return selected() != 0 && selected() != top(); }, 5000)) {
+                wizdrv::Click(GetDlgItem(dialog, IDCANCEL));
+                wizdrv::WaitFor([&] { return !IsWindow(dialog); }, e2e::kStepMs);
+                continue;
+            }
+            for (int32_t i = 0; i < AUp; ++i) {
+                const LRESULT before = selected();
+                wizdrv::PostKey(tree, VK_BACK);
+                if (!wizdrv::WaitFor([&] { return selected() != before; }, e2e::kStepMs)) return false;
+            }
+            if (!wizdrv::Click(GetDlgItem(dialog, IDOK))) return false;
+            return wizdrv::WaitFor([&] { return !IsWindow(dialog); }, e2e::kStepMs);
         }
-        ASSERT_TRUE(wizdrv::Click(GetDlgItem(dialog, IDOK)));
-        EXPECT_TRUE(wizdrv::WaitFor([&] { return !IsWindow(dialog); }, e2e::kStepMs));
+        return false;
     };
     // The default folder itself: its last name is the shop code, which is not added again.
-    browse(0);
+    ASSERT_TRUE(browse(0));
     EXPECT_EQ(wizdrv::TextOf(path), target);
     // The drive root: the shop code is added, and the result is the Program Files folder.
-    browse(3);
+    ASSERT_TRUE(browse(3));
     EXPECT_TRUE(wizdrv::WaitFor([&] { return wizdrv::TextOf(path) == KWGetProgramFilesDir(); }, e2e::kStepMs))
         << WideToUtf8(wizdrv::TextOf(path));
 
