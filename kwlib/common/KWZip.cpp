@@ -172,23 +172,17 @@ TKWZip::~TKWZip() {
     FreeZipFlow();
 }
 
-void TKWZip::Notification(TComponent* AComponent, TOperation Operation) {
-    // An owner freed before the wrapper frees the archiver it owns as well.
-    if (Operation == opRemove && AComponent == FZipFlow.get()) (void)FZipFlow.release();
-    TComponent::Notification(AComponent, Operation);
-}
-
 void TKWZip::FreeZipFlow() {
-    if (!FZipFlow) return;
-    FZipFlow->RemoveFreeNotification(this);
     FZipFlow.reset();
 }
 
 bool TKWZip::CreateZipFlow() {
     FreeZipFlow();
     try {
-        FZipFlow = std::make_unique<TZipFlow>(GetOwner());
-        FZipFlow->FreeNotification(this);
+        // The archiver is the wrapper's alone. Given to the wrapper's owner, it would be freed
+        // by an owner freed first (siblings are not told of each other's end) and then freed
+        // again by the wrapper.
+        FZipFlow = std::make_unique<TZipFlow>(nullptr);
         FZipFlow->TempDir = FTempDir;
         FZipFlow->UnicodeFilenames = false;
         FZipFlow->Options.StorePath = spNoPath;

@@ -39,7 +39,7 @@ using TzpConfirmOverwrite = std::function<void(TObject* ASender, const std::wstr
 class TKWZip : public TComponent {
 public:
     KW_CLASS_NAME(TKWZip)
-    // AOwner may be nullptr; the archivers it creates get the same owner.
+    // AOwner may be nullptr. The archivers the wrapper creates have no owner: it frees them.
     explicit TKWZip(TComponent* AOwner);
     ~TKWZip() override;
 
@@ -71,7 +71,6 @@ public:
 protected:
     // The open archiver, or nullptr.
     TZipFlow* ZipFlow() const { return FZipFlow.get(); }
-    void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
     bool CreateZipFlow();
