@@ -917,16 +917,12 @@ void TWinControl::WMPaint(TMessage& Message) {
         EndPaint(FHandle, &ps);
         return;
     }
-    if (!CustomPaint() && FControls.empty() && FWinControls.empty()) {
+    if (Message.WParam == 0 && !CustomPaint() && FControls.empty()) {
+        // A real paint with nothing of ours in it: the system paints (and validates); the frames
+        // of framed children are ours. A paint into a given context goes through PaintHandler,
+        // which never hands the plain default procedure a WM_PAINT.
         DefaultHandler(Message);
-        return;
-    }
-    if (!CustomPaint() && FControls.empty()) {
-        // The system paints; the frames of framed children are ours.
-        DefaultHandler(Message);
-        if (Message.WParam) {
-            DrawFrames((HDC)Message.WParam);
-        } else {
+        if (!FWinControls.empty()) {
             HDC dc = GetDC(FHandle);
             DrawFrames(dc);
             ReleaseDC(FHandle, dc);
@@ -955,6 +951,12 @@ void TWinControl::PaintHandler(TMessage& Message) {
 }
 
 void TWinControl::PaintWindow(HDC dc) {
+    // The plain default procedure draws nothing on WM_PAINT: it ignores the context, begins and
+    // ends a paint of its own and so validates the window. Drawing into another context (a
+    // WM_PRINTCLIENT, PaintTo, an off-screen buffer) would throw away the window's pending
+    // repaint, and with it the painting of its windowless children. The background is the
+    // erase's; only a system class's procedure has something to paint here.
+    if (!SystemPaints()) return;
     TMessage m{WM_PAINT, (WPARAM)dc, 0, 0};
     DefaultHandler(m);
 }
@@ -1004,10 +1006,13 @@ void TWinControl::WMEraseBkgnd(TMessage& Message) {
 }
 
 void TWinControl::WMPrintClient(TMessage& Message) {
-    if (!CustomPaint() && FControls.empty()) {
+    if (SystemPaints() && !CustomPaint() && FControls.empty()) {
+        // A system control prints itself.
         DefaultHandler(Message);
         return;
     }
+    // Everything else is drawn into the given context only: the window's update region is left
+    // as it is (the plain default procedure would print nothing at all).
     HDC dc = (HDC)Message.WParam;
     if (Message.LParam & PRF_ERASEBKGND) Perform(WM_ERASEBKGND, (WPARAM)dc, (LPARAM)dc);
     TMessage m{WM_PAINT, (WPARAM)dc, 0, 0};

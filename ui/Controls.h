@@ -416,6 +416,9 @@ protected:
     void InvalidateFrame();
     // True for controls that paint themselves (their WM_PAINT never goes to the system).
     virtual bool CustomPaint() const { return false; }
+    // True when the default procedure is a system class's (a superclassed BUTTON, EDIT, ...) that
+    // paints into a given context; the plain DefWindowProc paints nothing.
+    bool SystemPaints() const { return FDefWndProc && FDefWndProc != DefWindowProcW; }
     // A child asks to be brought into view (a page of a page control, for example).
     virtual void ShowControl(TControl* AControl);
     // Drops the focus from the control (and its children) when the form has it there.

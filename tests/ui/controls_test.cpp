@@ -2,6 +2,8 @@
 // mouse routing to windowless controls, focus and dialog keys.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iterator>
 #include <memory>
 
 #include "Controls.h"
@@ -59,10 +61,11 @@ public:
         if (FDestroyed) *FDestroyed = true;
     }
     TColor Fill = clLime;
-    int Enter = 0, Leave = 0, Downs = 0;
+    int Enter = 0, Leave = 0, Downs = 0, Paints = 0;
 
 protected:
     void Paint() override {
+        ++Paints;
         Canvas()->Brush()->SetColor(Fill);
         Canvas()->FillRect(GetClientRect());
     }
@@ -250,6 +253,100 @@ TEST(Control, PrintClientAndDoubleBufferedPaintDrawTheControl) {
     RedrawWindow(p->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     EXPECT_GT(p->Paints, before);
     form->Hide();
+}
+
+namespace {
+
+// A container with the system's plain window procedure (as a tab sheet is): its windowless
+// children are painted by it.
+std::unique_ptr<TForm> MakeFormWithHost(TWinControl*& host, TGraphicProbe*& label) {
+    auto form = MakeForm(200, 150);
+    host = new TWinControl(form.get());
+    host->ControlStyle |= csAcceptsControls;
+    host->SetParent(form.get());
+    host->SetBounds(0, 0, 200, 150);
+    host->SetColor(clYellow);
+    label = new TGraphicProbe(form.get());
+    label->SetParent(host);
+    label->SetBounds(10, 10, 40, 12);
+    return form;
+}
+
+bool PendingRepaint(HWND wnd, const RECT& inside) {
+    RECT r{};
+    if (!GetUpdateRect(wnd, &r, FALSE)) return false;
+    return r.left <= inside.left && r.top <= inside.top && r.right >= inside.right && r.bottom >= inside.bottom;
+}
+
+}  // namespace
+
+// WM_PRINTCLIENT and PaintTo draw into the given context only: a repaint that the window has
+// pending is still there afterwards, and still reaches the windowless children.
+TEST(Control, PaintingIntoAContextKeepsThePendingRepaint) {
+    TWinControl* host;
+    TGraphicProbe* label;
+    auto form = MakeFormWithHost(host, label);
+    form->Show();
+    Application->ProcessMessages();
+    const RECT area = label->BoundsRect();
+    TBitmap bmp;
+    const std::function<void(HDC)> painters[] = {
+        [&](HDC dc) { SendMessageW(host->Handle(), WM_PRINTCLIENT, (WPARAM)dc, PRF_CLIENT | PRF_ERASEBKGND); },
+        [&](HDC dc) { host->PaintTo(dc, 0, 0); },
+    };
+    // With the windowless child, then with no child at all.
+    for (int withLabel = 1; withLabel >= 0; --withLabel) {
+        label->SetParent(withLabel ? host : nullptr);
+        for (size_t i = 0; i < std::size(painters); ++i) {
+            SCOPED_TRACE(testing::Message() << "painter " << i << ", label " << withLabel);
+            Application->ProcessMessages();
+            InvalidateRect(host->Handle(), &area, TRUE);
+            MakeCanvasBitmap(bmp, 200, 150, clBlack);
+            painters[i](bmp.Canvas()->Handle());
+            EXPECT_EQ(PixelOf(bmp, 100, 100), clYellow);   // the background went into the context
+            EXPECT_EQ(PixelOf(bmp, 20, 15), withLabel ? clLime : clYellow);
+            EXPECT_TRUE(PendingRepaint(host->Handle(), area));
+            const int before = label->Paints;
+            Application->ProcessMessages();
+            EXPECT_FALSE(PendingRepaint(host->Handle(), area));
+            if (withLabel) {
+                EXPECT_GT(label->Paints, before);
+            }
+        }
+    }
+}
+
+// A page switch: the new page and its children are erased at once, and a panel that shows its
+// parent's background has the page print itself into the panel's context. The page's own
+// repaint, due later, must still paint its windowless label.
+TEST(Control, ChildDrawingTheParentBackgroundLeavesTheParentsRepaint) {
+    ASSERT_TRUE(ThemeServices()->ThemesEnabled());
+    TWinControl* page;
+    TGraphicProbe* label;
+    auto form = MakeFormWithHost(page, label);
+    auto* panel = new TPanel(form.get());
+    panel->SetParent(page);
+    panel->SetBevelOuter(bvLowered);
+    panel->SetBounds(10, 40, 150, 80);
+    ASSERT_TRUE(panel->ParentBackground());
+    auto* other = new TWinControl(form.get());
+    other->SetParent(form.get());
+    other->SetBounds(0, 0, 200, 150);
+    page->SetVisible(false);
+    form->Show();
+    Application->ProcessMessages();
+    ASSERT_EQ(label->Paints, 0);
+
+    page->SetVisible(true);
+    other->SetVisible(false);
+    Application->ProcessMessages();
+    EXPECT_GT(label->Paints, 0);
+
+    // The same through an immediate erase of the page and its children.
+    const int before = label->Paints;
+    RedrawWindow(page->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_ERASENOW);
+    Application->ProcessMessages();
+    EXPECT_GT(label->Paints, before);
 }
 
 TEST(Control, AlignPlacesChildrenInOrder) {
