@@ -11,9 +11,11 @@
 
 TFormMain* FormMain = nullptr;
 
+const wchar_t* const InstalledProgramName = L"lumivera_Quillbox.exe";
+const wchar_t* const UninstallerName = L"!uninstaller.exe";
+
 namespace {
 
-const wchar_t* const kUninstallerName = L"!uninstaller.exe";
 const wchar_t* const kUninstallDataName = L"!uninstall.dat";
 const wchar_t* const kUninstallKeyBase = L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ORVANE lumi-vera Quillbox(";
 
@@ -37,11 +39,6 @@ std::vector<std::wstring> OwnParams() {
     for (int i = 1; i < count; ++i) params.push_back(args[i]);
     LocalFree(args);
     return params;
-}
-
-std::wstring FolderOf(const std::wstring& APath) {
-    const size_t slash = APath.find_last_of(L"\\/:");
-    return slash == std::wstring::npos ? L"" : APath.substr(0, slash + 1);
 }
 
 }  // namespace
@@ -78,6 +75,22 @@ std::wstring TFormMain::FileNameOf(const std::wstring& APath) {
     return slash == std::wstring::npos ? APath : APath.substr(slash + 1);
 }
 
+std::wstring TFormMain::FolderOf(const std::wstring& APath) {
+    const size_t slash = APath.find_last_of(L"\\/:");
+    return slash == std::wstring::npos ? L"" : APath.substr(0, slash + 1);
+}
+
+std::wstring TFormMain::StartMenuFolder() {
+    // A value the registry holds empty comes back as a lone "\\".
+    const std::wstring programs = KWGetShellFolder(L"Programs", true);
+    return programs.size() > 1 ? KWCombinePath({programs, L"ORVANE"}) : L"";
+}
+
+std::wstring TFormMain::DesktopFolder() {
+    const std::wstring desktop = KWGetShellFolder(L"Desktop", true);
+    return desktop.size() > 1 ? KWIncludeTrailingPathDelimiter(desktop) : L"";
+}
+
 void TFormMain::Start() { InitWizard(); }
 
 void TFormMain::InitWizard() {
@@ -103,7 +116,7 @@ void TFormMain::InitWizard() {
     cboDrive->SetItemIndex(found >= 0 ? found : 0);
     FDriveIndex = cboDrive->ItemIndex();
 
-    FUninstallMode = KWSameString(FileNameOf(ExeName), kUninstallerName);
+    FUninstallMode = KWSameString(FileNameOf(ExeName), UninstallerName);
     if (FUninstallMode) InitUninstallMode();
     else InitInstallerMode();
 }

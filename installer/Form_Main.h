@@ -23,6 +23,10 @@
 
 class TKWIniFile;
 
+// Names inside an installation folder that the install and the uninstall share.
+extern const wchar_t* const InstalledProgramName;   // "lumivera_Quillbox.exe"
+extern const wchar_t* const UninstallerName;        // "!uninstaller.exe"
+
 // A marker that the executable's manifest asks for administrator rights; it has no behaviour.
 class TKWManifestReqAdmin : public TComponent {
 public:
@@ -52,8 +56,13 @@ public:
     // Removes the installation in ADir (with a trailing "\"): the uninstaller's own full run, or
     // (AFull false) the removal of a previous installation before installing again.
     void Uninstall(const std::wstring& ADir, bool AFull);
-    // The install step behind the confirmation page.
+    // The install step behind the confirmation page: removes a previous installation, extracts
+    // the payload with the uninstaller files, registers the uninstall entry, records the install
+    // folder in the info file and creates the Start-menu shortcuts. Ends the process after its
+    // message when any of that fails.
     void Install();
+    // The extraction's progress: moves pbarTotal and keeps the window alive. Never cancels.
+    void UnZipProgress(TObject* ASender, double AProgress, const std::wstring& AFileName, bool& ACancel);
 
     // Handlers wired by the form.
     void btnNextClick(TObject* Sender);
@@ -153,6 +162,12 @@ private:
     std::wstring OwnFolder() const;
     // The file name of a path, without its folder.
     static std::wstring FileNameOf(const std::wstring& APath);
+    // The folder of a path, with a trailing "\"; '' when it names none.
+    static std::wstring FolderOf(const std::wstring& APath);
+    // The all-users Start-menu folder "ORVANE" and the all-users desktop, with a trailing "\";
+    // '' when the shell does not know the folder.
+    static std::wstring StartMenuFolder();
+    static std::wstring DesktopFolder();
     void CreateControls();
     void LoadTitlePictures();
     void InitUninstallMode();
@@ -161,6 +176,12 @@ private:
     void LoadLicence();
     // The checks of the folder page; true when the wizard may go on to the confirmation.
     bool CheckTargetDir();
+    // The install step's parts after the extraction (they raise on failure).
+    void RegisterInstallation();
+    void CreateStartMenuShortcuts();
+    // "lumi-vera クイルボックス(" + shop name + ")": the program shortcut's name.
+    std::wstring ShortcutName() const;
+    // The finish page's actions: the desktop shortcut and the start of the program.
     void FinishInstall();
 };
 

@@ -11,9 +11,6 @@
 
 namespace {
 
-const wchar_t* const kProgramName = L"lumivera_Quillbox.exe";
-const wchar_t* const kUninstallerName = L"!uninstaller.exe";
-
 std::wstring FullPath(const std::wstring& APath) {
     const DWORD n = GetFullPathNameW(APath.c_str(), 0, nullptr, nullptr);
     if (n == 0) return L"";
@@ -56,19 +53,18 @@ void TFormMain::Uninstall(const std::wstring& ADir, bool AFull) {
     const std::wstring ownName = FileNameOf(ExeName);
 
     // Start-menu shortcuts, and their folder when nothing else is left in it.
-    const std::wstring programs = KWGetShellFolder(L"Programs", true);
-    if (programs.size() > 1) {
-        const std::wstring startMenu = KWCombinePath({programs, L"ORVANE"});
-        KWDeleteShortcutTo(ADir + kProgramName, startMenu);
-        KWDeleteShortcutTo(ADir + kUninstallerName, startMenu);
+    const std::wstring startMenu = StartMenuFolder();
+    if (!startMenu.empty()) {
+        KWDeleteShortcutTo(ADir + InstalledProgramName, startMenu);
+        KWDeleteShortcutTo(ADir + UninstallerName, startMenu);
         KWDeleteShortcutTo(ADir + ownName, startMenu);
         TKWFiles left;
         KWGetFileList(startMenu, left, L"*", false);
         if (left.empty() && !KWIsSystemFolder(startMenu)) KWDeleteFolder(startMenu, false);
     }
 
-    const std::wstring desktop = KWGetShellFolder(L"Desktop", true);
-    if (desktop.size() > 1) KWDeleteShortcutTo(ADir + kProgramName, KWIncludeTrailingPathDelimiter(desktop));
+    const std::wstring desktop = DesktopFolder();
+    if (!desktop.empty()) KWDeleteShortcutTo(ADir + InstalledProgramName, desktop);
 
     // The installed files, all but the running program itself. A folder that is no installation
     // folder (a drive root, a special folder) loses nothing.

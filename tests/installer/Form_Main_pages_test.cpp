@@ -226,7 +226,7 @@ TEST(FormMainPages, CloseRequestsAreIgnoredWhileTheWorkPagesShow) {
 }
 
 TEST(FormMainPages, ConfirmRunsTheInstallStep) {
-    // Until the payload can be extracted, the install step reports the failure and ends.
+    // Without a payload file the install step reports the failure and ends.
     TTestFormMain form;
     form.ShowPage(form.tsConfirm);
     TBoxScript boxes;
