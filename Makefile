@@ -7,7 +7,7 @@ CTEST_ARGS ?=
 NATIVE_BUILD ?= $(BUILD)/native
 NATIVE_CTEST_JOBS ?= 2
 
-.PHONY: setup configure build test demo clean native-configure native-build native-test
+.PHONY: setup configure build test demo bench clean native-configure native-build native-test
 
 setup:
 	@bash scripts/setup.sh
@@ -39,6 +39,11 @@ native-test: native-build
 demo: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target demo_installer
 	@bash tools/demo/demo.sh $(BUILD)
+
+# The extraction benchmark (not a test): ExtractInstaller under Wine beside unzip and NSIS, as ratios.
+bench: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target bench_extract
+	@scripts/wine-session.sh $(BUILD) python3 tools/bench/extract_bench.py $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

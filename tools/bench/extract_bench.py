@@ -1,0 +1,249 @@
+#!/usr/bin/env python3
+"""Benchmark of the payload extraction (not a test): time and peak memory of ExtractInstaller under
+Wine on a payload of about 25 MB of archive in a few thousand files, beside the same payload
+extracted natively by Info-ZIP unzip and, when makensis is at hand, by an NSIS installer (zlib,
+like our archive) run silently in the same Wine prefix. Prints a table and the ratios.
+
+    scripts/wine-session.sh BUILD python3 tools/bench/extract_bench.py BUILD [--runs N]
+
+Needs bench_extract.exe in BUILD (cmake --build BUILD --target bench_extract). The payload, the
+installers and the extracted folders live in BUILD/bench-extract and are deleted at the end.
+Times are the median of the runs; memory is the peak resident set of the process (for the Wine
+programs: the Wine process running the program, with the idle program's peak shown for scale).
+"""
+
+import argparse
+import json
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+PACKER = os.path.join(ROOT, "tools", "pack_installer.py")
+
+# Runs a command and reports its wall time and the peak resident set of its process tree. Run in a
+# fresh interpreter per measurement, so that the children's peak is that command's alone.
+MEASURE = r"""
+import json, resource, subprocess, sys, time
+t = time.perf_counter()
+p = subprocess.run(sys.argv[1:], stdout=subprocess.PIPE, stderr=subprocess.PIPE, stdin=subprocess.DEVNULL)
+wall = time.perf_counter() - t
+ru = resource.getrusage(resource.RUSAGE_CHILDREN)
+print(json.dumps({"wall": wall, "maxrss_kb": ru.ru_maxrss, "rc": p.returncode,
+                  "out": p.stdout.decode("utf-8", "replace"), "err": p.stderr.decode("utf-8", "replace")[-2000:]}))
+"""
+
+WORDS = ("写真", "アルバム", "注文", "プリント", "フォトブック", "lumi-vera", "Quillbox", "order", "print",
+         "album", "template", "size", "width", "height", "colour", "layout", "page", "cover", "shop")
+
+
+def win_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def generate_payload(folder, rng):
+    """Writes the payload file by file: text files (small, compressible), binary files (half
+    compressible) and image-like files (incompressible). Returns (files, folders, bytes)."""
+    kinds = [
+        # (folder pattern, extension, count, min size, max size, kind)
+        ("images/{:02d}", ".jpg", 400, 8_000, 90_000, "random"),
+        ("bin/{:02d}", ".dll", 200, 4_000, 80_000, "binary"),
+        ("データ/テンプレート/{:02d}", ".xml", 1200, 500, 6_000, "text"),
+        ("docs/{:02d}", ".txt", 800, 300, 5_000, "text"),
+        ("設定/{:02d}", ".ini", 400, 100, 2_000, "text"),
+    ]
+    files = total = 0
+    folders = set()
+    for pattern, ext, count, lo, hi, kind in kinds:
+        for i in range(count):
+            sub = pattern.format(i % 16)
+            folders.add(sub)
+            path = os.path.join(folder, sub)
+            os.makedirs(path, exist_ok=True)
+            size = rng.randint(lo, hi)
+            name = ("ファイル{:04d}" if kind == "text" and i % 3 == 0 else "file{:04d}").format(i) + ext
+            with open(os.path.join(path, name), "wb") as f:
+                if kind == "random":
+                    f.write(rng.randbytes(size))
+                elif kind == "binary":
+                    chunk = rng.randbytes(256)
+                    data = bytearray()
+                    while len(data) < size:
+                        data += rng.randbytes(64) if rng.random() < 0.5 else chunk[:64]
+                    f.write(bytes(data[:size]))
+                else:
+                    text = []
+                    n = 0
+                    while n < size:
+                        line = " ".join(rng.choice(WORDS) for _ in range(8)) + " %d\r\n" % rng.randint(0, 99999)
+                        text.append(line)
+                        n += len(line.encode("utf-8"))
+                    f.write("".join(text).encode("utf-8")[:size])
+            files += 1
+            total += size
+    return files, len(folders), total
+
+
+def tree_stats(folder, skip=()):
+    files = total = 0
+    for root, _, names in os.walk(folder):
+        for n in names:
+            if n in skip:
+                continue
+            files += 1
+            total += os.path.getsize(os.path.join(root, n))
+    return files, total
+
+
+def measure(cmd):
+    out = subprocess.run([sys.executable, "-c", MEASURE] + cmd, stdout=subprocess.PIPE, check=True, timeout=900)
+    return json.loads(out.stdout)
+
+
+def key_values(line):
+    return dict(kv.split("=", 1) for kv in line.split() if "=" in kv)
+
+
+def ensure_makensis():
+    if shutil.which("makensis"):
+        return True
+    if os.geteuid() != 0 or not shutil.which("apt-get"):
+        return False
+    print("installing Debian's nsis (at most 5 minutes) ...", flush=True)
+    try:
+        subprocess.run(["apt-get", "install", "-y", "--no-install-recommends", "nsis"], stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, timeout=300,
+                       env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
+    except subprocess.TimeoutExpired:
+        return False
+    return shutil.which("makensis") is not None
+
+
+def build_nsis(work, payload):
+    script = os.path.join(work, "bench.nsi")
+    with open(script, "w", encoding="utf-8") as f:
+        f.write('Unicode true\nName "bench"\nOutFile "nsis_setup.exe"\nInstallDir "$TEMP\\bench"\n'
+                'RequestExecutionLevel user\nSilentInstall silent\nSetCompressor zlib\n'
+                'Section\n  SetOutPath "$INSTDIR"\n  File /r "%s/*"\nSectionEnd\n' % payload)
+    subprocess.run(["makensis", "-V1", script], cwd=work, check=True, timeout=600, stdin=subprocess.DEVNULL)
+    return os.path.join(work, "nsis_setup.exe")
+
+
+def main(argv):
+    p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    p.add_argument("build")
+    p.add_argument("--runs", type=int, default=3)
+    p.add_argument("--no-nsis", action="store_true")
+    args = p.parse_args(argv)
+    if not os.environ.get("WINEPREFIX"):
+        sys.exit("extract_bench: run inside scripts/wine-session.sh BUILD ...")
+    bench_exe = os.path.join(args.build, "bench_extract.exe")
+    if not os.path.isfile(bench_exe):
+        sys.exit("extract_bench: %s is missing (cmake --build BUILD --target bench_extract)" % bench_exe)
+
+    work = os.path.join(os.path.abspath(args.build), "bench-extract")
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    try:
+        run(args, bench_exe, work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def run(args, bench_exe, work):
+    rng = random.Random(20240401)
+    payload = os.path.join(work, "payload")
+    t = time.perf_counter()
+    files, folders, unpacked = generate_payload(payload, rng)
+    installer = os.path.join(work, "setup.bin")
+    subprocess.run([sys.executable, PACKER, "--exe", bench_exe, "--folder", payload, "--out", installer,
+                    "--special-code", "0123456789_BENCHMRK", "--shop-name", "ベンチマーク"], check=True, timeout=600)
+    with open(installer, "rb") as f:
+        f.seek(-176, os.SEEK_END)
+        exe_size, zip_size = int.from_bytes(f.read(8), "little"), int.from_bytes(f.read(8), "little")
+        f.seek(exe_size)
+        archive = os.path.join(work, "payload.zip")
+        with open(archive, "wb") as z:
+            z.write(f.read(zip_size))
+    with zipfile.ZipFile(archive) as z:
+        entries = len(z.infolist())
+    nsis = None
+    if not args.no_nsis and ensure_makensis():
+        nsis = build_nsis(work, payload)
+    print("payload: %d files in %d folders, %.1f MB unpacked; archive %.1f MB (%d entries), installer %.1f MB; "
+          "made in %.0f s" % (files, folders, unpacked / 1e6, zip_size / 1e6, entries,
+                              os.path.getsize(installer) / 1e6, time.perf_counter() - t), flush=True)
+
+    def check(target, skip=()):
+        got = tree_stats(target, skip)
+        if got != (files, unpacked):
+            raise SystemExit("extract_bench: %s holds %d files, %d bytes; expected %d, %d" % (target, *got, files, unpacked))
+
+    results = {"ours": [], "ours_inner": [], "unzip": [], "nsis": []}
+    idle = measure(["wine", win_path(bench_exe), "--idle"])
+    for r in range(args.runs):
+        target = os.path.join(work, "t_ours")
+        m = measure(["wine", win_path(bench_exe), win_path(installer), win_path(target)])
+        kv = key_values(m["out"])
+        if m["rc"] != 0 or kv.get("ok") != "1":
+            raise SystemExit("extract_bench: ExtractInstaller failed: %s %s" % (m["out"], m["err"]))
+        check(target, skip=("!uninstaller.exe", "!uninstall.dat"))
+        results["ours"].append(m)
+        results["ours_inner"].append(kv)
+        shutil.rmtree(target)
+
+        target = os.path.join(work, "t_unzip")
+        m = measure(["unzip", "-q", "-o", archive, "-d", target])
+        if m["rc"] != 0:
+            raise SystemExit("extract_bench: unzip failed: %s" % m["err"])
+        check(target)
+        results["unzip"].append(m)
+        shutil.rmtree(target)
+
+        if nsis:
+            target = os.path.join(work, "t_nsis")
+            m = measure(["wine", win_path(nsis), "/S", "/D=" + win_path(target)])
+            if m["rc"] != 0:
+                raise SystemExit("extract_bench: the NSIS installer failed (%d): %s" % (m["rc"], m["err"]))
+            check(target)
+            results["nsis"].append(m)
+            shutil.rmtree(target)
+        print("run %d of %d done" % (r + 1, args.runs), flush=True)
+
+    med = lambda ms, key: statistics.median(m[key] for m in ms)
+    inner = statistics.median(float(kv["extract_ms"]) for kv in results["ours_inner"]) / 1000
+    ours_t, ours_m = med(results["ours"], "wall"), med(results["ours"], "maxrss_kb") / 1024
+    unzip_t, unzip_m = med(results["unzip"], "wall"), med(results["unzip"], "maxrss_kb") / 1024
+    events = results["ours_inner"][0]["progress_events"]
+    inner_m = statistics.median(int(kv["peak_working_set"]) for kv in results["ours_inner"]) / 2**20
+    idle_m = idle["maxrss_kb"] / 1024
+
+    print()
+    print("%-40s %10s %15s" % ("extraction of the same payload", "time (s)", "peak RSS (MiB)"))
+    print("%-40s %10.2f %15.1f" % ("ExtractInstaller, Wine process", ours_t, ours_m))
+    print("%-40s %10.2f %15s" % ("  of which ExtractInstaller itself", inner, "(%.1f own count)" % inner_m))
+    print("%-40s %10.2f %15.1f" % ("  idle Wine program, for scale", idle["wall"], idle_m))
+    print("%-40s %10.2f %15.1f" % ("Info-ZIP unzip 6.0, native", unzip_t, unzip_m))
+    if nsis:
+        nsis_t, nsis_m = med(results["nsis"], "wall"), med(results["nsis"], "maxrss_kb") / 1024
+        print("%-40s %10.2f %15.1f" % ("NSIS 3 installer /S (zlib), Wine", nsis_t, nsis_m))
+    print()
+    print("ratios (ExtractInstaller / peer; below 1 is faster or smaller):")
+    print("  time vs unzip:   %.2f (Wine process)  %.2f (extraction alone)" % (ours_t / unzip_t, inner / unzip_t))
+    print("  memory vs unzip: %.2f (Wine process)  %.2f (above the idle Wine program)"
+          % (ours_m / unzip_m, (ours_m - idle_m) / unzip_m))
+    if nsis:
+        print("  time vs NSIS:    %.2f (both Wine processes)" % (ours_t / nsis_t))
+        print("  memory vs NSIS:  %.2f (both Wine processes)  %.2f (both above the idle Wine program)"
+              % (ours_m / nsis_m, (ours_m - idle_m) / max(nsis_m - idle_m, 1e-9)))
+    print("(%d runs, medians; %s progress events per extraction)" % (args.runs, events))
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])
