@@ -44,18 +44,6 @@ std::wstring UninstallLink(const std::wstring& AShopName) {
 
 std::wstring NoSlash(const std::wstring& ADir) { return KWExcludeTrailingPathDelimiter(ADir); }
 
-void ExpectShortcut(const std::wstring& ALink, const std::wstring& ATarget, const std::wstring& AArguments,
-                    int32_t AIconIndex) {
-    SCOPED_TRACE(WideToUtf8(ALink));
-    const TShortcut link = ReadShortcut(ALink);
-    ASSERT_TRUE(link.Loaded);
-    EXPECT_EQ(link.Target, ATarget);
-    EXPECT_EQ(link.Arguments, AArguments);
-    EXPECT_EQ(link.IconFile, ATarget);
-    EXPECT_EQ(link.IconIndex, AIconIndex);
-    EXPECT_EQ(NoSlash(link.WorkingDir), NoSlash(ATarget.substr(0, ATarget.find_last_of(L'\\') + 1)));
-}
-
 // Exceptions that reach the application's default error display.
 struct TErrorBoxes {
     std::vector<std::wstring> Messages;

@@ -12,6 +12,8 @@
 #include "WinApi.h"
 #include "WizardDriver.h"
 
+#include <commctrl.h>
+
 namespace e2e {
 
 // The first start of a program in a fresh Wine session can take a while.
@@ -25,6 +27,12 @@ inline std::wstring BuildFile(const std::string& ARelative) {
     GetFullPathNameW(unixPath.c_str(), MAX_PATH * 2, full, nullptr);
     return full;
 }
+
+// An installer packed at build time for these tests (make_e2e_fixtures.py).
+inline std::wstring Installer(const char* AName) { return BuildFile(std::string("e2e/") + AName); }
+
+// "C:\lumi-vera\", where the default targets lie.
+inline std::wstring ProductRoot() { return KWGetWindowsDriveRoot() + L"lumi-vera\\"; }
 
 class TProcess {
 public:
@@ -121,6 +129,46 @@ struct TWizard {
         ASSERT_TRUE(wizdrv::WaitFor([&] { return IsWindowEnabled(next) != FALSE; }, kStepMs));
         ASSERT_TRUE(Press(L"次へ"));
         ASSERT_TRUE(WaitPage(L"ディレクトリ選択"));
+    }
+    // Opens the browse dialog, moves its selection AUp folders up from the default folder and
+    // presses OK. The first dialog of a fresh Wine session sometimes comes up with nothing
+    // selected at all (the shell is still starting); such a dialog is cancelled and opened again.
+    bool Browse(int32_t AUp) const {
+        for (int32_t attempt = 0; attempt < 3; ++attempt) {
+            if (!Press(L"参照")) return false;
+            HWND dialog = wizdrv::WaitTopWindow(Process.Pid(), wizdrv::MessageBoxClass, nullptr, kStepMs);
+            if (!dialog) return false;
+            HWND tree = nullptr;
+            for (const wizdrv::TWindowInfo& c : wizdrv::Descendants(dialog))
+                if (c.Class == L"SysTreeView32") tree = c.Wnd;
+            auto selected = [&] { return SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0); };
+            auto top = [&] { return SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0); };
+            if (!tree || !wizdrv::WaitFor([&] { return selected() != 0 && selected() != top(); }, 5000)) {
+                wizdrv::Click(GetDlgItem(dialog, IDCANCEL));
+                wizdrv::WaitFor([&] { return !IsWindow(dialog); }, kStepMs);
+                continue;
+            }
+            for (int32_t i = 0; i < AUp; ++i) {
+                const LRESULT before = selected();
+                wizdrv::PostKey(tree, VK_BACK);
+                if (!wizdrv::WaitFor([&] { return selected() != before; }, kStepMs)) return false;
+            }
+            if (!wizdrv::Click(GetDlgItem(dialog, IDOK))) return false;
+            return wizdrv::WaitFor([&] { return !IsWindow(dialog); }, kStepMs);
+        }
+        return false;
+    }
+    // Next on the folder page, Yes to its question (the folder exists, or is to be made), and
+    // the confirmation page.
+    void ConfirmFolder() {
+        ASSERT_TRUE(Press(L"次へ"));
+        Answer(Box(), IDYES);
+        ASSERT_TRUE(WaitPage(L"確認"));
+    }
+    // Next on the confirmation page: the install runs and ends on the finish page.
+    void InstallToFinish() {
+        ASSERT_TRUE(Press(L"次へ"));
+        ASSERT_TRUE(WaitPage(L"完了"));
     }
     // Cancel, answered Yes: the process ends.
     void CancelAndEnd() {

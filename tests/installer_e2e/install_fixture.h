@@ -3,6 +3,8 @@
 // the shop's info file and per-user data folder; the uninstall registry key; the Start-menu and
 // desktop shortcuts. Shared by the uninstall unit tests and the end-to-end tests.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -146,6 +148,21 @@ inline TShortcut ReadShortcut(const std::wstring& ALinkFile) {
     }
     if (SUCCEEDED(com)) CoUninitialize();
     return link;
+}
+
+// Expects the shortcut file ALink to start ATarget with AArguments, in the target's folder, with
+// the target's icon at AIconIndex.
+inline void ExpectShortcut(const std::wstring& ALink, const std::wstring& ATarget, const std::wstring& AArguments,
+                           int32_t AIconIndex) {
+    SCOPED_TRACE(WideToUtf8(ALink));
+    const TShortcut link = ReadShortcut(ALink);
+    ASSERT_TRUE(link.Loaded);
+    EXPECT_EQ(link.Target, ATarget);
+    EXPECT_EQ(link.Arguments, AArguments);
+    EXPECT_EQ(link.IconFile, ATarget);
+    EXPECT_EQ(link.IconIndex, AIconIndex);
+    EXPECT_EQ(KWExcludeTrailingPathDelimiter(link.WorkingDir),
+              KWExcludeTrailingPathDelimiter(ATarget.substr(0, ATarget.find_last_of(L'\\') + 1)));
 }
 
 // The names of the files in ADir (with "\") that match AMask, sorted.

@@ -7,6 +7,8 @@
 
 #include <commctrl.h>
 
+using e2e::Installer;
+using e2e::ProductRoot;
 using e2e::TWizard;
 
 namespace {
@@ -15,11 +17,6 @@ const wchar_t* const kCancelQuestion =
     L"インストール処理は完了していません。\r\n"
     L"中止した場合、インストールを完了するにはもう一度セットアップを実行する必要があります。\r\n"
     L"中止する場合は「はい」をクリックしてください、継続するには「いいえ」をクリックしてください。";
-
-std::wstring Installer(const char* AName) { return e2e::BuildFile(std::string("e2e/") + AName); }
-
-// "C:\lumi-vera\", where the default targets lie.
-std::wstring ProductRoot() { return KWGetWindowsDriveRoot() + L"lumi-vera\\"; }
 
 }  // namespace
 
@@ -154,39 +151,11 @@ TEST(InstallerE2E, RefusesASpecialFolderChosenInTheBrowseDialog) {
     HWND path = w.ControlOf(L"TEdit");
     EXPECT_EQ(wizdrv::TextOf(path), target);
 
-    // Opens the browse dialog, moves its selection AUp folders up from the default folder and
-    // presses OK. The first dialog of a fresh Wine session sometimes comes up with nothing
-    // selected at all (the shell is still starting); such a dialog is cancelled and opened again.
-    auto browse = [&](int32_t AUp) -> bool {
-        for (int32_t attempt = 0; attempt < 3; ++attempt) {
-            if (!w.Press(L"参照")) return false;
-            HWND dialog = wizdrv::WaitTopWindow(w.Process.Pid(), wizdrv::MessageBoxClass, nullptr, e2e::kStepMs);
-            if (!dialog) return false;
-            HWND tree = nullptr;
-            for (const wizdrv::TWindowInfo& c : wizdrv::Descendants(dialog))
-                if (c.Class == L"SysTreeView32") tree = c.Wnd;
-            auto selected = [&] { return SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0); };
-            auto top = [&] { return SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0); };
-            if (!tree || !wizdrv::WaitFor([&] { return selected() != 0 && selected() != top(); }, 5000)) {
-                wizdrv::Click(GetDlgItem(dialog, IDCANCEL));
-                wizdrv::WaitFor([&] { return !IsWindow(dialog); }, e2e::kStepMs);
-                continue;
-            }
-            for (int32_t i = 0; i < AUp; ++i) {
-                const LRESULT before = selected();
-                wizdrv::PostKey(tree, VK_BACK);
-                if (!wizdrv::WaitFor([&] { return selected() != before; }, e2e::kStepMs)) return false;
-            }
-            if (!wizdrv::Click(GetDlgItem(dialog, IDOK))) return false;
-            return wizdrv::WaitFor([&] { return !IsWindow(dialog); }, e2e::kStepMs);
-        }
-        return false;
-    };
     // The default folder itself: its last name is the shop code, which is not added again.
-    ASSERT_TRUE(browse(0));
+    ASSERT_TRUE(w.Browse(0));
     EXPECT_EQ(wizdrv::TextOf(path), target);
     // The drive root: the shop code is added, and the result is the Program Files folder.
-    ASSERT_TRUE(browse(3));
+    ASSERT_TRUE(w.Browse(3));
     EXPECT_TRUE(wizdrv::WaitFor([&] { return wizdrv::TextOf(path) == KWGetProgramFilesDir(); }, e2e::kStepMs))
         << WideToUtf8(wizdrv::TextOf(path));
 
