@@ -16,11 +16,6 @@ using namespace installfx;
 
 namespace {
 
-const wchar_t* const kFailure =
-    L"インストールに失敗しました。\r\n"
-    L"インストール先のサイズが少ないか、書き込みできない可能性があります。\r\n"
-    L"インストールを完了するには、もう一度インストール作業を行ってください。";
-
 // The start-up of the real form on a fixture; it stops at the licence, which a test program
 // lacks, with every field of the installer mode set.
 void StartInstaller(TTestFormMain& AForm, const char* AFixture) {
@@ -214,7 +209,7 @@ TEST(FormMainInstall, ExtractionFailuresEndWithTheMessageAndLeaveNoEntryInfoOrSh
         TBoxScript boxes;
         TErrorBoxes errors;
         EXPECT_THROW(InstallInto(form, root.Path + c.Target), TProcessEnded);
-        EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{kFailure});
+        EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{InstallFailureText});
         ASSERT_EQ(boxes.Boxes.size(), 1u);
         EXPECT_EQ(boxes.Boxes[0].Type, MB_OK);
         EXPECT_EQ(boxes.Boxes[0].Owner, form.Handle());

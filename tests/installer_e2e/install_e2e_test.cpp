@@ -20,10 +20,6 @@ using namespace installfx;
 
 namespace {
 
-const wchar_t* const kFailure =
-    L"インストールに失敗しました。\r\n"
-    L"インストール先のサイズが少ないか、書き込みできない可能性があります。\r\n"
-    L"インストールを完了するには、もう一度インストール作業を行ってください。";
 // The window class of the installed program (the demo's sample program).
 const wchar_t* const kProgramClass = L"LumiveraQuillboxSample";
 const wchar_t* const kSettingsKeys[] = {L"SpecialCode", L"ShopName", L"MajorVersion", L"MinorVersion",
@@ -93,7 +89,7 @@ void CleanAll() {
 void ExpectInstallFailure(TWizard& AWizard, const std::wstring& ATarget) {
     ASSERT_TRUE(AWizard.Press(L"次へ"));
     const wizdrv::TMessageBoxInfo box = AWizard.Box();
-    EXPECT_EQ(TWizard::Check(box, {IDOK}), kFailure);
+    EXPECT_EQ(TWizard::Check(box, {IDOK}), InstallFailureText);
     EXPECT_EQ(box.Owner, AWizard.Form);
     EXPECT_EQ(AWizard.Page(), L"インストール処理");
     TWizard::Answer(box, IDOK);

@@ -27,6 +27,12 @@ inline const wchar_t* const ShopName = L"写真館テスト";
 inline const wchar_t* const UninstallKey =
     L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ORVANE lumi-vera Quillbox(0123456789_ABCDEFGH)";
 
+// The message of an install that fails before anything is registered.
+inline const wchar_t* const InstallFailureText =
+    L"インストールに失敗しました。\r\n"
+    L"インストール先のサイズが少ないか、書き込みできない可能性があります。\r\n"
+    L"インストールを完了するには、もう一度インストール作業を行ってください。";
+
 inline void WriteBytes(const std::wstring& APath, const std::string& ABytes) {
     KWForceDirectories(APath.substr(0, APath.find_last_of(L'\\') + 1));
     HANDLE f = CreateFileW(APath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
