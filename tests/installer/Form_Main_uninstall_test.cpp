@@ -46,7 +46,7 @@ std::wstring NoSlash(const std::wstring& ADir) { return KWExcludeTrailingPathDel
 
 TEST(FormMainUninstall, FullRunRemovesEverythingButTheRunningUninstaller) {
     TTempDir root(L"full_run");
-    CommonConst_Initialize();
+    CleanUp(L"");   // whatever an earlier run (or the demo) left of the shared folders
     const TInstallation inst = LayOut(root.Path + L"店\\", L"");
     WriteBytes(inst.Dir + L"!uninstaller.exe", "MZ uninstaller");
     // Another shop's per-user folder keeps the per-user product folders; the all-users edition
@@ -92,6 +92,7 @@ TEST(FormMainUninstall, FullRunRemovesEverythingButTheRunningUninstaller) {
 
 TEST(FormMainUninstall, PreviousInstallationGoesAtOnceAndItsUserDataStays) {
     TTempDir root(L"previous_run");
+    CleanUp(L"");
     const TInstallation inst = LayOut(root.Path + L"old\\", L"");
     WriteBytes(inst.Dir + L"!uninstaller.exe", "MZ uninstaller");
     WriteBytes(inst.Dir + L"読み取り専用.txt", "ro");

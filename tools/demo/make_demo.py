@@ -4,16 +4,22 @@
     make_demo.py PROGRAM_EXE SAMPLE_APP_EXE PACKER OUTDIR
 
 OUTDIR/payload/   the sample shop's application folder: lumivera_Quillbox.exe (the sample
-                  program) and a few files with Japanese names
+                  program), a few files with Japanese names, a folder of order-sheet templates
+                  (many small files) and a few megabytes of sample album data, so that the
+                  extraction takes long enough for its progress page to be seen
 OUTDIR/QuillboxSetup_demo.exe   the packed installer of shop 2024040100_DEMOSHOP
 """
 import os
+import random
 import shutil
 import subprocess
 import sys
 
 SHOP_CODE = "2024040100_DEMOSHOP"
 SHOP_NAME = "フォトスタジオ・ルミエール 本店"
+TEMPLATES = 400
+ALBUMS = 4
+ALBUM_BYTES = 2 << 20
 
 
 def write(path, text):
@@ -34,6 +40,16 @@ def main(program, sample, packer, out):
           "１．アルバムから写真を選びます。\n２．商品とサイズを選びます。\n３．注文内容を確認して送信します。\n")
     write(os.path.join(payload, "設定", "商品一覧.ini"),
           "[商品]\nL判=30\n2L判=80\nフォトブック=2400\n")
+    for i in range(1, TEMPLATES + 1):
+        write(os.path.join(payload, "テンプレート", "注文書_%03d.ini" % i),
+              "[テンプレート]\n番号=%d\n用紙=L判\n枚数=%d\n" % (i, i % 12 + 1))
+    # Pseudo-random bytes: they do not compress, like the photos of a real album.
+    rnd = random.Random(20240401)
+    for i in range(1, ALBUMS + 1):
+        path = os.path.join(payload, "サンプルアルバム", "album_%02d.dat" % i)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(rnd.randbytes(ALBUM_BYTES))
     subprocess.run([sys.executable, packer, "--exe", program, "--folder", payload,
                     "--out", os.path.join(out, "QuillboxSetup_demo.exe"),
                     "--special-code", SHOP_CODE, "--shop-name", SHOP_NAME,
