@@ -179,6 +179,8 @@ private:
     // The install step's parts after the extraction (they raise on failure).
     void RegisterInstallation();
     void CreateStartMenuShortcuts();
+    void CreateRequiredShortcut(const std::wstring& ATarget, const std::wstring& AArguments,
+                                const std::wstring& ALinkName, const std::wstring& AFolder);
     // "lumi-vera クイルボックス(" + shop name + ")": the program shortcut's name.
     std::wstring ShortcutName() const;
     // The finish page's actions: the desktop shortcut and the start of the program.

@@ -91,8 +91,11 @@ void TFormMain::RegisterInstallation() {
     TMemoryStream settings;
 
     KWForceDirectories(FolderOf(FInfo->GetFileName()));
-    registry.WriteString(FUninstallKey, L"DisplayName", L"ORVANE lumi-vera クイルボックス(" + FShopName + L")");
-    registry.WriteString(FUninstallKey, L"UninstallString", FTargetDir + UninstallerName + L" /uninstall");
+    // The registry class answers False when the key cannot be opened; an installation without
+    // its uninstall entry is a failed one.
+    if (!registry.WriteString(FUninstallKey, L"DisplayName", L"ORVANE lumi-vera クイルボックス(" + FShopName + L")") ||
+        !registry.WriteString(FUninstallKey, L"UninstallString", FTargetDir + UninstallerName + L" /uninstall"))
+        throw ERegistryException(Format(L"Failed to create key %s", FUninstallKey));
 
     // What the info file held stays; keys of the settings replace theirs.
     TInfoSectionRename rename(FSettings.get());
@@ -113,9 +116,18 @@ void TFormMain::CreateStartMenuShortcuts() {
     const std::wstring program = FTargetDir + InstalledProgramName;
     const std::wstring uninstaller = FTargetDir + UninstallerName;
     KWDeleteShortcutTo(program, folder);
-    KWCreateShortcut(program, L"", ShortcutName(), folder, FIconIndex);
+    CreateRequiredShortcut(program, L"", ShortcutName(), folder);
     KWDeleteShortcutTo(uninstaller, folder);
-    KWCreateShortcut(uninstaller, L"/uninstall", ShortcutName() + L"のアンインストール", folder, FIconIndex);
+    CreateRequiredShortcut(uninstaller, L"/uninstall", ShortcutName() + L"のアンインストール", folder);
+}
+
+// The shortcut helper ignores the failures of its single calls; a Start-menu shortcut that is not
+// there afterwards fails the installation like any other error of this step.
+void TFormMain::CreateRequiredShortcut(const std::wstring& ATarget, const std::wstring& AArguments,
+                                       const std::wstring& ALinkName, const std::wstring& AFolder) {
+    KWCreateShortcut(ATarget, AArguments, ALinkName, AFolder, FIconIndex);
+    const std::wstring link = KWIncludeTrailingPathDelimiter(AFolder) + ALinkName + L".lnk";
+    if (!KWFileExists(link)) throw EFCreateError(Format(L"Cannot create file \"%s\".", link));
 }
 
 // Both actions fail silently: the installation itself is complete.

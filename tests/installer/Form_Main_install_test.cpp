@@ -273,3 +273,36 @@ TEST(FormMainInstall, UnZipProgressMovesTheBarAndNeverCancels) {
         EXPECT_FALSE(cancel);
     }
 }
+
+TEST(FormMainInstall, AnUninstallEntryOrShortcutThatIsNotMadeFailsTheInstallation) {
+    // The registry class and the shortcut helper report these failures quietly; the install step
+    // must not finish as if the entry or the shortcut were there.
+    struct TCase {
+        const char* Name;
+        bool BadKey;           // a key name the registry refuses (a part longer than 255 characters)
+        bool LinkBlocked;      // a folder stands where the program shortcut's file goes
+        const wchar_t* Message;
+    };
+    const TCase cases[] = {
+        {"registry", true, false, L"Failed to create key "},
+        {"shortcut", false, true, L"Cannot create file \""},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTempDir root(L"quiet_failures");
+        CleanShop(L"写真館\x2014本店");
+
+        TTestFormMain form;
+        StartInstaller(form, "extract_tree.bin");
+        if (c.BadKey) form.FUninstallKey = L"\\SOFTWARE\\" + std::wstring(300, L'k');
+        if (c.LinkBlocked) ASSERT_TRUE(KWForceDirectories(StartMenuDir() + ProgramLink(form.FShopName)));
+        TBoxScript boxes;
+        TErrorBoxes errors;
+        EXPECT_THROW(InstallInto(form, root.Path + L"app\\"), TProcessEnded);
+        ASSERT_EQ(errors.Messages.size(), 1u);
+        EXPECT_EQ(errors.Messages[0].rfind(c.Message, 0), 0u) << WideToUtf8(errors.Messages[0]);
+        EXPECT_EQ(form.Ends, 1);
+        if (c.LinkBlocked) RemoveDirectoryW((StartMenuDir() + ProgramLink(form.FShopName)).c_str());
+        CleanShop(form.FShopName);
+    }
+}
