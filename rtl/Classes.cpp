@@ -530,3 +530,16 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
         if (i >= GetComponentCount()) i = GetComponentCount() - 1;
     }
 }
+
+unsigned TThread::RunBody() {
+    if (!FTerminated) {
+        try {
+            Execute();
+        } catch (...) {
+            FFatalException = std::current_exception();
+        }
+    }
+    const unsigned result = (unsigned)ReturnValue;
+    FFinished = true;
+    return result;
+}

@@ -381,6 +381,9 @@ protected:
 
 private:
     static unsigned __stdcall ThreadProc(void* Param);
+    // The thread's body, shared by both platforms' entry points: Execute unless terminated
+    // before it ran, an escaping exception kept, then Finished.
+    unsigned RunBody();
     void* FHandle = nullptr;
     uint32_t FThreadID = 0;
     std::atomic<bool> FTerminated{false};

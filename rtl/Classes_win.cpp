@@ -136,17 +136,7 @@ TThread::~TThread() {
 }
 
 unsigned __stdcall TThread::ThreadProc(void* Param) {
-    TThread* self = static_cast<TThread*>(Param);
-    if (!self->FTerminated) {
-        try {
-            self->Execute();
-        } catch (...) {
-            self->FFatalException = std::current_exception();
-        }
-    }
-    const unsigned result = (unsigned)self->ReturnValue;
-    self->FFinished = true;
-    return result;
+    return static_cast<TThread*>(Param)->RunBody();
 }
 
 void TThread::Start() {
