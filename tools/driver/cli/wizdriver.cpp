@@ -14,6 +14,7 @@
 #include <cwchar>
 #include <string>
 
+#include "SysUtils.h"
 #include "WizardDriver.h"
 
 namespace {
@@ -21,10 +22,7 @@ namespace {
 constexpr uint32_t kDefaultTimeoutMs = 15000;
 
 void Print(const std::wstring& AText) {
-    const std::wstring line = AText + L"\n";
-    const int n = WideCharToMultiByte(CP_UTF8, 0, line.data(), (int)line.size(), nullptr, 0, nullptr, nullptr);
-    std::string bytes(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, line.data(), (int)line.size(), &bytes[0], n, nullptr, nullptr);
+    const std::string bytes = WideToUtf8(AText + L"\n");
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), (DWORD)bytes.size(), &written, nullptr);
 }
