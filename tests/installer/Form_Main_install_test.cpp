@@ -295,7 +295,9 @@ TEST(FormMainInstall, AnUninstallEntryOrShortcutThatIsNotMadeFailsTheInstallatio
         TTestFormMain form;
         StartInstaller(form, "extract_tree.bin");
         if (c.BadKey) form.FUninstallKey = L"\\SOFTWARE\\" + std::wstring(300, L'k');
-        if (c.LinkBlocked) ASSERT_TRUE(KWForceDirectories(StartMenuDir() + ProgramLink(form.FShopName)));
+        if (c.LinkBlocked) {
+            ASSERT_TRUE(KWForceDirectories(StartMenuDir() + ProgramLink(form.FShopName)));
+        }
         TBoxScript boxes;
         TErrorBoxes errors;
         EXPECT_THROW(InstallInto(form, root.Path + L"app\\"), TProcessEnded);
