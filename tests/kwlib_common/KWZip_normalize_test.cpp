@@ -2,16 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "KWZip.h"
-#include "WinApi.h"
+#include "SysUtils.h"
 
 namespace {
 
 std::wstring ThroughCp932(const std::wstring& AText) {
-    char bytes[64];
-    const int n = WideCharToMultiByte(932, 0, AText.data(), (int)AText.size(), bytes, sizeof bytes, nullptr, nullptr);
-    wchar_t back[64];
-    const int m = MultiByteToWideChar(932, 0, bytes, n, back, 64);
-    return std::wstring(back, m);
+    return AnsiToWide(WideToAnsi(AText, cpShiftJIS), cpShiftJIS);
 }
 
 }  // namespace
