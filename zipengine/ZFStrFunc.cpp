@@ -435,3 +435,12 @@ TCriticalSection& ZFEngineLock() {
     ZFCreateEngineLock();
     return *EngineLock;
 }
+
+bool ZFForceDirectories(const std::wstring& dir) {
+    const std::wstring d = ZFExcludeTrailingBackslash(dir);
+    if (d.empty()) return false;
+    if (ZFDirectoryExists(d) || (d.size() == 2 && d[1] == L':')) return true;
+    const std::wstring parent = ZFExtractFilePath(d);
+    if (!parent.empty() && parent != d && !ZFForceDirectories(parent)) return false;
+    return ZFCreateDir(d) || ZFDirectoryExists(d);
+}

@@ -36,6 +36,8 @@ bool ZFForceDirectories(const std::wstring& dir);
 bool ZFDeleteFile(const std::wstring& fileName);
 bool ZFRenameFile(const std::wstring& oldName, const std::wstring& newName);
 bool ZFRemoveDir(const std::wstring& dir);
+// Creates one folder whose parent exists (the platform half of ZFForceDirectories).
+bool ZFCreateDir(const std::wstring& dir);
 // Attributes of the file, or -1 when it does not exist; 4 (system) when it exists but cannot
 // be asked.
 int32_t ZFFileGetAttr(const std::wstring& fileName);

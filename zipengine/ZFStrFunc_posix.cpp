@@ -45,13 +45,8 @@ bool ZFDirectoryExists(const std::wstring& dir) {
     return stat(PosixPath(dir).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool ZFForceDirectories(const std::wstring& dir) {
-    const std::wstring d = ZFExcludeTrailingBackslash(dir);
-    if (d.empty()) return false;
-    if (ZFDirectoryExists(d) || (d.size() == 2 && d[1] == L':')) return true;
-    const std::wstring parent = ZFExtractFilePath(d);
-    if (!parent.empty() && parent != d && !ZFForceDirectories(parent)) return false;
-    return mkdir(PosixPath(d).c_str(), 0777) == 0 || ZFDirectoryExists(d);
+bool ZFCreateDir(const std::wstring& dir) {
+    return mkdir(PosixPath(dir).c_str(), 0777) == 0;
 }
 
 bool ZFDeleteFile(const std::wstring& fileName) {

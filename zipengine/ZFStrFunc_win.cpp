@@ -41,13 +41,8 @@ bool ZFDirectoryExists(const std::wstring& dir) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool ZFForceDirectories(const std::wstring& dir) {
-    const std::wstring d = ZFExcludeTrailingBackslash(dir);
-    if (d.empty()) return false;
-    if (ZFDirectoryExists(d) || (d.size() == 2 && d[1] == L':')) return true;
-    const std::wstring parent = ZFExtractFilePath(d);
-    if (!parent.empty() && parent != d && !ZFForceDirectories(parent)) return false;
-    return CreateDirectoryW(d.c_str(), nullptr) || ZFDirectoryExists(d);
+bool ZFCreateDir(const std::wstring& dir) {
+    return CreateDirectoryW(dir.c_str(), nullptr) != 0;
 }
 
 bool ZFDeleteFile(const std::wstring& fileName) {
