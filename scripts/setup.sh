@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a Debian machine. Idempotent: when everything is
-# present it only checks and returns.
+# present it only checks and returns. The Wine road (scripts/wine-road.sh; KW_WINE_ROAD when the
+# caller knows it) decides which Wine: 32-bit Wine where the kernel runs 32-bit programs, otherwise
+# 64-bit Wine and the x86_64 cross compilers for the test build.
 set -euo pipefail
+road=${KW_WINE_ROAD:-$(bash "$(dirname "$0")/wine-road.sh")}
 
-PKGS=(g++-mingw-w64-i686 wine wine32:i386 xvfb xauth locales fonts-ipafont-gothic
+PKGS=(g++-mingw-w64-i686 wine xvfb xauth locales fonts-ipafont-gothic
       libz-mingw-w64-dev googletest cmake python3 make
       zip unzip 7zip libarchive-tools ziptool zipcmp openssl imagemagick
       clang libclang-rt-14-dev llvm zlib1g-dev)
+if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
+else PKGS+=(wine32:i386)
+fi
 
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
@@ -20,7 +26,7 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [ "$road" = 32 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
   export DEBIAN_FRONTEND=noninteractive

@@ -32,7 +32,7 @@ fi
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "wine-session: creating the Wine prefix in $WINEPREFIX"
-  timeout 600 wineboot -i >/dev/null 2>&1 || { echo "wine-session: wineboot failed" >&2; exit 1; }
+  timeout 600 wine wineboot -i >/dev/null 2>&1 || { echo "wine-session: wineboot failed" >&2; exit 1; }
   timeout 120 wineserver -w
 fi
 

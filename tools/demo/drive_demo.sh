@@ -103,10 +103,16 @@ if [ "${KW_DEMO_KEEP:-}" = "" ] && dir=$(demo_report install-dir "$installer" | 
   if kill -0 "$uninstaller_pid" 2>/dev/null; then kill "$uninstaller_pid" 2>/dev/null; fi
   wait "$uninstaller_pid" 2>/dev/null
   # The uninstaller's batch file deletes the folder after the uninstaller has ended.
-  unix_dir=$(timeout 30 winepath -u "$dir" 2>/dev/null)
-  for _ in $(seq 120); do [ -n "$unix_dir" ] && [ ! -e "$unix_dir" ] && break; sleep 0.5; done
-  if [ -n "$unix_dir" ] && [ ! -e "$unix_dir" ]; then echo "demo: after the uninstall, $dir is gone; the rest:"
-  else echo "demo: after the uninstall, $dir is still there" >&2; status=1; fi
+  # `wine winepath`, not Debian's winepath: that one starts the 32-bit loader whenever wine32 is
+  # installed, even where it cannot run, and answered nothing on the 64-bit road.
+  unix_dir=$(timeout 30 wine winepath -u "$dir" 2>/dev/null)
+  if [ -z "$unix_dir" ]; then
+    echo "demo: winepath gave no Unix path for $dir" >&2; status=1
+  else
+    for _ in $(seq 120); do [ ! -e "$unix_dir" ] && break; sleep 0.5; done
+    if [ ! -e "$unix_dir" ]; then echo "demo: after the uninstall, $dir is gone; the rest:"
+    else echo "demo: after the uninstall, $dir is still there" >&2; status=1; fi
+  fi
   demo_report report "$installer" >"$demo/after_uninstall.txt"
   cat "$demo/after_uninstall.txt"
 fi
