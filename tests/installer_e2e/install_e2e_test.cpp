@@ -150,6 +150,15 @@ TEST(InstallerE2E, InstallsEverythingAndTheInstalledUninstallerRemovesItAgain) {
     EXPECT_EQ(RegValueNames(UninstallKey), (std::vector<std::wstring>{L"DisplayName", L"UninstallString"}));
     EXPECT_EQ(RegString(UninstallKey, L"DisplayName"), std::wstring(L"ORVANE lumi-vera クイルボックス(") + ShopName + L")");
     EXPECT_EQ(RegString(UninstallKey, L"UninstallString"), target + L"!uninstaller.exe /uninstall");
+    // The entry lies in the registry view of the program's own build: the 32-bit product writes the
+    // 32-bit view (Wow6432Node on 64-bit Windows; the only view of a 32-bit prefix), the x86_64
+    // test build the 64-bit view.
+    if (sizeof(void*) == 4) {
+        EXPECT_TRUE(KeyExists(UninstallKey, KEY_WOW64_32KEY));
+    } else {
+        EXPECT_TRUE(KeyExists(UninstallKey, KEY_WOW64_64KEY));
+        EXPECT_FALSE(KeyExists(UninstallKey, KEY_WOW64_32KEY));
+    }
 
     // The info file: the settings under ":Info" and the install folder.
     TKWIniFile info(InfoDir() + L"info.ini");

@@ -51,9 +51,11 @@ inline bool Exists(const std::wstring& APath) {
     return GetFileAttributesW(APath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-inline bool KeyExists(const std::wstring& AKey) {
+// AView: 0 for the process's own registry view, or KEY_WOW64_32KEY / KEY_WOW64_64KEY.
+inline bool KeyExists(const std::wstring& AKey, REGSAM AView = 0) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AKey.c_str() + (AKey[0] == L'\\' ? 1 : 0), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AKey.c_str() + (AKey[0] == L'\\' ? 1 : 0), 0, KEY_READ | AView, &key) !=
+        ERROR_SUCCESS)
         return false;
     RegCloseKey(key);
     return true;
