@@ -69,6 +69,8 @@ int64_t TCustomMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
     return FPosition;
 }
 
+int32_t TReadOnlyMemoryStream::Write(const void*, int32_t) { throw EStreamError(SCantWriteReadOnlyStream); }
+
 void TCustomMemoryStream::SaveToStream(TStream* Stream) {
     const uint8_t* p = static_cast<const uint8_t*>(FMemory);
     for (int64_t left = FSize; left > 0;) {

@@ -154,6 +154,15 @@ private:
     int64_t FCapacity = 0;
 };
 
+// A read-only stream over bytes that the caller owns and keeps alive for the stream's life:
+// parsers and fuzz targets read a buffer in place, without a copy. Writing raises EStreamError.
+class TReadOnlyMemoryStream : public TCustomMemoryStream {
+public:
+    KW_CLASS_NAME(TReadOnlyMemoryStream)
+    TReadOnlyMemoryStream(const void* AData, int64_t ASize) { SetPointer(const_cast<void*>(AData), ASize); }
+    int32_t Write(const void* Buffer, int32_t Count) override;
+};
+
 // The bytes of a resource of a module (the program's own when Instance is null), read-only. Name
 // and ResType may be integer identifiers made with MAKEINTRESOURCE. Raises EResNotFound.
 class TResourceStream : public TCustomMemoryStream {

@@ -24,6 +24,7 @@ const wchar_t* const SOSError = L"System Error.  Code: %d.\r\n%s";
 const wchar_t* const SUnkOSError = L"A call to an OS function failed";
 const wchar_t* const SResNotFound = L"Resource %s not found";
 const wchar_t* const SCantWriteResourceStream = L"Can't write to a read-only resource stream";
+const wchar_t* const SCantWriteReadOnlyStream = L"Can't write to a read-only memory stream";
 const wchar_t* const SAssignError = L"Cannot assign a %s to a %s";
 const wchar_t* const SOperationAborted = L"Operation aborted";
 

@@ -83,6 +83,7 @@ extern const wchar_t* const SOSError;          // System Error.  Code: %d.\r\n%s
 extern const wchar_t* const SUnkOSError;
 extern const wchar_t* const SResNotFound;
 extern const wchar_t* const SCantWriteResourceStream;
+extern const wchar_t* const SCantWriteReadOnlyStream;
 extern const wchar_t* const SAssignError;
 extern const wchar_t* const SOperationAborted;
 
