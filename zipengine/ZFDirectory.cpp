@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "CheckedMath.h"
 #include "ZFExcept.h"
 
 namespace {
@@ -268,32 +269,32 @@ void TZFDirArray::SetCount(int32_t N) {
 }
 
 TDirItem TZFDirArray::GetItem(int32_t I) const {
-    if (I < 0 || I >= FCount) throw EZFException(2);
+    if (I < 0 || I >= FCount) throw EZFException(ZFErrItemCopyIndex);
     return FItems[I];
 }
 
 TDirItem& TZFDirArray::ItemAt(int32_t I) {
-    if (I < 0 || I >= FCount) throw EZFException(3);
+    if (I < 0 || I >= FCount) throw EZFException(ZFErrItemIndex);
     return FItems[I];
 }
 
 const TDirItem& TZFDirArray::ItemAt(int32_t I) const {
-    if (I < 0 || I >= FCount) throw EZFException(3);
+    if (I < 0 || I >= FCount) throw EZFException(ZFErrItemIndex);
     return FItems[I];
 }
 
 void TZFDirArray::SetItem(int32_t I, const TDirItem& Item) {
-    if (I < 0 || I >= FCount) throw EZFException(1);
+    if (I < 0 || I >= FCount) throw EZFException(ZFErrItemStoreIndex);
     const std::wstring key = ZFLowerCase(Item.EntryName);
     if (FIndex.GetCount() > I) FIndex.ReplaceLine(I, key);
     else if (FIndex.GetCount() == I) FIndex.Add(key);
-    else throw EZFException(58);
+    else throw EZFException(ZFErrNameIndex);
     FreeItemData(FItems[I]);
     FItems[I] = Item;
 }
 
 void TZFDirArray::Delete(int32_t I) {
-    if (I < 0 || I >= FCount) throw EZFException(4);
+    if (I < 0 || I >= FCount) throw EZFException(ZFErrItemDeleteIndex);
     TDirItem& item = FItems[I];
     if (item.OwnsSourceStream) delete item.SourceStream;
     item.SourceStream = nullptr;
@@ -322,10 +323,10 @@ void TZFDirArray::Rename(int32_t I, const std::wstring& Name) {
     TDirItem& item = ItemAt(I);
     const std::wstring key = ZFLowerCase(Name);
     const int32_t other = FIndex.IndexOf(key);
-    if (other >= 0 && other != I) throw EZFException(59);
+    if (other >= 0 && other != I) throw EZFException(ZFErrDuplicateName);
     if (FIndex.GetCount() > I) FIndex.ReplaceLine(I, key);
     else if (FIndex.GetCount() == I) FIndex.Add(key);
-    else throw EZFException(58);
+    else throw EZFException(ZFErrNameIndex);
     item.EntryName = Name;
 }
 
@@ -370,7 +371,7 @@ TZFDirManager::TZFDirManager(TZFArchiveCore& Archiver, TStream* Stream, bool Cal
     TFileStream stub(FArchiver.SFXStub, fmOpenRead | fmShareDenyNone);
     const int64_t size = stub.GetSize();
     const int64_t first = FArchiver.SpanningOptions.VolumeSizeLimit(true);
-    if (FArchiver.GetSpanningMode() != smNone && first > 0 && first < size) throw EZFException(47, &FArchiver);
+    if (FArchiver.GetSpanningMode() != smNone && first > 0 && first < size) throw EZFException(ZFErrStubTooLarge, &FArchiver);
     FStream->SetSize(0);
     FStream->SetPosition(0);
     if (size > 0) FStream->CopyFrom(&stub, 0);
@@ -483,7 +484,7 @@ void TZFDirManager::ReadDirectory() {
                 } else if (!spanning && readAt(beforeLocator)) {
                     zip64EndOffset = beforeLocator;
                 } else {
-                    throw EZFException(40);
+                    throw EZFException(ZFErrZip64EndRecordNotFound);
                 }
                 Zip64EndRecord.Load(rec);
                 HasZip64 = true;
@@ -516,13 +517,13 @@ void TZFDirManager::ReadDirectory() {
         if (spanning) {
             start = (int64_t)std::min<uint64_t>(HasZip64 ? Zip64EndRecord.DirectoryOffset : EndRecord.DirectoryOffset,
                                                INT64_MAX);
-            if (start > StreamSize()) throw EZFException(57);
+            if (start > StreamSize()) throw EZFException(ZFErrCorruptDirectory);
         } else {
             const int64_t anchor = HasZip64 ? endOffset - ZFZip64LocatorSize - ZFZip64EndRecordSize : endOffset;
-            if (directorySize > (uint64_t)anchor) throw EZFException(57);
+            if (directorySize > (uint64_t)anchor) throw EZFException(ZFErrCorruptDirectory);
             start = anchor - (int64_t)directorySize;
         }
-        if ((uint64_t)count * ZFCentralHeaderSize > directorySize) throw EZFException(57);
+        if ((uint64_t)count * ZFCentralHeaderSize > directorySize) throw EZFException(ZFErrCorruptDirectory);
         FStream->SetPosition(start);
         DirectoryStart = start;
         ReadCentralHeaders(count);
@@ -533,9 +534,11 @@ void TZFDirManager::ReadDirectory() {
     }
 
     if (!FArchiver.RepairOnOpen && !spanning) {
+        // The sizes come from the archive: a sum that does not fit is as false as one too large.
         int64_t total = 0;
-        for (int32_t i = 0; i < Items.Count(); ++i) total += Items.ItemAt(i).PackedSize();
-        if (total > StreamSize()) throw EZFException(57);
+        for (int32_t i = 0; i < Items.Count(); ++i)
+            if (!Checked::Add(total, Items.ItemAt(i).PackedSize(), &total)) throw EZFException(ZFErrCorruptDirectory);
+        if (total > StreamSize()) throw EZFException(ZFErrCorruptDirectory);
     }
     if (ThisDisk == 0) {
         FEndOffsetForPrefix = HasZip64 ? zip64EndOffset : endOffset;
@@ -564,7 +567,7 @@ void TZFDirManager::ReadOneEntry(int32_t Index) {
     TDirItem item;
     item.Header.Load(raw);
     if (item.Header.Signature != ZFStandardSignatures.Central && item.Header.Signature != ZFAlternateSignatures.Central)
-        throw EZFException(57);
+        throw EZFException(ZFErrCorruptDirectory);
     if ((item.Header.Flags & zfFlagEncrypted) && item.Header.VersionNeeded < ZFAlternateVersion) item.AesStrength = 0;
     item.RealMethod = item.Header.Method;
     const bool oem = EndRecord.Signature == ZFStandardSignatures.End && FArchiver.Options.OEMFileNames;
@@ -635,10 +638,10 @@ void TZFDirManager::CorrectOffsets() {
 
 void TZFDirManager::Repair() {
     Items.Clear();
-    if (FArchiver.GetSpanningMode() != smNone) throw EZFException(44);
+    if (FArchiver.GetSpanningMode() != smNone) throw EZFException(ZFErrRepairVolumeSet);
     const uint32_t locals[2] = {ZFStandardSignatures.Local, ZFAlternateSignatures.Local};
     int64_t hit = ZFFindSignature(*FStream, 0, locals, 2, 65535, ZFLocalHeaderSize);
-    if (hit < 0) throw EZFException(35);
+    if (hit < 0) throw EZFException(ZFErrNoLocalHeader);
     while (hit >= 0) {
         int64_t next = hit + 4;
         RepairEntryAt(hit, next);
@@ -704,8 +707,8 @@ void TZFDirManager::RepairEntryAt(int64_t Hit, int64_t& Next) {
             h.UnpackedSize = Le32(desc + 12);
             dataEnd = d + 16;
         }
-    } else if (complete) {
-        dataEnd = dataStart + item.PackedSize();
+    } else if (complete && !Checked::Add(dataStart, item.PackedSize(), &dataEnd)) {
+        dataEnd = -1;
     }
 
     const int32_t index = Items.Count();

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "CheckedMath.h"
 #include "ZFCipher.h"
 #include "ZFExcept.h"
 #include "ZFStrFunc.h"
@@ -131,7 +132,7 @@ public:
             FStream = std::make_unique<TFileStream>(FName, fmOpenReadWrite | fmShareExclusive);
         } catch (const EStreamError&) {
             if (!FName.empty()) ZFDeleteFile(FName);
-            throw EZFException(36, owner, {FName.empty() ? dir : FName});
+            throw EZFException(ZFErrCreateTempFile, owner, {FName.empty() ? dir : FName});
         }
     }
     ~TTempFile() {
@@ -162,11 +163,11 @@ public:
         }
         const std::wstring& name = item.SourceFileName;
         if (name.empty()) return;
-        if (name.size() > 259 && name.compare(0, 4, L"\\\\?\\") != 0) throw EZFException(61, owner, {name});
+        if (name.size() > 259 && name.compare(0, 4, L"\\\\?\\") != 0) throw EZFException(ZFErrNameTooLong, owner, {name});
         try {
             FFile = std::make_unique<TFileStream>(name, fmOpenRead | ShareFlags(share));
         } catch (const EStreamError&) {
-            throw EZFException(33, owner, {name});
+            throw EZFException(ZFErrOpenSource, owner, {name});
         }
         Stream = FFile.get();
         Size = Stream->GetSize();
@@ -482,7 +483,7 @@ bool TZFArchiveWriter::TCommit::PutData(TStream& out, const uint8_t* data, int64
         }
         // A short write: the handler may make room; the write is then tried again in place, three
         // times at most.
-        if (retries++ == MaxWriteRetries) throw EZFException(46, &W);
+        if (retries++ == MaxWriteRetries) throw EZFException(ZFErrWriteShort, &W);
         bool cancel = false;
         W.DoOnDiskFull(-1, W.FileName, cancel);
         if (cancel) {
@@ -496,7 +497,7 @@ bool TZFArchiveWriter::TCommit::PutData(TStream& out, const uint8_t* data, int64
 
 void TZFArchiveWriter::TCommit::PutHeader(TStream& out, const std::string& bytes) {
     if (bytes.empty()) return;
-    if (out.Write(bytes.data(), (int32_t)bytes.size()) != (int32_t)bytes.size()) throw EZFException(46, &W);
+    if (out.Write(bytes.data(), (int32_t)bytes.size()) != (int32_t)bytes.size()) throw EZFException(ZFErrWriteShort, &W);
 }
 
 void TZFArchiveWriter::TCommit::SetOffset(TDirItem& item, int64_t offset, bool zip64, uint32_t disk) {
@@ -564,7 +565,7 @@ bool TZFArchiveWriter::TCommit::WriteEntry(TDirItem& item) {
     const bool bigSizes = always || size >= (int64_t)Marker32 || mayGrow;
     const int64_t position = Set ? 0 : W.ArchiveStream()->GetPosition();
     const bool bigOffset = always || position >= (int64_t)Marker32;
-    if ((bigSizes || bigOffset) && W.Zip64Mode == zmDisabled) throw EZFException(43, &W, {reported});
+    if ((bigSizes || bigOffset) && W.Zip64Mode == zmDisabled) throw EZFException(ZFErrZip64Disabled, &W, {reported});
 
     const uint16_t version = standard ? (bigSizes || bigOffset ? 45 : W.Options.OEMFileNames ? 20 : 0x0B14)
                                       : (bigSizes || bigOffset ? 0x412D : ZFAlternateVersion);
@@ -620,13 +621,13 @@ bool TZFArchiveWriter::TCommit::WriteEntry(TDirItem& item) {
         if (!Compress(item, source, out, deflate, pkware, aes.get(), shown, crc, packed)) return false;
     } else if (size != 0) {
         // The alternate format has no data step: only empty sources can be stored.
-        throw EZFException(34, &W, {size, (int64_t)0});
+        throw EZFException(ZFErrSourceShort, &W, {size, (int64_t)0});
     }
 
     item.Header.Crc32 = crc;
     item.Header.Method = aes ? ZFAesMethod : item.RealMethod;
     item.AesStrength = aes ? aes->Strength() : 0;
-    if (!bigSizes && packed >= (int64_t)Marker32) throw EZFException(41, &W, {reported});
+    if (!bigSizes && packed >= (int64_t)Marker32) throw EZFException(ZFErrZip64Packed, &W, {reported});
     item.Zip64Unpacked = size;
     item.Zip64Packed = packed;
     item.Header.UnpackedSize = bigSizes ? Marker32 : (uint32_t)size;
@@ -644,7 +645,7 @@ bool TZFArchiveWriter::TCommit::WriteEntry(TDirItem& item) {
     if (Set) {
         out.SetPosition(0);
         const int64_t headerSize = (int64_t)header.size();
-        if (W.CopyIntoVolumes(&out, headerSize, 0, false) < headerSize) throw EZFException(46, &W);
+        if (W.CopyIntoVolumes(&out, headerSize, 0, false) < headerSize) throw EZFException(ZFErrWriteShort, &W);
         const int64_t offset = W.ArchiveStream()->GetPosition() - headerSize;
         const uint32_t disk = (uint32_t)std::max(W.CurrentVolume.VolumeNumber, 0);
         const int64_t rest = out.GetSize() - headerSize;
@@ -653,7 +654,7 @@ bool TZFArchiveWriter::TCommit::WriteEntry(TDirItem& item) {
             return false;
         }
         if ((always || offset >= (int64_t)Marker32) && W.Zip64Mode == zmDisabled)
-            throw EZFException(43, &W, {reported});
+            throw EZFException(ZFErrZip64Disabled, &W, {reported});
         SetOffset(item, offset, always, disk);
     } else {
         SetOffset(item, headerAt, always, 0);
@@ -750,7 +751,7 @@ bool TZFArchiveWriter::TCommit::Compress(TDirItem& item, TEntrySource& source, T
         packed += (int64_t)code.size();
         if (!PutData(out, code.data(), (int64_t)code.size())) return false;
     }
-    if (done != size && !W.CancelFlag) throw EZFException(34, &W, {size, done});
+    if (done != size && !W.CancelFlag) throw EZFException(ZFErrSourceShort, &W, {size, done});
     return true;
 }
 
@@ -774,7 +775,7 @@ bool TZFArchiveWriter::TCommit::CopyRange(TStream& source, int64_t from, int64_t
     source.SetPosition(from);
     while (count > 0) {
         const int32_t n = (int32_t)std::min<int64_t>(count, (int64_t)buffer.size());
-        if (source.Read(buffer.data(), n) != n) throw EZFException(7, &W);
+        if (source.Read(buffer.data(), n) != n) throw EZFException(ZFErrOldCopyNotFound, &W);
         if (!PutData(out, buffer.data(), n)) return false;
         count -= n;
     }
@@ -785,7 +786,7 @@ bool TZFArchiveWriter::TCommit::CopyEntry(int32_t index, bool oldVersion) {
     TDirItem* item = &Dir.Items.ItemAt(index);
     const std::wstring oldName = item->PreviousName.empty() ? item->EntryName : item->PreviousName;
     const int32_t b = Dir.Backup.FindName(oldName);
-    if (b < 0 || !Tail) throw EZFException(7, &W);
+    if (b < 0 || !Tail) throw EZFException(ZFErrOldCopyNotFound, &W);
     const TDirItem old = Dir.Backup.GetItem(b);
     bool renamed = item->IsModified && item->PendingOperation == poRename;
     if (oldVersion || (item->IsModified && item->PendingOperation == poUpdate)) {
@@ -798,17 +799,17 @@ bool TZFArchiveWriter::TCommit::CopyEntry(int32_t index, bool oldVersion) {
 
     TStream& tail = Tail->Stream();
     const int64_t at = old.LocalOffset() - Base;
-    if (at < 0 || at + ZFLocalHeaderSize > tail.GetSize()) throw EZFException(7, &W);
+    if (at < 0 || at + ZFLocalHeaderSize > tail.GetSize()) throw EZFException(ZFErrOldCopyNotFound, &W);
     uint8_t raw[ZFLocalHeaderSize];
     tail.SetPosition(at);
     tail.ReadBuffer(raw, ZFLocalHeaderSize);
     TZFLocalHeader lh;
     lh.Load(raw);
     if (lh.Signature != ZFStandardSignatures.Local && lh.Signature != ZFAlternateSignatures.Local)
-        throw EZFException(7, &W);
+        throw EZFException(ZFErrOldCopyNotFound, &W);
     const int64_t dataAt = at + ZFLocalHeaderSize + lh.NameLength + lh.ExtraLength;
     const int64_t dataSize = old.PackedSize();
-    if (dataAt + dataSize > tail.GetSize()) throw EZFException(7, &W);
+    if (!Checked::InRange(dataAt, dataSize, tail.GetSize())) throw EZFException(ZFErrOldCopyNotFound, &W);
     // A data descriptor behind the data travels with it: the flag in the header announces it.
     const int64_t descriptor = DescriptorLength(dataAt + dataSize, old);
 
@@ -816,7 +817,7 @@ bool TZFArchiveWriter::TCommit::CopyEntry(int32_t index, bool oldVersion) {
     const int64_t offset = out.GetPosition();
     const bool zip64Offset = offset >= (int64_t)Marker32 || old.Header.UnpackedSize == Marker32;
     if (offset >= (int64_t)Marker32 && W.Zip64Mode == zmDisabled)
-        throw EZFException(43, &W, {Backslashed(item->EntryName)});
+        throw EZFException(ZFErrZip64Disabled, &W, {Backslashed(item->EntryName)});
 
     if (renamed) {
         bool utf8 = false;
@@ -872,7 +873,7 @@ void TZFArchiveWriter::TCommit::RemoveMovedSources() {
             if (ZFDeleteFile(file) || !ZFFileExists(file)) break;
             ZFFileSetAttr(file, 0);
             if (ZFDeleteFile(file)) break;
-            const TZFAction action = fail(27, file);
+            const TZFAction action = fail(ZFErrDeleteMovedFile, file);
             if (action == fxaAbort) abort = true;
             if (action != fxaRetry) break;
         }
@@ -884,7 +885,7 @@ void TZFArchiveWriter::TCommit::RemoveMovedSources() {
         const std::wstring folder = ZFIncludeTrailingBackslash(item.SourceFileName);
         for (;;) {
             if (RemoveFolderTree(folder)) break;
-            const TZFAction action = fail(60, ZFExcludeTrailingBackslash(folder));
+            const TZFAction action = fail(ZFErrRemoveMovedFolder, ZFExcludeTrailingBackslash(folder));
             if (action == fxaAbort) abort = true;
             if (action != fxaRetry) break;
         }
@@ -934,7 +935,7 @@ TZFArchiveWriter::~TZFArchiveWriter() {
 }
 
 void TZFArchiveWriter::SetCompressionMode(uint8_t Value) {
-    if (Value > 9) throw EZFException(5, this);
+    if (Value > 9) throw EZFException(ZFErrCompressionMode, this);
     FCompressionMode = Value;
     FCompressionLevel = Value == 0 ? clNone : Value <= 3 ? clFastest : Value <= 6 ? clNormal : clMax;
     UpdateCompressionMethod();
@@ -973,7 +974,7 @@ void TZFArchiveWriter::RequireUpdate(int32_t Code) const {
 // ---- Creating ---------------------------------------------------------------------------------------------
 
 void TZFArchiveWriter::CreateArchiveFile() {
-    if (ZFExtractFileName(FileName).empty()) throw EZFException(10, this);
+    if (ZFExtractFileName(FileName).empty()) throw EZFException(ZFErrBlankFileNameMode, this);
     ReleaseSources();
     PendingChanges = 0;
     CloseDirectory();
@@ -990,9 +991,9 @@ void TZFArchiveWriter::CreateArchiveFile() {
 
 void TZFArchiveWriter::BeginUpdate() {
     TZFDirManager* dir = Directory();
-    if (!dir) throw EZFException(13, this);
+    if (!dir) throw EZFException(ZFErrArchiveNotOpen, this);
     // A set is written once, by the commit that follows its creation.
-    if (GetSpanningMode() != smNone && !CallerOwnsStream() && OpenMode != ZFOpenCreate) throw EZFException(62, this);
+    if (GetSpanningMode() != smNone && !CallerOwnsStream() && OpenMode != ZFOpenCreate) throw EZFException(ZFErrVolumeSetUpdate, this);
     if (PendingChanges == 0) dir->Backup.Assign(dir->Items);
     ++PendingChanges;
 }
@@ -1066,7 +1067,7 @@ int32_t TZFArchiveWriter::QueueEntry(TDirItem& Item, TZFProcessOperation Operati
 }
 
 int32_t TZFArchiveWriter::AddFile(const std::wstring& FileName, bool Move) {
-    RequireUpdate(25);
+    RequireUpdate(ZFErrNoUpdate);
     TDirItem item = NewEntryFromFile(FileName, std::wstring());
     if (item.EntryName.empty()) return -1;
     std::wstring name = Backslashed(item.EntryName);
@@ -1088,7 +1089,7 @@ int32_t TZFArchiveWriter::AddFile(const std::wstring& FileName, bool Move) {
 int32_t TZFArchiveWriter::AddStream(const std::wstring& Name, TStream* Source, bool OwnsSource, int32_t Attr,
                                     TDateTime DateTime) {
     std::unique_ptr<TStream> owned(OwnsSource ? Source : nullptr);
-    RequireUpdate(25);
+    RequireUpdate(ZFErrNoUpdate);
     std::wstring name = Name;
     if (!name.empty() && name.back() == L'\\') name.pop_back();
     name = Slashed(name);
@@ -1107,7 +1108,7 @@ int32_t TZFArchiveWriter::AddStream(const std::wstring& Name, TStream* Source, b
 }
 
 void TZFArchiveWriter::RenameEntry(int32_t Index, const std::wstring& NewName) {
-    RequireUpdate(25);
+    RequireUpdate(ZFErrNoUpdate);
     TZFDirArray& items = Directory()->Items;
     TDirItem& item = items.ItemAt(Index);
     const std::wstring name = Slashed(NewName);
@@ -1127,7 +1128,7 @@ void TZFArchiveWriter::RenameEntry(int32_t Index, const std::wstring& NewName) {
 }
 
 void TZFArchiveWriter::ChangeEntryAttr(int32_t Index, uint32_t Attr) {
-    RequireUpdate(25);
+    RequireUpdate(ZFErrNoUpdate);
     TDirItem& item = Directory()->Items.ItemAt(Index);
     item.Header.ExternalAttr = Attr;
     if (!item.IsModified) {
@@ -1137,7 +1138,7 @@ void TZFArchiveWriter::ChangeEntryAttr(int32_t Index, uint32_t Attr) {
 }
 
 void TZFArchiveWriter::ChangeEntryComment(int32_t Index, const std::string& Comment) {
-    RequireUpdate(25);
+    RequireUpdate(ZFErrNoUpdate);
     TDirItem& item = Directory()->Items.ItemAt(Index);
     item.EntryComment = Comment.substr(0, 0xFFFF);
     item.Header.CommentLength = (uint16_t)item.EntryComment.size();
@@ -1148,15 +1149,15 @@ void TZFArchiveWriter::ChangeEntryComment(int32_t Index, const std::string& Comm
 }
 
 void TZFArchiveWriter::DeleteEntry(int32_t Index) {
-    if (!Directory() || PendingChanges <= 0) throw EZFException(22, this);
-    if (Index < 0 || Index >= Directory()->Items.Count()) throw EZFException(21, this);
+    if (!Directory() || PendingChanges <= 0) throw EZFException(ZFErrDeleteNoUpdate, this);
+    if (Index < 0 || Index >= Directory()->Items.Count()) throw EZFException(ZFErrDeleteIndex, this);
     Directory()->Items.Delete(Index);
 }
 
 void TZFArchiveWriter::RefreshEntry(int32_t Index, const std::wstring& DiskFile) {
-    if (!Directory() || PendingChanges <= 0) throw EZFException(25, this);
+    if (!Directory() || PendingChanges <= 0) throw EZFException(ZFErrNoUpdate, this);
     TZFDirArray& items = Directory()->Items;
-    if (Index < 0 || Index >= items.Count()) throw EZFException(24, this);
+    if (Index < 0 || Index >= items.Count()) throw EZFException(ZFErrRefreshIndex, this);
     TDirItem item = NewEntryFromFile(DiskFile, std::wstring());
     if (item.EntryName.empty()) return;
     TDirItem& old = items.ItemAt(Index);
@@ -1173,8 +1174,8 @@ void TZFArchiveWriter::RefreshEntry(int32_t Index, const std::wstring& DiskFile)
 }
 
 void TZFArchiveWriter::RefreshEntryFromFolder(int32_t Index, const std::wstring& DestDir) {
-    if (!Directory() || PendingChanges <= 0) throw EZFException(25, this);
-    if (Index < 0 || Index >= Directory()->Items.Count()) throw EZFException(24, this);
+    if (!Directory() || PendingChanges <= 0) throw EZFException(ZFErrNoUpdate, this);
+    if (Index < 0 || Index >= Directory()->Items.Count()) throw EZFException(ZFErrRefreshIndex, this);
     const TDirItem item = Directory()->Items.GetItem(Index);
     if (item.IsFolder()) return;
     const std::wstring name = Backslashed(item.EntryName);

@@ -54,7 +54,7 @@ TEST(ZFDirArray, GrowthIndexAndErrorCodes) {
     EXPECT_EQ(a.Capacity(), 0);
 
     a.SetCount(3);
-    EXPECT_EQ(NativeErrorOf([&] { a.SetItem(1, Named(L"x")); }), 58);   // the index has no line 0
+    EXPECT_EQ(NativeErrorOf([&] { a.SetItem(1, Named(L"x")); }), ZFErrNameIndex);   // the index has no line 0
     a.SetItem(0, Named(L"Docs/Readme.TXT"));
     a.SetItem(1, Named(L"b.txt"));
     a.SetItem(2, Named(L"c.txt"));
@@ -65,13 +65,13 @@ TEST(ZFDirArray, GrowthIndexAndErrorCodes) {
     EXPECT_EQ(a.FindName(L"b.txt"), -1);
     EXPECT_EQ(a.FindName(L"b2.TXT"), 1);
 
-    EXPECT_EQ(NativeErrorOf([&] { a.SetItem(3, Named(L"x")); }), 1);
-    EXPECT_EQ(NativeErrorOf([&] { a.GetItem(-1); }), 2);
-    EXPECT_EQ(NativeErrorOf([&] { a.ItemAt(3); }), 3);
-    EXPECT_EQ(NativeErrorOf([&] { a.Delete(3); }), 4);
+    EXPECT_EQ(NativeErrorOf([&] { a.SetItem(3, Named(L"x")); }), ZFErrItemStoreIndex);
+    EXPECT_EQ(NativeErrorOf([&] { a.GetItem(-1); }), ZFErrItemCopyIndex);
+    EXPECT_EQ(NativeErrorOf([&] { a.ItemAt(3); }), ZFErrItemIndex);
+    EXPECT_EQ(NativeErrorOf([&] { a.Delete(3); }), ZFErrItemDeleteIndex);
 
     // Names that differ only in case collide: renaming onto another item's name is refused.
-    EXPECT_EQ(NativeErrorOf([&] { a.Rename(2, L"DOCS/readme.txt"); }), 59);
+    EXPECT_EQ(NativeErrorOf([&] { a.Rename(2, L"DOCS/readme.txt"); }), ZFErrDuplicateName);
     a.Rename(2, L"renamed.txt");
     EXPECT_EQ(a.FindName(L"renamed.txt"), 2);
     a.Rename(2, L"Renamed.TXT");   // its own name in another case is fine
@@ -232,7 +232,7 @@ TEST(ZFDirectory, CountsThatDoNotFitTheArchiveAreNotBelieved) {
         EXPECT_LT(repaired.dir->Items.Capacity(), 10000) << c.What;
         if (c.Value != 0xFFFF) {
             TOpened strict(bytes, false);
-            EXPECT_EQ(NativeErrorOf([&] { strict.Read(); }), 57) << c.What;
+            EXPECT_EQ(NativeErrorOf([&] { strict.Read(); }), ZFErrCorruptDirectory) << c.What;
         }
     }
 
@@ -258,18 +258,18 @@ TEST(ZFDirectory, CountsThatDoNotFitTheArchiveAreNotBelieved) {
     huge.Read();
     EXPECT_EQ(huge.Names(), (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
     TOpened hugeStrict(bytes, false);
-    EXPECT_EQ(NativeErrorOf([&] { hugeStrict.Read(); }), 57);
+    EXPECT_EQ(NativeErrorOf([&] { hugeStrict.Read(); }), ZFErrCorruptDirectory);
 
     // A locator whose ZIP64 end record is not there.
     Set32(bytes, z64, 0x12345678);
     TOpened noRecord(bytes);
-    EXPECT_EQ(NativeErrorOf([&] { noRecord.Read(); }), 40);
+    EXPECT_EQ(NativeErrorOf([&] { noRecord.Read(); }), ZFErrZip64EndRecordNotFound);
 
     // Compressed sizes adding up beyond the archive (checked without the repair fallback).
     std::string big = good.Bytes;
     Set32(big, good.CentralOffset + 20, 1u << 30);
     TOpened sizes(big, false);
-    EXPECT_EQ(NativeErrorOf([&] { sizes.Read(); }), 57);
+    EXPECT_EQ(NativeErrorOf([&] { sizes.Read(); }), ZFErrCorruptDirectory);
 }
 
 TEST(ZFDirectory, RepairScanListsWhatBsdtarFinds) {
@@ -296,7 +296,7 @@ TEST(ZFDirectory, RepairScanListsWhatBsdtarFinds) {
 
     // No local header anywhere.
     TOpened nothing(std::string(5000, 'x'));
-    EXPECT_EQ(NativeErrorOf([&] { nothing.Read(); }), 35);
+    EXPECT_EQ(NativeErrorOf([&] { nothing.Read(); }), ZFErrNoLocalHeader);
 }
 
 TEST(ZFDirectory, RepairScanCases) {
@@ -351,7 +351,7 @@ TEST(ZFDirectory, RepairScanCases) {
     // A volume set is not repaired.
     TOpened set(layout.Bytes.substr(0, layout.CentralOffset));
     set.core.SetSpanningMode(smSplitting);
-    EXPECT_EQ(NativeErrorOf([&] { set.dir->Repair(); }), 44);
+    EXPECT_EQ(NativeErrorOf([&] { set.dir->Repair(); }), ZFErrRepairVolumeSet);
 }
 
 TEST(ZFDirectory, WrittenDirectoryReadsBack) {
