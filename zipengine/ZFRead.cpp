@@ -98,7 +98,7 @@ bool TZFArchiveReader::TEntryDecoder::Run() {
         Aes->SetMode(ctDecrypt);
         Aes->SetPassword(R.Password);
         if (const TZFExtraField* f = Item.FindExtra(ZFAesExtraFieldId))
-            if (f->Data.size() >= 2) AesVendorVersion = (uint16_t)((uint8_t)f->Data[0] | (uint8_t)f->Data[1] << 8);
+            if (f->Data.size() >= 2) AesVendorVersion = TZFRecordReader(f->Data).U16();
     } else if (encrypted) {
         Pkware = true;
     }

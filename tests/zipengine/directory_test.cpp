@@ -426,3 +426,52 @@ TEST(ZFDirectory, ZIP64EndRecordsFrom65535Entries) {
         EXPECT_EQ(reader.Items.FindName(L"F65533"), 65533);
     }
 }
+
+TEST(ZFDirectory, RecordFieldsStopAtTheBytesEndAndUtf8NamesAreCutWhole) {
+    // A field past the end reads as zero and leaves the cursor short; what fits is read.
+    const std::string bytes("\x01\x02\x03\x04\x05", 5);
+    TZFRecordReader r(bytes);
+    EXPECT_EQ(r.U32(), 0x04030201u);
+    EXPECT_TRUE(r.Ok());
+    EXPECT_EQ(r.U16(), 0u);
+    EXPECT_FALSE(r.Ok());
+    TZFRecordReader s(bytes);
+    EXPECT_EQ(s.Bytes(9), bytes);
+    EXPECT_FALSE(s.Ok());
+
+    // A central record written and read back.
+    TZFCentralHeader h;
+    h.Signature = ZFStandardSignatures.Central;
+    h.Crc32 = 0xCAFEBABE;
+    h.NameLength = 7;
+    h.ExternalAttr = 0x20;
+    h.LocalHeaderOffset = 0xFFFFFFFF;
+    TZFRecordWriter w;
+    h.Store(w);
+    ASSERT_EQ(w.Data().size(), (size_t)ZFCentralHeaderSize);
+    TZFCentralHeader back;
+    back.Load(reinterpret_cast<const uint8_t*>(w.Data().data()));
+    EXPECT_EQ(back.Crc32, h.Crc32);
+    EXPECT_EQ(back.NameLength, 7);
+    EXPECT_EQ(back.ExternalAttr, 0x20u);
+    EXPECT_EQ(back.LocalHeaderOffset, 0xFFFFFFFFu);
+
+    // UTF-8 names hold at most 254 bytes of whole characters.
+    struct {
+        std::wstring Name;
+        bool Utf8;
+        size_t Bytes;
+    } cases[] = {
+        {L"plain.txt", false, 9},
+        {std::wstring(300, L'\x00E4'), true, 254},   // two bytes each: 127 whole
+        {std::wstring(100, L'\xD55C'), true, 252},   // three bytes each: 84 whole
+        {std::wstring(84, L'\xD55C') + L"ab", true, 254},
+    };
+    for (const auto& c : cases) {
+        bool utf8 = !c.Utf8;
+        const std::string stored = ZFStoredName(c.Name, false, utf8);
+        EXPECT_EQ(utf8, c.Utf8) << c.Bytes;
+        EXPECT_EQ(stored.size(), c.Bytes);
+        if (c.Utf8) EXPECT_EQ(stored, WideToUtf8(c.Name).substr(0, c.Bytes));
+    }
+}
