@@ -1,6 +1,7 @@
 // Entry encryption: the traditional PKWARE stream cipher and the WinZip AES transform.
 #include <cstring>
 
+#include "ByteOrder.h"
 #include "Classes.h"
 #include "ZFCipher.h"
 #include "ZFPBKDF_2.h"
@@ -177,13 +178,12 @@ bool TAESCryptoTransform::VerifyEntry(uint32_t storedCrc, uint32_t crc) {
 }
 
 std::string TAESCryptoTransform::ExtraField() const {
-    const uint8_t field[4 + ZFAesExtraFieldSize] = {
-        (uint8_t)ZFAesExtraFieldId, (uint8_t)(ZFAesExtraFieldId >> 8),
-        (uint8_t)ZFAesExtraFieldSize, 0,
-        (uint8_t)FVendorVersion, (uint8_t)(FVendorVersion >> 8),
-        (uint8_t)ZFAesVendorId, (uint8_t)(ZFAesVendorId >> 8),
-        Strength(),
-        (uint8_t)FRealMethod, (uint8_t)(FRealMethod >> 8),
-    };
+    uint8_t field[4 + ZFAesExtraFieldSize];
+    ByteOrder::PutLE16(field, ZFAesExtraFieldId);
+    ByteOrder::PutLE16(field + 2, ZFAesExtraFieldSize);
+    ByteOrder::PutLE16(field + 4, FVendorVersion);
+    ByteOrder::PutLE16(field + 6, ZFAesVendorId);
+    field[8] = Strength();
+    ByteOrder::PutLE16(field + 9, FRealMethod);
     return std::string(reinterpret_cast<const char*>(field), sizeof field);
 }

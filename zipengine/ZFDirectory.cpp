@@ -3,31 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "CheckedMath.h"
 #include "ZFExcept.h"
 
-namespace {
+using ByteOrder::GetLE16;
+using ByteOrder::GetLE32;
 
-uint16_t Le16(const uint8_t* p) {
-    return (uint16_t)(p[0] | p[1] << 8);
-}
-uint32_t Le32(const uint8_t* p) {
-    return (uint32_t)Le16(p) | (uint32_t)Le16(p + 2) << 16;
-}
-uint64_t Le64(const uint8_t* p) {
-    return (uint64_t)Le32(p) | (uint64_t)Le32(p + 4) << 32;
-}
-void Put16(uint8_t* p, uint16_t v) {
-    p[0] = (uint8_t)v;
-    p[1] = (uint8_t)(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-    Put16(p, (uint16_t)v);
-    Put16(p + 2, (uint16_t)(v >> 16));
-}
-void Put64(uint8_t* p, uint64_t v) {
-    Put32(p, (uint32_t)v);
-    Put32(p + 4, (uint32_t)(v >> 32));
-}
+namespace {
 
 std::string ReadBytes(TStream& s, int64_t count) {
     std::string bytes((size_t)count, '\0');
@@ -37,125 +19,113 @@ std::string ReadBytes(TStream& s, int64_t count) {
 
 constexpr uint32_t Marker32 = 0xFFFFFFFF;
 constexpr uint16_t Marker16 = 0xFFFF;
+// A UTF-8 name holds at most this many bytes.
+constexpr size_t MaxUtf8NameBytes = 254;
 
 }  // namespace
 
 // ---- Records -------------------------------------------------------------------------------------------
 
-void TZFCentralHeader::Load(const uint8_t* p) {
-    Signature = Le32(p);
-    VersionMadeBy = Le16(p + 4);
-    VersionNeeded = Le16(p + 6);
-    Flags = Le16(p + 8);
-    Method = Le16(p + 10);
-    DosTime = Le16(p + 12);
-    DosDate = Le16(p + 14);
-    Crc32 = Le32(p + 16);
-    PackedSize = Le32(p + 20);
-    UnpackedSize = Le32(p + 24);
-    NameLength = Le16(p + 28);
-    ExtraLength = Le16(p + 30);
-    CommentLength = Le16(p + 32);
-    DiskNumberStart = Le16(p + 34);
-    InternalAttr = Le16(p + 36);
-    ExternalAttr = Le32(p + 38);
-    LocalHeaderOffset = Le32(p + 42);
+namespace {
+
+// The fields that the local and the central header share, in the same order.
+template <class THeader>
+void LoadCommonFields(TZFRecordReader& r, THeader& h) {
+    h.VersionNeeded = r.U16();
+    h.Flags = r.U16();
+    h.Method = r.U16();
+    h.DosTime = r.U16();
+    h.DosDate = r.U16();
+    h.Crc32 = r.U32();
+    h.PackedSize = r.U32();
+    h.UnpackedSize = r.U32();
+    h.NameLength = r.U16();
+    h.ExtraLength = r.U16();
 }
 
-void TZFCentralHeader::Store(uint8_t* p) const {
-    Put32(p, Signature);
-    Put16(p + 4, VersionMadeBy);
-    Put16(p + 6, VersionNeeded);
-    Put16(p + 8, Flags);
-    Put16(p + 10, Method);
-    Put16(p + 12, DosTime);
-    Put16(p + 14, DosDate);
-    Put32(p + 16, Crc32);
-    Put32(p + 20, PackedSize);
-    Put32(p + 24, UnpackedSize);
-    Put16(p + 28, NameLength);
-    Put16(p + 30, ExtraLength);
-    Put16(p + 32, CommentLength);
-    Put16(p + 34, DiskNumberStart);
-    Put16(p + 36, InternalAttr);
-    Put32(p + 38, ExternalAttr);
-    Put32(p + 42, LocalHeaderOffset);
+template <class THeader>
+void StoreCommonFields(TZFRecordWriter& w, const THeader& h) {
+    w.U16(h.VersionNeeded).U16(h.Flags).U16(h.Method).U16(h.DosTime).U16(h.DosDate);
+    w.U32(h.Crc32).U32(h.PackedSize).U32(h.UnpackedSize).U16(h.NameLength).U16(h.ExtraLength);
+}
+
+}  // namespace
+
+void TZFCentralHeader::Load(const uint8_t* p) {
+    TZFRecordReader r(p, ZFCentralHeaderSize);
+    Signature = r.U32();
+    VersionMadeBy = r.U16();
+    LoadCommonFields(r, *this);
+    CommentLength = r.U16();
+    DiskNumberStart = r.U16();
+    InternalAttr = r.U16();
+    ExternalAttr = r.U32();
+    LocalHeaderOffset = r.U32();
+}
+
+void TZFCentralHeader::Store(TZFRecordWriter& W) const {
+    W.U32(Signature).U16(VersionMadeBy);
+    StoreCommonFields(W, *this);
+    W.U16(CommentLength).U16(DiskNumberStart).U16(InternalAttr).U32(ExternalAttr).U32(LocalHeaderOffset);
 }
 
 void TZFLocalHeader::Load(const uint8_t* p) {
-    Signature = Le32(p);
-    VersionNeeded = Le16(p + 4);
-    Flags = Le16(p + 6);
-    Method = Le16(p + 8);
-    DosTime = Le16(p + 10);
-    DosDate = Le16(p + 12);
-    Crc32 = Le32(p + 14);
-    PackedSize = Le32(p + 18);
-    UnpackedSize = Le32(p + 22);
-    NameLength = Le16(p + 26);
-    ExtraLength = Le16(p + 28);
+    TZFRecordReader r(p, ZFLocalHeaderSize);
+    Signature = r.U32();
+    LoadCommonFields(r, *this);
+}
+
+void TZFLocalHeader::Store(TZFRecordWriter& W) const {
+    W.U32(Signature);
+    StoreCommonFields(W, *this);
 }
 
 void TZFEndRecord::Load(const uint8_t* p) {
-    Signature = Le32(p);
-    ThisDisk = Le16(p + 4);
-    DirectoryDisk = Le16(p + 6);
-    EntriesOnDisk = Le16(p + 8);
-    TotalEntries = Le16(p + 10);
-    DirectorySize = Le32(p + 12);
-    DirectoryOffset = Le32(p + 16);
-    CommentLength = Le16(p + 20);
+    TZFRecordReader r(p, ZFEndRecordSize);
+    Signature = r.U32();
+    ThisDisk = r.U16();
+    DirectoryDisk = r.U16();
+    EntriesOnDisk = r.U16();
+    TotalEntries = r.U16();
+    DirectorySize = r.U32();
+    DirectoryOffset = r.U32();
+    CommentLength = r.U16();
 }
 
-void TZFEndRecord::Store(uint8_t* p) const {
-    Put32(p, Signature);
-    Put16(p + 4, ThisDisk);
-    Put16(p + 6, DirectoryDisk);
-    Put16(p + 8, EntriesOnDisk);
-    Put16(p + 10, TotalEntries);
-    Put32(p + 12, DirectorySize);
-    Put32(p + 16, DirectoryOffset);
-    Put16(p + 20, CommentLength);
+void TZFEndRecord::Store(TZFRecordWriter& W) const {
+    W.U32(Signature).U16(ThisDisk).U16(DirectoryDisk).U16(EntriesOnDisk).U16(TotalEntries);
+    W.U32(DirectorySize).U32(DirectoryOffset).U16(CommentLength);
 }
 
 void TZFZip64EndRecord::Load(const uint8_t* p) {
-    Signature = Le32(p);
-    RecordSize = Le64(p + 4);
-    VersionMadeBy = Le16(p + 12);
-    VersionNeeded = Le16(p + 14);
-    ThisDisk = Le32(p + 16);
-    DirectoryDisk = Le32(p + 20);
-    EntriesOnDisk = Le64(p + 24);
-    TotalEntries = Le64(p + 32);
-    DirectorySize = Le64(p + 40);
-    DirectoryOffset = Le64(p + 48);
+    TZFRecordReader r(p, ZFZip64EndRecordSize);
+    Signature = r.U32();
+    RecordSize = r.U64();
+    VersionMadeBy = r.U16();
+    VersionNeeded = r.U16();
+    ThisDisk = r.U32();
+    DirectoryDisk = r.U32();
+    EntriesOnDisk = r.U64();
+    TotalEntries = r.U64();
+    DirectorySize = r.U64();
+    DirectoryOffset = r.U64();
 }
 
-void TZFZip64EndRecord::Store(uint8_t* p) const {
-    Put32(p, Signature);
-    Put64(p + 4, RecordSize);
-    Put16(p + 12, VersionMadeBy);
-    Put16(p + 14, VersionNeeded);
-    Put32(p + 16, ThisDisk);
-    Put32(p + 20, DirectoryDisk);
-    Put64(p + 24, EntriesOnDisk);
-    Put64(p + 32, TotalEntries);
-    Put64(p + 40, DirectorySize);
-    Put64(p + 48, DirectoryOffset);
+void TZFZip64EndRecord::Store(TZFRecordWriter& W) const {
+    W.U32(Signature).U64(RecordSize).U16(VersionMadeBy).U16(VersionNeeded).U32(ThisDisk).U32(DirectoryDisk);
+    W.U64(EntriesOnDisk).U64(TotalEntries).U64(DirectorySize).U64(DirectoryOffset);
 }
 
 void TZFZip64Locator::Load(const uint8_t* p) {
-    Signature = Le32(p);
-    Zip64Disk = Le32(p + 4);
-    Zip64Offset = Le64(p + 8);
-    TotalDisks = Le32(p + 16);
+    TZFRecordReader r(p, ZFZip64LocatorSize);
+    Signature = r.U32();
+    Zip64Disk = r.U32();
+    Zip64Offset = r.U64();
+    TotalDisks = r.U32();
 }
 
-void TZFZip64Locator::Store(uint8_t* p) const {
-    Put32(p, Signature);
-    Put32(p + 4, Zip64Disk);
-    Put64(p + 8, Zip64Offset);
-    Put32(p + 16, TotalDisks);
+void TZFZip64Locator::Store(TZFRecordWriter& W) const {
+    W.U32(Signature).U32(Zip64Disk).U64(Zip64Offset).U32(TotalDisks);
 }
 
 // ---- Items -------------------------------------------------------------------------------------------------
@@ -195,46 +165,86 @@ std::wstring ZFDecodeStoredName(const std::string& Raw, uint16_t Flags, bool Oem
     return ZFCodePageToWide(Raw, zcpAnsi);
 }
 
+std::string ZFStoredName(const std::wstring& Name, bool OemNames, bool& Utf8) {
+    std::string bytes = ZFEncodeName(Name, Utf8);
+    if (!Utf8) return OemNames ? ZFAnsiToOem(bytes) : bytes;
+    // Whole characters only: the cut moves back over continuation bytes.
+    size_t cut = std::min(bytes.size(), MaxUtf8NameBytes);
+    while (cut > 0 && cut < bytes.size() && ((uint8_t)bytes[cut] & 0xC0) == 0x80) --cut;
+    bytes.resize(cut);
+    return bytes;
+}
+
 void ZFParseExtraFields(TDirItem& Item, const std::string& Extra) {
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(Extra.data());
-    size_t at = 0;
-    while (Extra.size() - at >= 4) {
+    TZFRecordReader fields(Extra);
+    while (fields.Left() >= 4) {
         TZFExtraField f;
-        f.Id = Le16(p + at);
-        f.Size = (uint16_t)std::min<size_t>(Le16(p + at + 2), Extra.size() - at - 4);
-        f.Data = Extra.substr(at + 4, f.Size);
-        at += 4 + f.Size;
-        const uint8_t* d = reinterpret_cast<const uint8_t*>(f.Data.data());
+        f.Id = fields.U16();
+        const uint16_t declared = fields.U16();
+        f.Data = fields.Bytes(declared);
+        f.Size = (uint16_t)f.Data.size();
+        TZFRecordReader d(f.Data);
         if (f.Id == ZFZip64ExtraId) {
-            size_t q = 0;
+            // Only the values whose 32-bit fields hold the marker are there, in this order.
             auto take64 = [&](bool marked, int64_t& value) {
-                if (!marked || q + 8 > f.Size) return;
-                value = (int64_t)Le64(d + q);
-                q += 8;
+                if (marked && d.Left() >= 8) value = (int64_t)d.U64();
             };
             take64(Item.Header.UnpackedSize == Marker32, Item.Zip64Unpacked);
             take64(Item.Header.PackedSize == Marker32, Item.Zip64Packed);
             take64(Item.Header.LocalHeaderOffset == Marker32, Item.Zip64Offset);
-            if (Item.Header.DiskNumberStart == Marker16 && q + 4 <= f.Size) Item.Zip64Disk = Le32(d + q);
+            if (Item.Header.DiskNumberStart == Marker16 && d.Left() >= 4) Item.Zip64Disk = d.U32();
             Item.HasZip64 = true;
         } else if (f.Id == ZFUnicodeExtraId) {
-            if (f.Size >= 8 && Le32(d) == ZFUnicodeExtraSignature) {
-                const uint32_t count = Le32(d + 4);
-                if (count <= (uint32_t)(f.Size - 8) / 2) {
+            if (d.U32() == ZFUnicodeExtraSignature) {
+                const uint32_t count = d.U32();
+                if (d.Ok() && count <= d.Left() / 2) {
                     std::wstring name(count, L'\0');
-                    for (uint32_t i = 0; i < count; ++i) name[i] = (wchar_t)Le16(d + 8 + 2 * i);
+                    for (wchar_t& c : name) c = (wchar_t)d.U16();
                     Item.EntryName = name;
                 }
             }
         } else if (f.Id == ZFAesExtraFieldId) {
             if (Item.Header.VersionNeeded < ZFAlternateVersion && f.Size >= ZFAesExtraFieldSize) {
-                const uint8_t strength = d[4];
+                d.Bytes(4);   // vendor version and vendor id
+                const uint8_t strength = d.U8();
                 if (strength >= 1 && strength <= 3) Item.AesStrength = strength;
-                Item.RealMethod = Le16(d + 5);
+                Item.RealMethod = d.U16();
             }
         }
         Item.ExtraFields.push_back(std::move(f));
     }
+}
+
+void ZFPutExtraField(TZFRecordWriter& W, uint16_t Id, const std::string& Data) {
+    W.U16(Id).U16((uint16_t)Data.size()).Bytes(Data);
+}
+
+std::string ZFZip64ExtraField(std::optional<int64_t> Unpacked, std::optional<int64_t> Packed,
+                              std::optional<int64_t> Offset, std::optional<uint32_t> Disk) {
+    TZFRecordWriter values;
+    for (const std::optional<int64_t>& v : {Unpacked, Packed, Offset})
+        if (v) values.U64((uint64_t)*v);
+    if (Disk) values.U32(*Disk);
+    TZFRecordWriter field;
+    ZFPutExtraField(field, ZFZip64ExtraId, values.Data());
+    return field.Data();
+}
+
+std::string ZFCentralExtraFields(const TDirItem& Item) {
+    const TZFCentralHeader& h = Item.Header;
+    TZFRecordWriter w;
+    if (h.UnpackedSize == Marker32 || h.PackedSize == Marker32 || h.LocalHeaderOffset == Marker32 ||
+        h.DiskNumberStart == Marker16) {
+        auto when = [](bool marked, int64_t value) { return marked ? std::optional<int64_t>(value) : std::nullopt; };
+        w.Bytes(ZFZip64ExtraField(when(h.UnpackedSize == Marker32, Item.Zip64Unpacked),
+                                  when(h.PackedSize == Marker32, Item.Zip64Packed),
+                                  when(h.LocalHeaderOffset == Marker32, Item.Zip64Offset),
+                                  h.DiskNumberStart == Marker16 ? std::optional<uint32_t>(Item.Zip64Disk)
+                                                                : std::nullopt));
+    }
+    for (const TZFExtraField& f : Item.ExtraFields)
+        if (f.Id != ZFZip64ExtraId) ZFPutExtraField(w, f.Id, f.Data);
+    return w.Data();
 }
 
 // ---- The item array -------------------------------------------------------------------------------------
@@ -268,35 +278,34 @@ void TZFDirArray::SetCount(int32_t N) {
 }
 
 TDirItem TZFDirArray::GetItem(int32_t I) const {
-    if (I < 0 || I >= FCount) throw EZFException(2);
+    if (I < 0 || I >= FCount) throw EZFException(ZFErrItemCopyIndex);
     return FItems[I];
 }
 
 TDirItem& TZFDirArray::ItemAt(int32_t I) {
-    if (I < 0 || I >= FCount) throw EZFException(3);
+    if (I < 0 || I >= FCount) throw EZFException(ZFErrItemIndex);
     return FItems[I];
 }
 
 const TDirItem& TZFDirArray::ItemAt(int32_t I) const {
-    if (I < 0 || I >= FCount) throw EZFException(3);
+    if (I < 0 || I >= FCount) throw EZFException(ZFErrItemIndex);
     return FItems[I];
 }
 
 void TZFDirArray::SetItem(int32_t I, const TDirItem& Item) {
-    if (I < 0 || I >= FCount) throw EZFException(1);
+    if (I < 0 || I >= FCount) throw EZFException(ZFErrItemStoreIndex);
     const std::wstring key = ZFLowerCase(Item.EntryName);
     if (FIndex.GetCount() > I) FIndex.ReplaceLine(I, key);
     else if (FIndex.GetCount() == I) FIndex.Add(key);
-    else throw EZFException(58);
+    else throw EZFException(ZFErrNameIndex);
     FreeItemData(FItems[I]);
     FItems[I] = Item;
 }
 
 void TZFDirArray::Delete(int32_t I) {
-    if (I < 0 || I >= FCount) throw EZFException(4);
+    if (I < 0 || I >= FCount) throw EZFException(ZFErrItemDeleteIndex);
     TDirItem& item = FItems[I];
-    if (item.OwnsSourceStream) delete item.SourceStream;
-    item.SourceStream = nullptr;
+    item.SourceStream.reset();
     FreeItemData(item);
     if (I < FIndex.GetCount()) FIndex.Delete(I);
     FItems.erase(FItems.begin() + I);
@@ -322,10 +331,10 @@ void TZFDirArray::Rename(int32_t I, const std::wstring& Name) {
     TDirItem& item = ItemAt(I);
     const std::wstring key = ZFLowerCase(Name);
     const int32_t other = FIndex.IndexOf(key);
-    if (other >= 0 && other != I) throw EZFException(59);
+    if (other >= 0 && other != I) throw EZFException(ZFErrDuplicateName);
     if (FIndex.GetCount() > I) FIndex.ReplaceLine(I, key);
     else if (FIndex.GetCount() == I) FIndex.Add(key);
-    else throw EZFException(58);
+    else throw EZFException(ZFErrNameIndex);
     item.EntryName = Name;
 }
 
@@ -347,7 +356,7 @@ int64_t ZFFindSignature(TStream& Stream, int64_t From, const uint32_t* Signature
         Stream.SetPosition(start);
         Stream.ReadBuffer(buffer.data(), n);
         for (int32_t i = 0; i + 4 <= n; ++i) {
-            const uint32_t v = Le32(&buffer[i]);
+            const uint32_t v = GetLE32(&buffer[i]);
             for (int32_t k = 0; k < SignatureCount; ++k)
                 if (v == Signatures[k] && size - (start + i) >= MinAfter) return start + i;
         }
@@ -370,7 +379,7 @@ TZFDirManager::TZFDirManager(TZFArchiveCore& Archiver, TStream* Stream, bool Cal
     TFileStream stub(FArchiver.SFXStub, fmOpenRead | fmShareDenyNone);
     const int64_t size = stub.GetSize();
     const int64_t first = FArchiver.SpanningOptions.VolumeSizeLimit(true);
-    if (FArchiver.GetSpanningMode() != smNone && first > 0 && first < size) throw EZFException(47, &FArchiver);
+    if (FArchiver.GetSpanningMode() != smNone && first > 0 && first < size) throw EZFException(ZFErrStubTooLarge, &FArchiver);
     FStream->SetSize(0);
     FStream->SetPosition(0);
     if (size > 0) FStream->CopyFrom(&stub, 0);
@@ -416,13 +425,13 @@ TZFArchiveCore::TZFEndSearch TZFDirManager::FindEndRecord(uint32_t Signature) {
     FStream->SetPosition(base);
     if (length > 0) FStream->ReadBuffer(buffer.data(), (int32_t)length);
     for (int64_t i = length - 4; i >= 0; --i) {
-        if (Le32(&buffer[(size_t)i]) != Signature) continue;
+        if (GetLE32(&buffer[(size_t)i]) != Signature) continue;
         const int64_t after = length - i;   // bytes from the candidate to the stream's end
-        if (!result.MetSignature && after >= 6) result.ThisDisk = Le16(&buffer[(size_t)i + 4]);
+        if (!result.MetSignature && after >= 6) result.ThisDisk = GetLE16(&buffer[(size_t)i + 4]);
         result.MetSignature = true;
         if (Signature == ZFStandardSignatures.End) MetStandardEnd = true;
         if (after < ZFEndRecordSize) continue;
-        if (Le16(&buffer[(size_t)i + 20]) != after - ZFEndRecordSize) continue;
+        if (GetLE16(&buffer[(size_t)i + 20]) != after - ZFEndRecordSize) continue;
         EndRecord.Load(&buffer[(size_t)i]);
         Comment.assign(reinterpret_cast<const char*>(&buffer[(size_t)i + ZFEndRecordSize]),
                        (size_t)(after - ZFEndRecordSize));
@@ -467,7 +476,7 @@ void TZFDirManager::ReadDirectory() {
         uint8_t loc[ZFZip64LocatorSize];
         FStream->SetPosition(endOffset - ZFZip64LocatorSize);
         FStream->ReadBuffer(loc, ZFZip64LocatorSize);
-        if (Le32(loc) == ZFZip64LocatorSignature) {
+        if (GetLE32(loc) == ZFZip64LocatorSignature) {
             Zip64Locator.Load(loc);
             if (endOffset - ZFZip64LocatorSize > ZFZip64EndRecordSize) {
                 uint8_t rec[ZFZip64EndRecordSize];
@@ -475,7 +484,7 @@ void TZFDirManager::ReadDirectory() {
                     if (at < 0 || at > StreamSize() - ZFZip64EndRecordSize) return false;
                     FStream->SetPosition(at);
                     FStream->ReadBuffer(rec, ZFZip64EndRecordSize);
-                    return Le32(rec) == ZFZip64EndSignature;
+                    return GetLE32(rec) == ZFZip64EndSignature;
                 };
                 const int64_t beforeLocator = endOffset - ZFZip64LocatorSize - ZFZip64EndRecordSize;
                 if (readAt((int64_t)std::min<uint64_t>(Zip64Locator.Zip64Offset, INT64_MAX))) {
@@ -483,7 +492,7 @@ void TZFDirManager::ReadDirectory() {
                 } else if (!spanning && readAt(beforeLocator)) {
                     zip64EndOffset = beforeLocator;
                 } else {
-                    throw EZFException(40);
+                    throw EZFException(ZFErrZip64EndRecordNotFound);
                 }
                 Zip64EndRecord.Load(rec);
                 HasZip64 = true;
@@ -516,13 +525,13 @@ void TZFDirManager::ReadDirectory() {
         if (spanning) {
             start = (int64_t)std::min<uint64_t>(HasZip64 ? Zip64EndRecord.DirectoryOffset : EndRecord.DirectoryOffset,
                                                INT64_MAX);
-            if (start > StreamSize()) throw EZFException(57);
+            if (start > StreamSize()) throw EZFException(ZFErrCorruptDirectory);
         } else {
             const int64_t anchor = HasZip64 ? endOffset - ZFZip64LocatorSize - ZFZip64EndRecordSize : endOffset;
-            if (directorySize > (uint64_t)anchor) throw EZFException(57);
+            if (directorySize > (uint64_t)anchor) throw EZFException(ZFErrCorruptDirectory);
             start = anchor - (int64_t)directorySize;
         }
-        if ((uint64_t)count * ZFCentralHeaderSize > directorySize) throw EZFException(57);
+        if ((uint64_t)count * ZFCentralHeaderSize > directorySize) throw EZFException(ZFErrCorruptDirectory);
         FStream->SetPosition(start);
         DirectoryStart = start;
         ReadCentralHeaders(count);
@@ -533,9 +542,11 @@ void TZFDirManager::ReadDirectory() {
     }
 
     if (!FArchiver.RepairOnOpen && !spanning) {
+        // The sizes come from the archive: a sum that does not fit is as false as one too large.
         int64_t total = 0;
-        for (int32_t i = 0; i < Items.Count(); ++i) total += Items.ItemAt(i).PackedSize();
-        if (total > StreamSize()) throw EZFException(57);
+        for (int32_t i = 0; i < Items.Count(); ++i)
+            if (!Checked::Add(total, Items.ItemAt(i).PackedSize(), &total)) throw EZFException(ZFErrCorruptDirectory);
+        if (total > StreamSize()) throw EZFException(ZFErrCorruptDirectory);
     }
     if (ThisDisk == 0) {
         FEndOffsetForPrefix = HasZip64 ? zip64EndOffset : endOffset;
@@ -564,7 +575,7 @@ void TZFDirManager::ReadOneEntry(int32_t Index) {
     TDirItem item;
     item.Header.Load(raw);
     if (item.Header.Signature != ZFStandardSignatures.Central && item.Header.Signature != ZFAlternateSignatures.Central)
-        throw EZFException(57);
+        throw EZFException(ZFErrCorruptDirectory);
     if ((item.Header.Flags & zfFlagEncrypted) && item.Header.VersionNeeded < ZFAlternateVersion) item.AesStrength = 0;
     item.RealMethod = item.Header.Method;
     const bool oem = EndRecord.Signature == ZFStandardSignatures.End && FArchiver.Options.OEMFileNames;
@@ -635,10 +646,10 @@ void TZFDirManager::CorrectOffsets() {
 
 void TZFDirManager::Repair() {
     Items.Clear();
-    if (FArchiver.GetSpanningMode() != smNone) throw EZFException(44);
+    if (FArchiver.GetSpanningMode() != smNone) throw EZFException(ZFErrRepairVolumeSet);
     const uint32_t locals[2] = {ZFStandardSignatures.Local, ZFAlternateSignatures.Local};
     int64_t hit = ZFFindSignature(*FStream, 0, locals, 2, 65535, ZFLocalHeaderSize);
-    if (hit < 0) throw EZFException(35);
+    if (hit < 0) throw EZFException(ZFErrNoLocalHeader);
     while (hit >= 0) {
         int64_t next = hit + 4;
         RepairEntryAt(hit, next);
@@ -699,13 +710,13 @@ void TZFDirManager::RepairEntryAt(int64_t Hit, int64_t& Next) {
             uint8_t desc[16];
             FStream->SetPosition(d);
             FStream->ReadBuffer(desc, 16);
-            h.Crc32 = Le32(desc + 4);
-            h.PackedSize = Le32(desc + 8);
-            h.UnpackedSize = Le32(desc + 12);
+            h.Crc32 = GetLE32(desc + 4);
+            h.PackedSize = GetLE32(desc + 8);
+            h.UnpackedSize = GetLE32(desc + 12);
             dataEnd = d + 16;
         }
-    } else if (complete) {
-        dataEnd = dataStart + item.PackedSize();
+    } else if (complete && !Checked::Add(dataStart, item.PackedSize(), &dataEnd)) {
+        dataEnd = -1;
     }
 
     const int32_t index = Items.Count();
@@ -720,7 +731,7 @@ void TZFDirManager::RepairEntryAt(int64_t Hit, int64_t& Next) {
             uint8_t sig[4];
             FStream->SetPosition(dataEnd);
             FStream->ReadBuffer(sig, 4);
-            const uint32_t v = Le32(sig);
+            const uint32_t v = GetLE32(sig);
             for (uint32_t s : {ZFStandardSignatures.Local, ZFStandardSignatures.Central, ZFStandardSignatures.End,
                                ZFAlternateSignatures.Local, ZFAlternateSignatures.Central, ZFAlternateSignatures.End,
                                ZFDataDescriptorSignature, ZFZip64EndSignature})
@@ -754,58 +765,20 @@ void TZFDirManager::WriteDirectory(TStream* Stream) {
     for (int32_t i = 0; i < Items.Count(); ++i) {
         TDirItem& item = Items.ItemAt(i);
         TZFCentralHeader h = item.Header;
-        const bool z64Unpacked = h.UnpackedSize == Marker32;
-        const bool z64Packed = h.PackedSize == Marker32;
-        const bool z64Offset = h.LocalHeaderOffset == Marker32;
-        const bool z64Disk = h.DiskNumberStart == Marker16;
-        const bool needZip64 = z64Unpacked || z64Packed || z64Offset || z64Disk;
-        std::string extra;
-        if (needZip64) {
-            uint8_t b[8];
-            const uint16_t size = (uint16_t)(8 * (z64Unpacked + z64Packed + z64Offset) + (z64Disk ? 4 : 0));
-            Put16(b, ZFZip64ExtraId);
-            Put16(b + 2, size);
-            extra.append(reinterpret_cast<char*>(b), 4);
-            for (auto [marked, value] : {std::pair<bool, int64_t>{z64Unpacked, item.Zip64Unpacked},
-                                         {z64Packed, item.Zip64Packed}, {z64Offset, item.Zip64Offset}})
-                if (marked) {
-                    Put64(b, (uint64_t)value);
-                    extra.append(reinterpret_cast<char*>(b), 8);
-                }
-            if (z64Disk) {
-                Put32(b, item.Zip64Disk);
-                extra.append(reinterpret_cast<char*>(b), 4);
-            }
-        }
-        for (const TZFExtraField& f : item.ExtraFields) {
-            if (f.Id == ZFZip64ExtraId) continue;
-            uint8_t b[4];
-            Put16(b, f.Id);
-            Put16(b + 2, (uint16_t)f.Data.size());
-            extra.append(reinterpret_cast<char*>(b), 4);
-            extra += f.Data;
-        }
+        const std::string extra = ZFCentralExtraFields(item);
         bool utf8 = false;
-        std::string name = ZFEncodeName(item.EntryName, utf8);
-        if (utf8) {
-            // The UTF-8 form holds at most 254 bytes, whole characters only.
-            size_t cut = std::min<size_t>(name.size(), 254);
-            while (cut > 0 && cut < name.size() && ((uint8_t)name[cut] & 0xC0) == 0x80) --cut;
-            name.resize(cut);
-            h.Flags |= zfFlagUtf8;
-        } else {
-            h.Flags &= (uint16_t)~zfFlagUtf8;
-            if (FArchiver.Options.OEMFileNames) name = ZFAnsiToOem(name);
-        }
+        const std::string name = ZFStoredName(item.EntryName, FArchiver.Options.OEMFileNames, utf8);
+        h.Flags = (uint16_t)(utf8 ? h.Flags | zfFlagUtf8 : h.Flags & ~zfFlagUtf8);
         h.NameLength = (uint16_t)name.size();
         h.ExtraLength = (uint16_t)extra.size();
         h.CommentLength = (uint16_t)item.EntryComment.size();
         item.Header.Flags = h.Flags;
         item.Header.NameLength = h.NameLength;
         item.Header.ExtraLength = h.ExtraLength;
-        uint8_t raw[ZFCentralHeaderSize];
-        h.Store(raw);
-        put(raw, ZFCentralHeaderSize, (int64_t)name.size() + (int64_t)extra.size());
+        TZFRecordWriter record;
+        h.Store(record);
+        const std::string& raw = record.Data();
+        put(raw.data(), (int64_t)raw.size(), (int64_t)name.size() + (int64_t)extra.size());
         put(name.data(), (int64_t)name.size(), -1);
         put(extra.data(), (int64_t)extra.size(), -1);
         put(item.EntryComment.data(), (int64_t)item.EntryComment.size(), -1);
@@ -834,15 +807,15 @@ void TZFDirManager::WriteDirectory(TStream* Stream) {
         Zip64Locator.Zip64Disk = (uint32_t)current;
         Zip64Locator.Zip64Offset = (uint64_t)FStream->GetPosition();
         Zip64Locator.TotalDisks = (uint32_t)current + 1;
-        uint8_t rec[ZFZip64EndRecordSize + ZFZip64LocatorSize];
-        Zip64EndRecord.Store(rec);
-        Zip64Locator.Store(rec + ZFZip64EndRecordSize);
-        put(rec, sizeof rec, 0);
+        TZFRecordWriter records;
+        Zip64EndRecord.Store(records);
+        Zip64Locator.Store(records);
+        put(records.Data().data(), (int64_t)records.Data().size(), 0);
         HasZip64 = true;
     }
-    uint8_t end[ZFEndRecordSize];
+    TZFRecordWriter end;
     EndRecord.Store(end);
-    put(end, ZFEndRecordSize, (int64_t)Comment.size());
+    put(end.Data().data(), (int64_t)end.Data().size(), (int64_t)Comment.size());
     put(Comment.data(), (int64_t)Comment.size(), -1);
 
     // A written set ends in the volume that carries the archive's own name.

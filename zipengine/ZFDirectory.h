@@ -7,12 +7,91 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "ByteOrder.h"
 #include "Classes.h"
 #include "ZFStrFunc.h"
 #include "ZFVolumes.h"
+
+// ---- Record cursors ------------------------------------------------------------------------------------
+
+// Reads little-endian fields off a range of bytes, never past its end: a field that does not fit
+// reads as zero and leaves the cursor short (Ok() false), so a record is checked once, after its
+// fields are read.
+class TZFRecordReader {
+public:
+    TZFRecordReader(const void* AData, size_t ASize) : FData(static_cast<const uint8_t*>(AData)), FSize(ASize) {}
+    explicit TZFRecordReader(const std::string& ABytes) : TZFRecordReader(ABytes.data(), ABytes.size()) {}
+
+    uint8_t U8() {
+        const uint8_t* p = Take(1);
+        return p ? *p : 0;
+    }
+    uint16_t U16() {
+        const uint8_t* p = Take(2);
+        return p ? ByteOrder::GetLE16(p) : 0;
+    }
+    uint32_t U32() {
+        const uint8_t* p = Take(4);
+        return p ? ByteOrder::GetLE32(p) : 0;
+    }
+    uint64_t U64() {
+        const uint8_t* p = Take(8);
+        return p ? ByteOrder::GetLE64(p) : 0;
+    }
+    // ACount bytes; the rest of the range (and the cursor short) when fewer are left.
+    std::string Bytes(size_t ACount) {
+        const size_t n = ACount <= Left() ? ACount : Left();
+        std::string bytes(reinterpret_cast<const char*>(FData + FPos), n);
+        FPos += n;
+        if (n < ACount) FOk = false;
+        return bytes;
+    }
+    size_t Left() const { return FSize - FPos; }
+    bool Ok() const { return FOk; }
+
+private:
+    const uint8_t* Take(size_t ACount) {
+        if (ACount > Left()) {
+            FPos = FSize;
+            FOk = false;
+            return nullptr;
+        }
+        const uint8_t* p = FData + FPos;
+        FPos += ACount;
+        return p;
+    }
+    const uint8_t* FData;
+    size_t FSize;
+    size_t FPos = 0;
+    bool FOk = true;
+};
+
+// Appends little-endian fields to bytes.
+class TZFRecordWriter {
+public:
+    TZFRecordWriter& U16(uint16_t V) { return Put(&ByteOrder::PutLE16, V, 2); }
+    TZFRecordWriter& U32(uint32_t V) { return Put(&ByteOrder::PutLE32, V, 4); }
+    TZFRecordWriter& U64(uint64_t V) { return Put(&ByteOrder::PutLE64, V, 8); }
+    TZFRecordWriter& Bytes(const std::string& V) {
+        FBytes += V;
+        return *this;
+    }
+    const std::string& Data() const { return FBytes; }
+
+private:
+    template <class T>
+    TZFRecordWriter& Put(void (*APut)(void*, T), T V, size_t ASize) {
+        uint8_t b[8];
+        APut(b, V);
+        FBytes.append(reinterpret_cast<const char*>(b), ASize);
+        return *this;
+    }
+    std::string FBytes;
+};
 
 // ---- Records ---------------------------------------------------------------------------------------------
 
@@ -63,8 +142,8 @@ struct TZFCentralHeader {
     uint32_t ExternalAttr = 0;
     uint32_t LocalHeaderOffset = 0;
 
-    void Load(const uint8_t* p);            // from the 46 bytes of the format
-    void Store(uint8_t* p) const;           // into 46 bytes
+    void Load(const uint8_t* p);                // from the 46 bytes of the format
+    void Store(TZFRecordWriter& W) const;       // appends the 46 bytes
 };
 
 // The local file header's fixed 30 bytes.
@@ -81,7 +160,8 @@ struct TZFLocalHeader {
     uint16_t NameLength = 0;
     uint16_t ExtraLength = 0;
 
-    void Load(const uint8_t* p);
+    void Load(const uint8_t* p);                // from the 30 bytes of the format
+    void Store(TZFRecordWriter& W) const;       // appends the 30 bytes
 };
 
 struct TZFExtraField {
@@ -105,9 +185,10 @@ struct TDirItem {
     uint32_t Zip64Disk = 0;
     bool IsModified = false;
     std::string EntryPassword;
-    TStream* SourceStream = nullptr;
-    bool OwnsSourceStream = false;
-    uint32_t SourcePosition = 0;
+    // The stream a queued entry is read from, shared by every copy of the item; a caller's stream
+    // that the entry does not own comes with a deleter that leaves it alone.
+    std::shared_ptr<TStream> SourceStream;
+    int64_t SourcePosition = 0;
     bool IsSelected = false;
     std::wstring SourceFileName;
     uint16_t RealMethod = 0;
@@ -128,9 +209,23 @@ struct TDirItem {
 // standard format, the OEM code page; else the ANSI code page.
 std::wstring ZFDecodeStoredName(const std::string& Raw, uint16_t Flags, bool OemNames);
 
+// The stored bytes of an entry name: the ANSI code page (or, with OEM names on, the OEM code page)
+// when the name survives the round trip; else UTF-8, at most 254 bytes of whole characters, with
+// Utf8 set (the entry's flag bit 11 announces it).
+std::string ZFStoredName(const std::wstring& Name, bool OemNames, bool& Utf8);
+
 // Reads the extra fields of an entry from its bytes into the item, interpreting the ZIP64 values,
-// the Unicode name block and the AES field.
+// the Unicode name block and the AES field. A field whose size runs past the bytes keeps what is
+// there.
 void ZFParseExtraFields(TDirItem& Item, const std::string& Extra);
+// Appends one extra field: its id, its size and its data.
+void ZFPutExtraField(TZFRecordWriter& W, uint16_t Id, const std::string& Data);
+// The ZIP64 extra field with the values given, in the format's order.
+std::string ZFZip64ExtraField(std::optional<int64_t> Unpacked, std::optional<int64_t> Packed,
+                              std::optional<int64_t> Offset = {}, std::optional<uint32_t> Disk = {});
+// The extra fields of a central record from the item: the ZIP64 field for the values whose
+// 32-bit fields hold their marker, then the item's other fields.
+std::string ZFCentralExtraFields(const TDirItem& Item);
 
 // ---- The item array and its name index ----------------------------------------------------------------
 
@@ -178,7 +273,7 @@ struct TZFEndRecord {
     uint16_t CommentLength = 0;
 
     void Load(const uint8_t* p);
-    void Store(uint8_t* p) const;
+    void Store(TZFRecordWriter& W) const;
 };
 
 struct TZFZip64EndRecord {
@@ -194,7 +289,7 @@ struct TZFZip64EndRecord {
     uint64_t DirectoryOffset = 0;
 
     void Load(const uint8_t* p);
-    void Store(uint8_t* p) const;
+    void Store(TZFRecordWriter& W) const;
 };
 
 struct TZFZip64Locator {
@@ -204,7 +299,7 @@ struct TZFZip64Locator {
     uint32_t TotalDisks = 0;
 
     void Load(const uint8_t* p);
-    void Store(uint8_t* p) const;
+    void Store(TZFRecordWriter& W) const;
 };
 
 // The first offset at or after From where one of the signatures stands with at least MinAfter

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "SysUtils.h"
+#include "ZFConst.h"
 
 class TComponent;
 

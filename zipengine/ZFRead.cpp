@@ -98,7 +98,7 @@ bool TZFArchiveReader::TEntryDecoder::Run() {
         Aes->SetMode(ctDecrypt);
         Aes->SetPassword(R.Password);
         if (const TZFExtraField* f = Item.FindExtra(ZFAesExtraFieldId))
-            if (f->Data.size() >= 2) AesVendorVersion = (uint16_t)((uint8_t)f->Data[0] | (uint8_t)f->Data[1] << 8);
+            if (f->Data.size() >= 2) AesVendorVersion = TZFRecordReader(f->Data).U16();
     } else if (encrypted) {
         Pkware = true;
     }
@@ -125,7 +125,7 @@ bool TZFArchiveReader::TEntryDecoder::Run() {
     switch (Item.RealMethod) {
     case 0: break;
     case 8: Deflated = true; break;
-    case 9: throw EZFException(55);
+    case 9: throw EZFException(ZFErrDeflate64);
     default: return false;
     }
 
@@ -177,7 +177,7 @@ bool TZFArchiveReader::TEntryDecoder::CheckPassword(int64_t dataStart) {
         R.DoOnPassword(Item.EntryName, R.Password, R.SkipFile);
         if (R.SkipFile) return false;
         // An answer that neither skips nor changes the password would be asked again for ever.
-        if (R.Password == before) throw EZFException(67, &R);
+        if (R.Password == before) throw EZFException(ZFErrPasswordUnchanged, &R);
         if (Aes && R.Password != before) Aes->SetPassword(R.Password);
     }
 }
@@ -228,7 +228,7 @@ bool TZFArchiveReader::TEntryDecoder::Emit(const uint8_t* data, int64_t count) {
             continue;
         }
         // A handler that always answers "go on" must not keep the write going for ever.
-        if (retries == ZFDiskFullRetries) throw EZFException(65);
+        if (retries == ZFDiskFullRetries) throw EZFException(ZFErrDiskFull);
         ++retries;
         bool cancel = false;
         R.DoOnDiskFull(-1, R.FileName, cancel);
@@ -353,13 +353,13 @@ void TZFArchiveReader::OpenNamedArchive() {
     }
     if (!search.Found && !RepairOnOpen) {
         CloseDirectory();
-        throw EZFException(48, this);
+        throw EZFException(ZFErrNoEndRecord, this);
     }
     FDir->ReadDirectory();
 }
 
 bool TZFArchiveReader::ExtractEntryToStream(int32_t Index, TStream* Output) {
-    if (!FDir || Index < 0 || Index >= FDir->Items.Count()) throw EZFException(16, this);
+    if (!FDir || Index < 0 || Index >= FDir->Items.Count()) throw EZFException(ZFErrExtractIndex, this);
     const TDirItem& item = FDir->Items.ItemAt(Index);
     TZFVolumeNumberInfo volume;
     volume.LastVolumeNumber = (int32_t)FDir->ThisDisk;
@@ -373,12 +373,12 @@ bool TZFArchiveReader::ExtractEntryToStream(int32_t Index, TStream* Output) {
     } catch (const EStreamError&) {
         decoded = false;   // archive data that ends too early
     }
-    if (!decoded && !CancelFlag && !ExtractCorruptedFiles && !SkipFile) throw EZFException(8, this);
+    if (!decoded && !CancelFlag && !ExtractCorruptedFiles && !SkipFile) throw EZFException(ZFErrEntryDecode, this);
     return decoded;
 }
 
 void TZFArchiveReader::ExtractEntryToDisk(int32_t Index, const std::wstring& EntryName, const std::wstring& DestDir) {
-    if (!FDir || Index < 0 || Index >= FDir->Items.Count()) throw EZFException(16, this);
+    if (!FDir || Index < 0 || Index >= FDir->Items.Count()) throw EZFException(ZFErrExtractIndex, this);
     const TDirItem item = FDir->Items.ItemAt(Index);
     std::wstring name = Backslashed(item.EntryName);
     uint32_t attr = item.Header.ExternalAttr;
@@ -387,7 +387,7 @@ void TZFArchiveReader::ExtractEntryToDisk(int32_t Index, const std::wstring& Ent
     std::wstring dest = DestDir;
     if (name == Backslashed(item.EntryName)) {
         // The stored name decides where the file goes: it must stay under the destination.
-        if (!ZFIsSafeEntryName(item.EntryName)) throw EZFException(19, this, {name});
+        if (!ZFIsSafeEntryName(item.EntryName)) throw EZFException(ZFErrCreateTarget, this, {name});
     } else if (name.find(L':') != std::wstring::npos || name.find(L"\\\\") != std::wstring::npos) {
         dest.clear();   // the handler chose a full path
     }
@@ -396,7 +396,7 @@ void TZFArchiveReader::ExtractEntryToDisk(int32_t Index, const std::wstring& Ent
         name = ZFExtractFileName(name);
     } else {
         const std::wstring folder = dest + ZFExtractFilePath(name);
-        if (!folder.empty() && !ZFForceDirectories(folder)) throw EZFException(20, this, {folder});
+        if (!folder.empty() && !ZFForceDirectories(folder)) throw EZFException(ZFErrCreateTargetFolder, this, {folder});
     }
     if (item.IsFolder()) return;
 
@@ -423,7 +423,7 @@ void TZFArchiveReader::ExtractEntryToDisk(int32_t Index, const std::wstring& Ent
     try {
         file = std::make_unique<TFileStream>(target, fmCreate);
     } catch (const EStreamError&) {
-        throw EZFException(19, this, {target});
+        throw EZFException(ZFErrCreateTarget, this, {target});
     }
     bool decoded = false;
     bool raised = true;
@@ -449,7 +449,7 @@ void TZFArchiveReader::ExtractEntryToDisk(int32_t Index, const std::wstring& Ent
 }
 
 void TZFArchiveReader::TestEntry(int32_t Index, const std::wstring& EntryName) {
-    if (!FDir || Index < 0 || Index >= FDir->Items.Count()) throw EZFException(16, this);
+    if (!FDir || Index < 0 || Index >= FDir->Items.Count()) throw EZFException(ZFErrExtractIndex, this);
     if (FDir->Items.ItemAt(Index).Header.ExternalAttr & faDirectory) return;
     TNullStream sink;
     ExtractEntryToStream(Index, &sink);

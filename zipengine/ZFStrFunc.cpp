@@ -1,6 +1,8 @@
 #include "ZFStrFunc.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <vector>
 
 #include "SyncObjs.h"
 
@@ -98,29 +100,31 @@ bool WildcardMatch(const std::wstring& name, const std::wstring& mask, bool igno
     const std::wstring n = ignoreCase ? ZFLowerCase(name) : name;
     const std::wstring m = ignoreCase ? ZFLowerCase(mask) : mask;
     const size_t nl = n.size(), ml = m.size();
-    // With two or more "*" each (name position, mask position) is decided once, so such masks
-    // cost at most the product of the lengths instead of exponential time.
-    std::vector<int8_t> memo;
-    if (std::count(m.begin(), m.end(), L'*') > 1) memo.assign((nl + 1) * (ml + 1), -1);
-    struct TMatcher {
-        const std::wstring &n, &m;
-        std::vector<int8_t>& memo;
-        bool Match(size_t i, size_t j) {
-            int8_t* known = memo.empty() ? nullptr : &memo[i * (m.size() + 1) + j];
-            if (known && *known >= 0) return *known != 0;
-            bool r;
-            if (j + 1 == m.size() && m[j] == L'*') r = true;           // the rest of the mask is "*"
-            else if (i == n.size()) r = j == m.size();
-            else if (j == m.size()) r = false;
-            else if (m[j] == L'*') {
-                r = false;
-                for (size_t k = i; k < n.size() && !r; ++k) r = Match(k, j + 1);
-            } else r = (m[j] == L'?' || m[j] == n[i]) && Match(i + 1, j + 1);
-            if (known) *known = r ? 1 : 0;
-            return r;
+    // Whether name[i..] matches mask[j..], one mask position at a time from the mask's end: a
+    // "*" tries every non-empty rest of the name, a "*" that ends the mask takes any rest (the
+    // empty one too), and the end of the name matches only the end of the mask. Two columns of
+    // name length and a running "any later position" keep it at mask length x name length steps
+    // with no recursion, whatever the number of stars.
+    std::vector<uint8_t> next(nl + 1), cur(nl + 1);
+    for (size_t i = 0; i <= nl; ++i) next[i] = i == nl;   // the mask's end
+    for (size_t j = ml; j-- > 0;) {
+        const wchar_t c = m[j];
+        if (c == L'*' && j + 1 == ml) {
+            std::fill(cur.begin(), cur.end(), 1);
+        } else if (c == L'*') {
+            cur[nl] = 0;
+            uint8_t later = 0;   // next[k] for some k in [i, nl)
+            for (size_t i = nl; i-- > 0;) {
+                later |= next[i];
+                cur[i] = later;
+            }
+        } else {
+            cur[nl] = 0;
+            for (size_t i = 0; i < nl; ++i) cur[i] = (c == L'?' || c == n[i]) && next[i + 1];
         }
-    } matcher{n, m, memo};
-    return matcher.Match(0, 0);
+        cur.swap(next);
+    }
+    return next[0] != 0;
 }
 
 bool MaskMatches(const std::wstring& name, const std::wstring& mask) {

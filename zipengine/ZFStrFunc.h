@@ -30,6 +30,10 @@ std::wstring ZFLowerCase(const std::wstring& s);
 std::wstring ZFUpperCase(const std::wstring& s);
 
 bool ZFFileExists(const std::wstring& fileName);
+// The name under which the file that fileName means is found: Windows ignores case in file names,
+// so there it is fileName itself; on a case-sensitive file system, when no file has exactly that
+// name, the first file of its folder whose name matches it ignoring case (fileName when none does).
+std::wstring ZFExistingFileName(const std::wstring& fileName);
 bool ZFDirectoryExists(const std::wstring& dir);
 // Creates the folder with all missing levels; true when it exists afterwards.
 bool ZFForceDirectories(const std::wstring& dir);

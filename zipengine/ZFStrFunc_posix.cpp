@@ -40,6 +40,25 @@ bool ZFFileExists(const std::wstring& fileName) {
     return stat(PosixPath(fileName).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+std::wstring ZFExistingFileName(const std::wstring& fileName) {
+    if (ZFFileExists(fileName)) return fileName;
+    const std::wstring folder = ZFExtractFilePath(fileName);
+    const std::wstring wanted = ZFLowerCase(ZFExtractFileName(fileName));
+    if (wanted.empty()) return fileName;
+    DIR* dir = opendir(folder.empty() ? "." : PosixPath(folder).c_str());
+    if (!dir) return fileName;
+    std::wstring found = fileName;
+    while (const struct dirent* entry = readdir(dir)) {
+        const std::wstring name = Utf8ToWide(entry->d_name);
+        if (ZFLowerCase(name) == wanted && ZFFileExists(folder + name)) {
+            found = folder + name;
+            break;
+        }
+    }
+    closedir(dir);
+    return found;
+}
+
 bool ZFDirectoryExists(const std::wstring& dir) {
     struct stat st;
     return stat(PosixPath(dir).c_str(), &st) == 0 && S_ISDIR(st.st_mode);

@@ -36,6 +36,10 @@ bool ZFFileExists(const std::wstring& fileName) {
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::wstring ZFExistingFileName(const std::wstring& fileName) {
+    return fileName;
+}
+
 bool ZFDirectoryExists(const std::wstring& dir) {
     const DWORD a = GetFileAttributesW(dir.c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);

@@ -147,6 +147,12 @@ bool TZFArchiveCore::IsSelfExtracting(const std::wstring& Name) const {
 }
 
 std::wstring TZFArchiveCore::VolumeName(const std::wstring& Name, int32_t Volume, bool CheckExists) {
+    // Other tools write the volume names in other case (Info-ZIP's ".z01"): the volume that is
+    // there is meant, as on Windows, where file names ignore case.
+    return ZFExistingFileName(ComposeVolumeName(Name, Volume, CheckExists));
+}
+
+std::wstring TZFArchiveCore::ComposeVolumeName(const std::wstring& Name, int32_t Volume, bool CheckExists) {
     const std::wstring ext = ZFExtractFileExt(Name);
     const std::wstring stem = Name.substr(0, Name.size() - ext.size());   // path + base
     const bool sfx = IsSelfExtracting(Name);
@@ -160,9 +166,9 @@ std::wstring TZFArchiveCore::VolumeName(const std::wstring& Name, int32_t Volume
             return stem + L"_" + Format(L"%.3u", Volume + 1) + (sfx ? L".exe" : ext);
         };
         const std::wstring first = named(SpanningOptions.AdvancedNaming);
-        if (!CheckExists || ZFFileExists(first)) return first;
+        if (!CheckExists || ZFFileExists(ZFExistingFileName(first))) return first;
         const std::wstring other = named(!SpanningOptions.AdvancedNaming);
-        return ZFFileExists(other) ? other : first;
+        return ZFFileExists(ZFExistingFileName(other)) ? other : first;
     }
 
     if (Volume == 0 && sfx) return stem + L".exe";
@@ -233,7 +239,7 @@ void TZFArchiveCore::DoOnDiskFull(int32_t Volume, const std::wstring& Name, bool
         OnDiskFull(this, Volume + 1, Name, Cancel);
         return;
     }
-    if (FSpanningMode != smSpanning) throw EZFException(65);
+    if (FSpanningMode != smSpanning) throw EZFException(ZFErrDiskFull);
     TZFVolumeNumberInfo volume;
     volume.SetNumber(Volume);
     Cancel = !Services->Confirm(Format(SZFDiskFull, VolumeSizeLimit(volume), FreeSpace(Name)));
@@ -274,7 +280,7 @@ void TZFArchiveCore::RequestVolumeForWriting(const TZFVolumeNumberInfo& Wanted) 
         DoOnDiskFull(volume, name, cancel);
         if (cancel) break;
     }
-    if (cancel) throw EZFException(45, this);
+    if (cancel) throw EZFException(ZFErrVolumeCancelled, this);
     SetOwnedStream(std::make_unique<TFileStream>(name, fmCreate));
     CurrentVolumeName = name;
     CurrentVolume = Wanted;
@@ -301,7 +307,7 @@ void TZFArchiveCore::RequestVolumeForReading(const TZFVolumeNumberInfo& Wanted) 
         if (Wanted.IsFirst()) DoOnRequestFirstVolume(name, cancel);
         else if (Wanted.IsLast()) DoOnRequestLastVolume(name, cancel);
         else DoOnRequestMiddleVolume(Wanted.VolumeNumber, name, cancel);
-        if (cancel || (name.empty() && FSpanningMode == smSplitting)) throw EZFException(45, this);
+        if (cancel || (name.empty() && FSpanningMode == smSplitting)) throw EZFException(ZFErrVolumeCancelled, this);
         if (!name.empty() && (ZFFileExists(name) || OpenMode == ZFOpenCreate)) {
             SetOwnedStream(OpenVolumeFile(name));
             CurrentVolumeName = name;
@@ -360,7 +366,7 @@ int64_t TZFArchiveCore::WriteAcrossVolumes(const void* Data, int64_t Count, int6
 }
 
 void TZFArchiveCore::WriteAll(const void* Data, int64_t Count, int64_t Minimum, TStream* Buffer) {
-    if (WriteAcrossVolumes(Data, Count, Minimum, Buffer) < Count) throw EZFException(46, this);
+    if (WriteAcrossVolumes(Data, Count, Minimum, Buffer) < Count) throw EZFException(ZFErrWriteShort, this);
 }
 
 int64_t TZFArchiveCore::CopyIntoVolumes(TStream* Source, int64_t Count, int64_t Minimum, bool WithProgress) {

@@ -157,8 +157,10 @@ public:
 
     // -- Volumes --
     // The file name of volume k (0-based), or of the last volume for -1. With CheckExists a
-    // spanned volume missing under one naming style is looked for under the other.
+    // spanned volume missing under one naming style is looked for under the other. A volume that
+    // exists under the name in other case is found by that name (ZFExistingFileName).
     std::wstring VolumeName(const std::wstring& FileName, int32_t Volume, bool CheckExists);
+
     // A self-extracting set: the open directory has a prefix or SFXStub is set, else the name's
     // extension contains ".exe".
     bool IsSelfExtracting(const std::wstring& FileName) const;
@@ -232,6 +234,7 @@ protected:
     virtual void DoOnCopyTempFileProgress(double Progress, TZFProgressPhase Phase, bool& Cancel);
 
 private:
+    std::wstring ComposeVolumeName(const std::wstring& FileName, int32_t Volume, bool CheckExists);
     void RequestVolumeForWriting(const TZFVolumeNumberInfo& Wanted);
     void RequestVolumeForReading(const TZFVolumeNumberInfo& Wanted);
     std::unique_ptr<TStream> OpenVolumeFile(const std::wstring& Name);

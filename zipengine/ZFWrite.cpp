@@ -6,10 +6,13 @@
 #include <cstring>
 #include <vector>
 
+#include "CheckedMath.h"
 #include "ZFCipher.h"
 #include "ZFExcept.h"
 #include "ZFStrFunc.h"
 #include "ZFZlib.h"
+
+using ByteOrder::GetLE32;
 
 namespace {
 
@@ -20,22 +23,6 @@ constexpr int32_t CopyBlock = 1048576;
 constexpr int32_t MaxWriteRetries = 3;
 // Info-ZIP's Unicode path field: like the engine's own 0x554E field it names the entry.
 constexpr uint16_t InfoZipUnicodePathId = 0x7075;
-
-void Put16(std::string& s, uint32_t v) {
-    s += (char)(v & 0xFF);
-    s += (char)((v >> 8) & 0xFF);
-}
-void Put32(std::string& s, uint32_t v) {
-    Put16(s, v & 0xFFFF);
-    Put16(s, v >> 16);
-}
-void Put64(std::string& s, uint64_t v) {
-    Put32(s, (uint32_t)v);
-    Put32(s, (uint32_t)(v >> 32));
-}
-uint32_t Le32(const uint8_t* p) {
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
 
 std::wstring Backslashed(std::wstring name) {
     std::replace(name.begin(), name.end(), L'/', L'\\');
@@ -52,50 +39,24 @@ bool IsDirectoryChange(uint8_t op) {
 }
 
 std::string LocalHeaderBytes(const TZFLocalHeader& h) {
-    std::string s;
-    Put32(s, h.Signature);
-    Put16(s, h.VersionNeeded);
-    Put16(s, h.Flags);
-    Put16(s, h.Method);
-    Put16(s, h.DosTime);
-    Put16(s, h.DosDate);
-    Put32(s, h.Crc32);
-    Put32(s, h.PackedSize);
-    Put32(s, h.UnpackedSize);
-    Put16(s, h.NameLength);
-    Put16(s, h.ExtraLength);
-    return s;
+    TZFRecordWriter w;
+    h.Store(w);
+    return w.Data();
 }
 
 std::string ExtraFieldBytes(uint16_t id, const std::string& data) {
-    std::string s;
-    Put16(s, id);
-    Put16(s, (uint32_t)data.size());
-    return s + data;
+    TZFRecordWriter w;
+    ZFPutExtraField(w, id, data);
+    return w.Data();
 }
 
-std::string Zip64SizesField(int64_t unpacked, int64_t packed) {
-    std::string data;
-    Put64(data, (uint64_t)unpacked);
-    Put64(data, (uint64_t)packed);
-    return ExtraFieldBytes(ZFZip64ExtraId, data);
-}
-
-// The name as stored: the ANSI code page when it survives the round trip, else UTF-8 (at most
-// 254 bytes, whole characters), which the entry's flag bit 11 then announces.
-std::string EncodedName(const std::wstring& name, bool& utf8) {
-    std::string bytes = ZFEncodeName(name, utf8);
-    if (utf8) {
-        size_t cut = std::min<size_t>(bytes.size(), 254);
-        while (cut > 0 && cut < bytes.size() && ((uint8_t)bytes[cut] & 0xC0) == 0x80) --cut;
-        bytes.resize(cut);
-    }
-    return bytes;
-}
-
-void SetUtf8Flag(TDirItem& item, bool utf8) {
+// The entry's name as stored; its flag bit 11 follows the form the name takes.
+std::string StoredNameOf(TDirItem& item, bool oemNames) {
+    bool utf8 = false;
+    const std::string name = ZFStoredName(item.EntryName, oemNames, utf8);
     if (utf8) item.Header.Flags |= zfFlagUtf8;
     else item.Header.Flags &= (uint16_t)~zfFlagUtf8;
+    return name;
 }
 
 void RemoveExtra(TDirItem& item, uint16_t id) {
@@ -104,10 +65,12 @@ void RemoveExtra(TDirItem& item, uint16_t id) {
                            item.ExtraFields.end());
 }
 
+// The entry keeps the extra field (id, size, data) it is written with.
 void AddExtra(TDirItem& item, const std::string& field) {
+    TZFRecordReader r(field);
     TZFExtraField f;
-    f.Id = (uint16_t)((uint8_t)field[0] | (uint8_t)field[1] << 8);
-    f.Data = field.substr(4);
+    f.Id = r.U16();
+    f.Data = r.Bytes(r.U16());
     f.Size = (uint16_t)f.Data.size();
     item.ExtraFields.push_back(std::move(f));
 }
@@ -131,7 +94,7 @@ public:
             FStream = std::make_unique<TFileStream>(FName, fmOpenReadWrite | fmShareExclusive);
         } catch (const EStreamError&) {
             if (!FName.empty()) ZFDeleteFile(FName);
-            throw EZFException(36, owner, {FName.empty() ? dir : FName});
+            throw EZFException(ZFErrCreateTempFile, owner, {FName.empty() ? dir : FName});
         }
     }
     ~TTempFile() {
@@ -152,7 +115,7 @@ public:
     TEntrySource(const TComponent* owner, const TDirItem& item, TZFFileShareMode share) {
         if (item.IsFolder()) return;
         if (item.SourceStream) {
-            Stream = item.SourceStream;
+            Stream = item.SourceStream.get();
             FRestore = Stream->GetPosition();
             FStart = item.SourcePosition;
             Size = std::max<int64_t>(Stream->GetSize() - FStart, 0);
@@ -162,11 +125,11 @@ public:
         }
         const std::wstring& name = item.SourceFileName;
         if (name.empty()) return;
-        if (name.size() > 259 && name.compare(0, 4, L"\\\\?\\") != 0) throw EZFException(61, owner, {name});
+        if (name.size() > 259 && name.compare(0, 4, L"\\\\?\\") != 0) throw EZFException(ZFErrNameTooLong, owner, {name});
         try {
             FFile = std::make_unique<TFileStream>(name, fmOpenRead | ShareFlags(share));
         } catch (const EStreamError&) {
-            throw EZFException(33, owner, {name});
+            throw EZFException(ZFErrOpenSource, owner, {name});
         }
         Stream = FFile.get();
         Size = Stream->GetSize();
@@ -236,7 +199,31 @@ private:
     int32_t FirstChanged() const;
     void Prepare(int32_t& first);
     bool WriteEntries(int32_t first);
+
+    // One entry to be written, decided before any of its bytes are: its names, method, cipher,
+    // ZIP64 use, extra fields and local header.
+    struct TEntryPlan {
+        TZFProcessOperation Op = poAdd;
+        std::wstring Shown;      // the name that progress events show
+        std::wstring Reported;   // the name that errors report
+        std::string StoredName;
+        bool Standard = true;
+        bool Deflate = false;
+        bool Pkware = false;
+        bool Always = false;     // ZIP64 whatever the sizes and offsets
+        bool BigSizes = false;   // ZIP64 sizes in the local header
+        std::unique_ptr<TAESCryptoTransform> Aes;
+        std::string Extras;      // the entry's own extra fields, behind the ZIP64 one
+        TZFLocalHeader Local;
+        int64_t Size = 0;
+    };
     bool WriteEntry(TDirItem& item);
+    bool EntryProgress(const TEntryPlan& plan, double progress, TZFProgressPhase phase);
+    void PlanEntry(TDirItem& item, int64_t size, TEntryPlan& plan);
+    std::string LocalHeaderBlock(TEntryPlan& plan, int64_t packed);
+    bool EmitEntry(TDirItem& item, TEntryPlan& plan, TEntrySource& source, TStream& out, int64_t headerAt,
+                   int64_t& headerSize);
+    bool PlaceEntry(TDirItem& item, const TEntryPlan& plan, TStream& out, int64_t headerAt, int64_t headerSize);
     bool Compress(TDirItem& item, TEntrySource& source, TStream& out, bool deflate, bool pkware,
                   TAESCryptoTransform* aes, const std::wstring& shown, uint32_t& crc, int64_t& packed);
     bool CopyEntry(int32_t index, bool oldVersion);
@@ -482,7 +469,7 @@ bool TZFArchiveWriter::TCommit::PutData(TStream& out, const uint8_t* data, int64
         }
         // A short write: the handler may make room; the write is then tried again in place, three
         // times at most.
-        if (retries++ == MaxWriteRetries) throw EZFException(46, &W);
+        if (retries++ == MaxWriteRetries) throw EZFException(ZFErrWriteShort, &W);
         bool cancel = false;
         W.DoOnDiskFull(-1, W.FileName, cancel);
         if (cancel) {
@@ -496,7 +483,7 @@ bool TZFArchiveWriter::TCommit::PutData(TStream& out, const uint8_t* data, int64
 
 void TZFArchiveWriter::TCommit::PutHeader(TStream& out, const std::string& bytes) {
     if (bytes.empty()) return;
-    if (out.Write(bytes.data(), (int32_t)bytes.size()) != (int32_t)bytes.size()) throw EZFException(46, &W);
+    if (out.Write(bytes.data(), (int32_t)bytes.size()) != (int32_t)bytes.size()) throw EZFException(ZFErrWriteShort, &W);
 }
 
 void TZFArchiveWriter::TCommit::SetOffset(TDirItem& item, int64_t offset, bool zip64, uint32_t disk) {
@@ -519,132 +506,152 @@ void TZFArchiveWriter::TCommit::SetOffset(TDirItem& item, int64_t offset, bool z
 
 bool TZFArchiveWriter::TCommit::WriteEntry(TDirItem& item) {
     W.UpdateCompressionMethod();
-    const TZFProcessOperation op = (TZFProcessOperation)item.PendingOperation;
-    const bool added = op == poAdd || op == poMove;
-    const std::wstring shown = added && !item.SourceFileName.empty() ? item.SourceFileName : Backslashed(item.EntryName);
-    const std::wstring reported = item.SourceFileName.empty() ? Backslashed(item.EntryName) : item.SourceFileName;
-    bool cancel = false;
-    W.DoOnFileProgress(shown, 0, op, ppStart, cancel);
-    if (cancel) {
-        W.CancelFlag = true;
-        return false;
-    }
+    TEntryPlan plan;
+    plan.Op = (TZFProcessOperation)item.PendingOperation;
+    const bool added = plan.Op == poAdd || plan.Op == poMove;
+    plan.Shown = added && !item.SourceFileName.empty() ? item.SourceFileName : Backslashed(item.EntryName);
+    plan.Reported = item.SourceFileName.empty() ? Backslashed(item.EntryName) : item.SourceFileName;
+    if (!EntryProgress(plan, 0, ppStart)) return false;
 
-    const bool standard = W.StandardSignatures;
-    const bool folder = item.IsFolder();
-    bool utf8 = false;
-    const std::string name = EncodedName(item.EntryName, utf8);
-    SetUtf8Flag(item, utf8);
-    const std::string storedName = !utf8 && W.Options.OEMFileNames ? ZFAnsiToOem(name) : name;
-
+    plan.StoredName = StoredNameOf(item, W.Options.OEMFileNames);
     TEntrySource source(&W, item, W.Options.ShareMode);
-    const int64_t size = source.Size;
+    PlanEntry(item, source.Size, plan);
+
+    // A set's entry goes through a temporary file first, so that no local header straddles two
+    // volumes.
+    std::unique_ptr<TTempFile> temp;
+    if (Set) temp = std::make_unique<TTempFile>(&W, W.TempDir);
+    TStream& out = Set ? temp->Stream() : *W.ArchiveStream();
+    const int64_t headerAt = out.GetPosition();
+    int64_t headerSize = 0;
+    if (!EmitEntry(item, plan, source, out, headerAt, headerSize)) return false;
+    if (!PlaceEntry(item, plan, out, headerAt, headerSize)) return false;
+    return EntryProgress(plan, 100, ppEnd);
+}
+
+bool TZFArchiveWriter::TCommit::EntryProgress(const TEntryPlan& plan, double progress, TZFProgressPhase phase) {
+    bool cancel = false;
+    W.DoOnFileProgress(plan.Shown, progress, plan.Op, phase, cancel);
+    if (cancel) W.CancelFlag = true;
+    return !cancel;
+}
+
+void TZFArchiveWriter::TCommit::PlanEntry(TDirItem& item, int64_t size, TEntryPlan& plan) {
+    const bool standard = plan.Standard = W.StandardSignatures;
+    const bool folder = item.IsFolder();
+    plan.Size = size;
     const bool encrypted = standard && !folder && !item.EntryPassword.empty();
     const bool aesWanted = encrypted && W.EncryptionMethod != caPkzipClassic;
-    const bool pkware = encrypted && !aesWanted;
+    plan.Pkware = encrypted && !aesWanted;
     if (folder) {
         item.Header.Method = item.RealMethod = 0;
         item.Header.Flags = FolderFlags;
     }
-    const bool deflate = standard && !folder && size > 0 && item.RealMethod == 8 && item.EntryMode > 0;
+    plan.Deflate = standard && !folder && size > 0 && item.RealMethod == 8 && item.EntryMode > 0;
     // An empty source is stored (and so is anything the mode does not compress).
-    if (standard && !deflate) item.RealMethod = 0;
-    std::unique_ptr<TAESCryptoTransform> aes;
+    if (standard && !plan.Deflate) item.RealMethod = 0;
     if (aesWanted) {
         const int32_t bits = W.EncryptionMethod == caAES_128 ? 128 : W.EncryptionMethod == caAES_192 ? 192 : 256;
-        aes = std::make_unique<TAESCryptoTransform>(bits, item.RealMethod, ZFAesVendorVersion);
-        aes->SetMode(ctEncrypt);
-        aes->SetPassword(item.EntryPassword);
+        plan.Aes = std::make_unique<TAESCryptoTransform>(bits, item.RealMethod, ZFAesVendorVersion);
+        plan.Aes->SetMode(ctEncrypt);
+        plan.Aes->SetPassword(item.EntryPassword);
     }
 
     // ZIP64: sizes of 4 GiB (or, in the automatic mode, data that could grow to it), the offset.
-    const bool always = W.Zip64Mode == zmAlways;
-    const int64_t overhead = pkware ? ZFPkwareHeaderSize : aes ? aes->HeaderSize() + ZFAesAuthCodeSize : 0;
+    plan.Always = W.Zip64Mode == zmAlways;
+    const int64_t overhead =
+        plan.Pkware ? ZFPkwareHeaderSize : plan.Aes ? plan.Aes->HeaderSize() + ZFAesAuthCodeSize : 0;
     const bool mayGrow = W.Zip64Mode == zmAuto && size + size / 256 + 65536 + overhead >= (int64_t)Marker32;
-    const bool bigSizes = always || size >= (int64_t)Marker32 || mayGrow;
+    plan.BigSizes = plan.Always || size >= (int64_t)Marker32 || mayGrow;
     const int64_t position = Set ? 0 : W.ArchiveStream()->GetPosition();
-    const bool bigOffset = always || position >= (int64_t)Marker32;
-    if ((bigSizes || bigOffset) && W.Zip64Mode == zmDisabled) throw EZFException(43, &W, {reported});
-
-    const uint16_t version = standard ? (bigSizes || bigOffset ? 45 : W.Options.OEMFileNames ? 20 : 0x0B14)
-                                      : (bigSizes || bigOffset ? 0x412D : ZFAlternateVersion);
+    const bool bigOffset = plan.Always || position >= (int64_t)Marker32;
+    if ((plan.BigSizes || bigOffset) && W.Zip64Mode == zmDisabled)
+        throw EZFException(ZFErrZip64Disabled, &W, {plan.Reported});
+    const bool zip64 = plan.BigSizes || bigOffset;
+    const uint16_t version = standard ? (zip64 ? 45 : W.Options.OEMFileNames ? 20 : 0x0B14)
+                                      : (zip64 ? 0x412D : ZFAlternateVersion);
     item.Header.VersionNeeded = item.Header.VersionMadeBy = version;
 
     // The entry's own extra fields: those it carried before give way to the ones written now.
     RemoveExtra(item, ZFZip64ExtraId);
     RemoveExtra(item, ZFUnicodeExtraId);
     RemoveExtra(item, ZFAesExtraFieldId);
-    std::string extras;
     if (W.UnicodeFilenames) {
-        std::string data;
-        Put32(data, ZFUnicodeExtraSignature);
-        Put32(data, (uint32_t)item.EntryName.size());
-        for (wchar_t c : item.EntryName) Put16(data, (uint16_t)c);
-        const std::string field = ExtraFieldBytes(ZFUnicodeExtraId, data);
-        extras += field;
+        TZFRecordWriter data;
+        data.U32(ZFUnicodeExtraSignature).U32((uint32_t)item.EntryName.size());
+        for (wchar_t c : item.EntryName) data.U16((uint16_t)c);
+        const std::string field = ExtraFieldBytes(ZFUnicodeExtraId, data.Data());
+        plan.Extras += field;
         AddExtra(item, field);
     }
-    if (aes) {
-        const std::string field = aes->ExtraField();
-        extras += field;
+    if (plan.Aes) {
+        const std::string field = plan.Aes->ExtraField();
+        plan.Extras += field;
         AddExtra(item, field);
     }
 
-    TZFLocalHeader local;
+    TZFLocalHeader& local = plan.Local;
     local.Signature = standard ? ZFStandardSignatures.Local : ZFAlternateSignatures.Local;
     local.VersionNeeded = version;
     local.Flags = item.Header.Flags;
-    local.Method = aes ? ZFAesMethod : item.RealMethod;
+    local.Method = plan.Aes ? ZFAesMethod : item.RealMethod;
     local.DosTime = item.Header.DosTime;
     local.DosDate = item.Header.DosDate;
     local.Crc32 = item.Header.Crc32;
-    local.UnpackedSize = bigSizes ? Marker32 : (uint32_t)size;
-    local.NameLength = (uint16_t)storedName.size();
-    auto headerBlock = [&](int64_t packed) {
-        const std::string zip64 = bigSizes ? Zip64SizesField(size, packed) : std::string();
-        local.ExtraLength = (uint16_t)(zip64.size() + extras.size());
-        return LocalHeaderBytes(local) + storedName + zip64 + extras;
-    };
+    local.UnpackedSize = plan.BigSizes ? Marker32 : (uint32_t)size;
+    local.NameLength = (uint16_t)plan.StoredName.size();
+}
 
-    std::unique_ptr<TTempFile> temp;
-    if (Set) temp = std::make_unique<TTempFile>(&W, W.TempDir);
-    TStream& out = Set ? temp->Stream() : *W.ArchiveStream();
-    const int64_t headerAt = out.GetPosition();
-    PutHeader(out, headerBlock(0));
+std::string TZFArchiveWriter::TCommit::LocalHeaderBlock(TEntryPlan& plan, int64_t packed) {
+    const std::string zip64 = plan.BigSizes ? ZFZip64ExtraField(plan.Size, packed) : std::string();
+    plan.Local.ExtraLength = (uint16_t)(zip64.size() + plan.Extras.size());
+    return LocalHeaderBytes(plan.Local) + plan.StoredName + zip64 + plan.Extras;
+}
+
+bool TZFArchiveWriter::TCommit::EmitEntry(TDirItem& item, TEntryPlan& plan, TEntrySource& source, TStream& out,
+                                          int64_t headerAt, int64_t& headerSize) {
+    // The header first with what is known, the data, then the header again, now complete; no data
+    // descriptor follows the data.
+    PutHeader(out, LocalHeaderBlock(plan, 0));
 
     uint32_t crc = 0;
     int64_t packed = 0;
-    W.FileBytesTotal = size;
+    W.FileBytesTotal = plan.Size;
     W.FileBytesDone = 0;
-    if (source.Stream && standard) {
-        if (!Compress(item, source, out, deflate, pkware, aes.get(), shown, crc, packed)) return false;
-    } else if (size != 0) {
+    if (source.Stream && plan.Standard) {
+        if (!Compress(item, source, out, plan.Deflate, plan.Pkware, plan.Aes.get(), plan.Shown, crc, packed))
+            return false;
+    } else if (plan.Size != 0) {
         // The alternate format has no data step: only empty sources can be stored.
-        throw EZFException(34, &W, {size, (int64_t)0});
+        throw EZFException(ZFErrSourceShort, &W, {plan.Size, (int64_t)0});
     }
 
     item.Header.Crc32 = crc;
-    item.Header.Method = aes ? ZFAesMethod : item.RealMethod;
-    item.AesStrength = aes ? aes->Strength() : 0;
-    if (!bigSizes && packed >= (int64_t)Marker32) throw EZFException(41, &W, {reported});
-    item.Zip64Unpacked = size;
+    item.Header.Method = plan.Aes ? ZFAesMethod : item.RealMethod;
+    item.AesStrength = plan.Aes ? plan.Aes->Strength() : 0;
+    if (!plan.BigSizes && packed >= (int64_t)Marker32) throw EZFException(ZFErrZip64Packed, &W, {plan.Reported});
+    item.Zip64Unpacked = plan.Size;
     item.Zip64Packed = packed;
-    item.Header.UnpackedSize = bigSizes ? Marker32 : (uint32_t)size;
-    item.Header.PackedSize = bigSizes ? Marker32 : (uint32_t)packed;
-    local.Crc32 = crc;
-    local.Method = item.Header.Method;
-    local.PackedSize = item.Header.PackedSize;
+    item.Header.UnpackedSize = plan.BigSizes ? Marker32 : (uint32_t)plan.Size;
+    item.Header.PackedSize = plan.BigSizes ? Marker32 : (uint32_t)packed;
+    plan.Local.Crc32 = crc;
+    plan.Local.Method = item.Header.Method;
+    plan.Local.PackedSize = item.Header.PackedSize;
 
-    // The header again, now complete; no data descriptor follows the data.
-    const std::string header = headerBlock(packed);
+    const std::string header = LocalHeaderBlock(plan, packed);
+    headerSize = (int64_t)header.size();
     out.SetPosition(headerAt);
     PutHeader(out, header);
     out.Seek(0, soEnd);
+    return true;
+}
 
+bool TZFArchiveWriter::TCommit::PlaceEntry(TDirItem& item, const TEntryPlan& plan, TStream& out, int64_t headerAt,
+                                           int64_t headerSize) {
     if (Set) {
+        // The header goes whole into one volume; the data may be split.
         out.SetPosition(0);
-        const int64_t headerSize = (int64_t)header.size();
-        if (W.CopyIntoVolumes(&out, headerSize, 0, false) < headerSize) throw EZFException(46, &W);
+        if (W.CopyIntoVolumes(&out, headerSize, 0, false) < headerSize) throw EZFException(ZFErrWriteShort, &W);
         const int64_t offset = W.ArchiveStream()->GetPosition() - headerSize;
         const uint32_t disk = (uint32_t)std::max(W.CurrentVolume.VolumeNumber, 0);
         const int64_t rest = out.GetSize() - headerSize;
@@ -652,19 +659,13 @@ bool TZFArchiveWriter::TCommit::WriteEntry(TDirItem& item) {
             W.CancelFlag = true;
             return false;
         }
-        if ((always || offset >= (int64_t)Marker32) && W.Zip64Mode == zmDisabled)
-            throw EZFException(43, &W, {reported});
-        SetOffset(item, offset, always, disk);
+        if ((plan.Always || offset >= (int64_t)Marker32) && W.Zip64Mode == zmDisabled)
+            throw EZFException(ZFErrZip64Disabled, &W, {plan.Reported});
+        SetOffset(item, offset, plan.Always, disk);
     } else {
-        SetOffset(item, headerAt, always, 0);
+        SetOffset(item, headerAt, plan.Always, 0);
     }
-    if (item.HasZip64 && standard) item.Header.VersionNeeded = item.Header.VersionMadeBy = 45;
-
-    W.DoOnFileProgress(shown, 100, op, ppEnd, cancel);
-    if (cancel) {
-        W.CancelFlag = true;
-        return false;
-    }
+    if (item.HasZip64 && plan.Standard) item.Header.VersionNeeded = item.Header.VersionMadeBy = 45;
     return true;
 }
 
@@ -750,7 +751,7 @@ bool TZFArchiveWriter::TCommit::Compress(TDirItem& item, TEntrySource& source, T
         packed += (int64_t)code.size();
         if (!PutData(out, code.data(), (int64_t)code.size())) return false;
     }
-    if (done != size && !W.CancelFlag) throw EZFException(34, &W, {size, done});
+    if (done != size && !W.CancelFlag) throw EZFException(ZFErrSourceShort, &W, {size, done});
     return true;
 }
 
@@ -763,9 +764,9 @@ int64_t TZFArchiveWriter::TCommit::DescriptorLength(int64_t at, const TDirItem& 
     tail.SetPosition(at);
     tail.ReadBuffer(d, (int32_t)available);
     const int64_t sizes = old.HasZip64 && old.Header.PackedSize == Marker32 ? 16 : 8;
-    if (Le32(d) == ZFDataDescriptorSignature && Le32(d + 4) == old.Header.Crc32 && available >= 8 + sizes)
+    if (GetLE32(d) == ZFDataDescriptorSignature && GetLE32(d + 4) == old.Header.Crc32 && available >= 8 + sizes)
         return 8 + sizes;
-    if (Le32(d) == old.Header.Crc32 && available >= 4 + sizes) return 4 + sizes;
+    if (GetLE32(d) == old.Header.Crc32 && available >= 4 + sizes) return 4 + sizes;
     return 0;
 }
 
@@ -774,7 +775,7 @@ bool TZFArchiveWriter::TCommit::CopyRange(TStream& source, int64_t from, int64_t
     source.SetPosition(from);
     while (count > 0) {
         const int32_t n = (int32_t)std::min<int64_t>(count, (int64_t)buffer.size());
-        if (source.Read(buffer.data(), n) != n) throw EZFException(7, &W);
+        if (source.Read(buffer.data(), n) != n) throw EZFException(ZFErrOldCopyNotFound, &W);
         if (!PutData(out, buffer.data(), n)) return false;
         count -= n;
     }
@@ -785,7 +786,7 @@ bool TZFArchiveWriter::TCommit::CopyEntry(int32_t index, bool oldVersion) {
     TDirItem* item = &Dir.Items.ItemAt(index);
     const std::wstring oldName = item->PreviousName.empty() ? item->EntryName : item->PreviousName;
     const int32_t b = Dir.Backup.FindName(oldName);
-    if (b < 0 || !Tail) throw EZFException(7, &W);
+    if (b < 0 || !Tail) throw EZFException(ZFErrOldCopyNotFound, &W);
     const TDirItem old = Dir.Backup.GetItem(b);
     bool renamed = item->IsModified && item->PendingOperation == poRename;
     if (oldVersion || (item->IsModified && item->PendingOperation == poUpdate)) {
@@ -797,18 +798,20 @@ bool TZFArchiveWriter::TCommit::CopyEntry(int32_t index, bool oldVersion) {
     }
 
     TStream& tail = Tail->Stream();
-    const int64_t at = old.LocalOffset() - Base;
-    if (at < 0 || at + ZFLocalHeaderSize > tail.GetSize()) throw EZFException(7, &W);
+    // The old offsets come from the archive: the header must lie inside the kept tail.
+    int64_t at = -1;
+    if (!Checked::Sub(old.LocalOffset(), Base, &at) || !Checked::InRange<int64_t>(at, ZFLocalHeaderSize, tail.GetSize()))
+        throw EZFException(ZFErrOldCopyNotFound, &W);
     uint8_t raw[ZFLocalHeaderSize];
     tail.SetPosition(at);
     tail.ReadBuffer(raw, ZFLocalHeaderSize);
     TZFLocalHeader lh;
     lh.Load(raw);
     if (lh.Signature != ZFStandardSignatures.Local && lh.Signature != ZFAlternateSignatures.Local)
-        throw EZFException(7, &W);
+        throw EZFException(ZFErrOldCopyNotFound, &W);
     const int64_t dataAt = at + ZFLocalHeaderSize + lh.NameLength + lh.ExtraLength;
     const int64_t dataSize = old.PackedSize();
-    if (dataAt + dataSize > tail.GetSize()) throw EZFException(7, &W);
+    if (!Checked::InRange(dataAt, dataSize, tail.GetSize())) throw EZFException(ZFErrOldCopyNotFound, &W);
     // A data descriptor behind the data travels with it: the flag in the header announces it.
     const int64_t descriptor = DescriptorLength(dataAt + dataSize, old);
 
@@ -816,19 +819,15 @@ bool TZFArchiveWriter::TCommit::CopyEntry(int32_t index, bool oldVersion) {
     const int64_t offset = out.GetPosition();
     const bool zip64Offset = offset >= (int64_t)Marker32 || old.Header.UnpackedSize == Marker32;
     if (offset >= (int64_t)Marker32 && W.Zip64Mode == zmDisabled)
-        throw EZFException(43, &W, {Backslashed(item->EntryName)});
+        throw EZFException(ZFErrZip64Disabled, &W, {Backslashed(item->EntryName)});
 
     if (renamed) {
-        bool utf8 = false;
-        const std::string name = EncodedName(item->EntryName, utf8);
-        SetUtf8Flag(*item, utf8);
-        const std::string storedName =
-            !utf8 && W.Options.OEMFileNames ? ZFAnsiToOem(name) : name;
+        const std::string storedName = StoredNameOf(*item, W.Options.OEMFileNames);
         std::string extra;
-        if (old.Header.UnpackedSize == Marker32) extra = Zip64SizesField(old.UnpackedSize(), old.PackedSize());
+        if (old.Header.UnpackedSize == Marker32) extra = ZFZip64ExtraField(old.UnpackedSize(), old.PackedSize());
         for (const TZFExtraField& f : item->ExtraFields)
             if (f.Id != ZFZip64ExtraId) extra += ExtraFieldBytes(f.Id, f.Data);
-        lh.Flags = (uint16_t)((lh.Flags & ~zfFlagUtf8) | (utf8 ? zfFlagUtf8 : 0));
+        lh.Flags = (uint16_t)((lh.Flags & ~zfFlagUtf8) | (item->Header.Flags & zfFlagUtf8));
         lh.NameLength = (uint16_t)storedName.size();
         lh.ExtraLength = (uint16_t)extra.size();
         PutHeader(out, LocalHeaderBytes(lh) + storedName + extra);
@@ -872,7 +871,7 @@ void TZFArchiveWriter::TCommit::RemoveMovedSources() {
             if (ZFDeleteFile(file) || !ZFFileExists(file)) break;
             ZFFileSetAttr(file, 0);
             if (ZFDeleteFile(file)) break;
-            const TZFAction action = fail(27, file);
+            const TZFAction action = fail(ZFErrDeleteMovedFile, file);
             if (action == fxaAbort) abort = true;
             if (action != fxaRetry) break;
         }
@@ -884,7 +883,7 @@ void TZFArchiveWriter::TCommit::RemoveMovedSources() {
         const std::wstring folder = ZFIncludeTrailingBackslash(item.SourceFileName);
         for (;;) {
             if (RemoveFolderTree(folder)) break;
-            const TZFAction action = fail(60, ZFExcludeTrailingBackslash(folder));
+            const TZFAction action = fail(ZFErrRemoveMovedFolder, ZFExcludeTrailingBackslash(folder));
             if (action == fxaAbort) abort = true;
             if (action != fxaRetry) break;
         }
@@ -934,7 +933,7 @@ TZFArchiveWriter::~TZFArchiveWriter() {
 }
 
 void TZFArchiveWriter::SetCompressionMode(uint8_t Value) {
-    if (Value > 9) throw EZFException(5, this);
+    if (Value > 9) throw EZFException(ZFErrCompressionMode, this);
     FCompressionMode = Value;
     FCompressionLevel = Value == 0 ? clNone : Value <= 3 ? clFastest : Value <= 6 ? clNormal : clMax;
     UpdateCompressionMethod();
@@ -950,9 +949,7 @@ void TZFArchiveWriter::UpdateCompressionMethod() {
 }
 
 void TZFArchiveWriter::ReleaseSource(TDirItem& Item) {
-    if (Item.OwnsSourceStream) delete Item.SourceStream;
-    Item.SourceStream = nullptr;
-    Item.OwnsSourceStream = false;
+    Item.SourceStream.reset();
 }
 
 void TZFArchiveWriter::ReleaseSources() {
@@ -973,7 +970,7 @@ void TZFArchiveWriter::RequireUpdate(int32_t Code) const {
 // ---- Creating ---------------------------------------------------------------------------------------------
 
 void TZFArchiveWriter::CreateArchiveFile() {
-    if (ZFExtractFileName(FileName).empty()) throw EZFException(10, this);
+    if (ZFExtractFileName(FileName).empty()) throw EZFException(ZFErrBlankFileNameMode, this);
     ReleaseSources();
     PendingChanges = 0;
     CloseDirectory();
@@ -990,9 +987,9 @@ void TZFArchiveWriter::CreateArchiveFile() {
 
 void TZFArchiveWriter::BeginUpdate() {
     TZFDirManager* dir = Directory();
-    if (!dir) throw EZFException(13, this);
+    if (!dir) throw EZFException(ZFErrArchiveNotOpen, this);
     // A set is written once, by the commit that follows its creation.
-    if (GetSpanningMode() != smNone && !CallerOwnsStream() && OpenMode != ZFOpenCreate) throw EZFException(62, this);
+    if (GetSpanningMode() != smNone && !CallerOwnsStream() && OpenMode != ZFOpenCreate) throw EZFException(ZFErrVolumeSetUpdate, this);
     if (PendingChanges == 0) dir->Backup.Assign(dir->Items);
     ++PendingChanges;
 }
@@ -1066,7 +1063,7 @@ int32_t TZFArchiveWriter::QueueEntry(TDirItem& Item, TZFProcessOperation Operati
 }
 
 int32_t TZFArchiveWriter::AddFile(const std::wstring& FileName, bool Move) {
-    RequireUpdate(25);
+    RequireUpdate(ZFErrNoUpdate);
     TDirItem item = NewEntryFromFile(FileName, std::wstring());
     if (item.EntryName.empty()) return -1;
     std::wstring name = Backslashed(item.EntryName);
@@ -1088,7 +1085,7 @@ int32_t TZFArchiveWriter::AddFile(const std::wstring& FileName, bool Move) {
 int32_t TZFArchiveWriter::AddStream(const std::wstring& Name, TStream* Source, bool OwnsSource, int32_t Attr,
                                     TDateTime DateTime) {
     std::unique_ptr<TStream> owned(OwnsSource ? Source : nullptr);
-    RequireUpdate(25);
+    RequireUpdate(ZFErrNoUpdate);
     std::wstring name = Name;
     if (!name.empty() && name.back() == L'\\') name.pop_back();
     name = Slashed(name);
@@ -1098,16 +1095,14 @@ int32_t TZFArchiveWriter::AddStream(const std::wstring& Name, TStream* Source, b
     item.EntryName = name;
     FillEntryHeader(item, (Attr & faDirectory) != 0, (uint16_t)((uint32_t)stamp >> 16), (uint16_t)stamp,
                     (uint32_t)Attr);
-    item.SourceStream = Source;
-    item.SourcePosition = Source ? (uint32_t)Source->GetPosition() : 0;
-    item.OwnsSourceStream = OwnsSource && Source;
-    const int32_t index = QueueEntry(item, poAdd);
-    owned.release();
-    return index;
+    item.SourcePosition = Source ? Source->GetPosition() : 0;
+    if (owned) item.SourceStream = std::move(owned);
+    else if (Source) item.SourceStream = std::shared_ptr<TStream>(Source, [](TStream*) {});
+    return QueueEntry(item, poAdd);
 }
 
 void TZFArchiveWriter::RenameEntry(int32_t Index, const std::wstring& NewName) {
-    RequireUpdate(25);
+    RequireUpdate(ZFErrNoUpdate);
     TZFDirArray& items = Directory()->Items;
     TDirItem& item = items.ItemAt(Index);
     const std::wstring name = Slashed(NewName);
@@ -1127,7 +1122,7 @@ void TZFArchiveWriter::RenameEntry(int32_t Index, const std::wstring& NewName) {
 }
 
 void TZFArchiveWriter::ChangeEntryAttr(int32_t Index, uint32_t Attr) {
-    RequireUpdate(25);
+    RequireUpdate(ZFErrNoUpdate);
     TDirItem& item = Directory()->Items.ItemAt(Index);
     item.Header.ExternalAttr = Attr;
     if (!item.IsModified) {
@@ -1137,7 +1132,7 @@ void TZFArchiveWriter::ChangeEntryAttr(int32_t Index, uint32_t Attr) {
 }
 
 void TZFArchiveWriter::ChangeEntryComment(int32_t Index, const std::string& Comment) {
-    RequireUpdate(25);
+    RequireUpdate(ZFErrNoUpdate);
     TDirItem& item = Directory()->Items.ItemAt(Index);
     item.EntryComment = Comment.substr(0, 0xFFFF);
     item.Header.CommentLength = (uint16_t)item.EntryComment.size();
@@ -1148,15 +1143,15 @@ void TZFArchiveWriter::ChangeEntryComment(int32_t Index, const std::string& Comm
 }
 
 void TZFArchiveWriter::DeleteEntry(int32_t Index) {
-    if (!Directory() || PendingChanges <= 0) throw EZFException(22, this);
-    if (Index < 0 || Index >= Directory()->Items.Count()) throw EZFException(21, this);
+    if (!Directory() || PendingChanges <= 0) throw EZFException(ZFErrDeleteNoUpdate, this);
+    if (Index < 0 || Index >= Directory()->Items.Count()) throw EZFException(ZFErrDeleteIndex, this);
     Directory()->Items.Delete(Index);
 }
 
 void TZFArchiveWriter::RefreshEntry(int32_t Index, const std::wstring& DiskFile) {
-    if (!Directory() || PendingChanges <= 0) throw EZFException(25, this);
+    if (!Directory() || PendingChanges <= 0) throw EZFException(ZFErrNoUpdate, this);
     TZFDirArray& items = Directory()->Items;
-    if (Index < 0 || Index >= items.Count()) throw EZFException(24, this);
+    if (Index < 0 || Index >= items.Count()) throw EZFException(ZFErrRefreshIndex, this);
     TDirItem item = NewEntryFromFile(DiskFile, std::wstring());
     if (item.EntryName.empty()) return;
     TDirItem& old = items.ItemAt(Index);
@@ -1173,8 +1168,8 @@ void TZFArchiveWriter::RefreshEntry(int32_t Index, const std::wstring& DiskFile)
 }
 
 void TZFArchiveWriter::RefreshEntryFromFolder(int32_t Index, const std::wstring& DestDir) {
-    if (!Directory() || PendingChanges <= 0) throw EZFException(25, this);
-    if (Index < 0 || Index >= Directory()->Items.Count()) throw EZFException(24, this);
+    if (!Directory() || PendingChanges <= 0) throw EZFException(ZFErrNoUpdate, this);
+    if (Index < 0 || Index >= Directory()->Items.Count()) throw EZFException(ZFErrRefreshIndex, this);
     const TDirItem item = Directory()->Items.GetItem(Index);
     if (item.IsFolder()) return;
     const std::wstring name = Backslashed(item.EntryName);

@@ -106,7 +106,7 @@ void TZFBaseArchiver::SetInMemory(bool Value) {
         return;
     }
     if (!Value) {
-        if (FileName.empty()) throw EZFException(29, this);
+        if (FileName.empty()) throw EZFException(ZFErrInMemoryBlankName, this);
         // The file receives a complete archive: pending changes and the directory of an archive
         // that is still empty go into the memory stream first.
         if (PendingChanges > 0) Commit();
@@ -127,7 +127,7 @@ void TZFBaseArchiver::SetInMemory(bool Value) {
 // ---- Opening and closing ---------------------------------------------------------------------------------
 
 void TZFBaseArchiver::OpenArchive() {
-    if (!FInMemory && ZFExtractFileName(FileName).empty()) throw EZFException(9, this);
+    if (!FInMemory && ZFExtractFileName(FileName).empty()) throw EZFException(ZFErrBlankFileName, this);
     int32_t mode = ZFOpenCreate;
     if (!FInMemory && ZFFileExists(FileName)) {
         mode = fmOpenReadWrite | fmShareDenyWrite;
@@ -141,11 +141,11 @@ void TZFBaseArchiver::OpenArchive() {
 }
 
 void TZFBaseArchiver::OpenArchiveMode(int32_t AMode) {
-    if (!FInMemory && ZFExtractFileName(FileName).empty()) throw EZFException(10, this);
+    if (!FInMemory && ZFExtractFileName(FileName).empty()) throw EZFException(ZFErrBlankFileNameMode, this);
     if (AMode != ZFOpenCreate) {
         if (!ZFFileExists(FileName) && GetSpanningMode() != smSpanning && !Services->IsRemovable(FileName))
-            throw EZFException(12, this, {FileName});
-        if (FInMemory) throw EZFException(28, this);
+            throw EZFException(ZFErrFileNotFound, this, {FileName});
+        if (FInMemory) throw EZFException(ZFErrInMemoryExisting, this);
     }
     CloseArchive();
     OpenMode = AMode;
@@ -178,8 +178,8 @@ void TZFBaseArchiver::OpenNewArchive() {
 }
 
 void TZFBaseArchiver::OpenArchiveStream(TStream* AStream, bool ACreate) {
-    if (GetSpanningMode() != smNone) throw EZFException(51, this);
-    if (!AStream) throw EZFException(6, this);
+    if (GetSpanningMode() != smNone) throw EZFException(ZFErrStreamVolumes, this);
+    if (!AStream) throw EZFException(ZFErrNilStream, this);
     CloseArchive();
     try {
         OpenDirectoryOnStream(AStream, ACreate);
@@ -361,8 +361,8 @@ void TZFBaseArchiver::TestFiles(const std::wstring& AFileMask, int32_t ASearchAt
 }
 
 void TZFBaseArchiver::CheckBatchAllowed() {
-    if (!FIsOpen || !Directory()) throw EZFException(13, this);
-    if (PendingChanges > 0) throw EZFException(26, this);
+    if (!FIsOpen || !Directory()) throw EZFException(ZFErrArchiveNotOpen, this);
+    if (PendingChanges > 0) throw EZFException(ZFErrUpdatePending, this);
 }
 
 void TZFBaseArchiver::MarkAndProcess(const std::wstring& AFileMask, int32_t ASearchAttr,
@@ -493,8 +493,8 @@ void TZFBaseArchiver::DoOnProcessFileFailure(const std::wstring& Name, TZFProces
         OnProcessFileFailure(this, Name, Operation, Error.NativeError, Error.ErrorCode, Error.Message(), Action);
         return;
     }
-    if (Error.NativeError == 45) Action = fxaAbort;   // the user cancelled a volume request already
-    else if (Error.NativeError == 61) Action = Dialogs->AskFailure(Error.Message(), false);
+    if (Error.NativeError == ZFErrVolumeCancelled) Action = fxaAbort;   // the user cancelled a volume request already
+    else if (Error.NativeError == ZFErrNameTooLong) Action = Dialogs->AskFailure(Error.Message(), false);
     else Action = Dialogs->AskFailure(Format(SZFProcessFileFailure, Error.Message()), true);
 }
 

@@ -54,7 +54,7 @@ TEST(ZFDirArray, GrowthIndexAndErrorCodes) {
     EXPECT_EQ(a.Capacity(), 0);
 
     a.SetCount(3);
-    EXPECT_EQ(NativeErrorOf([&] { a.SetItem(1, Named(L"x")); }), 58);   // the index has no line 0
+    EXPECT_EQ(NativeErrorOf([&] { a.SetItem(1, Named(L"x")); }), ZFErrNameIndex);   // the index has no line 0
     a.SetItem(0, Named(L"Docs/Readme.TXT"));
     a.SetItem(1, Named(L"b.txt"));
     a.SetItem(2, Named(L"c.txt"));
@@ -65,13 +65,13 @@ TEST(ZFDirArray, GrowthIndexAndErrorCodes) {
     EXPECT_EQ(a.FindName(L"b.txt"), -1);
     EXPECT_EQ(a.FindName(L"b2.TXT"), 1);
 
-    EXPECT_EQ(NativeErrorOf([&] { a.SetItem(3, Named(L"x")); }), 1);
-    EXPECT_EQ(NativeErrorOf([&] { a.GetItem(-1); }), 2);
-    EXPECT_EQ(NativeErrorOf([&] { a.ItemAt(3); }), 3);
-    EXPECT_EQ(NativeErrorOf([&] { a.Delete(3); }), 4);
+    EXPECT_EQ(NativeErrorOf([&] { a.SetItem(3, Named(L"x")); }), ZFErrItemStoreIndex);
+    EXPECT_EQ(NativeErrorOf([&] { a.GetItem(-1); }), ZFErrItemCopyIndex);
+    EXPECT_EQ(NativeErrorOf([&] { a.ItemAt(3); }), ZFErrItemIndex);
+    EXPECT_EQ(NativeErrorOf([&] { a.Delete(3); }), ZFErrItemDeleteIndex);
 
     // Names that differ only in case collide: renaming onto another item's name is refused.
-    EXPECT_EQ(NativeErrorOf([&] { a.Rename(2, L"DOCS/readme.txt"); }), 59);
+    EXPECT_EQ(NativeErrorOf([&] { a.Rename(2, L"DOCS/readme.txt"); }), ZFErrDuplicateName);
     a.Rename(2, L"renamed.txt");
     EXPECT_EQ(a.FindName(L"renamed.txt"), 2);
     a.Rename(2, L"Renamed.TXT");   // its own name in another case is fine
@@ -232,7 +232,7 @@ TEST(ZFDirectory, CountsThatDoNotFitTheArchiveAreNotBelieved) {
         EXPECT_LT(repaired.dir->Items.Capacity(), 10000) << c.What;
         if (c.Value != 0xFFFF) {
             TOpened strict(bytes, false);
-            EXPECT_EQ(NativeErrorOf([&] { strict.Read(); }), 57) << c.What;
+            EXPECT_EQ(NativeErrorOf([&] { strict.Read(); }), ZFErrCorruptDirectory) << c.What;
         }
     }
 
@@ -258,18 +258,18 @@ TEST(ZFDirectory, CountsThatDoNotFitTheArchiveAreNotBelieved) {
     huge.Read();
     EXPECT_EQ(huge.Names(), (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
     TOpened hugeStrict(bytes, false);
-    EXPECT_EQ(NativeErrorOf([&] { hugeStrict.Read(); }), 57);
+    EXPECT_EQ(NativeErrorOf([&] { hugeStrict.Read(); }), ZFErrCorruptDirectory);
 
     // A locator whose ZIP64 end record is not there.
     Set32(bytes, z64, 0x12345678);
     TOpened noRecord(bytes);
-    EXPECT_EQ(NativeErrorOf([&] { noRecord.Read(); }), 40);
+    EXPECT_EQ(NativeErrorOf([&] { noRecord.Read(); }), ZFErrZip64EndRecordNotFound);
 
     // Compressed sizes adding up beyond the archive (checked without the repair fallback).
     std::string big = good.Bytes;
     Set32(big, good.CentralOffset + 20, 1u << 30);
     TOpened sizes(big, false);
-    EXPECT_EQ(NativeErrorOf([&] { sizes.Read(); }), 57);
+    EXPECT_EQ(NativeErrorOf([&] { sizes.Read(); }), ZFErrCorruptDirectory);
 }
 
 TEST(ZFDirectory, RepairScanListsWhatBsdtarFinds) {
@@ -296,7 +296,7 @@ TEST(ZFDirectory, RepairScanListsWhatBsdtarFinds) {
 
     // No local header anywhere.
     TOpened nothing(std::string(5000, 'x'));
-    EXPECT_EQ(NativeErrorOf([&] { nothing.Read(); }), 35);
+    EXPECT_EQ(NativeErrorOf([&] { nothing.Read(); }), ZFErrNoLocalHeader);
 }
 
 TEST(ZFDirectory, RepairScanCases) {
@@ -351,7 +351,7 @@ TEST(ZFDirectory, RepairScanCases) {
     // A volume set is not repaired.
     TOpened set(layout.Bytes.substr(0, layout.CentralOffset));
     set.core.SetSpanningMode(smSplitting);
-    EXPECT_EQ(NativeErrorOf([&] { set.dir->Repair(); }), 44);
+    EXPECT_EQ(NativeErrorOf([&] { set.dir->Repair(); }), ZFErrRepairVolumeSet);
 }
 
 TEST(ZFDirectory, WrittenDirectoryReadsBack) {
@@ -424,5 +424,54 @@ TEST(ZFDirectory, ZIP64EndRecordsFrom65535Entries) {
         EXPECT_EQ(reader.Items.Count(), count);
         EXPECT_EQ(reader.Items.ItemAt(count - 1).EntryName, L"f" + std::to_wstring(count - 1));
         EXPECT_EQ(reader.Items.FindName(L"F65533"), 65533);
+    }
+}
+
+TEST(ZFDirectory, RecordFieldsStopAtTheBytesEndAndUtf8NamesAreCutWhole) {
+    // A field past the end reads as zero and leaves the cursor short; what fits is read.
+    const std::string bytes("\x01\x02\x03\x04\x05", 5);
+    TZFRecordReader r(bytes);
+    EXPECT_EQ(r.U32(), 0x04030201u);
+    EXPECT_TRUE(r.Ok());
+    EXPECT_EQ(r.U16(), 0u);
+    EXPECT_FALSE(r.Ok());
+    TZFRecordReader s(bytes);
+    EXPECT_EQ(s.Bytes(9), bytes);
+    EXPECT_FALSE(s.Ok());
+
+    // A central record written and read back.
+    TZFCentralHeader h;
+    h.Signature = ZFStandardSignatures.Central;
+    h.Crc32 = 0xCAFEBABE;
+    h.NameLength = 7;
+    h.ExternalAttr = 0x20;
+    h.LocalHeaderOffset = 0xFFFFFFFF;
+    TZFRecordWriter w;
+    h.Store(w);
+    ASSERT_EQ(w.Data().size(), (size_t)ZFCentralHeaderSize);
+    TZFCentralHeader back;
+    back.Load(reinterpret_cast<const uint8_t*>(w.Data().data()));
+    EXPECT_EQ(back.Crc32, h.Crc32);
+    EXPECT_EQ(back.NameLength, 7);
+    EXPECT_EQ(back.ExternalAttr, 0x20u);
+    EXPECT_EQ(back.LocalHeaderOffset, 0xFFFFFFFFu);
+
+    // UTF-8 names hold at most 254 bytes of whole characters.
+    struct {
+        std::wstring Name;
+        bool Utf8;
+        size_t Bytes;
+    } cases[] = {
+        {L"plain.txt", false, 9},
+        {std::wstring(300, L'\x00E4'), true, 254},   // two bytes each: 127 whole
+        {std::wstring(100, L'\xD55C'), true, 252},   // three bytes each: 84 whole
+        {std::wstring(84, L'\xD55C') + L"ab", true, 254},
+    };
+    for (const auto& c : cases) {
+        bool utf8 = !c.Utf8;
+        const std::string stored = ZFStoredName(c.Name, false, utf8);
+        EXPECT_EQ(utf8, c.Utf8) << c.Bytes;
+        EXPECT_EQ(stored.size(), c.Bytes);
+        if (c.Utf8) EXPECT_EQ(stored, WideToUtf8(c.Name).substr(0, c.Bytes));
     }
 }

@@ -125,7 +125,7 @@ TEST(ZFRead, SplitSetOfInfoZip) {
 
     // A missing middle volume: the request is cancelled (code 45).
     DeleteFileW((dir / L"split.z02").c_str());
-    EXPECT_EQ(NativeErrorOf([&] { r.ExtractEntryToStream(0, &sink); }), 45);
+    EXPECT_EQ(NativeErrorOf([&] { r.ExtractEntryToStream(0, &sink); }), ZFErrVolumeCancelled);
 }
 
 TEST(ZFRead, SpannedSetBuiltHereReadsBackDiskByDisk) {
@@ -259,7 +259,7 @@ TEST(ZFRead, EncryptedEntriesOfOtherTools) {
     TReader tampered;
     tampered.OpenBytes(bytes);
     tampered.Password = "Secret256";
-    EXPECT_EQ(NativeErrorOf([&] { tampered.Extract(0); }), 8);
+    EXPECT_EQ(NativeErrorOf([&] { tampered.Extract(0); }), ZFErrEntryDecode);
 }
 
 TEST(ZFRead, EveryDecodedEntryIsChecked) {
@@ -293,11 +293,11 @@ TEST(ZFRead, EveryDecodedEntryIsChecked) {
         if (c.Corrupt) bytes[30 + 8 + 500] ^= 0x20;
         TReader r;
         r.OpenBytes(bytes);
-        EXPECT_EQ(NativeErrorOf([&] { r.Extract(0); }), 8) << c.What;
+        EXPECT_EQ(NativeErrorOf([&] { r.Extract(0); }), ZFErrEntryDecode) << c.What;
         // Test and extraction to disk fail the same way, and leave no file behind.
-        EXPECT_EQ(NativeErrorOf([&] { r.TestEntry(0, L"data.bin"); }), 8) << c.What;
+        EXPECT_EQ(NativeErrorOf([&] { r.TestEntry(0, L"data.bin"); }), ZFErrEntryDecode) << c.What;
         TScratchDir dir(L"checked");
-        EXPECT_EQ(NativeErrorOf([&] { r.ExtractEntryToDisk(0, L"data.bin", dir.Path()); }), 8) << c.What;
+        EXPECT_EQ(NativeErrorOf([&] { r.ExtractEntryToDisk(0, L"data.bin", dir.Path()); }), ZFErrEntryDecode) << c.What;
         EXPECT_FALSE(FileExists(dir / L"data.bin")) << c.What;
 
         // With ExtractCorruptedFiles the partial output stays, never beyond the declared size.
@@ -333,16 +333,16 @@ TEST(ZFRead, EveryDecodedEntryIsChecked) {
     longer.Unpacked = 5000;
     TReader cut;
     cut.OpenBytes(OneEntry(longer));
-    EXPECT_EQ(NativeErrorOf([&] { cut.Extract(0); }), 8);
+    EXPECT_EQ(NativeErrorOf([&] { cut.Extract(0); }), ZFErrEntryDecode);
 
     // A broken local header, other methods, and indexes outside the directory.
     TReader bad;
     bad.OpenFixture("damaged_bad_local.zip");
     EXPECT_EQ(bad.Count(), 6);
-    EXPECT_EQ(NativeErrorOf([&] { bad.Extract(1); }), 8);
+    EXPECT_EQ(NativeErrorOf([&] { bad.Extract(1); }), ZFErrEntryDecode);
     EXPECT_EQ(bad.Extract(3), TextTxt());
-    EXPECT_EQ(NativeErrorOf([&] { bad.Extract(6); }), 16);
-    for (auto [method, code] : {std::pair<uint16_t, int32_t>{9, 55}, {12, 8}, {14, 8}}) {
+    EXPECT_EQ(NativeErrorOf([&] { bad.Extract(6); }), ZFErrExtractIndex);
+    for (auto [method, code] : {std::pair<uint16_t, int32_t>{9, ZFErrDeflate64}, {12, ZFErrEntryDecode}, {14, ZFErrEntryDecode}}) {
         TEntrySpec e;
         e.Name = "m";
         e.Data = "whatever";
@@ -375,7 +375,7 @@ TEST(ZFRead, NamesThatWouldLeaveTheDestinationAreRefused) {
         e.Data = "escaped";
         TReader r;
         r.OpenBytes(OneEntry(e));
-        EXPECT_EQ(NativeErrorOf([&] { r.ExtractEntryToDisk(0, Utf8ToWide(c.Name), dest); }), 19) << c.Name;
+        EXPECT_EQ(NativeErrorOf([&] { r.ExtractEntryToDisk(0, Utf8ToWide(c.Name), dest); }), ZFErrCreateTarget) << c.Name;
     }
     EXPECT_FALSE(FileExists(outer / L"evil.txt"));
     EXPECT_FALSE(FileExists(outer / L"abs.txt"));
@@ -501,7 +501,7 @@ TEST(ZFRead, OutputThatCannotBeWrittenIsADiskFull) {
     } full;
     TReader r;
     r.OpenFixture("infozip_tree.zip");
-    EXPECT_EQ(NativeErrorOf([&] { r.ExtractEntryToStream(0, &full); }), 65);
+    EXPECT_EQ(NativeErrorOf([&] { r.ExtractEntryToStream(0, &full); }), ZFErrDiskFull);
     int asked = 0;
     r.OnDiskFull = [&](TObject*, int32_t n, const std::wstring&, bool& cancel) {
         EXPECT_EQ(n, 0);
@@ -534,13 +534,13 @@ TEST(ZFRead, NamedArchivesOpenOrAreRefused) {
     TReader strict;
     strict.FileName = dir / L"cut.zip";
     strict.RepairOnOpen = false;
-    EXPECT_EQ(NativeErrorOf([&] { strict.OpenNamedArchive(); }), 48);
+    EXPECT_EQ(NativeErrorOf([&] { strict.OpenNamedArchive(); }), ZFErrNoEndRecord);
     EXPECT_TRUE(repaired.RepairOnOpen);   // restored after the open
     EXPECT_EQ(strict.Directory(), nullptr);
 
     // A stream without any ZIP data: code 35.
     TReader none;
-    EXPECT_EQ(NativeErrorOf([&] { none.OpenBytes(std::string(300, 'z')); }), 35);
+    EXPECT_EQ(NativeErrorOf([&] { none.OpenBytes(std::string(300, 'z')); }), ZFErrNoLocalHeader);
 
     // A new archive in a caller's stream is its end record alone.
     TMemoryStream created;
@@ -586,7 +586,7 @@ TEST(ZFRead, DamagedBytesFailCleanly) {
             try {
                 r.ExtractEntryToStream(i, &sink);
             } catch (const EZFException& e) {
-                EXPECT_TRUE(e.NativeError == 8 || e.NativeError == 55) << round << " " << e.NativeError;
+                EXPECT_TRUE(e.NativeError == ZFErrEntryDecode || e.NativeError == ZFErrDeflate64) << round << " " << e.NativeError;
             }
         }
     }

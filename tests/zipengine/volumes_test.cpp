@@ -209,13 +209,13 @@ TEST(ZFVolumes, SpannedDisksArePromptedLabelledAndCheckedForSpace) {
         ++diskFull;
         if (diskFull == 2) cancel = true;
     };
-    EXPECT_EQ(NativeErrorOf([&] { full.RequestVolume(first); }), 45);
+    EXPECT_EQ(NativeErrorOf([&] { full.RequestVolume(first); }), ZFErrVolumeCancelled);
     EXPECT_EQ(diskFull, 2);
 
     // Without a handler the user is told the sizes.
     full.OnDiskFull = nullptr;
     full.SpanningOptions.VolumeSize = vs1_44MB;
-    EXPECT_EQ(NativeErrorOf([&] { full.RequestVolume(first); }), 45);
+    EXPECT_EQ(NativeErrorOf([&] { full.RequestVolume(first); }), ZFErrVolumeCancelled);
     EXPECT_EQ(full.Drive.Prompts.back(),
               L"Disk is full. Required free space: 1457664 bytes, but available only: 65536 bytes. "
               L"Clean the disk or find another blank disk");
@@ -225,7 +225,7 @@ TEST(ZFVolumes, FullSplitVolumeWithoutHandlerIsCode65) {
     TScratchDir dir(L"splitfull");
     TCore core;
     core.Drive.Free = 1000;
-    EXPECT_EQ(NativeErrorOf([&] { StartWriting(core, dir, smSplitting); }), 65);
+    EXPECT_EQ(NativeErrorOf([&] { StartWriting(core, dir, smSplitting); }), ZFErrDiskFull);
 }
 
 TEST(ZFVolumes, ReadingRequestsBySetKind) {
@@ -258,7 +258,7 @@ TEST(ZFVolumes, ReadingRequestsBySetKind) {
     // A missing split volume cancels the request.
     DeleteFileW((dir / L"arc.Z02").c_str());
     wanted.SetNumber(1);
-    EXPECT_EQ(NativeErrorOf([&] { core.RequestVolume(wanted); }), 45);
+    EXPECT_EQ(NativeErrorOf([&] { core.RequestVolume(wanted); }), ZFErrVolumeCancelled);
 
     // A handler can point elsewhere; an empty name ends a split request.
     core.OnRequestMiddleVolume = [&](TObject*, int32_t n, std::wstring& name, bool&) {
@@ -270,7 +270,7 @@ TEST(ZFVolumes, ReadingRequestsBySetKind) {
     core.OnRequestMiddleVolume = [&](TObject*, int32_t, std::wstring& name, bool&) { name.clear(); };
     wanted.SetNumber(1);
     core.FreeArchiveStream();
-    EXPECT_EQ(NativeErrorOf([&] { core.RequestVolume(wanted); }), 45);
+    EXPECT_EQ(NativeErrorOf([&] { core.RequestVolume(wanted); }), ZFErrVolumeCancelled);
 }
 
 TEST(ZFVolumes, SpannedReadingAsksForDisksUntilTheFileIsThere) {
@@ -295,7 +295,7 @@ TEST(ZFVolumes, SpannedReadingAsksForDisksUntilTheFileIsThere) {
     wanted.LastVolumeNumber = 3;
     wanted.SetNumber(1);
     core.Drive.Answers = {false};
-    EXPECT_EQ(NativeErrorOf([&] { core.RequestVolume(wanted); }), 45);
+    EXPECT_EQ(NativeErrorOf([&] { core.RequestVolume(wanted); }), ZFErrVolumeCancelled);
     EXPECT_EQ(core.Drive.Prompts.back(), L"Please insert disk #2");
 }
 

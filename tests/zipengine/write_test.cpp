@@ -395,7 +395,7 @@ TEST(ZFWrite, SplitSetIsWrittenIntoNumberedVolumesAndReadBack) {
             w.Add(L"text.txt", expected.at(L"text.txt"));
             ASSERT_TRUE(w.Commit());
             // A set is written by one transaction only.
-            EXPECT_EQ(NativeErrorOf([&] { w.BeginUpdate(); }), 62);
+            EXPECT_EQ(NativeErrorOf([&] { w.BeginUpdate(); }), ZFErrVolumeSetUpdate);
         }
         int64_t total = 0;
         for (int32_t k = 1; k <= c.Volumes; ++k) {
@@ -691,7 +691,7 @@ TEST(ZFWrite, FailedCancelledOrAbortedCommitLeavesTheArchiveByteForByte) {
     };
     const std::string big = Text(40000, "cancelled in the middle");   // three input blocks at mode 1
     const TCase cases[] = {
-        {"missing source file", [](TWriter& w) { w.AddFile(OutDir() + L"no such file.txt"); }, nullptr, 33, false},
+        {"missing source file", [](TWriter& w) { w.AddFile(OutDir() + L"no such file.txt"); }, nullptr, ZFErrOpenSource, false},
         {"cancel during the data",
          [&](TWriter& w) { w.Add(L"big.txt", big); },
          [](TWriter& w) {
@@ -707,7 +707,7 @@ TEST(ZFWrite, FailedCancelledOrAbortedCommitLeavesTheArchiveByteForByte) {
              w.Zip64Mode = zmDisabled;
              w.AddStream(L"huge.bin", new THugeSource, true, faArchive, FixedTime());
          },
-         nullptr, 43, false},
+         nullptr, ZFErrZip64Disabled, false},
         {"cancel before anything is written", [](TWriter& w) { w.Add(L"never.txt", "x"); },
          [](TWriter& w) {
              w.OnOverallProgress = [](TObject*, double, TZFProcessOperation, TZFProgressPhase ph, bool& cancel) {
@@ -762,7 +762,7 @@ TEST(ZFWrite, ShortWritesAskForRoomAndCancelGivesTheStreamBack) {
         {"cancelled", true, false, 1, 0},
         {"room made", false, true, 1, 0},
         // A handler that never makes room is asked three times; then the write has failed.
-        {"no room ever", false, false, 3, 46},
+        {"no room ever", false, false, 3, ZFErrWriteShort},
     };
     const std::string original = ReadFileBytes(DataFile("pyzip_mixed.zip"));
     for (const TCase& c : cases) {
@@ -841,26 +841,26 @@ TEST(ZFWrite, IgnoredFailureDropsTheNewEntryAndKeepsAnOldOneAsItWas) {
 TEST(ZFWrite, UpdateCallsOutsideAnUpdateOrWithBadIndexesRaiseTheirCodes) {
     TMemoryStream archive;
     TWriter w;
-    EXPECT_EQ(NativeErrorOf([&] { w.BeginUpdate(); }), 13);
+    EXPECT_EQ(NativeErrorOf([&] { w.BeginUpdate(); }), ZFErrArchiveNotOpen);
     w.OpenDirectoryOnStream(&archive, true);
     const struct {
         const char* What;
         std::function<void()> Call;
         int32_t Code;
     } cases[] = {
-        {"mode 10", [&] { w.SetCompressionMode(10); }, 5},
-        {"delete outside an update", [&] { w.DeleteEntry(0); }, 22},
-        {"refresh outside an update", [&] { w.RefreshEntry(0, L"x"); }, 25},
-        {"add outside an update", [&] { w.Add(L"x", "x"); }, 25},
+        {"mode 10", [&] { w.SetCompressionMode(10); }, ZFErrCompressionMode},
+        {"delete outside an update", [&] { w.DeleteEntry(0); }, ZFErrDeleteNoUpdate},
+        {"refresh outside an update", [&] { w.RefreshEntry(0, L"x"); }, ZFErrNoUpdate},
+        {"add outside an update", [&] { w.Add(L"x", "x"); }, ZFErrNoUpdate},
     };
     for (const auto& c : cases) EXPECT_EQ(NativeErrorOf(c.Call), c.Code) << c.What;
     EXPECT_EQ(w.GetCompressionMode(), 1);
     w.BeginUpdate();
     w.Add(L"a.txt", "a");
-    EXPECT_EQ(NativeErrorOf([&] { w.DeleteEntry(1); }), 21);
-    EXPECT_EQ(NativeErrorOf([&] { w.RefreshEntry(-1, L"x"); }), 24);
+    EXPECT_EQ(NativeErrorOf([&] { w.DeleteEntry(1); }), ZFErrDeleteIndex);
+    EXPECT_EQ(NativeErrorOf([&] { w.RefreshEntry(-1, L"x"); }), ZFErrRefreshIndex);
     w.Add(L"b.txt", "b");
-    EXPECT_EQ(NativeErrorOf([&] { w.RenameEntry(1, L"A.TXT"); }), 59);
+    EXPECT_EQ(NativeErrorOf([&] { w.RenameEntry(1, L"A.TXT"); }), ZFErrDuplicateName);
     ASSERT_TRUE(w.Commit());
     EXPECT_EQ(w.Contents(), (TContents{{L"a.txt", "a"}, {L"b.txt", "b"}}));
 }
@@ -924,7 +924,7 @@ TEST(ZFWrite, AlternateFormatWritesItsSignaturesAndOnlyEmptyEntries) {
         w.Add(L"data.txt", "no data step in this format");
         ASSERT_TRUE(w.Commit());
     }
-    EXPECT_EQ(codes, std::vector<int32_t>{34});
+    EXPECT_EQ(codes, std::vector<int32_t>{ZFErrSourceShort});
     std::string bytes((size_t)archive.GetSize(), '\0');
     archive.SetPosition(0);
     archive.ReadBuffer(&bytes[0], (int32_t)bytes.size());
@@ -983,7 +983,7 @@ TEST(ZFWrite, TheComponentCommitsWhenItClosesAndRefusesBatchesMeanwhile) {
         source->WriteBuffer(text.data(), (int32_t)text.size());
         source->SetPosition(0);
         flow.AddStream(L"through the component.txt", source, true, faArchive, FixedTime());
-        EXPECT_EQ(NativeErrorOf([&] { flow.TestFiles(L"*.*"); }), 26);
+        EXPECT_EQ(NativeErrorOf([&] { flow.TestFiles(L"*.*"); }), ZFErrUpdatePending);
         flow.CloseArchive();
     }
     TWriter r;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "ByteOrder.h"
 #include "SysUtils.h"
 #include "WinApi.h"
 #include "ZFExcept.h"
@@ -101,30 +102,28 @@ int32_t NativeErrorOf(const std::function<void()>& f) {
 }
 
 void Put16(std::string& s, uint32_t v) {
-    s += (char)(v & 0xFF);
-    s += (char)((v >> 8) & 0xFF);
+    s.append(2, '\0');
+    ByteOrder::PutLE16(&s[s.size() - 2], (uint16_t)v);
 }
 void Put32(std::string& s, uint32_t v) {
-    Put16(s, v & 0xFFFF);
-    Put16(s, v >> 16);
+    s.append(4, '\0');
+    ByteOrder::PutLE32(&s[s.size() - 4], v);
 }
 void Put64(std::string& s, uint64_t v) {
-    Put32(s, (uint32_t)v);
-    Put32(s, (uint32_t)(v >> 32));
+    s.append(8, '\0');
+    ByteOrder::PutLE64(&s[s.size() - 8], v);
 }
 uint16_t Get16(const std::string& s, size_t at) {
-    return (uint16_t)((uint8_t)s[at] | (uint8_t)s[at + 1] << 8);
+    return ByteOrder::GetLE16(&s[at]);
 }
 uint32_t Get32(const std::string& s, size_t at) {
-    return Get16(s, at) | (uint32_t)Get16(s, at + 2) << 16;
+    return ByteOrder::GetLE32(&s[at]);
 }
 void Set16(std::string& s, size_t at, uint32_t v) {
-    s[at] = (char)(v & 0xFF);
-    s[at + 1] = (char)((v >> 8) & 0xFF);
+    ByteOrder::PutLE16(&s[at], (uint16_t)v);
 }
 void Set32(std::string& s, size_t at, uint32_t v) {
-    Set16(s, at, v & 0xFFFF);
-    Set16(s, at + 2, v >> 16);
+    ByteOrder::PutLE32(&s[at], v);
 }
 
 std::string RawDeflate(const std::string& data) {
