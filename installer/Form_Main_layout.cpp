@@ -141,6 +141,8 @@ void TFormMain::CreateControls() {
     pageWiz->SetParent(this);
     pageWiz->SetAlign(alClient);
     pageWiz->SetStyle(tsFlatButtons);
+    // The page control's enabled state stays its own: the pages and their controls keep theirs.
+    pageWiz->SetChildControlEnabled(false);
 
     // Start.
     tsStart = AddPage(this, pageWiz, L"スタート");
