@@ -30,13 +30,21 @@ TKWTabSheet* AddPage(TFormMain* AForm, TKWPageControl* APages, const wchar_t* AC
     return page;
 }
 
-// A label whose caption is the given lines ('' for an empty line), at (ALeft, ATop).
-TKWLabel* AddLabel(TFormMain* AForm, TWinControl* AParent, int32_t ALeft, int32_t ATop,
+// A label whose caption is the given lines ('' for an empty line), at (ALeft, ATop): as wide as
+// its text for APageWidth 0; on a page APageWidth wide, a label of sentences that ends as far
+// from the page's right edge as it starts from the left, wraps its lines to that width and takes
+// the height they need, so that no text runs past the page.
+TKWLabel* AddLabel(TFormMain* AForm, TWinControl* AParent, int32_t ALeft, int32_t ATop, int32_t APageWidth,
                    std::initializer_list<const wchar_t*> ALines) {
     auto* label = new TKWLabel(AForm);
     label->SetParent(AParent);
     label->SetLeft(ALeft);
     label->SetTop(ATop);
+    if (APageWidth > 0) {
+        label->SetWidth(APageWidth - 2 * ALeft);
+        label->SetAutoSizeMode(asHeight);
+        label->SetWordWrapSelf(true);
+    }
     TStringList lines;
     for (const wchar_t* line : ALines) lines.Add(line);
     label->SetCaptions(&lines);
@@ -141,10 +149,17 @@ void TFormMain::CreateControls() {
     pageWiz->SetParent(this);
     pageWiz->SetAlign(alClient);
     pageWiz->SetStyle(tsFlatButtons);
+    // The page control's enabled state stays its own: the pages and their controls keep theirs.
+    pageWiz->SetChildControlEnabled(false);
+    // The pages are sized only when first shown; they take the page control's page area, which
+    // its window knows.
+    pageWiz->HandleNeeded();
+    const RECT pageArea = pageWiz->DisplayRect();
+    const int32_t pageWidth = pageArea.right - pageArea.left;
 
     // Start.
     tsStart = AddPage(this, pageWiz, L"スタート");
-    KWLabel1 = AddLabel(this, tsStart, 16, 16,
+    KWLabel1 = AddLabel(this, tsStart, 16, 16, pageWidth,
                         {L"ルミヴェラクイルボックス インストールプログラムへようこそ", L"",
                          L"このプログラムはコンピュータにルミヴェラクイルボックスをインストールします。",
                          L"インストールを開始する前に、現在起動中のプログラムを必ず終了してください。", L"",
@@ -153,7 +168,7 @@ void TFormMain::CreateControls() {
 
     // Licence.
     tsLicence = AddPage(this, pageWiz, L"ライセンス");
-    KWLabel2 = AddLabel(this, tsLicence, 16, 12, {L"下記のライセンス契約をお読みください。"});
+    KWLabel2 = AddLabel(this, tsLicence, 16, 12, pageWidth, {L"下記のライセンス契約をお読みください。"});
     pnlExt = new TPanel(this);
     pnlExt->SetParent(tsLicence);
     pnlExt->SetBounds(16, 32, 537, 182);
@@ -172,7 +187,7 @@ void TFormMain::CreateControls() {
 
     // Target folder.
     tsSelectDir = AddPage(this, pageWiz, L"ディレクトリ選択");
-    KWLabel3 = AddLabel(this, tsSelectDir, 16, 16, {L"インストール先ドライブを選択し、「次へ」をクリックしてください。"});
+    KWLabel3 = AddLabel(this, tsSelectDir, 16, 16, pageWidth, {L"インストール先ドライブを選択し、「次へ」をクリックしてください。"});
     edtPath = new TEdit(this);
     edtPath->SetParent(tsSelectDir);
     edtPath->SetBounds(18, 48, 436, 21);
@@ -185,10 +200,10 @@ void TFormMain::CreateControls() {
     Bevel2->SetParent(tsSelectDir);
     Bevel2->SetBounds(18, 118, 519, 64);
     Bevel2->SetShape(bsFrame);
-    KWLabel4 = AddLabel(this, tsSelectDir, 32, 132, {L"選択されたドライブの空き容量："});
-    lblFreeSize = AddLabel(this, tsSelectDir, 232, 132, {L"0 byte"});
-    KWLabel5 = AddLabel(this, tsSelectDir, 32, 156, {L"インストールに必要な空き容量："});
-    lblDataSize = AddLabel(this, tsSelectDir, 232, 156, {L"0 byte"});
+    KWLabel4 = AddLabel(this, tsSelectDir, 32, 132, 0, {L"選択されたドライブの空き容量："});
+    lblFreeSize = AddLabel(this, tsSelectDir, 232, 132, 0, {L"0 byte"});
+    KWLabel5 = AddLabel(this, tsSelectDir, 32, 156, 0, {L"インストールに必要な空き容量："});
+    lblDataSize = AddLabel(this, tsSelectDir, 232, 156, 0, {L"0 byte"});
     cboDrive = new TComboBox(this);
     cboDrive->SetParent(tsSelectDir);
     cboDrive->SetStyle(csDropDownList);
@@ -198,33 +213,33 @@ void TFormMain::CreateControls() {
 
     // Confirmation.
     tsConfirm = AddPage(this, pageWiz, L"確認");
-    KWLabel6 = AddLabel(this, tsConfirm, 16, 16, {L"インストールを開始します、よろしければ「次へ」をクリックしてください。"});
-    lblInfo = AddLabel(this, tsConfirm, 16, 48, {L"インストール先フォルダ："});
+    KWLabel6 = AddLabel(this, tsConfirm, 16, 16, pageWidth, {L"インストールを開始します、よろしければ「次へ」をクリックしてください。"});
+    lblInfo = AddLabel(this, tsConfirm, 16, 48, pageWidth, {L"インストール先フォルダ："});
 
     // Installing.
     tsInstall = AddPage(this, pageWiz, L"インストール処理");
-    KWLabel7 = AddLabel(this, tsInstall, 16, 16, {L"インストールを実行しています。"});
+    KWLabel7 = AddLabel(this, tsInstall, 16, 16, pageWidth, {L"インストールを実行しています。"});
     pbarTotal = AddProgressBar(this, tsInstall, 16, 48);
 
     // Finished.
     tsFinished = AddPage(this, pageWiz, L"完了");
-    KWLabel8 = AddLabel(this, tsFinished, 16, 16, {L"インストールを完了しました。"});
+    KWLabel8 = AddLabel(this, tsFinished, 16, 16, pageWidth, {L"インストールを完了しました。"});
     chkCreateShortCutToDesktop = AddCheckBox(this, tsFinished, L"デスクトップにショートカットを作成", 18, 48, true);
     chkRunProgram = AddCheckBox(this, tsFinished, L"プログラムを起動", 18, 72, true);
 
     // Uninstaller pages.
     tsStartUninstall = AddPage(this, pageWiz, L"アンインストール");
-    KWLabel9 = AddLabel(this, tsStartUninstall, 16, 16,
+    KWLabel9 = AddLabel(this, tsStartUninstall, 16, 16, pageWidth,
                         {L"ルミヴェラクイルボックス アンインストールプログラムへようこそ", L"",
                          L"このプログラムはコンピュータにインストールされているルミヴェラクイルボックスをアンインストールします。",
                          L"インストールを開始する前に、現在起動中のプログラムを必ず終了してください。", L"",
                          L"「次へ」を押すとアンインストール作業に進みます。",
                          L"アンインストールを中止する場合は「キャンセル」ボタンを押してください。"});
     tsUninstall = AddPage(this, pageWiz, L"アンインストール処理");
-    KWLabel10 = AddLabel(this, tsUninstall, 16, 16, {L"アンインストールを実行しています。"});
+    KWLabel10 = AddLabel(this, tsUninstall, 16, 16, pageWidth, {L"アンインストールを実行しています。"});
     pbarTotalUninstall = AddProgressBar(this, tsUninstall, 16, 48);
     tsFinishedUninstall = AddPage(this, pageWiz, L"アンインストール完了");
-    KWLabel11 = AddLabel(this, tsFinishedUninstall, 16, 16, {L"アンインストールを完了しました。"});
+    KWLabel11 = AddLabel(this, tsFinishedUninstall, 16, 16, pageWidth, {L"アンインストールを完了しました。"});
 
     // Non-visual components.
     KWBrowseFolder = new TKWBrowseFolder(this);

@@ -61,7 +61,10 @@ void TFormMain::GoNext() {
         ShowPage(tsSelectDir);
     } else if (page == tsSelectDir) {
         if (!CheckTargetDir()) return;
-        lblInfo->SetCaption(L"インストール先フォルダ：" + FTargetDir);
+        // Through the label's lines, so that a long folder wraps inside the page.
+        TStringList info;
+        info.Add(L"インストール先フォルダ：" + FTargetDir);
+        lblInfo->SetCaptions(&info);
         ShowPage(tsConfirm);
     } else if (page == tsConfirm) {
         ShowPage(FHasPrevInstall ? tsUninstall : tsInstall);

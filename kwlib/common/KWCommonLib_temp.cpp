@@ -42,19 +42,16 @@ bool IsRoot(const std::wstring& AFolder) {
 // Text for a batch line: "%" would start a variable reference even inside quotes.
 std::wstring BatchText(const std::wstring& AText) { return KWReplace(AText, L"%", L"%%", false, true); }
 
-// The lines that run ACommand on ATarget until ATarget is gone, one second apart, and give up
-// after KWDeleteBatchRounds rounds. ALabel names the loop (ALabel + "Init" its counter reset, the
-// entry from outside); ADone is where it goes afterwards.
+// The lines that run ACommand on ATarget until ATarget is gone, one second apart, however long
+// that takes: the process that holds the target (the uninstaller, whose last page may stay open
+// for as long as the user likes) ends when it ends. ALabel names the loop; ADone is where it goes
+// afterwards.
 void AddDeleteLoop(TStringList& ALines, const std::wstring& ALabel, const std::wstring& ACommand,
                    const std::wstring& ATarget, const std::wstring& ADone) {
     const std::wstring quoted = L"\"" + BatchText(ATarget) + L"\"";
-    ALines.Add(L":" + ALabel + L"Init");
-    ALines.Add(L"SET KWROUND=0");
     ALines.Add(L":" + ALabel);
     ALines.Add(ACommand + L" " + quoted);
     ALines.Add(L"IF NOT EXIST " + quoted + L" GOTO " + ADone);
-    ALines.Add(L"SET /A KWROUND+=1");
-    ALines.Add(L"IF %KWROUND% GEQ " + IntToStr(KWDeleteBatchRounds) + L" GOTO LblEnd");
     ALines.Add(L"PING -n 2 127.0.0.1 >NUL");
     ALines.Add(L"GOTO " + ALabel);
 }
@@ -127,7 +124,7 @@ bool KWDeleteByBatch(const std::wstring& APath, bool ADeleteParent) {
 
     const bool withParent = ADeleteParent && !IsRoot(parent) && !KWIsSystemFolder(parent);
     TStringList lines;
-    AddDeleteLoop(lines, L"Lbl0", isFolder ? L"RMDIR /S /Q" : L"DEL", APath, withParent ? L"Lbl1Init" : L"LblEnd");
+    AddDeleteLoop(lines, L"Lbl0", isFolder ? L"RMDIR /S /Q" : L"DEL", APath, withParent ? L"Lbl1" : L"LblEnd");
     if (withParent) AddDeleteLoop(lines, L"Lbl1", L"RMDIR /S /Q", parent, L"LblEnd");
     lines.Add(L":LblEnd");
     lines.Add(L"DEL \"%~f0\"");

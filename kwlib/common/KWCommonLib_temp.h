@@ -23,16 +23,13 @@ std::wstring KWGetTempFileName();
 
 // Deletes APath (a file or a folder), and with ADeleteParent also its parent folder unless that is
 // a special folder, through a hidden batch file "deleteme_<n>.bat" in the temporary folder that
-// retries once a second until the deletion succeeds (the process holding the file has ended), gives
-// up after KWDeleteBatchRounds rounds, and finally deletes itself. The caller does not wait.
+// retries once a second until the deletion succeeds (the process holding the file has ended), with
+// no limit on the time, and finally deletes itself. The caller does not wait.
 // True when there is nothing to delete, under a debugger (nothing done), and once the batch file
 // was started; false when the batch file could not be made or started, and for a path that the
 // ANSI code page cannot carry (the batch file is ANSI text, where a lost character would become a
 // wildcard).
 bool KWDeleteByBatch(const std::wstring& APath, bool ADeleteParent);
-
-// How many one-second rounds the batch file waits for each deletion before it gives up.
-constexpr int32_t KWDeleteBatchRounds = 120;
 
 // Tests replace the start of the batch file: the hook receives the batch file and its working
 // folder and answers whether it was started. Returns the previous hook; an empty one restores the

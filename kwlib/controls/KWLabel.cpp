@@ -34,15 +34,56 @@ int32_t TKWLabel::TextWidth(const std::wstring& AText) {
     return size.cx;
 }
 
+namespace {
+
+// Characters that never begin a line in Japanese text: closing brackets and quotes, the
+// punctuation marks, small kana, the iteration and prolonged-sound marks, and their Latin and
+// half-width forms.
+bool NeverStartsALine(wchar_t AChar) {
+    static const wchar_t kChars[] =
+        L"、。，．・：；？！゛゜ヽヾゝゞ々〻ー―‐〜～…‥"
+        L"）〕］｝〉》」』】〙〗’”｠»"
+        L"ぁぃぅぇぉっゃゅょゎゕゖァィゥェォッャュョヮヵヶㇰㇱㇲㇳㇴㇵㇶㇷㇸㇹㇺㇻㇼㇽㇾㇿ"
+        L"｡｣､･ｰｧｨｩｪｫｬｭｮｯﾞﾟ"
+        L",.:;?!)]}%";
+    return AChar != 0 && std::wstring(kChars).find(AChar) != std::wstring::npos;
+}
+
+// Characters that never end a line: opening brackets and quotes.
+bool NeverEndsALine(wchar_t AChar) {
+    static const wchar_t kChars[] = L"（〔［｛〈《「『【〘〖‘“｟«｢([{";
+    return AChar != 0 && std::wstring(kChars).find(AChar) != std::wstring::npos;
+}
+
+bool IsAsciiAlphaNumeric(wchar_t AChar) {
+    return (AChar >= L'0' && AChar <= L'9') || (AChar >= L'A' && AChar <= L'Z') || (AChar >= L'a' && AChar <= L'z');
+}
+
+// A line may break between ABefore and AAfter: not against the rules of Japanese line breaking,
+// and not inside a Latin word or a number.
+bool MayBreakBetween(wchar_t ABefore, wchar_t AAfter) {
+    if (NeverStartsALine(AAfter) || NeverEndsALine(ABefore)) return false;
+    return !(IsAsciiAlphaNumeric(ABefore) && IsAsciiAlphaNumeric(AAfter));
+}
+
+}  // namespace
+
+// The line breaks between any two characters (Japanese text has no blanks to break at), at the
+// last place where it may break that still fits; where no such place exists, at the width.
 std::wstring TKWLabel::WrapLine(const std::wstring& ALine) {
-    if (!FWordWrapSelf || AutoSize()) return ALine;
-    std::wstring fitted = ALine, rest;
-    while (fitted.size() > 1 && TextWidth(fitted) > Width()) {
-        rest.insert(rest.begin(), fitted.back());
-        fitted.pop_back();
-    }
-    if (rest.empty()) return fitted;
-    return fitted + L'\r' + WrapLine(rest);
+    if (!FWordWrapSelf || (AutoSize() && FAutoSizeMode != asHeight)) return ALine;
+    size_t fits = ALine.size();
+    while (fits > 1 && TextWidth(ALine.substr(0, fits)) > Width()) --fits;
+    if (fits == ALine.size()) return ALine;
+    size_t cut = fits;
+    while (cut > 1 && !MayBreakBetween(ALine[cut - 1], ALine[cut])) --cut;
+    if (!MayBreakBetween(ALine[cut - 1], ALine[cut])) cut = fits;
+    // The blanks at the break belong to neither line.
+    size_t end = cut, rest = cut;
+    while (end > 1 && ALine[end - 1] == L' ') --end;
+    while (rest < ALine.size() && ALine[rest] == L' ') ++rest;
+    if (rest == ALine.size()) return ALine.substr(0, end);
+    return ALine.substr(0, end) + L'\r' + WrapLine(ALine.substr(rest));
 }
 
 void TKWLabel::SetWordWrapSelf(bool AValue) {

@@ -43,8 +43,12 @@ public:
     // The caption again from the lines: an empty list first takes the current caption as its
     // line; the lines, each wrapped, are joined with a carriage return.
     void RebuildCaption();
-    // With WordWrapSelf and AutoSize off: the line broken into pieces that fit the width, one
-    // character at least each, joined with carriage returns.
+    // With WordWrapSelf, and AutoSize off or sizing the height only (the width is the caller's):
+    // the line broken into pieces that fit the width, one character at least each, joined with
+    // carriage returns. A piece breaks where Japanese text may break: no piece starts with a
+    // closing bracket, a punctuation mark or a small kana, none ends with an opening bracket, and
+    // Latin words and numbers stay whole, unless that leaves no place to break within the width.
+    // Blanks at a break are dropped.
     std::wstring WrapLine(const std::wstring& ALine);
 
 protected:

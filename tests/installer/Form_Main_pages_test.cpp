@@ -87,6 +87,17 @@ TEST(FormMainPages, PageTextsAndControls) {
     EXPECT_EQ(form.btnBack->Left() + form.btnBack->Width(), form.btnNext->Left() - 5);
 }
 
+// The page control does not pass its enabled state on to the pages.
+TEST(FormMainPages, PageControlKeepsItsEnabledStateToItself) {
+    TTestFormMain form;
+    EXPECT_FALSE(form.pageWiz->ChildControlEnabled());
+    form.pageWiz->SetEnabled(false);
+    for (int32_t i = 0; i < form.pageWiz->GetPageCount(); ++i) EXPECT_TRUE(form.pageWiz->GetPage(i)->Enabled()) << i;
+    EXPECT_TRUE(form.KWLabel1->Enabled());
+    form.pageWiz->SetEnabled(true);
+    for (int32_t i = 0; i < form.pageWiz->GetPageCount(); ++i) EXPECT_TRUE(form.pageWiz->GetPage(i)->Enabled()) << i;
+}
+
 TEST(FormMainPages, LicenceNextFollowsTheAgreementAndBackKeepsIt) {
     TTestFormMain form;
     form.ShowPage(form.tsStart);

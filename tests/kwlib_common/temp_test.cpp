@@ -144,15 +144,17 @@ TEST(KWDeleteBatch, FileWithParentBatchLines) {
     ASSERT_EQ(rec.Batches.size(), 1u);
     EXPECT_EQ(rec.Dir, KWGetTempDir());
     const std::wstring parent = KWExcludeTrailingPathDelimiter(dir.Path());
+    // Each loop ends only when its target is gone: it never gives up while the process that holds
+    // the target runs, however long that is.
     const std::vector<std::wstring> expected = {
-        L":Lbl0Init", L"SET KWROUND=0", L":Lbl0",
+        L":Lbl0",
         L"DEL \"" + file + L"\"",
-        L"IF NOT EXIST \"" + file + L"\" GOTO Lbl1Init",
-        L"SET /A KWROUND+=1", L"IF %KWROUND% GEQ 120 GOTO LblEnd", L"PING -n 2 127.0.0.1 >NUL", L"GOTO Lbl0",
-        L":Lbl1Init", L"SET KWROUND=0", L":Lbl1",
+        L"IF NOT EXIST \"" + file + L"\" GOTO Lbl1",
+        L"PING -n 2 127.0.0.1 >NUL", L"GOTO Lbl0",
+        L":Lbl1",
         L"RMDIR /S /Q \"" + parent + L"\"",
         L"IF NOT EXIST \"" + parent + L"\" GOTO LblEnd",
-        L"SET /A KWROUND+=1", L"IF %KWROUND% GEQ 120 GOTO LblEnd", L"PING -n 2 127.0.0.1 >NUL", L"GOTO Lbl1",
+        L"PING -n 2 127.0.0.1 >NUL", L"GOTO Lbl1",
         L":LblEnd", L"DEL \"%~f0\"", L"EXIT"};
     EXPECT_EQ(rec.LastLines(), expected);
     EXPECT_TRUE(Exists(file)) << "the routine itself deletes nothing";
@@ -268,4 +270,27 @@ TEST(KWDeleteBatch, DeletesARunningProgramAndItsFolder) {
     EXPECT_FALSE(Exists(dir));
     EXPECT_EQ(BatchFiles(), batchesBefore) << "the batch file deletes itself";
     if (!gone) KWDeleteFolder(dir, false);
+}
+
+// A file that another handle keeps from deletion: the batch file retries until the handle is
+// closed, then deletes the file and itself.
+TEST(KWDeleteBatch, RetriesWhileTheTargetIsHeld) {
+    TScratchDir dir(L"KWTempTest_");
+    const std::wstring file = dir.Path() + L"held.dat";
+    ASSERT_TRUE(WriteBytes(file));
+    HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ASSERT_FALSE(DeleteFileW(file.c_str())) << "the handle should keep the file";
+    const std::set<std::wstring> batchesBefore = BatchFiles();
+    ASSERT_TRUE(KWDeleteByBatch(file, false));
+    Sleep(3000);
+    EXPECT_TRUE(Exists(file)) << "deleted while held";
+    CloseHandle(held);
+    bool gone = false;
+    for (int i = 0; i < 300 && !gone; ++i) {
+        gone = !Exists(file) && BatchFiles() == batchesBefore;
+        if (!gone) Sleep(100);
+    }
+    EXPECT_FALSE(Exists(file));
+    EXPECT_EQ(BatchFiles(), batchesBefore) << "the batch file deletes itself";
 }

@@ -77,6 +77,46 @@ TEST(KWLabel, WrapsLinesByCharacters) {
     EXPECT_EQ(h.Label->WrapLine(L"0000000"), L"0000000");
 }
 
+// Japanese line breaking: no line starts with a closing mark or small kana or ends with an opening
+// bracket, numbers stay whole, blanks at a break go; a line without any allowed break breaks at
+// the width.
+TEST(KWLabel, WrapsWhereJapaneseTextMayBreak) {
+    TLabelHost h;
+    h.Label->SetAutoSize(false);
+    h.Label->SetWordWrapSelf(true);
+    h.Label->SetWidth(h.WidthOf(L"あいう") + 1);
+    const struct {
+        const wchar_t* Line;
+        const wchar_t* Wrapped;
+    } cases[] = {
+        {L"あいうえおか", L"あいう\rえおか"},
+        {L"あいう。えお", L"あい\rう。え\rお"},
+        {L"あいう」えお", L"あい\rう」え\rお"},
+        {L"あいっ", L"あいっ"},
+        {L"あいうっえ", L"あい\rうっえ"},
+        {L"あいうー", L"あい\rうー"},
+        {L"あい「うえ", L"あい\r「うえ"},
+        {L"ーーーーー", L"ーーー\rーー"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(h.Label->WrapLine(c.Line), c.Wrapped) << WideToUtf8(c.Line);
+
+    h.Label->SetWidth(h.WidthOf(L"あ 1234") + 1);
+    EXPECT_EQ(h.Label->WrapLine(L"あ 12345"), L"あ\r12345");
+
+    // Sizing the height only keeps the width the caller gave, and wraps to it.
+    h.Label->SetWidth(h.WidthOf(L"あいう") + 1);
+    h.Label->SetAutoSizeMode(asHeight);
+    h.Label->SetAutoSize(true);
+    TStringList one = Lines({L"あ"});
+    h.Label->SetCaptions(&one);
+    const int32_t lineHeight = h.Label->Height();
+    TStringList lines = Lines({L"あいう。えお"});
+    h.Label->SetCaptions(&lines);
+    EXPECT_EQ(h.Label->Caption(), L"あい\rう。え\rお");
+    EXPECT_EQ(h.Label->Width(), h.WidthOf(L"あいう") + 1);
+    EXPECT_EQ(h.Label->Height(), 3 * lineHeight);
+}
+
 TEST(KWLabel, SizesInOneDirectionOnly) {
     TLabelHost h;
     h.Label->SetBounds(10, 10, 150, 5);
