@@ -15,6 +15,11 @@ extern std::string IEStaticInitGuard;
 // IEStaticInitialize calls not yet matched by IEStaticFinalize.
 extern int32_t IEStaticInitCount;
 
+// Called with each set-up and tear-down step's name just before the step runs, when set (the
+// start-up's tests follow the order through it).
+using IEStartupStepHook = void (*)(const char* StepName);
+extern IEStartupStepHook IEStartupTrace;
+
 // The set-up and tear-down steps of the core unit iecoreutils.
 void IECoreUtilsInitialize();
 void IECoreUtilsFinalize();

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "Classes.h"
@@ -66,3 +67,8 @@ bool IEIsLeftButtonDown();
 // Opens the clipboard without an owner window, trying 10 times 20 ms apart; True when it opened
 // (the caller closes it).
 bool IEOpenClipboard();
+
+// Registers a clipboard format by name and returns its identifier (0 without a clipboard).
+uint32_t IERegisterClipboardFormat(const std::wstring& Name);
+// Unloads a library loaded at run time and sets Module to null (errors ignored).
+void IEFreeLibrary(void*& Module);

@@ -31,3 +31,9 @@ void IEGlobalFree(void*& P) {
 bool IEIsRemoteSession() { return false; }
 bool IEIsLeftButtonDown() { return false; }
 bool IEOpenClipboard() { return false; }
+
+uint32_t IERegisterClipboardFormat(const std::wstring&) { return 0; }
+
+void IEFreeLibrary(void*& Module) {
+    Module = nullptr;
+}

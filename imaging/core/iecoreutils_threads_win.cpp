@@ -69,3 +69,12 @@ bool IEOpenClipboard() {
     }
     return false;
 }
+
+uint32_t IERegisterClipboardFormat(const std::wstring& Name) {
+    return RegisterClipboardFormatW(Name.c_str());
+}
+
+void IEFreeLibrary(void*& Module) {
+    if (Module) FreeLibrary(static_cast<HMODULE>(Module));
+    Module = nullptr;
+}
