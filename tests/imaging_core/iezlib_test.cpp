@@ -98,6 +98,8 @@ TEST(IEZlib, RoundTripOf200000BytesWithProgress) {
             EXPECT_EQ(z.Write(data.data() + at, n), n);
         }
         EXPECT_EQ(z.Seek(123, soBeginning), 200000);   // the bytes taken so far, nothing moved
+        // Someone else moves the wrapped stream: the end still goes where the data left off.
+        packed.SetPosition(0);
         z.Finish();
     }
     EXPECT_GE(compressEvents, 3);   // one per full 64 KB buffer
