@@ -14,13 +14,11 @@
 #include "iesight.h"
 #include "ietextc.h"
 #include "ievect.h"
+#include "iewords.h"
 #include "picturaio.h"
 #include "picturaproc.h"
 #include "picturaview.h"
 #include "tifccitt.h"
-
-// The word table's initialiser (unit iewords).
-void IEInitWords();
 
 std::string IEStaticInitGuard;
 int32_t IEStaticInitCount = 0;
