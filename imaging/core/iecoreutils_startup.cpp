@@ -6,6 +6,7 @@
 #include "SysUtils.h"
 #include "UnitInit.h"
 #include "iecoredefs_startup.h"
+#include "iecoreutils_font.h"
 #include "iecoreutils_platform.h"
 #include "iecoreutils_threads.h"
 #include "iegdiplus.h"
@@ -116,6 +117,7 @@ void IECoreUtilsInitialize() {
     IEIsWinNT = IEWindowsVersionIndex > 2;
     IEPreviewsZoomFilter = rfFastLinear;
     IEInitWords();
+    IEFreeDefaultFont();   // made again on first use
     IEDefaultMinFileSize = -1;
     IEAllowFileFallback = true;
     IEAllowSegments = true;
@@ -125,6 +127,7 @@ void IECoreUtilsInitialize() {
 }
 
 void IECoreUtilsFinalize() {
+    IEFreeDefaultFont();
     IEFreeLibrary(IEColorManagementModule);
 }
 
