@@ -1,0 +1,4 @@
+#include "iej2000.h"
+
+void IEInitializeJ2000() {}
+void IEFinalizeJ2000() {}

@@ -1,0 +1,4 @@
+#include "iepresetim.h"
+
+void IEInitializePresetImages() {}
+void IEFinalizePresetImages() {}

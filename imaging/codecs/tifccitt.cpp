@@ -1,0 +1,4 @@
+#include "tifccitt.h"
+
+void IEInitializeCCITT() {}
+void IEFinalizeCCITT() {}
