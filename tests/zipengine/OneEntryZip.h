@@ -8,6 +8,7 @@
 
 #include <zlib.h>
 
+#include "ByteOrder.h"
 #include "Classes.h"
 
 // A path of the Linux tree as Wine sees it (drive Z: is the root).
@@ -57,8 +58,8 @@ struct TOneEntryZip {
         return std::string(static_cast<const char*>(Archive.GetMemory()) + DataStart, PackedSize);
     }
 
-    static uint16_t U16(const uint8_t* q) { return (uint16_t)(q[0] | q[1] << 8); }
-    static uint32_t U32(const uint8_t* q) { return (uint32_t)U16(q) | (uint32_t)U16(q + 2) << 16; }
+    static uint16_t U16(const uint8_t* q) { return ByteOrder::GetLE16(q); }
+    static uint32_t U32(const uint8_t* q) { return ByteOrder::GetLE32(q); }
 };
 
 // Raw deflate data (as archives hold it) inflated; method 0 passes through.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "ByteOrder.h"
 #include "SysUtils.h"
 #include "WinApi.h"
 #include "ZFExcept.h"
@@ -65,11 +66,6 @@ void WriteFileBytes(const std::wstring& Name, const std::string& Data) {
     fclose(f);
 }
 
-bool FileExists(const std::wstring& Name) {
-    const DWORD a = GetFileAttributesW(Name.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 std::wstring DataFile(const char* Name) {
     std::wstring path = Utf8ToWide(std::string(TEST_DATA_DIR) + "/zip/" + Name);
     for (wchar_t& c : path)
@@ -101,31 +97,24 @@ int32_t NativeErrorOf(const std::function<void()>& f) {
 }
 
 void Put16(std::string& s, uint32_t v) {
-    s += (char)(v & 0xFF);
-    s += (char)((v >> 8) & 0xFF);
+    char b[2];
+    ByteOrder::PutLE16(b, (uint16_t)v);
+    s.append(b, sizeof b);
 }
 void Put32(std::string& s, uint32_t v) {
-    Put16(s, v & 0xFFFF);
-    Put16(s, v >> 16);
+    char b[4];
+    ByteOrder::PutLE32(b, v);
+    s.append(b, sizeof b);
 }
 void Put64(std::string& s, uint64_t v) {
-    Put32(s, (uint32_t)v);
-    Put32(s, (uint32_t)(v >> 32));
+    char b[8];
+    ByteOrder::PutLE64(b, v);
+    s.append(b, sizeof b);
 }
-uint16_t Get16(const std::string& s, size_t at) {
-    return (uint16_t)((uint8_t)s[at] | (uint8_t)s[at + 1] << 8);
-}
-uint32_t Get32(const std::string& s, size_t at) {
-    return Get16(s, at) | (uint32_t)Get16(s, at + 2) << 16;
-}
-void Set16(std::string& s, size_t at, uint32_t v) {
-    s[at] = (char)(v & 0xFF);
-    s[at + 1] = (char)((v >> 8) & 0xFF);
-}
-void Set32(std::string& s, size_t at, uint32_t v) {
-    Set16(s, at, v & 0xFFFF);
-    Set16(s, at + 2, v >> 16);
-}
+uint16_t Get16(const std::string& s, size_t at) { return ByteOrder::GetLE16(s.data() + at); }
+uint32_t Get32(const std::string& s, size_t at) { return ByteOrder::GetLE32(s.data() + at); }
+void Set16(std::string& s, size_t at, uint32_t v) { ByteOrder::PutLE16(&s[at], (uint16_t)v); }
+void Set32(std::string& s, size_t at, uint32_t v) { ByteOrder::PutLE32(&s[at], v); }
 
 std::string RawDeflate(const std::string& data) {
     z_stream z{};

@@ -31,7 +31,6 @@ private:
 void RemoveTree(const std::wstring& Dir);
 std::string ReadFileBytes(const std::wstring& Name);
 void WriteFileBytes(const std::wstring& Name, const std::string& Bytes);
-bool FileExists(const std::wstring& Name);
 std::wstring DataFile(const char* Name);   // tests/data/zip/<name>
 std::string Bytes(size_t Count, uint32_t Seed);  // incompressible bytes
 
