@@ -85,7 +85,9 @@ TEST(FilePrimitives, WholeFilesReadBackAndTheirLimitHolds) {
         std::string back = "old";
         EXPECT_TRUE(ReadWholeFile(name, back, bytes.size()));
         EXPECT_EQ(back, bytes);
-        if (!bytes.empty()) EXPECT_FALSE(ReadWholeFile(name, back, bytes.size() - 1));
+        if (!bytes.empty()) {
+            EXPECT_FALSE(ReadWholeFile(name, back, bytes.size() - 1));
+        }
     }
     EXPECT_TRUE(RemoveFile(name));
     EXPECT_FALSE(FileExists(name));
