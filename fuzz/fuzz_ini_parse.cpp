@@ -1,5 +1,7 @@
 // The ini document parser (TKWIniFile): any bytes load or are refused with an exception of ours,
-// and saving is a fixed point: a saved document loads back and saves to the same bytes.
+// and saving settles: the first save may merge what the ANSI file cannot tell apart (two keys
+// whose characters outside the code page both become "?"), but a document loaded from a saved one
+// saves to the same bytes from then on.
 #include <cstdint>
 #include <cstring>
 
@@ -15,6 +17,14 @@ std::string Saved(TKWIniFile& AIni) {
     return std::string(static_cast<const char*>(out.GetMemory()), (size_t)out.GetSize());
 }
 
+// The bytes a document loaded from ABytes saves to.
+std::string Resaved(const std::string& ABytes) {
+    TKWIniFile ini(L"");
+    TReadOnlyMemoryStream input(ABytes.data(), (int64_t)ABytes.size());
+    ini.LoadFromStream(&input);
+    return Saved(ini);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -25,11 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const Exception&) {
         return 0;
     }
-    const std::string once = Saved(first);
-
-    TKWIniFile second(L"");
-    TReadOnlyMemoryStream again(once.data(), (int64_t)once.size());
-    second.LoadFromStream(&again);
-    if (Saved(second) != once) FuzzFinding("a saved ini document does not save to the same bytes");
+    const std::string twice = Resaved(Saved(first));
+    if (Resaved(twice) != twice) FuzzFinding("a saved ini document does not settle after its second save");
     return 0;
 }
