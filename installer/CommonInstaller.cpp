@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "ByteOrder.h"
 #include "Classes.h"
 #include "KWCommonLib.h"
 #include "KWFileEncrypt.h"
@@ -18,11 +19,7 @@ const wchar_t* const kTrailerMarker = L"LUMIVERAINSTALLER";
 constexpr int64_t kTrailerSize = 256;
 constexpr int32_t kMarkerBytes = 80;
 
-int64_t ReadInt64LE(const uint8_t* p) {
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = v << 8 | p[i];
-    return (int64_t)v;
-}
+int64_t ReadInt64LE(const uint8_t* p) { return (int64_t)ByteOrder::GetLE64(p); }
 
 // ExeSize + ZipSize + SettingsSize + 256 without overflow; false when it would overflow.
 bool PayloadSize(int64_t AExeSize, int64_t AZipSize, int64_t ASettingsSize, int64_t& ATotal) {

@@ -116,28 +116,12 @@ int32_t TResourceStream::Write(const void*, int32_t) { throw EStreamError(SCantW
 // String comparison
 // ---------------------------------------------------------------------------------------------
 
-namespace {
-
-int32_t CompareText(const std::wstring& S1, const std::wstring& S2, bool CaseSensitive) {
-    const size_t n = S1.size() < S2.size() ? S1.size() : S2.size();
-    int32_t caseOrder = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const wchar_t a = kwposix::LowerChar(S1[i]), b = kwposix::LowerChar(S2[i]);
-        if (a != b) return (uint16_t)a < (uint16_t)b ? -1 : 1;
-        if (CaseSensitive && caseOrder == 0 && S1[i] != S2[i]) caseOrder = S1[i] == a ? -1 : 1;
-    }
-    if (S1.size() != S2.size()) return S1.size() < S2.size() ? -1 : 1;
-    return caseOrder;
-}
-
-}  // namespace
-
 int32_t TStrings::CompareStrings(const std::wstring& S1, const std::wstring& S2) const {
-    return CompareText(S1, S2, false);
+    return CompareLocaleStrings(S1, S2, false);
 }
 
 int32_t TStringList::CompareStrings(const std::wstring& S1, const std::wstring& S2) const {
-    return CompareText(S1, S2, FCaseSensitive);
+    return CompareLocaleStrings(S1, S2, FCaseSensitive);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -96,13 +96,11 @@ int32_t TResourceStream::Write(const void*, int32_t) { throw EStreamError(SCantW
 // ---------------------------------------------------------------------------------------------
 
 int32_t TStrings::CompareStrings(const std::wstring& S1, const std::wstring& S2) const {
-    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, S1.data(), (int)S1.size(), S2.data(),
-                          (int)S2.size()) - CSTR_EQUAL;
+    return CompareLocaleStrings(S1, S2, false);
 }
 
 int32_t TStringList::CompareStrings(const std::wstring& S1, const std::wstring& S2) const {
-    return CompareStringW(LOCALE_USER_DEFAULT, FCaseSensitive ? 0 : NORM_IGNORECASE, S1.data(), (int)S1.size(),
-                          S2.data(), (int)S2.size()) - CSTR_EQUAL;
+    return CompareLocaleStrings(S1, S2, FCaseSensitive);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -162,6 +162,10 @@ int64_t StrToInt64(const std::wstring& s);
 int32_t StrToIntDef(const std::wstring& s, int32_t def);
 int64_t StrToInt64Def(const std::wstring& s, int64_t def);
 
+// Texts compared by the user's locale: -1, 0 or 1. Without ACaseSensitive, letters that differ
+// only in case are equal; with it, they are ordered after the rest of the text is.
+int32_t CompareLocaleStrings(const std::wstring& S1, const std::wstring& S2, bool ACaseSensitive);
+
 std::wstring UpperCase(const std::wstring& s);   // A..Z only
 std::wstring LowerCase(const std::wstring& s);   // a..z only
 
@@ -246,3 +250,35 @@ std::string WideToOem(const std::wstring& s);
 // Invalid sequences become U+FFFD.
 std::wstring Utf8ToWide(const std::string& s);
 std::string WideToUtf8(const std::wstring& s);
+
+// ---------------------------------------------------------------------------------------------
+// Files
+// ---------------------------------------------------------------------------------------------
+
+// Whole files and the replacement of a file through a temporary one. Names are the system's
+// (the native build takes Wine's shape: "Z:\..." for the root, "\" between folders). A false
+// result leaves the system's error code for GetLastOSError.
+
+// The calling thread's last system error code.
+uint32_t GetLastOSError();
+
+// True for an existing file, false for a folder or a name that does not exist.
+bool FileExists(const std::wstring& AFileName);
+// True for an existing folder.
+bool DirectoryExists(const std::wstring& ADirectory);
+
+// The whole file into AData (shared for reading and writing with other processes). False when it
+// cannot be opened, is larger than AMaxSize bytes or cannot be read to its end; AData is then
+// unspecified.
+bool ReadWholeFile(const std::wstring& AFileName, std::string& AData, uint64_t AMaxSize);
+// Creates the file, or empties an existing one, and writes AData; with AFlush the data has
+// reached the disk when it returns true.
+bool WriteWholeFile(const std::wstring& AFileName, const std::string& AData, bool AFlush = false);
+
+// Creates a new empty file in AFolder whose name starts with APrefix (its first three
+// characters) and is unique there; AFileName receives its full name.
+bool CreateTempFileIn(const std::wstring& AFolder, const std::wstring& APrefix, std::wstring& AFileName);
+// Moves ASource onto ATarget in one step, replacing ATarget when it exists, written through to
+// the disk: a reader sees the old file or the new one, never a part.
+bool ReplaceFileWith(const std::wstring& ATarget, const std::wstring& ASource);
+bool RemoveFile(const std::wstring& AFileName);

@@ -1,5 +1,5 @@
 // The operating-system half of SysUtils for the native build: code pages through the C
-// library's iconv, error texts and the clock.
+// library's iconv, error texts, the clock and files (names in Wine's shape, see PosixPlatform.h).
 //
 // The ANSI and OEM code pages are 932, as on the target systems. Code page 932 follows Windows
 // where the C library's table differs: a lead byte with a bad or missing trail byte gives U+30FB
@@ -9,13 +9,18 @@
 // best-fit substitutes Windows picks for some Latin letters ("a" for "ä") are not made here.
 #include "SysUtils.h"
 
+#include <fcntl.h>
 #include <iconv.h>
+#include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <memory>
+
+#include "PosixPlatform.h"
 
 namespace {
 
@@ -185,6 +190,19 @@ std::string WideToAnsi(const std::wstring& s, uint32_t codePage) {
 std::wstring OemToWide(const std::string& s) { return AnsiToWide(s, cpOEMCP); }
 std::string WideToOem(const std::wstring& s) { return WideToAnsi(s, cpOEMCP); }
 
+// Letters compare by their lower-case forms in code-unit order; the case decides last.
+int32_t CompareLocaleStrings(const std::wstring& S1, const std::wstring& S2, bool ACaseSensitive) {
+    const size_t n = S1.size() < S2.size() ? S1.size() : S2.size();
+    int32_t caseOrder = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const wchar_t a = kwposix::LowerChar(S1[i]), b = kwposix::LowerChar(S2[i]);
+        if (a != b) return (uint16_t)a < (uint16_t)b ? -1 : 1;
+        if (ACaseSensitive && caseOrder == 0 && S1[i] != S2[i]) caseOrder = S1[i] == a ? -1 : 1;
+    }
+    if (S1.size() != S2.size()) return S1.size() < S2.size() ? -1 : 1;
+    return caseOrder;
+}
+
 std::wstring SysErrorMessage(uint32_t errorCode) {
     char buffer[256];
     const char* text = strerror_r((int)errorCode, buffer, sizeof buffer);
@@ -215,3 +233,119 @@ TDateTime Date() {
     localtime_r(&t, &local);
     return EncodeDate((uint16_t)(local.tm_year + 1900), (uint16_t)(local.tm_mon + 1), (uint16_t)local.tm_mday);
 }
+
+// ---- Files ----------------------------------------------------------------------------------
+
+namespace {
+
+// Closes a file descriptor on every exit path.
+class TPosixFile {
+public:
+    explicit TPosixFile(int AFd) : FFd(AFd) {}
+    ~TPosixFile() {
+        if (FFd >= 0) close(FFd);
+    }
+    TPosixFile(const TPosixFile&) = delete;
+    TPosixFile& operator=(const TPosixFile&) = delete;
+    int Get() const { return FFd; }
+
+private:
+    int FFd;
+};
+
+bool StatName(const std::wstring& AName, struct stat& AInfo) {
+    return stat(kwposix::PosixPath(AName).c_str(), &AInfo) == 0;
+}
+
+}  // namespace
+
+uint32_t GetLastOSError() { return (uint32_t)errno; }
+
+bool FileExists(const std::wstring& AFileName) {
+    struct stat info;
+    return StatName(AFileName, info) && !S_ISDIR(info.st_mode);
+}
+
+bool DirectoryExists(const std::wstring& ADirectory) {
+    struct stat info;
+    return StatName(ADirectory, info) && S_ISDIR(info.st_mode);
+}
+
+bool ReadWholeFile(const std::wstring& AFileName, std::string& AData, uint64_t AMaxSize) {
+    TPosixFile file(open(kwposix::PosixPath(AFileName).c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.Get() < 0) return false;
+    struct stat info;
+    if (fstat(file.Get(), &info) != 0) return false;
+    if (S_ISDIR(info.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    if (info.st_size < 0 || (uint64_t)info.st_size > AMaxSize || (uint64_t)info.st_size > SIZE_MAX) {
+        errno = EFBIG;
+        return false;
+    }
+    AData.resize((size_t)info.st_size);
+    for (size_t done = 0; done < AData.size();) {
+        const ssize_t got = read(file.Get(), &AData[done], AData.size() - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            if (got == 0) errno = EIO;
+            return false;
+        }
+        done += (size_t)got;
+    }
+    return true;
+}
+
+bool WriteWholeFile(const std::wstring& AFileName, const std::string& AData, bool AFlush) {
+    TPosixFile file(open(kwposix::PosixPath(AFileName).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (file.Get() < 0) return false;
+    for (size_t done = 0; done < AData.size();) {
+        const ssize_t written = write(file.Get(), AData.data() + done, AData.size() - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            if (written == 0) errno = EIO;
+            return false;
+        }
+        done += (size_t)written;
+    }
+    return !AFlush || fsync(file.Get()) == 0;
+}
+
+// Names as Windows makes them: the prefix's first three characters, four hexadecimal digits and
+// ".tmp", the first free one after a starting point taken from the clock.
+bool CreateTempFileIn(const std::wstring& AFolder, const std::wstring& APrefix, std::wstring& AFileName) {
+    std::wstring folder = AFolder;
+    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+    const std::wstring prefix = APrefix.substr(0, 3);
+    struct timeval tv;
+    gettimeofday(&tv, nullptr);
+    const uint32_t start = (uint32_t)(tv.tv_usec ^ getpid());
+    for (uint32_t n = 0; n < 0x10000; ++n) {
+        const uint32_t unique = (start + n) & 0xFFFF;
+        if (unique == 0) continue;
+        const std::wstring name = folder + prefix + IntToHex(unique, 4) + L".tmp";
+        const int fd = open(kwposix::PosixPath(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            close(fd);
+            AFileName = name;
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    errno = EEXIST;
+    return false;
+}
+
+bool ReplaceFileWith(const std::wstring& ATarget, const std::wstring& ASource) {
+    const std::string target = kwposix::PosixPath(ATarget);
+    if (rename(kwposix::PosixPath(ASource).c_str(), target.c_str()) != 0) return false;
+    // The new name itself reaches the disk with its folder.
+    const size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    TPosixFile dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Get() >= 0) fsync(dir.Get());
+    return true;
+}
+
+bool RemoveFile(const std::wstring& AFileName) { return unlink(kwposix::PosixPath(AFileName).c_str()) == 0; }

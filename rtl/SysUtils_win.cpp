@@ -1,5 +1,8 @@
-// The operating-system half of SysUtils: code pages, system error texts and the clock.
+// The operating-system half of SysUtils: code pages, system error texts, the clock and files.
 #include "SysUtils.h"
+
+#include <algorithm>
+#include <cstdint>
 
 #include "WinApi.h"
 
@@ -33,6 +36,11 @@ std::string WideToAnsi(const std::wstring& s, uint32_t codePage) {
 
 std::wstring OemToWide(const std::string& s) { return AnsiToWide(s, cpOEMCP); }
 std::string WideToOem(const std::wstring& s) { return WideToAnsi(s, cpOEMCP); }
+
+int32_t CompareLocaleStrings(const std::wstring& S1, const std::wstring& S2, bool ACaseSensitive) {
+    return CompareStringW(LOCALE_USER_DEFAULT, ACaseSensitive ? 0 : NORM_IGNORECASE, S1.data(), (int)S1.size(),
+                          S2.data(), (int)S2.size()) - CSTR_EQUAL;
+}
 
 std::wstring SysErrorMessage(uint32_t errorCode) {
     wchar_t buffer[1024];
@@ -76,3 +84,90 @@ TDateTime Date() {
     GetLocalTime(&st);
     return EncodeDate(st.wYear, st.wMonth, st.wDay);
 }
+
+// ---- Files ----------------------------------------------------------------------------------
+
+namespace {
+
+// Closes a Win32 file handle on every exit path.
+class TWinFile {
+public:
+    explicit TWinFile(HANDLE AHandle) : FHandle(AHandle) {}
+    ~TWinFile() {
+        if (FHandle != INVALID_HANDLE_VALUE) CloseHandle(FHandle);
+    }
+    TWinFile(const TWinFile&) = delete;
+    TWinFile& operator=(const TWinFile&) = delete;
+    HANDLE Get() const { return FHandle; }
+
+private:
+    HANDLE FHandle;
+};
+
+}  // namespace
+
+uint32_t GetLastOSError() { return (uint32_t)GetLastError(); }
+
+bool FileExists(const std::wstring& AFileName) {
+    const DWORD attr = GetFileAttributesW(AFileName.c_str());
+    return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::wstring& ADirectory) {
+    const DWORD attr = GetFileAttributesW(ADirectory.c_str());
+    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ReadWholeFile(const std::wstring& AFileName, std::string& AData, uint64_t AMaxSize) {
+    TWinFile file(CreateFileW(AFileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
+    if (file.Get() == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size)) return false;
+    if ((uint64_t)size.QuadPart > AMaxSize || (uint64_t)size.QuadPart > SIZE_MAX) {
+        SetLastError(ERROR_FILE_TOO_LARGE);
+        return false;
+    }
+    AData.resize((size_t)size.QuadPart);
+    for (size_t done = 0; done < AData.size();) {
+        const DWORD want = (DWORD)std::min<size_t>(AData.size() - done, 1u << 30);
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), &AData[done], want, &got, nullptr)) return false;
+        if (got == 0) {
+            SetLastError(ERROR_HANDLE_EOF);
+            return false;
+        }
+        done += got;
+    }
+    return true;
+}
+
+bool WriteWholeFile(const std::wstring& AFileName, const std::string& AData, bool AFlush) {
+    TWinFile file(CreateFileW(AFileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr));
+    if (file.Get() == INVALID_HANDLE_VALUE) return false;
+    for (size_t done = 0; done < AData.size();) {
+        const DWORD want = (DWORD)std::min<size_t>(AData.size() - done, 1u << 30);
+        DWORD written = 0;
+        if (!WriteFile(file.Get(), AData.data() + done, want, &written, nullptr)) return false;
+        if (written == 0) {
+            SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
+        done += written;
+    }
+    return !AFlush || FlushFileBuffers(file.Get());
+}
+
+bool CreateTempFileIn(const std::wstring& AFolder, const std::wstring& APrefix, std::wstring& AFileName) {
+    wchar_t name[MAX_PATH + 1] = {};
+    if (!GetTempFileNameW(AFolder.c_str(), APrefix.c_str(), 0, name)) return false;
+    AFileName = name;
+    return true;
+}
+
+bool ReplaceFileWith(const std::wstring& ATarget, const std::wstring& ASource) {
+    return MoveFileExW(ASource.c_str(), ATarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool RemoveFile(const std::wstring& AFileName) { return DeleteFileW(AFileName.c_str()) != 0; }

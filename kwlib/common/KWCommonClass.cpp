@@ -21,9 +21,7 @@ constexpr int32_t MaxListSize = 0x7FFFFFFF / 16;
 const wchar_t SListCapacityError[] = L"List capacity out of bounds (%d)";
 
 int CompareKeys(const std::wstring& A, const std::wstring& B, bool ACaseSensitive) {
-    const int r = CompareStringW(LOCALE_USER_DEFAULT, ACaseSensitive ? 0 : NORM_IGNORECASE, A.data(),
-                                 int(A.size()), B.data(), int(B.size()));
-    return r == CSTR_EQUAL ? 0 : r == CSTR_GREATER_THAN ? 1 : -1;
+    return CompareLocaleStrings(A, B, ACaseSensitive);
 }
 
 int CompareKeysCaseSensitive(void* Item1, void* Item2) {
@@ -269,26 +267,3 @@ void TKWProperties::IncNextPropertyNo() {
 
 void KWSetApplication(IKWApplication* AApplication) { RegisteredApplication = AApplication; }
 IKWApplication* KWGetApplication() { return RegisteredApplication; }
-
-bool KWHandleOneMessage(IKWApplication* AApplication, MSG& AMsg) {
-    if (!PeekMessageW(&AMsg, nullptr, 0, 0, PM_NOREMOVE) || AMsg.message == WM_QUIT) return false;
-    if (!PeekMessageW(&AMsg, nullptr, 0, 0, PM_REMOVE)) return false;
-    if (AMsg.message == WM_QUIT) {
-        PostQuitMessage(0);
-        return false;
-    }
-    if (AApplication) {
-        bool handled = false;
-        AApplication->DoOnMessage(AMsg, handled);
-        if (AApplication->IsPreProcessMessage(AMsg) || AApplication->IsHintMsg(AMsg) || handled ||
-            AApplication->IsMDIMsg(AMsg) || AApplication->IsKeyMsg(AMsg) || AApplication->IsDlgMsg(AMsg))
-            return true;
-    }
-    TranslateMessage(&AMsg);
-    DispatchMessageW(&AMsg);
-    return true;
-}
-
-bool KWHandleOneMessage(MSG& AMsg) {
-    return KWHandleOneMessage(KWGetApplication(), AMsg);
-}

@@ -10,7 +10,8 @@
 
 #include "Classes.h"
 #include "KWException.h"
-#include "WinApi.h"
+
+struct tagMSG;   // the system's MSG
 
 // The ordering function of a sorted list: negative, zero or positive as Item1 sorts before, equal to
 // or after Item2.
@@ -153,12 +154,12 @@ private:
 class IKWApplication {
 public:
     // The application's OnMessage event, when one is assigned; it may set AHandled.
-    virtual void DoOnMessage(MSG& AMsg, bool& AHandled) = 0;
-    virtual bool IsPreProcessMessage(MSG& AMsg) = 0;
-    virtual bool IsHintMsg(MSG& AMsg) = 0;
-    virtual bool IsMDIMsg(MSG& AMsg) = 0;
-    virtual bool IsKeyMsg(MSG& AMsg) = 0;
-    virtual bool IsDlgMsg(MSG& AMsg) = 0;
+    virtual void DoOnMessage(tagMSG& AMsg, bool& AHandled) = 0;
+    virtual bool IsPreProcessMessage(tagMSG& AMsg) = 0;
+    virtual bool IsHintMsg(tagMSG& AMsg) = 0;
+    virtual bool IsMDIMsg(tagMSG& AMsg) = 0;
+    virtual bool IsKeyMsg(tagMSG& AMsg) = 0;
+    virtual bool IsDlgMsg(tagMSG& AMsg) = 0;
 
 protected:
     ~IKWApplication() = default;
@@ -171,6 +172,6 @@ IKWApplication* KWGetApplication();
 // Takes and handles the next queued message of this thread. False when none was queued or it is
 // WM_QUIT (which stays queued). With AApplication nullptr the message is only translated and
 // dispatched.
-bool KWHandleOneMessage(IKWApplication* AApplication, MSG& AMsg);
+bool KWHandleOneMessage(IKWApplication* AApplication, tagMSG& AMsg);
 // The same with the registered application object.
-bool KWHandleOneMessage(MSG& AMsg);
+bool KWHandleOneMessage(tagMSG& AMsg);

@@ -6,7 +6,6 @@
 
 #include "Classes.h"
 #include "SysUtils.h"
-#include "WinApi.h"
 
 namespace {
 
@@ -89,15 +88,6 @@ double KWFileDateToDateTime(int32_t AFileDate) {
     }
 }
 
-void KWDateTimeToFileTime(FILETIME& AFileTime, double ADateTime) {
-    AFileTime = FILETIME{0, 0};
-    if (std::isnan(ADateTime)) return;
-    SYSTEMTIME st{};
-    DateTimeToSystemTime(ADateTime, st);
-    FILETIME local{};
-    if (SystemTimeToFileTime(&st, &local)) LocalFileTimeToFileTime(&local, &AFileTime);
-}
-
 bool KWSameDay(double A, double B) {
     if (std::isnan(A) || std::isnan(B)) return false;
     return std::trunc(A) == std::trunc(B);
@@ -142,9 +132,7 @@ bool KWSameString(const std::wstring& AText1, const std::wstring& AText2, bool A
         const std::wstring a = ATrim ? KWTrim(AText1) : AText1;
         const std::wstring b = ATrim ? KWTrim(AText2) : AText2;
         if (a.empty() || b.empty()) return a.empty() && b.empty();
-        DWORD flags = ACaseSensitive ? 0 : NORM_IGNORECASE;
-        return CompareStringW(LOCALE_USER_DEFAULT, flags, a.data(), (int)a.size(), b.data(), (int)b.size()) ==
-               CSTR_EQUAL;
+        return CompareLocaleStrings(a, b, ACaseSensitive) == 0;
     } catch (...) {
         return false;
     }
@@ -248,12 +236,6 @@ int64_t KWCalcPercent(int64_t ATotal, int64_t AValue) {
 bool KWIsInt64(const std::wstring& AText) {
     int64_t value;
     return TryStrToInt64(AText, value);
-}
-
-int32_t KWRectWidth(const RECT& R) { return R.right - R.left; }
-int32_t KWRectHeight(const RECT& R) { return R.bottom - R.top; }
-RECT KWInflateRect(const RECT& R, int32_t DX, int32_t DY) {
-    return RECT{R.left - DX, R.top - DY, R.right + DX, R.bottom + DY};
 }
 
 // ---- Resources ------------------------------------------------------------------------------

@@ -2,22 +2,8 @@
 
 #include <cstring>
 
+#include "ByteOrder.h"
 #include "SysUtils.h"
-
-namespace {
-
-uint32_t ReadBE32(const uint8_t* p) {
-    return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
-}
-
-void WriteBE32(uint8_t* p, uint32_t v) {
-    p[0] = (uint8_t)(v >> 24);
-    p[1] = (uint8_t)(v >> 16);
-    p[2] = (uint8_t)(v >> 8);
-    p[3] = (uint8_t)v;
-}
-
-}  // namespace
 
 TfeBlowFish::TfeBlowFish() : S(new uint32_t[4][256]) {
     std::memcpy(P, InitialP, sizeof P);
@@ -97,12 +83,12 @@ void TfeBlowFish::DecryptBlock(const void* AIn, void* AOut) {
 void TfeBlowFish::WordsToBytes(const void* AIn, void* AOut) {
     uint32_t w[2];
     std::memcpy(w, AIn, sizeof w);
-    WriteBE32(static_cast<uint8_t*>(AOut), w[0]);
-    WriteBE32(static_cast<uint8_t*>(AOut) + 4, w[1]);
+    ByteOrder::PutBE32(static_cast<uint8_t*>(AOut), w[0]);
+    ByteOrder::PutBE32(static_cast<uint8_t*>(AOut) + 4, w[1]);
 }
 
 void TfeBlowFish::BytesToWords(const void* AIn, void* AOut) {
     const auto* in = static_cast<const uint8_t*>(AIn);
-    const uint32_t w[2] = {ReadBE32(in), ReadBE32(in + 4)};
+    const uint32_t w[2] = {ByteOrder::GetBE32(in), ByteOrder::GetBE32(in + 4)};
     std::memcpy(AOut, w, sizeof w);
 }

@@ -1,14 +1,16 @@
 #include "KWIniFile.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 #include "KWCommonClass.h"
-#include "KWCommonLib.h"
+#include "KWCommonLib_files.h"
+#include "KWCommonLib_strings.h"
 #include "KWLogger.h"
 #include "KWZip.h"
-#include "WinApi.h"
 
 namespace {
 
@@ -121,7 +123,7 @@ class TTempFile {
 public:
     explicit TTempFile(std::wstring APath) : FPath(std::move(APath)) {}
     ~TTempFile() {
-        if (!FPath.empty()) DeleteFileW(FPath.c_str());
+        if (!FPath.empty()) RemoveFile(FPath);
     }
     const std::wstring& Path() const { return FPath; }
     void Release() { FPath.clear(); }
@@ -239,7 +241,7 @@ void TKWIniFile::LoadFromFile() {
         } catch (const Exception& e) {
             KWLog(L"TKWIniFile.LoadFromFile", e.Message(), 3);
             if (attempt >= kLoadRetries) throw EKWException(L"File Open is Failed.", method);
-            Sleep(kLoadRetrySleep);
+            std::this_thread::sleep_for(std::chrono::milliseconds(kLoadRetrySleep));
         }
     }
     LoadFromStream(stream.get());
@@ -278,28 +280,24 @@ void TKWIniFile::UpdateFile(int32_t ATryNum, int32_t ARetrySleep) {
 
     // The new content goes into a temporary file beside the old one, which it then replaces in
     // one step: a failed write leaves the old file whole.
-    wchar_t tempName[MAX_PATH + 1] = {};
-    if (!GetTempFileNameW(folder.c_str(), L"KWI", 0, tempName))
-        throw EKWException(L"Save File is Failed:" + SysErrorMessage(GetLastError()), kUpdateFileMethod);
+    std::wstring tempName;
+    if (!CreateTempFileIn(folder, L"KWI", tempName))
+        throw EKWException(L"Save File is Failed:" + SysErrorMessage(GetLastOSError()), kUpdateFileMethod);
     TTempFile temp(tempName);
-    try {
-        TFileStream file(temp.Path(), fmCreate | fmShareExclusive);
-        file.WriteBuffer(data.GetMemory(), (int32_t)data.GetSize());
-        if (!FlushFileBuffers(file.GetHandle())) RaiseLastOSError();
-    } catch (const Exception& e) {
-        throw EKWException(L"Save File is Failed:" + e.Message(), kUpdateFileMethod, &e);
-    }
+    const std::string bytes(static_cast<const char*>(data.GetMemory()), (size_t)data.GetSize());
+    if (!WriteWholeFile(temp.Path(), bytes, true))
+        throw EKWException(L"Save File is Failed:" + SysErrorMessage(GetLastOSError()), kUpdateFileMethod);
 
     // A file that another process holds open (or a read-only one) cannot be replaced; retry.
     if (ATryNum < 0) ATryNum = 0;
     for (int32_t attempt = 0;; ++attempt) {
-        if (MoveFileExW(temp.Path().c_str(), FFileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (ReplaceFileWith(FFileName, temp.Path())) {
             temp.Release();
             return;
         }
-        KWLog(L"TKWIniFile.UpdateFile", FFileName + L": " + SysErrorMessage(GetLastError()), 3);
+        KWLog(L"TKWIniFile.UpdateFile", FFileName + L": " + SysErrorMessage(GetLastOSError()), 3);
         if (attempt >= ATryNum) throw EKWException(L"Open File is Failed.", kUpdateFileMethod);
-        if (ARetrySleep > 0) Sleep((DWORD)ARetrySleep);
+        if (ARetrySleep > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ARetrySleep));
     }
 }
 
@@ -413,11 +411,4 @@ int32_t TKWIniFile::ReadHex(const std::wstring& ASection, const std::wstring& AI
     const std::wstring value = section->FValues->GetString(AIdent, L"");
     if (value.empty()) return ADefault;
     return StrToInt(L"$" + (value.size() > 2 ? value.substr(2, 8) : std::wstring()));
-}
-
-tagRECT TKWIniFile::ReadRect(const std::wstring& ASection, const std::wstring& AIdent, const tagRECT& ADefault) {
-    TKWStringArray parts;
-    KWSplit(ReadString(ASection, AIdent, L""), L",", parts, false);
-    if (parts.size() != 4 || !std::all_of(parts.begin(), parts.end(), KWIsInt64)) return ADefault;
-    return RECT{StrToInt(parts[0]), StrToInt(parts[1]), StrToInt(parts[2]), StrToInt(parts[3])};
 }

@@ -1,32 +1,23 @@
 #include "KWLogger.h"
 
+#include <chrono>
 #include <cmath>
 
 #include "Classes.h"
-#include "KWCommonLib.h"
+#include "KWCommonLib_files.h"
+#include "KWCommonLib_strings.h"
 #include "SysUtils.h"
 #include "UnitInit.h"
-#include "WinApi.h"
-#include <shlobj.h>
 
 const wchar_t* const KWDebugWindowName = L"ORVANE_LUMIVERA_DEBUG_WINDOW";
 const wchar_t* const KWMainWindowHandleName = L"KW_MAIN_WINDOW_HANDLE";
 
 namespace {
 
-// Echo of each entry to the debugger output while a debugger is attached: off.
-constexpr bool LogToDebugger = false;
-
 // The global logger. KWLog holds GlobalLoggerLock only while it queues, so that shut-down, which clears
 // the reference under the same lock, never destroys a logger that a caller is still using.
 std::mutex GlobalLoggerLock;
 std::unique_ptr<TKWLogger> GlobalLogger;
-
-// The debug-viewer link, decided once at start-up; touched by the worker, and at shut-down by the
-// stopping thread after the worker has ended.
-std::atomic<bool> ViewerActive{false};
-HWND ViewerWindow = nullptr;
-HWND ViewerTarget = nullptr;
 
 const wchar_t* LevelMark(uint8_t ALevel) {
     switch (ALevel) {
@@ -35,16 +26,6 @@ const wchar_t* LevelMark(uint8_t ALevel) {
         case 3: return L"★";
         default: return L"";
     }
-}
-
-bool FileExistsW(const std::wstring& AFileName) {
-    const DWORD attr = GetFileAttributesW(AFileName.c_str());
-    return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool DirectoryExistsW(const std::wstring& ADir) {
-    const DWORD attr = GetFileAttributesW(ADir.c_str());
-    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Splits a text into lines at CR LF, LF or CR, as a string list's text does.
@@ -64,30 +45,8 @@ std::vector<std::wstring> SplitLines(const std::wstring& AText) {
     return lines;
 }
 
-bool ReadWholeFile(const std::wstring& AFileName, std::string& AData) {
-    HANDLE h = CreateFileW(AFileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    LARGE_INTEGER size{};
-    bool ok = GetFileSizeEx(h, &size) && size.QuadPart < 0x40000000;
-    if (ok) {
-        AData.resize(size_t(size.QuadPart));
-        DWORD got = 0;
-        ok = AData.empty() || (ReadFile(h, AData.data(), DWORD(AData.size()), &got, nullptr) && got == AData.size());
-    }
-    CloseHandle(h);
-    return ok;
-}
-
-bool WriteWholeFile(const std::wstring& AFileName, const std::string& AData) {
-    HANDLE h = CreateFileW(AFileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok = AData.empty() || (WriteFile(h, AData.data(), DWORD(AData.size()), &written, nullptr) &&
-                                      written == AData.size());
-    CloseHandle(h);
-    return ok;
-}
+// The largest log file that is read back to continue it (below 1 GiB); a larger one stays closed.
+constexpr uint64_t kMaxLogFileSize = 0x40000000 - 1;
 
 }  // namespace
 
@@ -107,7 +66,7 @@ const std::wstring& TKWLogData::GetText() {
 void TKWLogData::WriteTo(TKWLogFile* AWriter) {
     const std::wstring& line = GetText();
     if (AWriter) AWriter->WriteLine(line);
-    if (!(LogToDebugger && KWIsDebugging())) KWSendToDebugWindow(line);
+    KWSendToDebugWindow(line);
 }
 
 // ---- TKWLoggerThread -------------------------------------------------------------------------
@@ -121,7 +80,7 @@ TKWLoggerThread::~TKWLoggerThread() {
 
 void TKWLoggerThread::Start() {
     FThread = std::thread([this] {
-        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+        KWLowerLoggerThreadPriority();
         Execute();
     });
 }
@@ -135,7 +94,7 @@ void TKWLoggerThread::Execute() {
         Logger->TakeBatch(Batch);
         if (Batch.empty()) {
             if (Terminated || Logger->Disabled) break;
-            Sleep(KWLogIdleSleep);
+            std::this_thread::sleep_for(std::chrono::milliseconds(KWLogIdleSleep));
             continue;
         }
         for (std::unique_ptr<TKWLogData>& entry : Batch) {
@@ -157,7 +116,7 @@ void TKWLogFile::WriteLine(const std::wstring& ALine) {
         Lines.push_back(ALine);
         FileSize += int64_t(WideToAnsi(ALine).size());
     }
-    if (AutoFlush && GetTickCount() - LastFlushTick > KWLogFlushInterval) FlushFile();
+    if (AutoFlush && KWLogTickCount() - LastFlushTick > KWLogFlushInterval) FlushFile();
 }
 
 bool TKWLogFile::EnsureFile() {
@@ -175,7 +134,7 @@ bool TKWLogFile::EnsureFile() {
         } else {
             // Continue the last existing file of the day.
             int32_t n = FileNo;
-            while (FileExistsW(MakeFileName(n))) ++n;
+            while (FileExists(MakeFileName(n))) ++n;
             FileNo = n > 0 ? n - 1 : n;
             name = MakeFileName(FileNo);
         }
@@ -190,17 +149,16 @@ bool TKWLogFile::OpenFile(const std::wstring& AFileName) {
             FlushFile();
             IsOpen = false;
         }
-        if (FileExistsW(AFileName)) {
+        if (FileExists(AFileName)) {
             std::string data;
-            if (!ReadWholeFile(AFileName, data)) return false;
+            if (!ReadWholeFile(AFileName, data, kMaxLogFileSize)) return false;
             Lines = SplitLines(AnsiToWide(data));
             FileSize = int64_t(data.size());
         } else {
             const size_t slash = AFileName.find_last_of(L"\\/");
             const std::wstring dir = slash == std::wstring::npos ? std::wstring() : AFileName.substr(0, slash);
-            if (!dir.empty() && !DirectoryExistsW(dir)) {
-                SHCreateDirectoryExW(nullptr, dir.c_str(), nullptr);
-                if (!DirectoryExistsW(dir)) return false;
+            if (!dir.empty() && !DirectoryExists(dir)) {
+                if (!KWForceDirectories(dir)) return false;
             }
             Lines.clear();
             FileSize = 0;
@@ -234,7 +192,7 @@ void TKWLogFile::FlushFile() {
             KWDebugOutput(L"FlushFile Failed");
         }
     }
-    LastFlushTick = GetTickCount();
+    LastFlushTick = KWLogTickCount();
 }
 
 // ---- TKWLogger -------------------------------------------------------------------------------
@@ -326,19 +284,6 @@ void KWLogObject(const TObject* ASender, const std::wstring& AText, uint8_t ALev
 
 void KWLogError(const std::wstring& AText) { KWLog(L"", AText, 3); }
 
-void KWDebugOutput(const std::wstring& AText) {
-    if (KWIsDebugging()) OutputDebugStringW(AText.c_str());
-}
-
-// A viewer whose window has gone, or that did not take a line in time, is given up for good: a
-// hung viewer then costs one timeout, not one per line.
-void KWSendToDebugWindow(const std::wstring& ALine) {
-    if (!ViewerActive) return;
-    if (!IsWindow(ViewerTarget) || !KWSendCopyData(ViewerTarget, 1, ALine)) ViewerActive = false;
-}
-
-bool KWViewerActive() { return ViewerActive; }
-
 TKWLogger* KWGetGlobalLogger() {
     std::lock_guard<std::mutex> guard(GlobalLoggerLock);
     return GlobalLogger.get();
@@ -347,18 +292,7 @@ TKWLogger* KWGetGlobalLogger() {
 // ---- Unit start-up and shut-down -------------------------------------------------------------
 
 void KWLogger_Initialize() {
-    ViewerActive = false;
-    ViewerWindow = nullptr;
-    ViewerTarget = nullptr;
-    HANDLE mutex = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, KWDebugWindowName);
-    if (mutex) {
-        KWFindWindowByProp(KWDebugWindowName, ViewerWindow);
-        HWND target = nullptr;
-        const bool read = KWGetMainWindowHandleProp(ViewerWindow, target);
-        ViewerTarget = target;
-        ViewerActive = read && IsWindow(ViewerTarget);
-        CloseHandle(mutex);
-    }
+    KWProbeDebugViewer();
     auto logger = std::make_unique<TKWLogger>();
     logger->StartThread();
     {

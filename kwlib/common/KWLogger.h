@@ -129,6 +129,13 @@ TKWLogger* KWGetGlobalLogger();
 // Whether a debug viewer was found at start-up and still answers.
 bool KWViewerActive();
 
+// The platform half (natively there is no viewer and no debugger output): looks for a running
+// debug viewer and keeps its window (start-up); lowers the calling worker thread's priority; a
+// millisecond clock that wraps at 32 bits, for the flush interval.
+void KWProbeDebugViewer();
+void KWLowerLoggerThreadPriority();
+uint32_t KWLogTickCount();
+
 // Unit start-up: probes for a running debug viewer, then creates the global logger and starts its
 // worker. Shut-down: clears the global logger, then destroys it (stop, final delivery).
 void KWLogger_Initialize();

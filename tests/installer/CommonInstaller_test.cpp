@@ -15,6 +15,7 @@
 #include "WinApi.h"
 #include "kwlib_common/log_capture.h"
 #include "kwlib_common/scratch_util.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -24,11 +25,7 @@ std::wstring Fixture(const char* AName) {
     return Utf8ToWide(std::string(TEST_DATA_DIR "/installer/") + AName);
 }
 
-std::string ReadBytes(const std::wstring& APath) {
-    TMemoryStream m;
-    m.LoadFromFile(APath);
-    return std::string(static_cast<const char*>(m.GetMemory()), (size_t)m.GetSize());
-}
+std::string ReadBytes(const std::wstring& APath) { return testsupport::ReadFileBytes(APath); }
 
 struct Trailer {
     bool ok = false;
@@ -43,30 +40,8 @@ Trailer Read(const std::wstring& APath, TKWIniFile& ASettings) {
 
 const wchar_t* const kShopName = L"写真館\x2014本店";
 
-// Every file and folder below ADir (folders with a trailing "\"), relative to it.
-void ListTree(const std::wstring& ADir, const std::wstring& ARel, std::vector<std::wstring>& AOut) {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((ADir + ARel + L"*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = fd.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            AOut.push_back(ARel + name + L"\\");
-            ListTree(ADir, ARel + name + L"\\", AOut);
-        } else {
-            AOut.push_back(ARel + name);
-        }
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-}
-
-std::vector<std::wstring> Tree(const std::wstring& ADir) {
-    std::vector<std::wstring> out;
-    ListTree(ADir, L"", out);
-    std::sort(out.begin(), out.end());
-    return out;
-}
+// Every file and folder below ADir (folders with a trailing "\"), relative to it, sorted.
+std::vector<std::wstring> Tree(const std::wstring& ADir) { return testsupport::ListTree(ADir); }
 
 // What the progress callback saw.
 struct TProgressLog {

@@ -12,6 +12,7 @@
 
 #include "e2e_util.h"
 #include "install_fixture.h"
+#include "support/TestSupport.h"
 
 using e2e::Installer;
 using e2e::ProductRoot;
@@ -30,41 +31,11 @@ std::wstring NoSlash(const std::wstring& ADir) { return KWExcludeTrailingPathDel
 std::wstring ProgramLink() { return std::wstring(L"lumi-vera クイルボックス(") + ShopName + L").lnk"; }
 std::wstring UninstallLink() { return std::wstring(L"lumi-vera クイルボックス(") + ShopName + L")のアンインストール.lnk"; }
 
-std::string ReadAll(const std::wstring& APath) {
-    std::string bytes;
-    HANDLE f = CreateFileW(APath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return "<unreadable>";
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-    CloseHandle(f);
-    return bytes;
-}
+std::string ReadAll(const std::wstring& APath) { return testsupport::ReadFileBytesOr(APath, "<unreadable>"); }
 
 // Every file and folder below ADir (with "\"), relative to it, folders with a trailing "\" and
 // files with their bytes.
-void ListTree(const std::wstring& ADir, const std::wstring& ARel, std::map<std::wstring, std::string>& AOut) {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((ADir + ARel + L"*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = fd.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            AOut[ARel + name + L"\\"] = "";
-            ListTree(ADir, ARel + name + L"\\", AOut);
-        } else {
-            AOut[ARel + name] = ReadAll(ADir + ARel + name);
-        }
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-}
-
-std::map<std::wstring, std::string> Tree(const std::wstring& ADir) {
-    std::map<std::wstring, std::string> tree;
-    ListTree(ADir, L"", tree);
-    return tree;
-}
+std::map<std::wstring, std::string> Tree(const std::wstring& ADir) { return testsupport::ListTreeWithContents(ADir); }
 
 // Ends every running copy of the installed program, each by its process id.
 void EndInstalledPrograms() {

@@ -12,6 +12,7 @@
 #include "SysUtils.h"
 #include "WinApi.h"
 #include "kwlib_common/scratch_util.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -176,10 +177,8 @@ namespace {
 const std::string kSettingsKey = "Vd3kQ8mLx2PzT5nw";
 
 Bytes ReadAll(const std::wstring& AFileName) {
-    TMemoryStream m;
-    m.LoadFromFile(AFileName);
-    const auto* p = static_cast<const uint8_t*>(m.GetMemory());
-    return Bytes(p, p + m.GetSize());
+    const std::string bytes = testsupport::ReadFileBytes(AFileName);
+    return Bytes(bytes.begin(), bytes.end());
 }
 
 void WriteAll(const std::wstring& AFileName, const Bytes& AData) {

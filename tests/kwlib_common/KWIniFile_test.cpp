@@ -11,6 +11,7 @@
 #include "SysUtils.h"
 #include "WinApi.h"
 #include "kwlib_common/scratch_util.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -54,11 +55,7 @@ int32_t FileCount(const std::wstring& ADir) {
     return n;
 }
 
-std::string ReadBytes(const std::wstring& APath) {
-    TMemoryStream m;
-    m.LoadFromFile(APath);
-    return std::string(static_cast<const char*>(m.GetMemory()), (size_t)m.GetSize());
-}
+std::string ReadBytes(const std::wstring& APath) { return testsupport::ReadFileBytes(APath); }
 
 template <class F>
 std::wstring MessageOf(F AAction) {

@@ -17,6 +17,7 @@
 #include "ZipFlow.h"
 #include "log_capture.h"
 #include "scratch_util.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -81,11 +82,7 @@ std::unique_ptr<TMemoryStream> StreamOf(const std::string& ABytes) {
     return m;
 }
 
-std::string ReadBytes(const std::wstring& APath) {
-    TMemoryStream m;
-    m.LoadFromFile(APath);
-    return std::string(static_cast<const char*>(m.GetMemory()), (size_t)m.GetSize());
-}
+std::string ReadBytes(const std::wstring& APath) { return testsupport::ReadFileBytes(APath); }
 
 // The streams of the archives a test opened: they must outlive the archivers reading them.
 struct TStreams {

@@ -3,6 +3,7 @@
 
 #include "KWCommonClass.h"
 #include "KWLogger.h"
+#include "WinApi.h"
 
 namespace {
 

@@ -17,6 +17,7 @@
 #include "KWCommonLib.h"
 #include "KWLogger.h"
 #include "WinApi.h"
+#include "support/TestSupport.h"
 
 #include <winioctl.h>
 
@@ -36,16 +37,7 @@ void WriteText(const std::wstring& APath, const std::string& AContent) {
     CloseHandle(h);
 }
 
-std::string ReadText(const std::wstring& APath) {
-    std::string content;
-    HANDLE h = CreateFileW(APath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return "<missing>";
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
-    CloseHandle(h);
-    return content;
-}
+std::string ReadText(const std::wstring& APath) { return testsupport::ReadFileBytesOr(APath, "<missing>"); }
 
 bool Exists(const std::wstring& APath) {
     return GetFileAttributesW(APath.c_str()) != INVALID_FILE_ATTRIBUTES;

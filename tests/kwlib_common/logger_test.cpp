@@ -13,6 +13,7 @@
 #include "SysUtils.h"
 #include "UnitInit.h"
 #include "WinApi.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -268,15 +269,7 @@ void RemoveTree(const std::wstring& ADir) {
     RemoveDirectoryW(ADir.c_str());
 }
 
-std::string FileBytes(const std::wstring& AFileName) {
-    std::string data;
-    FILE* f = _wfopen(AFileName.c_str(), L"rb");
-    if (!f) return data;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) data.append(buf, n);
-    fclose(f);
-    return data;
-}
+std::string FileBytes(const std::wstring& AFileName) { return testsupport::ReadFileBytesOr(AFileName, ""); }
 
 }  // namespace
 

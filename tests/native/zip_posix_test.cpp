@@ -11,6 +11,7 @@
 #include <string>
 
 #include "NativeTestUtil.h"
+#include "PosixPlatform.h"
 #include "ZFStrFunc.h"
 #include "ZFVolumes.h"
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "NativeTestUtil.h"
+#include "PosixPlatform.h"
 #include "ZFConst.h"
 #include "ZFStrFunc.h"
 #include "ZipFlow.h"
@@ -33,13 +34,13 @@ std::string NoiseBytes(size_t count) {
 TEST(PosixVolumes, AnInfoZipSplitSetIsFoundWhateverTheCaseOfItsVolumeNames) {
     TScratchDir dir;
     {
-        FILE* f = std::fopen((dir.PosixPath() + "/noise.bin").c_str(), "wb");
+        FILE* f = std::fopen((kwposix::PosixPath(dir.Path()) + "/noise.bin").c_str(), "wb");
         ASSERT_NE(f, nullptr);
         const std::string noise = NoiseBytes(150000);
         std::fwrite(noise.data(), 1, noise.size(), f);
         std::fclose(f);
     }
-    const std::string command = "cd '" + dir.PosixPath() + "' && timeout 60 zip -q -X -0 -s 64k set.zip noise.bin";
+    const std::string command = "cd '" + kwposix::PosixPath(dir.Path()) + "' && timeout 60 zip -q -X -0 -s 64k set.zip noise.bin";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     for (const wchar_t* volume : {L"set.z01", L"set.z02", L"set.zip"})
         ASSERT_TRUE(ZFFileExists(dir.Path() + volume)) << "zip -s did not write " << volume;

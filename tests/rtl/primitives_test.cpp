@@ -73,3 +73,51 @@ TEST(ReadOnlyMemoryStream, ReadsTheCallersBytesInPlaceAndRefusesWrites) {
     EXPECT_THROW(s.Write("x", 1), EStreamError);
     EXPECT_EQ(data[0], '0');
 }
+
+// The file primitives, on both platforms: names relative to the test's working folder.
+TEST(FilePrimitives, WholeFilesReadBackAndTheirLimitHolds) {
+    const std::wstring name = L"kw_primitives_whole.bin";
+    const std::string cases[] = {std::string(), std::string("a\0b\r\n\xFF", 6), std::string(70000, 'x')};
+    for (const std::string& bytes : cases) {
+        ASSERT_TRUE(WriteWholeFile(name, bytes, bytes.size() == 6));
+        EXPECT_TRUE(FileExists(name));
+        EXPECT_FALSE(DirectoryExists(name));
+        std::string back = "old";
+        EXPECT_TRUE(ReadWholeFile(name, back, bytes.size()));
+        EXPECT_EQ(back, bytes);
+        if (!bytes.empty()) {
+            EXPECT_FALSE(ReadWholeFile(name, back, bytes.size() - 1));
+        }
+    }
+    EXPECT_TRUE(RemoveFile(name));
+    EXPECT_FALSE(FileExists(name));
+    std::string none;
+    EXPECT_FALSE(ReadWholeFile(name, none, 100));
+    EXPECT_NE(GetLastOSError(), 0u);
+    EXPECT_FALSE(RemoveFile(name));
+    EXPECT_TRUE(DirectoryExists(L"."));
+    EXPECT_FALSE(FileExists(L"."));
+}
+
+TEST(FilePrimitives, ATemporaryFileReplacesTheTargetInOneStep) {
+    const std::wstring target = L"kw_primitives_target.ini";
+    ASSERT_TRUE(WriteWholeFile(target, "old"));
+    std::wstring temp, second;
+    ASSERT_TRUE(CreateTempFileIn(L".", L"KWTX", temp));
+    ASSERT_TRUE(CreateTempFileIn(L".", L"KWTX", second));
+    EXPECT_NE(temp, second);
+    const size_t base = temp.find_last_of(L"\\/") + 1;
+    EXPECT_EQ(temp.substr(base, 3), L"KWT");
+    std::string content = "x";
+    EXPECT_TRUE(ReadWholeFile(temp, content, 10));
+    EXPECT_EQ(content, "");   // created empty
+
+    ASSERT_TRUE(WriteWholeFile(temp, "new", true));
+    EXPECT_TRUE(ReplaceFileWith(target, temp));
+    EXPECT_FALSE(FileExists(temp));
+    EXPECT_TRUE(ReadWholeFile(target, content, 10));
+    EXPECT_EQ(content, "new");
+    EXPECT_FALSE(ReplaceFileWith(target, temp));   // the source is gone
+    EXPECT_TRUE(RemoveFile(second));
+    EXPECT_TRUE(RemoveFile(target));
+}

@@ -9,6 +9,7 @@
 #include "OneEntryZip.h"
 #include "ZFCipher.h"
 #include "ZFStrFunc.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -249,17 +250,8 @@ std::wstring TempPath(const wchar_t* name) {
     return ZFSystemTempDir() + name;
 }
 
-void WriteFileBytes(const std::wstring& name, const std::string& bytes) {
-    TFileStream f(name, fmCreate);
-    f.WriteBuffer(bytes.data(), (int32_t)bytes.size());
-}
-
-std::string ReadFileBytes(const std::wstring& name) {
-    TFileStream f(name, fmOpenRead | fmShareDenyNone);
-    std::string s((size_t)f.GetSize(), '\0');
-    if (!s.empty()) f.ReadBuffer(&s[0], (int32_t)s.size());
-    return s;
-}
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
 
 }  // namespace
 

@@ -12,65 +12,6 @@
 
 namespace ziptest {
 
-TScratchDir::TScratchDir(const wchar_t* Tag) {
-    wchar_t temp[MAX_PATH + 1];
-    GetTempPathW(MAX_PATH, temp);
-    static unsigned counter = 0;
-    FPath = std::wstring(temp) + L"zfread_" + Tag + L"_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-            std::to_wstring(++counter) + L"\\";
-    RemoveTree(FPath);
-    CreateDirectoryW(FPath.c_str(), nullptr);
-}
-
-TScratchDir::~TScratchDir() {
-    RemoveTree(FPath);
-}
-
-void RemoveTree(const std::wstring& Dir) {
-    std::wstring dir = Dir;
-    if (!dir.empty() && dir.back() != L'\\') dir += L'\\';
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((dir + L"*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring full = dir + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(full);
-            } else {
-                SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(full.c_str());
-            }
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryW(dir.substr(0, dir.size() - 1).c_str());
-}
-
-std::string ReadFileBytes(const std::wstring& Name) {
-    std::string out;
-    FILE* f = _wfopen(Name.c_str(), L"rb");
-    if (!f) throw std::runtime_error("cannot read " + WideToUtf8(Name));
-    char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    fclose(f);
-    return out;
-}
-
-void WriteFileBytes(const std::wstring& Name, const std::string& Data) {
-    FILE* f = _wfopen(Name.c_str(), L"wb");
-    if (!f) throw std::runtime_error("cannot write " + WideToUtf8(Name));
-    fwrite(Data.data(), 1, Data.size(), f);
-    fclose(f);
-}
-
-bool FileExists(const std::wstring& Name) {
-    const DWORD a = GetFileAttributesW(Name.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 std::wstring DataFile(const char* Name) {
     std::wstring path = Utf8ToWide(std::string(TEST_DATA_DIR) + "/zip/" + Name);
     for (wchar_t& c : path)
@@ -102,29 +43,24 @@ int32_t NativeErrorOf(const std::function<void()>& f) {
 }
 
 void Put16(std::string& s, uint32_t v) {
-    s.append(2, '\0');
-    ByteOrder::PutLE16(&s[s.size() - 2], (uint16_t)v);
+    char b[2];
+    ByteOrder::PutLE16(b, (uint16_t)v);
+    s.append(b, sizeof b);
 }
 void Put32(std::string& s, uint32_t v) {
-    s.append(4, '\0');
-    ByteOrder::PutLE32(&s[s.size() - 4], v);
+    char b[4];
+    ByteOrder::PutLE32(b, v);
+    s.append(b, sizeof b);
 }
 void Put64(std::string& s, uint64_t v) {
-    s.append(8, '\0');
-    ByteOrder::PutLE64(&s[s.size() - 8], v);
+    char b[8];
+    ByteOrder::PutLE64(b, v);
+    s.append(b, sizeof b);
 }
-uint16_t Get16(const std::string& s, size_t at) {
-    return ByteOrder::GetLE16(&s[at]);
-}
-uint32_t Get32(const std::string& s, size_t at) {
-    return ByteOrder::GetLE32(&s[at]);
-}
-void Set16(std::string& s, size_t at, uint32_t v) {
-    ByteOrder::PutLE16(&s[at], (uint16_t)v);
-}
-void Set32(std::string& s, size_t at, uint32_t v) {
-    ByteOrder::PutLE32(&s[at], v);
-}
+uint16_t Get16(const std::string& s, size_t at) { return ByteOrder::GetLE16(s.data() + at); }
+uint32_t Get32(const std::string& s, size_t at) { return ByteOrder::GetLE32(s.data() + at); }
+void Set16(std::string& s, size_t at, uint32_t v) { ByteOrder::PutLE16(&s[at], (uint16_t)v); }
+void Set32(std::string& s, size_t at, uint32_t v) { ByteOrder::PutLE32(&s[at], v); }
 
 std::string RawDeflate(const std::string& data) {
     z_stream z{};

@@ -10,28 +10,14 @@
 #include <vector>
 
 #include "ZFVolumes.h"
+#include "support/TestSupport.h"
 
 namespace ziptest {
 
-// A new empty folder under the system's temporary folder (trailing "\"), removed with its
-// contents when the object goes.
-class TScratchDir {
-public:
-    explicit TScratchDir(const wchar_t* Tag);
-    ~TScratchDir();
-    TScratchDir(const TScratchDir&) = delete;
-    TScratchDir& operator=(const TScratchDir&) = delete;
-    const std::wstring& Path() const { return FPath; }
-    std::wstring operator/(const std::wstring& Name) const { return FPath + Name; }
-
-private:
-    std::wstring FPath;
-};
-
-void RemoveTree(const std::wstring& Dir);
-std::string ReadFileBytes(const std::wstring& Name);
-void WriteFileBytes(const std::wstring& Name, const std::string& Bytes);
-bool FileExists(const std::wstring& Name);
+using testsupport::ReadFileBytes;
+using testsupport::RemoveTree;
+using testsupport::TScratchDir;
+using testsupport::WriteFileBytes;
 std::wstring DataFile(const char* Name);   // tests/data/zip/<name>
 std::string Bytes(size_t Count, uint32_t Seed);  // incompressible bytes
 

@@ -1,4 +1,4 @@
-// Shared helpers of the *_posix.cpp twins of the native build (never part of the Windows build).
+// Shared helpers of the *_posix.cpp twins (never part of the Windows build).
 //
 // The twins show the file system as Wine does: drive Z: is the root and "\" separates folders, so
 // the platform-neutral code sees the same path shapes natively as under Wine. Names go to the

@@ -1,0 +1,71 @@
+# The libraries of both builds, one line each:
+#
+#   kw_library(<target> <folder> [WINDOWS_ONLY] [<dependency>...])
+#
+# A library is every .cpp and .c file of its folder. Platform code is chosen by file suffix:
+# X_win.cpp goes into the Windows build only, X_posix.cpp into the native build only (its twin);
+# a unit that nothing native needs may have a _win file without a twin. WINDOWS_ONLY is the one
+# marker of a folder that the native build leaves out (windows, GDI, the wizard); every other
+# folder also builds natively, under the sanitizers and with the fuzzer instrumentation. A new
+# folder is one more line below, for example:
+#
+#   kw_library(imaging_core imaging/core rtl)
+#
+# Headers are found by their bare name (each folder is on its library's include path) and by a
+# name qualified by folder, "imaging/core/X.h" (the repository root is on the include path too).
+#
+# The including build sets before including this file:
+#   KW_ROOT             the repository root
+#   KW_NATIVE           ON in the native build, OFF in the Windows build
+#   KW_SYSTEM_LIBS      what the run-time layer links from the system
+#   KW_ZLIB             zlib's link name or target
+#   KW_LIBRARY_OPTIONS  compile options of every library (may be empty)
+# and finds the libraries it made in the global property KW_LIBRARIES.
+
+function(kw_library name folder)
+  set(deps ${ARGN})
+  list(FIND deps WINDOWS_ONLY windowsOnly)
+  if(windowsOnly GREATER -1)
+    list(REMOVE_AT deps ${windowsOnly})
+    if(KW_NATIVE)
+      return()
+    endif()
+  endif()
+  file(GLOB srcs CONFIGURE_DEPENDS ${KW_ROOT}/${folder}/*.cpp ${KW_ROOT}/${folder}/*.c)
+  if(KW_NATIVE)
+    list(FILTER srcs EXCLUDE REGEX "_win\\.cpp$")
+  else()
+    list(FILTER srcs EXCLUDE REGEX "_posix\\.cpp$")
+  endif()
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_compile_options(${name} PRIVATE ${KW_LIBRARY_OPTIONS})
+    set(vis PUBLIC)
+  else()
+    add_library(${name} INTERFACE)
+    set(vis INTERFACE)
+  endif()
+  target_include_directories(${name} ${vis} ${KW_ROOT}/${folder} ${KW_ROOT})
+  target_link_libraries(${name} ${vis} ${deps})
+  set_property(GLOBAL APPEND PROPERTY KW_LIBRARIES ${name})
+endfunction()
+
+kw_library(rtl rtl ${KW_SYSTEM_LIBS})
+kw_library(zipengine zipengine rtl ${KW_ZLIB})
+kw_library(kwlib_common kwlib/common rtl zipengine)
+kw_library(ui ui WINDOWS_ONLY rtl)
+kw_library(kwlib_controls kwlib/controls WINDOWS_ONLY kwlib_common ui)
+kw_library(installer_lib installer WINDOWS_ONLY kwlib_common kwlib_controls zipengine)
+
+# The image library. Its subsystems call each other in circles (the core's start-up runs a set-up
+# step of every image folder), so the five libraries link as one group.
+kw_library(imaging_core imaging/core rtl ${KW_ZLIB})
+kw_library(imaging_codecs imaging/codecs imaging_core)
+kw_library(imaging_io imaging/io imaging_core)
+kw_library(imaging_proc imaging/proc imaging_core)
+kw_library(imaging_view imaging/view imaging_core)
+target_link_libraries(imaging_core PUBLIC imaging_codecs imaging_io imaging_proc imaging_view)
+if(NOT KW_NATIVE)
+  # The Windows-only helpers of the core and the views draw through the visual layer.
+  target_link_libraries(imaging_core PUBLIC ui)
+endif()
