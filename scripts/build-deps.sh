@@ -24,8 +24,6 @@
 # --record FILE writes a CMake file that sets KW_DEPS_<ARCH>_<LIB>_DIR for each library.
 set -euo pipefail
 
-# Raise this when the way the libraries are built changes: every cache folder is then rebuilt.
-RECIPE=1
 STEP_TIMEOUT=${KW_DEPS_STEP_TIMEOUT:-1200}
 JOBS=${KW_DEPS_JOBS:-$(nproc)}
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -51,15 +49,18 @@ if ! mkdir -p "$cache" 2>/dev/null || [ ! -w "$cache" ]; then
   mkdir -p "$cache"
 fi
 
-# Source package, the native -dev package that pins its version, the library's short name.
-LIBS=(libpng1.6:libpng-dev:png libjpeg-turbo:libjpeg62-turbo-dev:jpeg
-      openjpeg2:libopenjp2-7-dev:openjp2 libraw:libraw-dev:raw)
+# Source package, the native -dev package that pins its version, the library's short name, and
+# the recipe: raise it when the way the library is built changes, and its cache folders are built
+# anew.
+LIBS=(libpng1.6:libpng-dev:png:1 libjpeg-turbo:libjpeg62-turbo-dev:jpeg:1
+      openjpeg2:libopenjp2-7-dev:openjp2:2 libraw:libraw-dev:raw:1)
 
 die() { echo "build-deps: $*" >&2; exit 1; }
 
 # Runs a bounded step with its output in LOG; on failure prints the log's tail and stops.
 step() {
   local log=$1; shift
+  echo "== $(date +%T) $*" >>"$log"
   if ! timeout "$STEP_TIMEOUT" "$@" >>"$log" 2>&1; then
     echo "build-deps: failed: $*" >&2
     echo "---- last lines of $log ----" >&2
@@ -74,13 +75,21 @@ wanted_version() {
 }
 
 # Folder names carry no ':' (an epoch would break make's dependency lines).
-key_of() { echo "$1-${2//:/_}+r$RECIPE"; }
+key_of() { echo "$1-${2//:/_}+r$recipe"; }
 
 # ---- Sources ------------------------------------------------------------------------------------
 
 apt_opts=()
 apt_ready=""
+work_locked=""
 prepare_apt() {
+  if [ -z "$work_locked" ]; then
+    # One build at a time per work folder: the lists, downloads and unpacked sources are shared.
+    # Held until the architecture is done, never while waiting for another architecture's lock.
+    exec 8>"$work/.lock"
+    flock -w 3600 8 || die "another build holds $work/.lock"
+    work_locked=1
+  fi
   [ -n "$apt_ready" ] && return
   local dir=$work/apt
   mkdir -p "$dir/parts" "$dir/lists/partial" "$dir/cache/archives/partial"
@@ -199,7 +208,8 @@ build_openjp2() {
     -DBUILD_DOC=OFF -DBUILD_PKGCONFIG_FILES=OFF
   step "$log" cmake --build "$bdir" -j "$JOBS" --target openjp2
   mkdir -p "$prefix/include" "$prefix/lib"
-  cp "$src/src/lib/openjp2/openjpeg.h" "$bdir/src/lib/openjp2/opj_config.h" "$prefix/include/"
+  cp "$src/src/lib/openjp2/openjpeg.h" "$src/src/lib/openjp2/opj_stdint.h" \
+     "$bdir/src/lib/openjp2/opj_config.h" "$prefix/include/"
   cp "$bdir/bin/libopenjp2.a" "$prefix/lib/libopenjp2.a"
 }
 
@@ -235,7 +245,7 @@ for arch in "${archs[@]}"; do
   flock -w 3600 9 || die "another build holds $cache/$arch/.lock"
   jpeg_dir=""
   for entry in "${LIBS[@]}"; do
-    IFS=: read -r pkg dev lib <<<"$entry"
+    IFS=: read -r pkg dev lib recipe <<<"$entry"
     want=$(wanted_version "$dev")
     # LibRaw links our libjpeg: its folder also names the libjpeg it was built against.
     extra=""
@@ -256,7 +266,7 @@ for arch in "${archs[@]}"; do
       bdir=$work/build-$arch-$lib log=$work/logs/$arch-$lib.log
       rm -rf "$bdir"; : >"$log"
       "build_$lib" "$src" "$tmp" "$arch" "$bdir" "$log" "$jpeg_dir"
-      printf 'source %s %s\nrecipe %s\narch %s\ncflags %s\n' "$pkg" "$got" "$RECIPE" "$arch" "$cflags" >"$tmp/BUILT"
+      printf 'source %s %s\nrecipe %s\narch %s\ncflags %s\n' "$pkg" "$got" "$recipe" "$arch" "$cflags" >"$tmp/BUILT"
       rm -rf "$dir"
       mv "$tmp" "$dir"
       trap - EXIT
@@ -268,9 +278,13 @@ for arch in "${archs[@]}"; do
     lines+=("set(KW_DEPS_${arch^^}_${upper}_DIR \"$dir\")")
   done
   flock -u 9
+  if [ -n "$work_locked" ]; then
+    # The unpacked sources are only needed while building.
+    rm -rf "$work/src"/*/
+    flock -u 8
+    work_locked=""
+  fi
 done
-# The unpacked sources are only needed while building.
-rm -rf "$work/src"/*/ 2>/dev/null || true
 
 if [ -n "$record" ]; then
   mkdir -p "$(dirname "$record")"
