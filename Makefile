@@ -27,16 +27,19 @@ setup:
 	@echo "$(ROAD_WHY)"
 	@bash scripts/setup.sh
 
+# The codec libraries for each Windows build, from the cache outside the clone when built before.
 configure: setup
+	@bash scripts/build-deps.sh --work $(BUILD)/deps i686 $(if $(filter 64,$(ROAD)),x86_64)
 	@cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
 ifeq ($(ROAD),64)
 	@cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
 endif
 
-# On the 64-bit road the i686 build makes the product alone; the x86_64 build makes everything.
+# On the 64-bit road the i686 build makes the product alone, and the codec libraries' test program
+# to show that they link; the x86_64 build makes everything.
 build: configure
 ifeq ($(ROAD),64)
-	@cmake --build $(BUILD) -j $(JOBS) --target QuillboxSetup
+	@cmake --build $(BUILD) -j $(JOBS) --target QuillboxSetup deps_tests
 endif
 	@cmake --build $(WIN_BUILD) -j $(JOBS)
 

@@ -9,7 +9,9 @@ road=${KW_WINE_ROAD:-$(bash "$(dirname "$0")/wine-road.sh")}
 PKGS=(g++-mingw-w64-i686 wine xvfb xauth locales fonts-ipafont-gothic
       libz-mingw-w64-dev googletest cmake python3 make
       zip unzip 7zip libarchive-tools ziptool zipcmp openssl imagemagick
-      clang libclang-rt-14-dev llvm zlib1g-dev)
+      clang libclang-rt-14-dev llvm zlib1g-dev
+      libpng-dev libjpeg62-turbo-dev libopenjp2-7-dev libraw-dev
+      nasm autoconf automake libtool pkg-config dpkg-dev)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)
 fi
