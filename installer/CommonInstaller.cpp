@@ -120,16 +120,14 @@ bool ExtractInstaller(const std::wstring& AExeFile, const std::wstring& ADestDir
         int64_t exeSize = 0, zipSize = 0, requiredSize = 0, settingsSize = 0;
         if (!ReadInstallerTrailer(AExeFile, exeSize, zipSize, requiredSize, settingsSize, &settings)) return false;
 
-        TMemoryStream installer;
-        installer.LoadFromFile(AExeFile);
+        // The file stays open, others may read but not change it, while the archive is read in place
+        // and the program image copied out.
+        TFileStream installer(AExeFile, fmOpenRead | fmShareDenyWrite);
         // The file may have changed since its trailer was read: the pieces must still fit.
         const int64_t fileSize = installer.GetSize();
         const int64_t zipEnd = fileSize - settingsSize - kTrailerSize;
         if (exeSize > INT32_MAX || zipEnd < exeSize || zipEnd - exeSize > INT32_MAX) return false;
-        const auto* bytes = static_cast<const uint8_t*>(installer.GetMemory());
-        TMemoryStream archive;
-        archive.WriteBuffer(bytes + exeSize, (int32_t)(zipEnd - exeSize));
-        archive.SetPosition(0);
+        TRangeStream archive(&installer, exeSize, zipEnd - exeSize);
 
         TKWZip zip(nullptr);
         if (AOnProgress) zip.OnUnZipProgress = AOnProgress;
@@ -141,7 +139,8 @@ bool ExtractInstaller(const std::wstring& AExeFile, const std::wstring& ADestDir
         if (AMakeUninstaller) {
             {
                 TFileStream uninstaller(dest + L"!uninstaller.exe", fmCreate);
-                if (exeSize > 0) uninstaller.WriteBuffer(bytes, (int32_t)exeSize);
+                TRangeStream image(&installer, 0, exeSize);
+                if (exeSize > 0) uninstaller.CopyFrom(&image, exeSize);
             }
             if (!SaveUninstallData(dest + L"!uninstall.dat", &settings)) return false;
         }

@@ -71,6 +71,71 @@ int64_t TCustomMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
 
 int32_t TReadOnlyMemoryStream::Write(const void*, int32_t) { throw EStreamError(SCantWriteReadOnlyStream); }
 
+// ---------------------------------------------------------------------------------------------
+// TRangeStream
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+const wchar_t* const kRangeOutsideBase = L"Stream range outside its base stream";
+const wchar_t* const kRangeReadOnly = L"Can't write to a read-only stream range";
+
+}  // namespace
+
+TRangeStream::TRangeStream(TStream* ABase, int64_t AStart, int64_t ASize, int32_t ABufferSize)
+    : FBase(ABase), FStart(AStart), FSize(ASize), FBuffer((size_t)std::max<int32_t>(ABufferSize, 1)) {
+    int64_t end = 0;
+    if (!ABase || AStart < 0 || ASize < 0 || __builtin_add_overflow(AStart, ASize, &end) || end > ABase->GetSize())
+        throw EStreamError(kRangeOutsideBase);
+}
+
+int32_t TRangeStream::ReadBase(int64_t At, void* Buffer, int32_t Count) {
+    if (FBase->Seek(FStart + At, soBeginning) != FStart + At) return 0;
+    const int32_t got = FBase->Read(Buffer, Count);
+    return got > 0 ? got : 0;
+}
+
+int32_t TRangeStream::Read(void* Buffer, int32_t Count) {
+    if (Count <= 0 || FPosition >= FSize) return 0;
+    Count = (int32_t)std::min<int64_t>(Count, FSize - FPosition);
+    auto* out = static_cast<uint8_t*>(Buffer);
+    int32_t done = 0;
+    while (done < Count) {
+        const int64_t inBuffer = FPosition - FBufferAt;
+        if (inBuffer >= 0 && inBuffer < FBufferCount) {
+            const int32_t n = (int32_t)std::min<int64_t>(Count - done, FBufferCount - inBuffer);
+            std::memcpy(out + done, FBuffer.data() + inBuffer, (size_t)n);
+            done += n;
+            FPosition += n;
+            continue;
+        }
+        const int32_t want = Count - done;
+        if (want >= (int32_t)FBuffer.size()) {
+            const int32_t got = ReadBase(FPosition, out + done, want);
+            done += got;
+            FPosition += got;
+            break;
+        }
+        FBufferAt = FPosition;
+        FBufferCount = ReadBase(FPosition, FBuffer.data(),
+                                (int32_t)std::min<int64_t>((int64_t)FBuffer.size(), FSize - FPosition));
+        if (FBufferCount == 0) break;
+    }
+    return done;
+}
+
+int32_t TRangeStream::Write(const void*, int32_t) { throw EStreamError(kRangeReadOnly); }
+
+void TRangeStream::SetSize(int64_t) { throw EStreamError(kRangeReadOnly); }
+
+int64_t TRangeStream::Seek(int64_t Offset, TSeekOrigin Origin) {
+    const int64_t from = Origin == soBeginning ? 0 : Origin == soCurrent ? FPosition : FSize;
+    int64_t to = 0;
+    if (__builtin_add_overflow(from, Offset, &to)) to = Offset < 0 ? 0 : INT64_MAX;
+    FPosition = std::max<int64_t>(to, 0);
+    return FPosition;
+}
+
 void TCustomMemoryStream::SaveToStream(TStream* Stream) {
     const uint8_t* p = static_cast<const uint8_t*>(FMemory);
     for (int64_t left = FSize; left > 0;) {

@@ -163,6 +163,36 @@ public:
     int32_t Write(const void* Buffer, int32_t Count) override;
 };
 
+// A read-only view of the bytes [AStart, AStart + ASize) of another stream (typically a file the
+// caller holds open so that nobody can change it meanwhile), which stays the caller's, must outlive
+// this one and is not moved by anyone else while this one reads. Position 0 is AStart; reads stop
+// at the end of the range; a seek before the start stops at 0, one past the end reads nothing. Reads are buffered in ABufferSize
+// bytes, so that a parser's many small header reads do not each cost a call to the base stream; a
+// read of at least the buffer's size goes straight to the base. Raises EStreamError for a negative
+// start or size, a range beyond the base's end, or a write or size change.
+class TRangeStream : public TStream {
+public:
+    KW_CLASS_NAME(TRangeStream)
+    TRangeStream(TStream* ABase, int64_t AStart, int64_t ASize, int32_t ABufferSize = 65536);
+    int32_t Read(void* Buffer, int32_t Count) override;
+    int32_t Write(const void* Buffer, int32_t Count) override;
+    int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
+    int64_t GetSize() override { return FSize; }
+    void SetSize(int64_t NewSize) override;
+
+private:
+    // Reads Count bytes at range offset At from the base; returns the count read.
+    int32_t ReadBase(int64_t At, void* Buffer, int32_t Count);
+
+    TStream* FBase;
+    int64_t FStart;
+    int64_t FSize;
+    int64_t FPosition = 0;
+    std::vector<uint8_t> FBuffer;
+    int64_t FBufferAt = 0;      // range offset of FBuffer[0]
+    int32_t FBufferCount = 0;   // valid bytes in FBuffer
+};
+
 // The bytes of a resource of a module (the program's own when Instance is null), read-only. Name
 // and ResType may be integer identifiers made with MAKEINTRESOURCE. Raises EResNotFound.
 class TResourceStream : public TCustomMemoryStream {

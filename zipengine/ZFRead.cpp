@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ZFCipher.h"
+#include "ZFStrFunc.h"
 #include "ZFExcept.h"
 #include "ZFZlib.h"
 
@@ -87,7 +88,7 @@ private:
     z_stream FZ{};
     bool FInflateReady = false;
     bool FStreamEnd = false;
-    std::vector<uint8_t> FOutput;
+    uint8_t* FOutput = nullptr;
 };
 
 bool TZFArchiveReader::TEntryDecoder::Run() {
@@ -138,13 +139,13 @@ bool TZFArchiveReader::TEntryDecoder::Run() {
     if (Deflated) {
         if (inflateInit2(&FZ, -MAX_WBITS) != Z_OK) return false;
         FInflateReady = true;
-        FOutput.resize(BlockSize);
+        FOutput = R.DecodeBuffer(R.FInflateBuffer, BlockSize);
     }
-    std::vector<uint8_t> block((size_t)std::min<int64_t>(std::max<int64_t>(packed, 1), BlockSize) + 2);
+    uint8_t* const block = R.DecodeBuffer(R.FReadBuffer, BlockSize + 2);
     int64_t remaining = packed;
     while (remaining > 0) {
         const int32_t n = (int32_t)std::min<int64_t>(remaining, BlockSize);
-        if (!ReadBlock(block.data(), n) || !DecodeBlock(block.data(), n)) return false;
+        if (!ReadBlock(block, n) || !DecodeBlock(block, n)) return false;
         remaining -= n;
     }
     if (Produced != Unpacked) return false;
@@ -259,12 +260,12 @@ bool TZFArchiveReader::TEntryDecoder::DecodeBlock(uint8_t* buffer, int32_t count
     FZ.avail_in = (uInt)count;
     for (;;) {
         if (!Progress()) return false;
-        FZ.next_out = FOutput.data();
-        FZ.avail_out = (uInt)FOutput.size();
+        FZ.next_out = FOutput;
+        FZ.avail_out = (uInt)BlockSize;
         const int ret = inflate(&FZ, Z_NO_FLUSH);
-        const int64_t produced = (int64_t)FOutput.size() - FZ.avail_out;
+        const int64_t produced = (int64_t)BlockSize - FZ.avail_out;
         R.FileBytesDone += produced;
-        if (produced > 0 && !Emit(FOutput.data(), produced)) return false;
+        if (produced > 0 && !Emit(FOutput, produced)) return false;
         if (ret == Z_STREAM_END) {
             FStreamEnd = true;
             return true;
@@ -278,6 +279,26 @@ bool TZFArchiveReader::TEntryDecoder::DecodeBlock(uint8_t* buffer, int32_t count
 // ---- The reader -------------------------------------------------------------------------------------
 
 TZFArchiveReader::TZFArchiveReader(TComponent* AOwner) : TZFArchiveCore(AOwner) {}
+
+uint8_t* TZFArchiveReader::DecodeBuffer(std::unique_ptr<uint8_t[]>& Buffer, size_t Size) {
+    // Left uninitialised: every byte is written before it is read.
+    if (!Buffer) Buffer.reset(new uint8_t[Size]);
+    return Buffer.get();
+}
+
+void TZFArchiveReader::BeginBatch() {
+    FRemovableKnown = false;
+}
+
+bool TZFArchiveReader::IsRemovableTarget(const std::wstring& Path) {
+    const std::wstring drive = ZFUpperCase(ZFExtractFileDrive(ZFExpandFileName(Path)));
+    if (!FRemovableKnown || drive != FRemovableDrive) {
+        FRemovable = Services->IsRemovable(Path);
+        FRemovableDrive = drive;
+        FRemovableKnown = true;
+    }
+    return FRemovable;
+}
 
 TZFArchiveReader::~TZFArchiveReader() {
     CloseDirectory();
@@ -428,15 +449,17 @@ void TZFArchiveReader::ExtractEntryToDisk(int32_t Index, const std::wstring& Ent
     bool decoded = false;
     bool raised = true;
     auto finish = [&] {
+        const bool keep = !(raised || SkipFile || CancelFlag || (!decoded && !ExtractCorruptedFiles));
+        // The MS-DOS attribute byte; the high word of entries made on Unix holds its mode bits.
+        const int32_t keptAttr = (int32_t)(attr & (faReadOnly | faHidden | faSysFile | faArchive));
         ZFSetFileDosTime(file.get(), item.Header.DosDate, item.Header.DosTime);
-        if (Options.FlushBuffers && Services->IsRemovable(target)) Services->FlushFile(file.get());
+        if (Options.FlushBuffers && IsRemovableTarget(target)) Services->FlushFile(file.get());
+        // Set through the open file where the platform can: opening it again by name costs more
+        // than writing a small file.
+        const bool attrSet = keep && Options.SetAttributes && ZFSetOpenFileAttr(file.get(), keptAttr);
         file.reset();
-        if (raised || SkipFile || CancelFlag || (!decoded && !ExtractCorruptedFiles)) {
-            ZFDeleteFile(target);
-        } else if (Options.SetAttributes) {
-            // The MS-DOS attribute byte; the high word of entries made on Unix holds its mode bits.
-            ZFFileSetAttr(target, (int32_t)(attr & (faReadOnly | faHidden | faSysFile | faArchive)));
-        }
+        if (!keep) ZFDeleteFile(target);
+        else if (Options.SetAttributes && !attrSet) ZFFileSetAttr(target, keptAttr);
     };
     try {
         decoded = ExtractEntryToStream(Index, file.get());

@@ -51,6 +51,10 @@ constexpr int32_t ZFDiskFullRetries = 3;
 
 // Sets the last-write time of an open file stream to an MS-DOS local date and time.
 void ZFSetFileDosTime(TStream* File, uint16_t DosDate, uint16_t DosTime);
+// Sets the attributes of an open file stream through its handle (0 for none), sparing a second
+// open of the file by name. False when the stream has no handle or the system refuses; the caller
+// then sets them by name.
+bool ZFSetOpenFileAttr(TStream* File, int32_t Attr);
 
 // ---- The reader --------------------------------------------------------------------------------------
 
@@ -119,8 +123,25 @@ protected:
     // Without a handler the existing file is kept (the component asks the user instead).
     virtual void DoOnConfirmOverwrite(const std::wstring& Source, std::wstring& Dest, bool& Confirm);
 
+    // Starts a batch of entries: what the batch asks of the drive is asked anew.
+    void BeginBatch();
+
 private:
     class TEntryDecoder;
     friend class TEntryDecoder;
+    // Whether the drive of an extracted file is removable (its buffers are then flushed). The
+    // answer cannot change during a batch, and asking the system costs a call per file: it is
+    // asked once per drive and batch.
+    bool IsRemovableTarget(const std::wstring& Path);
+    // One of the decoding buffers below, allocated at first use with Size bytes.
+    uint8_t* DecodeBuffer(std::unique_ptr<uint8_t[]>& Buffer, size_t Size);
+
     std::unique_ptr<TZFDirManager> FDir;
+    // The read and inflate buffers, kept from entry to entry: allocating and clearing a megabyte
+    // or two per entry cost more than decoding a small entry.
+    std::unique_ptr<uint8_t[]> FReadBuffer;
+    std::unique_ptr<uint8_t[]> FInflateBuffer;
+    bool FRemovableKnown = false;
+    bool FRemovable = false;
+    std::wstring FRemovableDrive;
 };

@@ -21,3 +21,7 @@ void ZFSetFileDosTime(TStream* File, uint16_t DosDate, uint16_t DosTime) {
     const timespec times[2] = {{local, 0}, {local, 0}};
     futimens((int)(intptr_t)handle->GetHandle(), times);
 }
+
+bool ZFSetOpenFileAttr(TStream*, int32_t) {
+    return false;   // the attributes are set by name
+}

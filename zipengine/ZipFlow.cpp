@@ -397,6 +397,7 @@ void TZFBaseArchiver::ProcessMarked(TZFProcessOperation Operation, int32_t Singl
     CancelFlag = false;
     ProgressEnabled = true;
     CurrentOperation = Operation;
+    BeginBatch();
 
     bool cancel = false;
     DoOnOverallProgress(0, Operation, ppStart, cancel);

@@ -33,7 +33,7 @@ using TzpProgress =
 using TzpConfirmOverwrite = std::function<void(TObject* ASender, const std::wstring& AFileName,
                                                std::wstring& ANewFile, bool& AConfirm)>;
 
-// Opens archives held in memory and extracts their items by mask into a folder. The archiver's
+// Opens archives held in streams and extracts their items by mask into a folder. The archiver's
 // events become three progress events and one overwrite question; volume requests and failures
 // are logged (level 3, the wrapper as sender). Every failure is a False result.
 class TKWZip : public TComponent {
@@ -44,10 +44,11 @@ public:
     ~TKWZip() override;
 
     // Opens the archive held in AStream (which stays the caller's and must outlive the archive),
-    // replacing any archiver opened before. APassword is trimmed; a non-empty one is used for
-    // encrypted entries. False for a nil stream or an archive the engine cannot open (logged as
+    // replacing any archiver opened before. The stream may be in memory or read in place from a
+    // file (a TRangeStream over the archive's bytes). APassword is trimmed; a non-empty one is used
+    // for encrypted entries. False for a nil stream or an archive the engine cannot open (logged as
     // "OpenZip(B) except:").
-    bool OpenZip(TMemoryStream* AStream, const std::wstring& APassword);
+    bool OpenZip(TStream* AStream, const std::wstring& APassword);
     // Closes the archive and frees the archiver; a failure is logged and the archiver then stays.
     void CloseZip();
     // Extracts every item matching AMask into ADir (created when missing), sub-folders included.

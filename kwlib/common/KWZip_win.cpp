@@ -132,7 +132,7 @@ bool TKWZip::CreateZipFlow() {
     }
 }
 
-bool TKWZip::OpenZip(TMemoryStream* AStream, const std::wstring& APassword) {
+bool TKWZip::OpenZip(TStream* AStream, const std::wstring& APassword) {
     FVolumeNames.clear();
     const std::wstring password = KWTrim(APassword);
     if (!AStream) return false;

@@ -273,6 +273,33 @@ TEST(ExtractInstaller, PackerMadeInstallerUnpacksWithItsUninstaller) {
     EXPECT_NE(std::find(progress.Files.begin(), progress.Files.end(), L"データ\\サブ\\深い.txt"), progress.Files.end());
 }
 
+// The archive is read in place from the installer file, which stays open meanwhile: others may
+// read it but nobody may change it until the extraction is over.
+TEST(ExtractInstaller, InstallerFileCannotChangeWhileItsArchiveIsRead) {
+    TScratchDir dir(L"KWExtract_");
+    const std::wstring installer = dir.Path() + L"setup.bin";
+    WriteBytes(installer, ReadBytes(Fixture("extract_tree.bin")));
+    auto opens = [&](uint32_t AMode) {
+        try {
+            TFileStream file(installer, AMode);
+            return true;
+        } catch (const EStreamError&) {
+            return false;
+        }
+    };
+    int32_t writable = 0, readable = 0, events = 0;
+    const TzpProgress progress = [&](TObject*, double, const std::wstring&, bool&) {
+        ++events;
+        writable += opens(fmOpenReadWrite | fmShareDenyNone);
+        readable += opens(fmOpenRead | fmShareDenyNone);
+    };
+    ASSERT_TRUE(ExtractInstaller(installer, dir.Path() + L"app", true, progress));
+    ASSERT_GT(events, 0);
+    EXPECT_EQ(writable, 0);
+    EXPECT_EQ(readable, events);
+    EXPECT_TRUE(opens(fmOpenReadWrite | fmShareExclusive));
+}
+
 TEST(ExtractInstaller, WithoutUninstallerOnlyTheArchiveAndOverAnOldInstallation) {
     TScratchDir dir(L"KWExtract_");
     ASSERT_TRUE(ExtractInstaller(Fixture("extract_tree.bin"), dir.Path(), false, nullptr));

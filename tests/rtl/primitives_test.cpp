@@ -1,9 +1,10 @@
-// Byte order, checked arithmetic and the read-only memory stream: the primitives every reader of
-// file data stands on.
+// Byte order, checked arithmetic, the read-only memory stream and the range stream: the primitives
+// every reader of file data stands on.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <limits>
+#include <string>
 
 #include "ByteOrder.h"
 #include "CheckedMath.h"
@@ -120,4 +121,65 @@ TEST(FilePrimitives, ATemporaryFileReplacesTheTargetInOneStep) {
     EXPECT_FALSE(ReplaceFileWith(target, temp));   // the source is gone
     EXPECT_TRUE(RemoveFile(second));
     EXPECT_TRUE(RemoveFile(target));
+
+TEST(RangeStream, ReadsOnlyItsWindowOfTheBaseWhereverItSeeks) {
+    const std::string bytes = "0123456789abcdefghij";
+    TMemoryStream base;
+    base.WriteBuffer(bytes.data(), (int32_t)bytes.size());
+    const std::string window = bytes.substr(5, 10);
+    // A 4-byte buffer, so that reads begin, end and straddle buffer edges; reads of 4 and more go
+    // straight to the base.
+    TRangeStream s(&base, 5, 10, 4);
+    EXPECT_EQ(s.GetSize(), 10);
+
+    const struct {
+        int64_t seek;
+        TSeekOrigin origin;
+        int32_t count;
+        std::string expected;
+    } steps[] = {
+        {0, soCurrent, 3, "567"},          // fills the buffer
+        {0, soCurrent, 2, "89"},           // one byte from the buffer, one from a refill
+        {0, soBeginning, 10, window},      // direct read of the whole window
+        {-3, soEnd, 5, "cde"},             // stops at the window's end
+        {0, soCurrent, 1, ""},             // at the end
+        {100, soBeginning, 1, ""},         // past the end
+        {-5, soBeginning, 2, "56"},        // before the start: stops at 0
+        {1, soCurrent, 3, "89a"},
+    };
+    for (const auto& step : steps) {
+        s.Seek(step.seek, step.origin);
+        std::string got(16, '\0');
+        got.resize((size_t)s.Read(&got[0], step.count));
+        EXPECT_EQ(got, step.expected) << step.seek << " " << step.origin << " " << step.count;
+    }
+
+    // Any mix of positions and sizes reads what the window holds there.
+    uint32_t seed = 12345;
+    auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int i = 0; i < 300; ++i) {
+        const int64_t pos = (int64_t)(next() % 12);
+        const int32_t count = (int32_t)(next() % 9);
+        s.SetPosition(pos);
+        std::string got(16, '\0');
+        got.resize((size_t)s.Read(&got[0], count));
+        EXPECT_EQ(got, pos < 10 ? window.substr((size_t)pos, (size_t)count) : std::string()) << pos << " " << count;
+        EXPECT_EQ(s.GetPosition(), pos + (int64_t)got.size());
+    }
+
+    EXPECT_THROW(s.Write("x", 1), EStreamError);
+    EXPECT_THROW(s.SetSize(3), EStreamError);
+    EXPECT_EQ(base.GetSize(), 20);
+}
+
+TEST(RangeStream, RefusesWindowsOutsideTheBase) {
+    TMemoryStream base;
+    base.WriteBuffer("0123456789", 10);
+    EXPECT_NO_THROW(TRangeStream(&base, 0, 10));
+    EXPECT_NO_THROW(TRangeStream(&base, 10, 0));
+    const struct {
+        int64_t start, size;
+    } bad[] = {{-1, 5}, {0, -1}, {5, 6}, {11, 0}, {INT64_MAX, 2}, {2, INT64_MAX}};
+    for (const auto& b : bad) EXPECT_THROW(TRangeStream(&base, b.start, b.size), EStreamError) << b.start << " " << b.size;
+    EXPECT_THROW(TRangeStream(nullptr, 0, 0), EStreamError);
 }

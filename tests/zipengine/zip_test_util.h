@@ -24,7 +24,10 @@ std::string Bytes(size_t Count, uint32_t Seed);  // incompressible bytes
 // A drive whose type, free space and prompts the test decides.
 class TFakeDrive : public TZFVolumeServices {
 public:
-    bool IsRemovable(const std::wstring&) override { return Removable; }
+    bool IsRemovable(const std::wstring&) override {
+        ++RemovableAsked;
+        return Removable;
+    }
     int64_t FreeSpace(const std::wstring&) override { return Free; }
     bool SetDriveLabel(const std::wstring& Path, const std::wstring& Label) override {
         Labels.push_back(Label);
@@ -44,6 +47,7 @@ public:
     int64_t Free = 1LL << 40;
     bool LabelWorks = true;
     int Flushes = 0;
+    int RemovableAsked = 0;
     std::vector<std::wstring> Labels;
     std::vector<std::wstring> Prompts;
     std::deque<bool> Answers;   // answers to the prompts in order; Cancel once they run out

@@ -461,6 +461,28 @@ TEST(ZipFlow, ItemSearchByMaskFolderAttributesAndExclusion) {
     EXPECT_DOUBLE_EQ(item.PackRatio, (1.0 - (double)item.PackedSize / (double)words.size()) * 100);
 }
 
+// The drive type of the extracted files is asked once per batch, not once per file: each question
+// costs a system call, and the answer cannot change while a batch runs.
+TEST(ZipFlow, ExtractionAsksTheDriveTypeOncePerBatch) {
+    TScratchDir dir(L"drive");
+    TFlow flow;
+    flow.OpenFixture("infozip_tree.zip");
+    flow.BaseDir = dir.Path();
+    flow.Drive.Removable = true;
+    flow.ExtractFiles(L"*.*");
+    EXPECT_EQ(flow.FilesTotal, 6);
+    EXPECT_EQ(flow.Drive.RemovableAsked, 1);
+    EXPECT_EQ(flow.Drive.Flushes, 4);   // every file (not the folders) flushed on a removable drive
+    EXPECT_EQ(ReadFileBytes(dir / L"sub\\deeper\\leaf.txt"), "deep\n");
+    // The next batch asks again: the disk may have been changed in between.
+    TScratchDir again(L"drive2");
+    flow.BaseDir = again.Path();
+    flow.Drive.Removable = false;
+    flow.ExtractFiles(L"*.*");
+    EXPECT_EQ(flow.Drive.RemovableAsked, 2);
+    EXPECT_EQ(flow.Drive.Flushes, 4);
+}
+
 TEST(ZipFlow, ExtractionSelectsByMaskAndANameNotThereDoesNothing) {
     TScratchDir dir(L"select");
     TFlow flow;

@@ -1,22 +1,29 @@
 #!/usr/bin/env python3
 """Benchmark of the payload extraction (not a test): time and peak memory of ExtractInstaller under
 Wine on a payload of about 25 MB of archive in a few thousand files, beside the same payload
-extracted natively by Info-ZIP unzip and, when makensis is at hand, by an NSIS installer (zlib,
-like our archive) run silently in the same Wine prefix. Prints a table and the ratios.
+extracted natively by Info-ZIP unzip and, when makensis is at hand and the machine runs 32-bit
+programs, by an NSIS installer (zlib, like our archive) run silently in the same Wine prefix. Then a
+second payload of about 1.2 GB in a dozen large files (stored and deflated), generated as a stream,
+installed once by the program and once by unzip, to show that the program's memory does not grow
+with the payload. Prints a table and, as its last lines, one `ratio NAME: X.XX` per figure (ours
+divided by the peer's; below 1 is better).
 
     scripts/wine-session.sh BUILD python3 tools/bench/extract_bench.py BUILD [--runs N]
 
-Needs bench_extract.exe in BUILD (cmake --build BUILD --target bench_extract). The payload, the
-installers and the extracted folders live in BUILD/bench-extract and are deleted at the end.
+Needs bench_extract.exe in BUILD (cmake --build BUILD --target bench_extract). The payloads, the
+installers and the extracted folders live in BUILD/bench-extract and are deleted at the end, on
+failure and interruption too. The large payload needs about 3.5 GB free there (else it is skipped).
 Times are the median of the runs; memory is the peak resident set of the process (for the Wine
 programs: the Wine process running the program, with the idle program's peak shown for scale).
 """
 
 import argparse
+import importlib.util
 import json
 import os
 import random
 import shutil
+import signal
 import statistics
 import subprocess
 import sys
@@ -135,6 +142,93 @@ def build_nsis(work, payload):
     return os.path.join(work, "nsis_setup.exe")
 
 
+# The large payload: (name, MiB, stored). Stored files are incompressible, deflated ones text-like.
+LARGE_FILES = [("大きな/stored{:02d}.bin".format(i), 100, True) for i in range(6)] + \
+              [("大きな/テキスト{:02d}.txt".format(i), 100, False) for i in range(6)]
+LARGE_FREE_NEEDED = 3_500_000_000
+MiB = 1 << 20
+
+
+def load_packer():
+    spec = importlib.util.spec_from_file_location("pack_installer", PACKER)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+def write_large_archive(path, rng):
+    """Writes the large payload's archive chunk by chunk; returns (files, unpacked bytes)."""
+    pk = load_packer()
+    stamp = (2024, 4, 1, 12, 0, 0)
+    text = []
+    n = 0
+    while n < MiB:
+        line = " ".join(rng.choice(WORDS) for _ in range(8)) + " %d\r\n" % rng.randint(0, 99999)
+        text.append(line.encode("utf-8"))
+        n += len(text[-1])
+    text = b"".join(text)[:MiB]
+    unpacked = 0
+    with zipfile.ZipFile(path, "w", allowZip64=False) as zf:
+        zf.writestr(pk.zip_entry("大きな/", stamp, True), b"")
+        for name, mib, stored in LARGE_FILES:
+            info = pk.zip_entry(name, stamp, False)
+            info.compress_type = zipfile.ZIP_STORED if stored else zipfile.ZIP_DEFLATED
+            with zf.open(info, "w") as out:
+                for k in range(mib):
+                    if stored:
+                        out.write(rng.randbytes(MiB))
+                    else:
+                        cut = (k * 7919) % MiB
+                        out.write(text[cut:] + text[:cut])
+            unpacked += mib * MiB
+    return len(LARGE_FILES), unpacked
+
+
+def write_installer(path, exe, archive, required):
+    """The installer file as the packer lays it out, with the archive copied in as a stream."""
+    pk = load_packer()
+    settings = pk.build_settings(pk.parse_args(["--exe", exe, "--folder", ".", "--out", path, "--special-code",
+                                                "0123456789_BENCHMRK", "--shop-name", "ベンチマーク"]))
+    exe_size, zip_size = os.path.getsize(exe), os.path.getsize(archive)
+    with open(path, "wb") as out:
+        for piece in (exe, archive):
+            with open(piece, "rb") as f:
+                shutil.copyfileobj(f, out, 4 * MiB)
+        out.write(settings)
+        out.write(pk.build_trailer(pk.MARKER, exe_size, zip_size, required, len(settings)))
+
+
+def check_tree(target, expected, skip=()):
+    got = tree_stats(target, skip)
+    if got != expected:
+        raise SystemExit("extract_bench: %s holds %d files, %d bytes; expected %d, %d" % (target, *got, *expected))
+
+
+def install_ours(bench_exe, installer, target, expected):
+    """One timed ExtractInstaller run, checked and cleaned up; returns the measurement and its key=values."""
+    m = measure(["wine", win_path(bench_exe), win_path(installer), win_path(target)])
+    kv = key_values(m["out"])
+    if m["rc"] != 0 or kv.get("ok") != "1":
+        raise SystemExit("extract_bench: ExtractInstaller failed on %s: %s %s" % (installer, m["out"], m["err"]))
+    check_tree(target, expected, skip=("!uninstaller.exe", "!uninstall.dat"))
+    shutil.rmtree(target)
+    return m, kv
+
+
+def unzip_into(archive, target, expected):
+    """One timed native unzip run, checked and cleaned up."""
+    m = measure(["unzip", "-q", "-o", archive, "-d", target])
+    if m["rc"] != 0:
+        raise SystemExit("extract_bench: unzip failed on %s: %s" % (archive, m["err"]))
+    check_tree(target, expected)
+    shutil.rmtree(target)
+    return m
+
+
+def stop_on_signal(signum, frame):
+    raise SystemExit("extract_bench: stopped by signal %d" % signum)
+
+
 def main(argv):
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("build")
@@ -150,8 +244,15 @@ def main(argv):
     work = os.path.join(os.path.abspath(args.build), "bench-extract")
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
+    # The payloads are large: an interruption must not leave them behind either.
+    for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(sig, stop_on_signal)
     try:
-        run(args, bench_exe, work)
+        ratios, small_memory = run(args, bench_exe, work)
+        ratios += run_large(bench_exe, work, small_memory)
+        print()
+        for name, value in ratios:
+            print("ratio %s: %.2f" % (name, value))
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
@@ -174,44 +275,29 @@ def run(args, bench_exe, work):
     with zipfile.ZipFile(archive) as z:
         entries = len(z.infolist())
     nsis = None
-    if not args.no_nsis and ensure_makensis():
+    if os.environ.get("KW_WINE_ROAD") == "64":
+        print("NSIS: not run: NSIS installers are 32-bit programs, and this machine runs no 32-bit programs "
+              "(64-bit Wine road); the extraction alone is compared with unzip instead")
+    elif not args.no_nsis and ensure_makensis():
         nsis = build_nsis(work, payload)
     print("payload: %d files in %d folders, %.1f MB unpacked; archive %.1f MB (%d entries), installer %.1f MB; "
           "made in %.0f s" % (files, folders, unpacked / 1e6, zip_size / 1e6, entries,
                               os.path.getsize(installer) / 1e6, time.perf_counter() - t), flush=True)
 
-    def check(target, skip=()):
-        got = tree_stats(target, skip)
-        if got != (files, unpacked):
-            raise SystemExit("extract_bench: %s holds %d files, %d bytes; expected %d, %d" % (target, *got, files, unpacked))
-
     results = {"ours": [], "ours_inner": [], "unzip": [], "nsis": []}
     idle = measure(["wine", win_path(bench_exe), "--idle"])
     for r in range(args.runs):
-        target = os.path.join(work, "t_ours")
-        m = measure(["wine", win_path(bench_exe), win_path(installer), win_path(target)])
-        kv = key_values(m["out"])
-        if m["rc"] != 0 or kv.get("ok") != "1":
-            raise SystemExit("extract_bench: ExtractInstaller failed: %s %s" % (m["out"], m["err"]))
-        check(target, skip=("!uninstaller.exe", "!uninstall.dat"))
+        m, kv = install_ours(bench_exe, installer, os.path.join(work, "t_ours"), (files, unpacked))
         results["ours"].append(m)
         results["ours_inner"].append(kv)
-        shutil.rmtree(target)
-
-        target = os.path.join(work, "t_unzip")
-        m = measure(["unzip", "-q", "-o", archive, "-d", target])
-        if m["rc"] != 0:
-            raise SystemExit("extract_bench: unzip failed: %s" % m["err"])
-        check(target)
-        results["unzip"].append(m)
-        shutil.rmtree(target)
+        results["unzip"].append(unzip_into(archive, os.path.join(work, "t_unzip"), (files, unpacked)))
 
         if nsis:
             target = os.path.join(work, "t_nsis")
             m = measure(["wine", win_path(nsis), "/S", "/D=" + win_path(target)])
             if m["rc"] != 0:
                 raise SystemExit("extract_bench: the NSIS installer failed (%d): %s" % (m["rc"], m["err"]))
-            check(target)
+            check_tree(target, (files, unpacked))
             results["nsis"].append(m)
             shutil.rmtree(target)
         print("run %d of %d done" % (r + 1, args.runs), flush=True)
@@ -243,6 +329,46 @@ def run(args, bench_exe, work):
         print("  memory vs NSIS:  %.2f (both Wine processes)  %.2f (both above the idle Wine program)"
               % (ours_m / nsis_m, (ours_m - idle_m) / max(nsis_m - idle_m, 1e-9)))
     print("(%d runs, medians; %s progress events per extraction)" % (args.runs, events))
+    shutil.rmtree(payload)
+
+    ratios = [("extraction_vs_unzip", inner / unzip_t)]
+    if nsis:
+        ratios += [("time_vs_nsis", ours_t / nsis_t), ("memory_vs_nsis", ours_m / nsis_m)]
+    return ratios, ours_m
+
+
+def run_large(bench_exe, work, small_memory):
+    """The large payload: one install by the program and one by unzip; time and peak memory."""
+    free = shutil.disk_usage(work).free
+    print()
+    if free < LARGE_FREE_NEEDED:
+        print("large payload: skipped, %.1f GB free in %s and %.1f GB needed" % (free / 1e9, work, LARGE_FREE_NEEDED / 1e9))
+        return []
+    t = time.perf_counter()
+    archive = os.path.join(work, "large.zip")
+    files, unpacked = write_large_archive(archive, random.Random(20240402))
+    installer = os.path.join(work, "large.bin")
+    write_installer(installer, bench_exe, archive, unpacked)
+    print("large payload: %d files, %.1f MB unpacked; archive %.1f MB, installer %.1f MB; made in %.0f s"
+          % (files, unpacked / 1e6, os.path.getsize(archive) / 1e6, os.path.getsize(installer) / 1e6,
+             time.perf_counter() - t), flush=True)
+
+    ours, kv = install_ours(bench_exe, installer, os.path.join(work, "t_large_ours"), (files, unpacked))
+    os.remove(installer)
+    unzip = unzip_into(archive, os.path.join(work, "t_large_unzip"), (files, unpacked))
+    os.remove(archive)
+
+    inner = float(kv["extract_ms"]) / 1000
+    ours_m = ours["maxrss_kb"] / 1024
+    print()
+    print("%-40s %10s %15s" % ("extraction of the 1.2 GB payload", "time (s)", "peak RSS (MiB)"))
+    print("%-40s %10.2f %15.1f" % ("ExtractInstaller, Wine process", ours["wall"], ours_m))
+    print("%-40s %10.2f %15s" % ("  of which ExtractInstaller itself", inner,
+                                 "(%.1f own count)" % (int(kv["peak_working_set"]) / MiB)))
+    print("%-40s %10.2f %15.1f" % ("Info-ZIP unzip 6.0, native", unzip["wall"], unzip["maxrss_kb"] / 1024))
+    print("%-40s %10s %15.1f" % ("  memory above the 26 MB payload's", "", ours_m - small_memory))
+    print("(1 run each)")
+    return [("large_extraction_vs_unzip", inner / unzip["wall"]), ("large_vs_small_memory", ours_m / small_memory)]
 
 
 if __name__ == "__main__":
