@@ -121,6 +121,7 @@ TEST(FilePrimitives, ATemporaryFileReplacesTheTargetInOneStep) {
     EXPECT_FALSE(ReplaceFileWith(target, temp));   // the source is gone
     EXPECT_TRUE(RemoveFile(second));
     EXPECT_TRUE(RemoveFile(target));
+}
 
 TEST(RangeStream, ReadsOnlyItsWindowOfTheBaseWhereverItSeeks) {
     const std::string bytes = "0123456789abcdefghij";
