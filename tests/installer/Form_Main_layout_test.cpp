@@ -61,7 +61,9 @@ void ExpectPageReadable(TKWTabSheet* APage) {
         if (!label) continue;
         const SIZE text = TextExtent(label);
         EXPECT_LE(label->Left() + text.cx, width) << "text cut at the page's right edge";
-        if (label->WordWrapSelf()) EXPECT_EQ(label->Left() + label->Width() + label->Left(), width) << "margins";
+        if (label->WordWrapSelf()) {
+            EXPECT_EQ(label->Left() + label->Width() + label->Left(), width) << "margins";
+        }
         EXPECT_LE(label->Top() + text.cy, height) << "text cut at the page's bottom";
         EXPECT_LE(text.cx, label->Width());
         EXPECT_LE(text.cy, label->Height());

@@ -472,6 +472,8 @@ TEST(ZFDirectory, RecordFieldsStopAtTheBytesEndAndUtf8NamesAreCutWhole) {
         const std::string stored = ZFStoredName(c.Name, false, utf8);
         EXPECT_EQ(utf8, c.Utf8) << c.Bytes;
         EXPECT_EQ(stored.size(), c.Bytes);
-        if (c.Utf8) EXPECT_EQ(stored, WideToUtf8(c.Name).substr(0, c.Bytes));
+        if (c.Utf8) {
+            EXPECT_EQ(stored, WideToUtf8(c.Name).substr(0, c.Bytes));
+        }
     }
 }
