@@ -37,6 +37,11 @@ int64_t AddressSpaceLimit() {
     return sizeof(void*) >= 8 ? INT64_MAX : (int64_t)512 << 20;
 }
 
+// The formats a system bitmap can hold.
+bool SystemBitmapHolds(TIEPixelFormat Format) {
+    return Format == ie1g || Format == ie8p || Format == ie8g || Format == ie24RGB || Format == ie32RGB;
+}
+
 }  // namespace
 
 int64_t IEDefaultBitmapMinFileSize() {
@@ -359,6 +364,9 @@ void TIEBitmap::Assign(TObject* Source) {
 }
 
 void TIEBitmap::CopyImageFrom(TIEBitmap* Source) {
+    // A system bitmap has no rows of this format: the image goes to memory instead of being
+    // written past the system bitmap's rows.
+    if (Location == ieTBitmap && !Source->IsEmpty() && !SystemBitmapHolds(Source->PixelFormat)) Location = ieMemory;
     FreeImage(true);
     Width = Source->Width;
     Height = Source->Height;

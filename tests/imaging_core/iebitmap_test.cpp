@@ -205,6 +205,19 @@ TEST(IEBitmap, ImageLargerThanAddressSpaceOfA32BitProcess) {
     EXPECT_EQ(b.GetPixelRGB(5, 5000).b, 0);
 }
 
+TEST(IEBitmap, AssignIntoSystemBitmapOfAFormatItCannotHoldGoesToMemory) {
+    TIEBitmap source(7, 3, ie16g);
+    FillPattern(source, 4);
+    TIEBitmap dest;
+    dest.SetLocation(ieTBitmap);
+    ASSERT_EQ(dest.GetLocation(), ieTBitmap);
+    dest.Assign(&source);
+    EXPECT_EQ(dest.GetLocation(), ieMemory);
+    EXPECT_EQ(dest.GetPixelFormat(), ie16g);
+    EXPECT_EQ(dest.GetRowLen(), 16);
+    EXPECT_TRUE(HasPattern(dest, 4, 16));
+}
+
 TEST(IEBitmap, MoveToKeepsSourceSettings) {
     TIEBitmap a;
     a.SetRowAlign(8);
