@@ -73,6 +73,7 @@ void TIEBitmapFileStore::Clear() {
 }
 
 TFileRegion TIEBitmapFileStore::MapView(int64_t Position, size_t Size) {
+    if (!FMapping) throw EFileMappingError(L"The image has no file store");
     return FMapping->Map(Position, Size);
 }
 

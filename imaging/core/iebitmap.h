@@ -71,7 +71,8 @@ public:
     void Clear();
     bool IsAllocated() const { return FMapping != nullptr; }
     const std::wstring& GetFileName() const { return FFileName; }
-    // Size bytes at Position; raises EFileMappingError or EOSError when they cannot be mapped.
+    // Size bytes at Position; raises EFileMappingError (also when there is no file) or EOSError
+    // when they cannot be mapped.
     TFileRegion MapView(int64_t Position, size_t Size);
 
 private:

@@ -68,6 +68,7 @@ TEST(IEBitmap, FormatsTable) {
     EXPECT_FALSE(none.Allocate(0x7FFFFFFF / 8, 1, ie24RGB));
     EXPECT_EQ(none.GetWidth(), 0);
     EXPECT_EQ(none.GetHeight(), 0);
+    EXPECT_THROW(none.GetScanline(0), EFileMappingError);   // no file behind it: no wild pointer
 }
 
 TEST(IEBitmap, PixelAccessAndAsRGB) {
