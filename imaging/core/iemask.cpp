@@ -32,7 +32,8 @@ void TIEMask::Allocate(int32_t AWidth, int32_t AHeight, int32_t ABitsPerPixel) {
     FreeBits();
     Width = std::max(AWidth, 0);
     Height = std::max(AHeight, 0);
-    BitsPerPixel = ABitsPerPixel;
+    // Only 1 and 8 bits are held; any other depth would index 8-bit pixels past short rows.
+    BitsPerPixel = ABitsPerPixel == 1 ? 1 : 8;
     RowLen = IEBitmapRowLen(Width, BitsPerPixel, 32);
     EmptyBoundingBox();
     Full = false;

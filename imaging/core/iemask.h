@@ -1,6 +1,7 @@
 // The selection mask: a plane of 1 or 8 bits per pixel the size of an image, with the bounding box
 // of its set pixels and a flag that says every pixel is set. The viewer keeps its selection in it
-// and the codecs exchange alpha masks through it. Platform-neutral.
+// and the codecs exchange alpha masks through it. Platform-neutral; drawing onto a view is not part
+// of this unit yet.
 #pragma once
 
 #include <cstdint>

@@ -225,6 +225,12 @@ TEST(IEMask, ResizeKeepsTopLeft) {
     m.Resize(50, 9);
     EXPECT_NE(m.GetPixel(3, 2), 0);
     EXPECT_EQ(m.GetPixel(3, 8), 0);
+    // A depth other than 1 is held as 8 bits, so that its pixels stay inside their rows.
+    TIEMask odd;
+    odd.Allocate(16, 2, 4);
+    EXPECT_EQ(odd.BitsPerPixel, 8);
+    odd.SetPixel(15, 1, 9);
+    EXPECT_EQ(odd.GetPixel(15, 1), 9);
     TIEMask unbacked;
     unbacked.Allocate(4, 4, 8);
     unbacked.Resize(7, 5);
