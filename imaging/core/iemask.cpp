@@ -2,6 +2,7 @@
 #include "iemask.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "iebitmap.h"
@@ -29,7 +30,7 @@ void TIEMask::WidenBox(int32_t X, int32_t Y) {
 }
 
 void TIEMask::Allocate(int32_t AWidth, int32_t AHeight, int32_t ABitsPerPixel) {
-    FreeBits();
+    FreeBits();   // the view buffer too
     Width = std::max(AWidth, 0);
     Height = std::max(AHeight, 0);
     // Only 1 and 8 bits are held; any other depth would index 8-bit pixels past short rows.
@@ -41,6 +42,10 @@ void TIEMask::Allocate(int32_t AWidth, int32_t AHeight, int32_t ABitsPerPixel) {
 
 void TIEMask::FreeBits() {
     std::vector<uint8_t>().swap(Bits);
+    std::vector<uint8_t>().swap(ViewBuffer);
+    ViewRows.clear();
+    ViewWidth = 0;
+    ViewHeight = 0;
     Width = 0;
     Height = 0;
     BitsPerPixel = 0;
@@ -393,5 +398,91 @@ void TIEMask::CopyAlphaThroughMask(TIEBitmap* Dest, TIEBitmap* Source, bool Dest
         const uint8_t keep = dstAlpha->GetPixelByte(px, py);
         dstAlpha->SetPixelByte(px, py, 0);
         dstAlpha->SetPixelByte(px, py, keep);
+    }
+}
+
+void TIEMask::ScaleToView(int32_t AViewWidth, int32_t AViewHeight, int32_t SrcX, int32_t SrcY, int32_t SrcWidth,
+                          int32_t SrcHeight) {
+    if (AViewWidth <= 0 || AViewHeight <= 0) return;
+    const int32_t viewRowLen = IEBitmapRowLen(AViewWidth, BitsPerPixel, 32);
+    if (AViewWidth != ViewWidth || AViewHeight != ViewHeight || ViewRows.empty()) {
+        ViewWidth = AViewWidth;
+        ViewHeight = AViewHeight;
+        ViewBuffer.assign((size_t)viewRowLen * (size_t)ViewHeight, 0);
+        ViewRows.resize((size_t)ViewHeight);
+        for (int32_t r = 0; r < ViewHeight; ++r)
+            ViewRows[(size_t)r] = ViewBuffer.data() + (size_t)viewRowLen * (size_t)(ViewHeight - 1 - r);
+    }
+    std::fill(ViewBuffer.begin(), ViewBuffer.end(), 0);
+    if (IsEmpty() || SrcWidth <= 0 || SrcHeight <= 0 || Width <= 0 || Height <= 0) return;
+    const int64_t yscale = (int64_t)((double)SrcHeight / ViewHeight * 16384);
+    const int64_t xscale = (int64_t)((double)SrcWidth / ViewWidth * 16384);
+    const int32_t r0 = std::max((int32_t)((double)(Y1 - SrcY) * ViewHeight / SrcHeight), 0);
+    const int32_t r1 = std::min((int32_t)((double)(Y2 - SrcY + 1) * ViewHeight / SrcHeight), ViewHeight - 1);
+    const int32_t c0 = std::max((int32_t)((double)(X1 - SrcX) * ViewWidth / SrcWidth), 0);
+    const int32_t c1 = std::min((int32_t)((double)(X2 - SrcX + 1) * ViewWidth / SrcWidth), ViewWidth - 1);
+    for (int32_t r = r0; r <= r1; ++r) {
+        const int64_t my = std::min<int64_t>(Height - 1, SrcY + ((yscale * r) >> 14));
+        if (my < 0) continue;
+        const uint8_t* mrow = GetScanline((int32_t)my);
+        uint8_t* vrow = ViewRows[(size_t)r];
+        for (int32_t c = c0; c <= c1; ++c) {
+            const int64_t mx = SrcX + ((xscale * c) >> 14);
+            // Columns the mask does not have stay unset.
+            if (mx < 0 || mx >= Width) continue;
+            if (BitsPerPixel == 1) {
+                if (mrow[mx >> 3] & (0x80 >> (mx & 7))) vrow[c >> 3] |= (uint8_t)(0x80 >> (c & 7));
+            } else {
+                vrow[c] = mrow[mx];
+            }
+        }
+    }
+}
+
+void TIEMask::ShadeUnselected(TIEBitmap* Bitmap, int32_t XDst, int32_t YDst, int32_t AViewWidth,
+                              int32_t AViewHeight, int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight,
+                              int32_t Opacity, TIERGB Colour) {
+    if (!Bitmap || Bitmap->GetPixelFormat() != ie24RGB) return;
+    if (AViewWidth <= 0 || AViewHeight <= 0 || IsEmpty()) return;
+    // A view area starting above or left of the bitmap: the part shown from the bitmap's edge on
+    // is processed, at the same scale.
+    auto fromEdge = [](int32_t& dst, int32_t& view, int32_t& src, int32_t& srcSize) {
+        if (dst >= 0) return;
+        const int32_t k = (int32_t)std::nearbyint(-(double)dst * srcSize / view);
+        view += -dst;
+        src += k;
+        srcSize += k;
+        dst = 0;
+    };
+    fromEdge(YDst, AViewHeight, SrcY, SrcHeight);
+    fromEdge(XDst, AViewWidth, SrcX, SrcWidth);
+    ScaleToView(AViewWidth, AViewHeight, SrcX, SrcY, SrcWidth, SrcHeight);
+    const int64_t yscale = (int64_t)((double)SrcHeight / ViewHeight * 16384);
+    const int64_t xscale = (int64_t)((double)SrcWidth / ViewWidth * 16384);
+    if (yscale <= 0 || xscale <= 0) return;
+    const int64_t r0 = std::max<int64_t>(((int64_t)-SrcY * 16384) / yscale, 0);
+    const int64_t r1 = std::min<int64_t>({((int64_t)(Height - SrcY) * 16384) / yscale + 1, ViewHeight - 1,
+                                          Bitmap->GetHeight() - 1});
+    const int64_t c0 = std::max<int64_t>(((int64_t)-SrcX * 16384) / xscale, 0);
+    const int64_t c1 = std::min<int64_t>({((int64_t)(Width - SrcX) * 16384) / xscale + 1, ViewWidth - 1,
+                                          Bitmap->GetWidth() - 1});
+    const double o = std::min(std::max(Opacity / 255.0, 0.0), 1.0);   // a byte for every channel
+    for (int64_t r = r0; r <= r1; ++r) {
+        if (YDst + r >= Bitmap->GetHeight()) break;
+        const uint8_t* vrow = ViewRows[(size_t)r];
+        TIERGB* row = reinterpret_cast<TIERGB*>(Bitmap->GetScanline((int32_t)(YDst + r)));
+        for (int64_t c = c0; c <= c1; ++c) {
+            if (XDst + c >= Bitmap->GetWidth()) break;
+            const bool selected = BitsPerPixel == 1 ? (vrow[c >> 3] & (0x80 >> (c & 7))) != 0 : vrow[c] != 0;
+            if (selected) continue;
+            TIERGB& p = row[XDst + c];
+            if (Opacity == -1) {
+                if (((c + r) & 1) == 0) p = TIERGB{97, 97, 97};
+            } else {
+                p.r = (uint8_t)(o * Colour.r + (1 - o) * p.r);
+                p.g = (uint8_t)(o * Colour.g + (1 - o) * p.g);
+                p.b = (uint8_t)(o * Colour.b + (1 - o) * p.b);
+            }
+        }
     }
 }

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "iecoredefs_types.h"
+
 class TIEBitmap;
 
 struct TIEMaskPoint {
@@ -68,8 +70,28 @@ public:
     void CopyAlphaThroughMask(TIEBitmap* Dest, TIEBitmap* Source, bool DestCropped,
                               bool SourceCropped);
 
+    // Makes the view buffer: the mask rectangle (SrcX, SrcY, SrcWidth, SrcHeight) scaled by
+    // nearest pixel to ViewWidth x ViewHeight, only the bounding box copied. The buffer is kept
+    // while the view size stays the same.
+    void ScaleToView(int32_t AViewWidth, int32_t AViewHeight, int32_t SrcX, int32_t SrcY, int32_t SrcWidth,
+                     int32_t SrcHeight);
+    // The view buffer's row R, top row first.
+    uint8_t* GetViewRow(int32_t R) { return ViewRows[(size_t)R]; }
+    int32_t GetViewWidth() const { return ViewWidth; }
+    int32_t GetViewHeight() const { return ViewHeight; }
+    // Marks the unselected part of a 24-bit view image whose area (XDst, YDst, ViewWidth,
+    // ViewHeight) shows the mask rectangle: a grey checkerboard for Opacity -1, else Colour laid
+    // over with Opacity / 255.
+    void ShadeUnselected(TIEBitmap* Bitmap, int32_t XDst, int32_t YDst, int32_t AViewWidth, int32_t AViewHeight,
+                         int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, int32_t Opacity,
+                         TIERGB Colour);
+
 private:
     std::vector<uint8_t> Bits;
+    std::vector<uint8_t> ViewBuffer;
+    std::vector<uint8_t*> ViewRows;
+    int32_t ViewWidth = 0;
+    int32_t ViewHeight = 0;
 
     void EmptyBoundingBox();
     void WidenBox(int32_t X, int32_t Y);

@@ -281,3 +281,44 @@ TEST(IEMask, CopyThroughMask) {
     EXPECT_EQ(crop.GetPixelByte(1, 1), 5);    // mask (2, 2): the source has no such pixel
     EXPECT_EQ(crop.GetPixelByte(2, 1), 5);
 }
+
+TEST(IEMask, ScaleToViewAndShadeUnselected) {
+    TIEMask m;
+    m.Allocate(4, 4, 1);
+    m.SetPixel(1, 1, 1);
+    // Twice the size: mask pixel (1, 1) covers view pixels 2..3 of rows 2..3.
+    m.ScaleToView(8, 8, 0, 0, 4, 4);
+    for (int32_t r = 0; r < 8; ++r)
+        for (int32_t c = 0; c < 8; ++c)
+            EXPECT_EQ((m.GetViewRow(r)[c >> 3] >> (7 - (c & 7))) & 1, (r == 2 || r == 3) && (c == 2 || c == 3) ? 1 : 0)
+                << c << "," << r;
+
+    struct Case {
+        int32_t opacity, yDst;
+        TIERGB selected, unselectedEven, unselectedOdd;
+    };
+    const TIERGB grey{200, 200, 200}, shade{97, 97, 97};
+    const Case cases[] = {
+        {255, 0, grey, {10, 20, 30}, {10, 20, 30}},
+        {-1, 0, grey, shade, grey},
+        {0, 0, grey, grey, grey},
+        // The view starts two rows above the bitmap: bitmap row 0 shows mask row 1.
+        {255, -2, grey, {10, 20, 30}, {10, 20, 30}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.opacity << " " << c.yDst);
+        TIEBitmap view(8, 8, ie24RGB);
+        for (int32_t y = 0; y < 8; ++y)
+            for (int32_t x = 0; x < 8; ++x) view.SetPixelRGB(x, y, grey);
+        m.ShadeUnselected(&view, 0, c.yDst, 8, 8, 0, 0, 4, 4, c.opacity, TIERGB{10, 20, 30});
+        const int32_t selRow = 2 + c.yDst;   // the view rows of mask row 1 in the bitmap
+        for (int32_t y = 0; y < 8; ++y)
+            for (int32_t x = 0; x < 8; ++x) {
+                const bool sel = (y == selRow || y == selRow + 1) && (x == 2 || x == 3);
+                const TIERGB want = sel ? c.selected : ((x + y) % 2 == 0 ? c.unselectedEven : c.unselectedOdd);
+                const TIERGB got = view.GetPixelRGB(x, y);
+                if (y >= 6 && c.yDst < 0) continue;   // below the rows that the mask reaches
+                EXPECT_TRUE(got.r == want.r && got.g == want.g && got.b == want.b) << x << "," << y;
+            }
+    }
+}
