@@ -2,6 +2,7 @@
 // copying through the mask.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "iebitmap.h"
@@ -159,7 +160,9 @@ TEST(IEMask, Polygons) {
                 for (int32_t x = 0; x < 9; ++x)
                     EXPECT_EQ(m.GetPixel(x, y) != 0, x >= 2 && x <= 5 && y >= 2 && y <= 5) << x << "," << y;
         }
-        if (c.set) EXPECT_EQ(CountSet(m), c.set);
+        if (c.set) {
+            EXPECT_EQ(CountSet(m), c.set);
+        }
     }
 }
 
