@@ -155,20 +155,6 @@ std::string ExtraData(const std::string& extra, uint16_t id) {
     return "<none>";
 }
 
-std::string RawDeflateAt(const std::string& data, int level) {
-    z_stream z{};
-    deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, (uLong)data.size()), '\0');
-    z.next_in = (Bytef*)data.data();
-    z.avail_in = (uInt)data.size();
-    z.next_out = (Bytef*)&out[0];
-    z.avail_out = (uInt)out.size();
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
-
 std::string CopyFixture(const char* fixture, const std::wstring& target) {
     const std::string bytes = ReadFileBytes(DataFile(fixture));
     WriteFileBytes(target, bytes);

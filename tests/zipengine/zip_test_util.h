@@ -72,6 +72,8 @@ uint16_t Get16(const std::string& s, size_t at);
 uint32_t Get32(const std::string& s, size_t at);
 void Set16(std::string& s, size_t at, uint32_t v);
 void Set32(std::string& s, size_t at, uint32_t v);
+// Raw deflate (no zlib header) of the data at the level given; RawDeflate at level 6.
+std::string RawDeflateAt(const std::string& data, int level);
 std::string RawDeflate(const std::string& data);
 uint32_t Crc32(const std::string& data);
 

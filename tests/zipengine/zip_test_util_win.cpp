@@ -62,9 +62,9 @@ uint32_t Get32(const std::string& s, size_t at) { return ByteOrder::GetLE32(s.da
 void Set16(std::string& s, size_t at, uint32_t v) { ByteOrder::PutLE16(&s[at], (uint16_t)v); }
 void Set32(std::string& s, size_t at, uint32_t v) { ByteOrder::PutLE32(&s[at], v); }
 
-std::string RawDeflate(const std::string& data) {
+std::string RawDeflateAt(const std::string& data, int level) {
     z_stream z{};
-    deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
     std::string out(deflateBound(&z, (uLong)data.size()) + 16, '\0');
     z.next_in = (Bytef*)data.data();
     z.avail_in = (uInt)data.size();
@@ -75,6 +75,8 @@ std::string RawDeflate(const std::string& data) {
     deflateEnd(&z);
     return out;
 }
+
+std::string RawDeflate(const std::string& data) { return RawDeflateAt(data, 6); }
 
 uint32_t Crc32(const std::string& data) {
     return (uint32_t)crc32(0, (const Bytef*)data.data(), (uInt)data.size());
