@@ -315,14 +315,15 @@ int32_t IEDIBToIEBitmap(const void* DIB, TIEBitmap* Bitmap, const void* Pixels, 
     if (!dib.Data()) return 0;
     const TDIBHeader h = ReadHeader(dib.Data());
     if (h.Width <= 0 || h.Height == 0 || h.Height == INT32_MIN) return h.BitCount;
+    const bool rgbFamily = h.Compression <= 3;
+    const size_t offset = RGBDataOffset(h);
+    // The colour table, the masks and (without Pixels) the rows must lie inside the block; a block
+    // too small for what its header announces changes nothing, not even the bitmap's size.
+    if (rgbFamily && offset + (Pixels ? 0 : RGBDataBytes(h)) > dib.Size()) return h.BitCount;
     if (!Bitmap->Allocate(h.Width, std::abs(h.Height), h.BitCount == 1 ? ie1g : ie24RGB)) return h.BitCount;
-    if (h.Compression <= 3) {
+    if (rgbFamily) {
         if (h.Compression == 1 || h.Compression == 2) return h.BitCount;   // run-length data is not decoded
-        const size_t offset = RGBDataOffset(h);
         const uint8_t* data = Pixels ? (const uint8_t*)Pixels : dib.Data() + offset;
-        // The colour table, the masks and (without Pixels) the rows must lie inside the block.
-        const uint64_t needed = offset + (Pixels ? 0 : RGBDataBytes(h));
-        if (needed > dib.Size()) return h.BitCount;
         if (h.BitCount == 24 && h.Compression != 0) return h.BitCount;
         if (h.BitCount == 32 && h.Compression != 0 && h.Compression != 3) return h.BitCount;
         ConvertRGB(h, dib.Data(), data, Bitmap);

@@ -26,7 +26,7 @@ TIEGlobalHandle _CopyBitmaptoDIBEx(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, in
 // handle (locked for the call) or, with IsPointer, the header's address; Pixels, when not null,
 // is where the pixel data is read instead of behind the header and colour table. Returns the bit
 // count, 0 when there is no header. Unknown bit counts and compressions convert no pixels (the
-// bitmap keeps its new size); a global block too small for the rows it announces converts none.
+// bitmap keeps its new size); a global block too small for the rows it announces changes nothing.
 int32_t IEDIBToIEBitmap(const void* DIB, TIEBitmap* Bitmap, const void* Pixels, bool IsPointer);
 
 // Lets the system's video drawing service render a packed DIB it understands into Dest (1-bit DIBs

@@ -143,9 +143,9 @@ TEST(IEDIBToIEBitmap, GlobalBlockTooSmallForItsRowsConvertsNothing) {
     TBlock b{IEDIBGlobalAlloc(d.size())};
     std::memcpy(IEDIBGlobalLock(b.H), d.data(), d.size());
     IEDIBGlobalUnlock(b.H);
-    TIEBitmap bmp;
+    TIEBitmap bmp(2, 2, ie8g);
     EXPECT_EQ(IEDIBToIEBitmap(b.H, &bmp, nullptr, false), 24);
-    EXPECT_EQ(bmp.GetWidth(), 100);   // sized, no rows read past the block
+    EXPECT_EQ(bmp.GetWidth(), 2);   // neither rows read past the block nor a bitmap sized for them
     EXPECT_EQ(IEDIBToIEBitmap(nullptr, &bmp, nullptr, false), 0);
 }
 
