@@ -18,9 +18,16 @@ void IETakeImage(TIEBitmap* Bitmap, TIEBitmap* Image) {
     TIEBitmap* alpha = Bitmap->HasAlphaChannel() ? Bitmap->GetAlphaChannel() : nullptr;
     Bitmap->ReplaceAlphaChannel(nullptr);
     const TIEDitherMethod dither = Bitmap->DitherMethod;
+    const bool isAlpha = Bitmap->GetIsAlpha();
     Image->MoveTo(Bitmap);
     Bitmap->ReplaceAlphaChannel(alpha);
     Bitmap->DitherMethod = dither;
+    if (isAlpha && !Bitmap->GetIsAlpha()) {
+        // An alpha channel stays one: a holder marks it so and lets it go again.
+        TIEBitmap holder;
+        holder.ReplaceAlphaChannel(Bitmap);
+        holder.ReplaceAlphaChannel(nullptr);
+    }
 }
 
 void IEFillPixels(uint8_t* Dest, const uint8_t* Pixel, size_t Size, int32_t Count) {

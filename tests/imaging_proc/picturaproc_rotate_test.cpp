@@ -141,6 +141,11 @@ TEST(IERotatePlain, KeepsTheAlphaChannelObject) {
     IERotatePlain(bmp.get(), 0, nullptr, 90);
     EXPECT_EQ(bmp->GetWidth(), 2);
     EXPECT_EQ(bmp->GetAlphaChannel(), alpha);
+    // The alpha channel turned on its own stays an alpha channel.
+    IERotateHighQuality8(alpha, 0, 1, 30);
+    IERotateByShears8(alpha, 20, true, 0);
+    EXPECT_TRUE(alpha->GetIsAlpha());
+    EXPECT_EQ(bmp->GetAlphaChannel(), alpha);
 }
 
 TEST(IERotateHighQuality, SizeIsMeasuredBetweenTheBorderedImagesOuterCentres) {
@@ -244,6 +249,16 @@ TEST(IERotateByShears, ThirtyDegreesGivesTheShearedSizeWithBackgroundCorners) {
         EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
         EXPECT_LT(seen.back(), 100);
     }
+    // Thin and single-pixel images, 24 and 8 bits, any angle: a whole image comes out.
+    for (const auto& sz : kSizes)
+        for (double angle : {30.0, -10.0, 135.5}) {
+            auto rgb = Pattern(sz[0], sz[1], ie24RGB);
+            IERotateByShears(rgb.get(), angle, true, nullptr, TIERGB{0, 0, 0});
+            EXPECT_GE(rgb->GetWidth(), sz[0] > sz[1] ? sz[1] : sz[0]);
+            auto grey = Pattern(sz[0], sz[1], ie8g);
+            IERotateByShears8(grey.get(), angle, false, 0);
+            EXPECT_GE(grey->GetHeight(), 1);
+        }
 }
 
 TEST(IERotate1Bit, HalfTurnMirrorsExactlyAndOtherAnglesKeepTheCentre) {
