@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "DibTestUtil.h"
 #include "iebitmap.h"
 #include "picturaproc_dib.h"
 #include "picturaproc_pixels.h"
@@ -16,20 +17,6 @@ T Field(const uint8_t* P, size_t Offset) {
     T v;
     std::memcpy(&v, P + Offset, sizeof(T));
     return v;
-}
-
-// A 40-byte header followed by Extra bytes.
-std::vector<uint8_t> Header(int32_t W, int32_t H, uint16_t Bits, uint32_t Compression, size_t Extra) {
-    std::vector<uint8_t> d(40 + Extra, 0);
-    const uint32_t size = 40;
-    const uint16_t planes = 1;
-    std::memcpy(&d[0], &size, 4);
-    std::memcpy(&d[4], &W, 4);
-    std::memcpy(&d[8], &H, 4);
-    std::memcpy(&d[12], &planes, 2);
-    std::memcpy(&d[14], &Bits, 2);
-    std::memcpy(&d[16], &Compression, 4);
-    return d;
 }
 
 uint32_t Code(const char* S) { return Field<uint32_t>((const uint8_t*)S, 0); }
@@ -105,7 +92,7 @@ TEST(CopyBitmapToDIB, OneBitRectangleAndOtherFormats) {
 
 TEST(IEDIBToIEBitmap, PalettedBitFieldAndRowOrder) {
     // 5 pixels of 4 bits: a 3-byte row padded to 4, two table entries.
-    auto d = Header(5, 1, 4, 0, 8 + 4);
+    auto d = DibHeader(5, 1, 4, 0, 8 + 4);
     const uint32_t used = 2;
     std::memcpy(&d[32], &used, 4);
     const uint8_t table[8] = {1, 2, 3, 0, 4, 5, 6, 0};
@@ -118,7 +105,7 @@ TEST(IEDIBToIEBitmap, PalettedBitFieldAndRowOrder) {
     EXPECT_EQ(bmp.GetPixelRGB(3, 0).b, 1);
 
     // 5-6-5 bit fields, $FFFF: (248, 252, 248).
-    auto f = Header(1, 1, 16, 3, 12 + 4);
+    auto f = DibHeader(1, 1, 16, 3, 12 + 4);
     const uint32_t masks[3] = {0xF800, 0x07E0, 0x001F};
     std::memcpy(&f[40], masks, 12);
     f[52] = 0xFF, f[53] = 0xFF;
@@ -130,7 +117,7 @@ TEST(IEDIBToIEBitmap, PalettedBitFieldAndRowOrder) {
 
     // 24 bits, two rows: bottom-up for a positive height, in order for a negative one.
     for (int32_t height : {2, -2}) {
-        auto r = Header(1, height, 24, 0, 8);
+        auto r = DibHeader(1, height, 24, 0, 8);
         r[40] = 11, r[44] = 22;
         EXPECT_EQ(IEDIBToIEBitmap(r.data(), &bmp, nullptr, true), 24);
         EXPECT_EQ(bmp.GetPixelRGB(0, 0).b, height > 0 ? 22 : 11);
@@ -139,7 +126,7 @@ TEST(IEDIBToIEBitmap, PalettedBitFieldAndRowOrder) {
 }
 
 TEST(IEDIBToIEBitmap, GlobalBlockTooSmallForItsRowsConvertsNothing) {
-    auto d = Header(100, 100, 24, 0, 0);
+    auto d = DibHeader(100, 100, 24, 0, 0);
     TBlock b{IEDIBGlobalAlloc(d.size())};
     std::memcpy(IEDIBGlobalLock(b.H), d.data(), d.size());
     IEDIBGlobalUnlock(b.H);
@@ -152,17 +139,17 @@ TEST(IEDIBToIEBitmap, GlobalBlockTooSmallForItsRowsConvertsNothing) {
 TEST(IEDIBToIEBitmap, YUVLayouts) {
     TIEBitmap bmp;
     // YUY2: Y = 235 with neutral chroma is white, Y = 16 black; the first data row is image row 0.
-    auto h = Header(2, 2, 16, Code("YUY2"), 0);
+    auto h = DibHeader(2, 2, 16, Code("YUY2"), 0);
     const uint8_t yuy2[8] = {235, 128, 235, 128, 16, 128, 16, 128};
     EXPECT_EQ(IEDIBToIEBitmap(h.data(), &bmp, yuy2, true), 16);
     EXPECT_EQ(bmp.GetPixelRGB(1, 0).r, 255);
     EXPECT_EQ(bmp.GetPixelRGB(0, 1).g, 0);
-    auto nothing = Header(2, 2, 16, Code("YUY2"), 0);
+    auto nothing = DibHeader(2, 2, 16, Code("YUY2"), 0);
     EXPECT_EQ(IEDIBToIEBitmap(nothing.data(), &bmp, nullptr, true), 16);   // no Pixels: nothing converted
 
     // I420 of 2 x 3: data rows 0 and 1 share chroma row 0, row 2 has chroma row 1 of a plane
     // of one row: the last row keeps the last chroma row.
-    auto p = Header(2, 3, 12, Code("I420"), 0);
+    auto p = DibHeader(2, 3, 12, Code("I420"), 0);
     const uint8_t i420[6 + 1 + 1] = {126, 126, 126, 126, 126, 126, 128, 200};   // Y..., U, V
     EXPECT_EQ(IEDIBToIEBitmap(p.data(), &bmp, i420, true), 12);
     const TIERGB top = bmp.GetPixelRGB(0, 0), bottom = bmp.GetPixelRGB(1, 2);
@@ -172,7 +159,7 @@ TEST(IEDIBToIEBitmap, YUVLayouts) {
     EXPECT_GT(top.r, top.b);   // V above 128 is reddish
 
     // UYVY with a negative height: the first data row is the last image row.
-    auto u = Header(2, -2, 16, Code("UYVY"), 0);
+    auto u = DibHeader(2, -2, 16, Code("UYVY"), 0);
     const uint8_t uyvy[8] = {128, 16, 128, 16, 128, 235, 128, 235};
     IEDIBToIEBitmap(u.data(), &bmp, uyvy, true);
     EXPECT_EQ(bmp.GetPixelRGB(0, 1).r, 0);

@@ -2,30 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <vector>
 
+#include "DibTestUtil.h"
 #include "iedibbitmap.h"
 #include "picturaproc_dib.h"
 
-namespace {
-
-std::vector<uint8_t> Dib(int32_t W, int32_t H, uint16_t Bits, size_t Extra) {
-    std::vector<uint8_t> d(40 + Extra, 0);
-    const uint32_t size = 40;
-    const uint16_t planes = 1;
-    std::memcpy(&d[0], &size, 4);
-    std::memcpy(&d[4], &W, 4);
-    std::memcpy(&d[8], &H, 4);
-    std::memcpy(&d[12], &planes, 2);
-    std::memcpy(&d[14], &Bits, 2);
-    return d;
-}
-
-}  // namespace
-
 TEST(IEDrawDIBToDibbitmap, DrawsTwentyFourAndEightBitDIBs) {
     // 2 x 2, 24 bits, bottom-up: the first row in memory is the picture's bottom row.
-    auto d = Dib(2, 2, 24, 16);
+    auto d = DibHeader(2, 2, 24, 0, 16);
     const uint8_t rows[16] = {10, 20, 30, 40, 50, 60, 0, 0, 70, 80, 90, 100, 110, 120, 0, 0};
     std::memcpy(&d[40], rows, 16);
     TIEDibbitmap dest;
@@ -36,7 +20,7 @@ TEST(IEDrawDIBToDibbitmap, DrawsTwentyFourAndEightBitDIBs) {
     EXPECT_EQ(dest.GetScanline(1)[5], 60);
 
     // 8 bits with a two-entry table, drawn as 24 bits through the table.
-    auto p = Dib(1, 1, 8, 8 + 4);
+    auto p = DibHeader(1, 1, 8, 0, 8 + 4);
     const uint32_t used = 2;
     std::memcpy(&p[32], &used, 4);
     const uint8_t table[8] = {0, 0, 0, 0, 255, 128, 0, 0};
