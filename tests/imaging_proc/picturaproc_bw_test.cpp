@@ -53,8 +53,9 @@ TEST(IEConvertToBWThreshold, FixedAverageAndEntropyThresholds) {
         b.Assign(&bmp);
         IEConvertToBWThreshold(&b, threshold);
         ASSERT_EQ(b.GetPixelFormat(), ie1g);
-        // Threshold 100 and the average 125 both split 10, 100 | 150, 240 differently.
-        const bool expect1 = threshold == 100 ? true : threshold == -1 ? false : Bit(b, 1, 0);
+        // 100 as given keeps the level 100 white; the average grey 125 and the maximum-entropy
+        // threshold of the four equally frequent levels (101) make it black.
+        const bool expect1 = threshold == 100;
         EXPECT_FALSE(Bit(b, 0, 0));
         EXPECT_EQ(Bit(b, 1, 0), expect1);
         EXPECT_TRUE(Bit(b, 3, 0));
