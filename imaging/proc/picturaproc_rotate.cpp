@@ -176,7 +176,7 @@ bool IEIsRightAngle(double Angle) {
 
 void IERotateBitmapTo(TIEBitmap* Source, TIEBitmap* Dest, int32_t Background, double Angle,
                       const TIEProgressEvent& OnProgress, TObject* Sender) {
-    if (Source->IsEmpty() || Source == Dest) return;
+    if (Source->IsEmpty() || Source == Dest || !std::isfinite(Angle)) return;
     if (IEIsRightAngle(Angle) && std::fabs(Angle) < 2147483648.0) {
         const int32_t m = (int32_t)Angle % 360;
         if (m == 90 || m == -270) Turn(Source, Dest, turnCCW);
@@ -248,7 +248,7 @@ inline void CubicWeights(double F, double* W) {
 template <int C>
 void RotateInterpolated(TIEBitmap* Bitmap, const uint8_t* Background, uint8_t Mode, double Angle,
                         const TIEProgressEvent& OnProgress, TObject* Sender) {
-    if (Bitmap->IsEmpty() || (Mode != 1 && Mode != 2)) return;
+    if (Bitmap->IsEmpty() || (Mode != 1 && Mode != 2) || !std::isfinite(Angle)) return;
     const int32_t w = Bitmap->GetWidth(), h = Bitmap->GetHeight();
     const int32_t bw = w + 2 * kBorder, bh = h + 2 * kBorder;
     const double r = Angle * kPi / 180, s = std::sin(r), c = std::cos(r);

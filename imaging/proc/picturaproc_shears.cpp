@@ -150,7 +150,7 @@ void ShearRotate(TIEBitmap* Source, TIEBitmap* Bitmap, double A, bool AntiAlias,
 template <int C>
 void RotateByShears(TIEBitmap* Bitmap, double Angle, bool AntiAlias, const uint8_t* Background, int32_t Fill,
                     const TIEProgressEvent& OnProgress, TObject* Sender, bool OnlyChanges) {
-    if (Angle == 0 || Bitmap->IsEmpty()) return;
+    if (Angle == 0 || !std::isfinite(Angle) || Bitmap->IsEmpty()) return;
     // Thousandths of a degree, sign kept, magnitude below 360.
     double a = (double)((int64_t)std::trunc(Angle * 1000) % 360000) / 1000;
     TIEBitmap turned;
@@ -184,7 +184,7 @@ void RotateByShears(TIEBitmap* Bitmap, double Angle, bool AntiAlias, const uint8
 // The nearest-pixel rotation shared by the 1-bit and the 8-bit routine.
 void RotateNearest(TIEBitmap* Bitmap, double Angle, int32_t Background, const TIEProgressEvent& OnProgress,
                    TObject* Sender) {
-    if (Bitmap->IsEmpty()) return;
+    if (Bitmap->IsEmpty() || !std::isfinite(Angle)) return;
     if (Angle == 90 || Angle == -90 || Angle == 270 || Angle == 180 || Angle == -180) {
         TIEBitmap turned;
         IERotateBitmapTo(Bitmap, &turned, 0, Angle);

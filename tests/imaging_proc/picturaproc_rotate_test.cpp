@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 #include <memory>
@@ -165,6 +166,15 @@ TEST(IERotateHighQuality, SizeIsMeasuredBetweenTheBorderedImagesOuterCentres) {
     auto other = Pattern(4, 4, ie24RGB);
     IERotateHighQuality(other.get(), 0, 3, 30);   // modes other than 1 and 2 change nothing
     EXPECT_EQ(other->GetWidth(), 4);
+    // Nor does an angle that is not a number, in any rotation.
+    const double nan = std::nan("");
+    IERotateHighQuality(other.get(), 0, 1, nan);
+    IERotateByShears(other.get(), nan, true, nullptr, TIERGB{0, 0, 0});
+    IERotatePlain(other.get(), 0, nullptr, nan);
+    auto bits = Pattern(4, 4, ie1g);
+    IERotate1Bit(bits.get(), false, nan);
+    EXPECT_EQ(other->GetWidth(), 4);
+    EXPECT_EQ(bits->GetWidth(), 4);
 }
 
 TEST(IERotateHighQuality, HandComputedBilinearValues) {
