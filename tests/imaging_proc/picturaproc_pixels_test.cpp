@@ -114,6 +114,33 @@ TEST(IEConvertPixelRow, ConvertsBetweenDepths) {
     }
 }
 
+TEST(IEConvertPixelRow, TwentyFourBitsToIndicesThroughTheQuantizer) {
+    // A quantizer that answers the red level div 16; without one nothing is written.
+    auto* saved = IEQuantizerRGBIndexProc;
+    IEQuantizerRGBIndexProc = [](TIEQuantizer*, const TIERGB& c) { return (int32_t)c.r / 16; };
+    TIEQuantizer* quantizer = reinterpret_cast<TIEQuantizer*>(&saved);
+    const TIERGB src[3] = {{0, 0, 0x10}, {0, 0, 0xF0}, {0, 0, 0x30}};
+    uint8_t bytes[3] = {9, 9, 9};
+    EXPECT_EQ(IEConvertPixelRow(src, bytes, 24, 8, 3, nullptr, 0, quantizer), 3);
+    EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 3), (std::vector<uint8_t>{1, 15, 3}));
+    uint8_t nibbles[2] = {0, 0};
+    EXPECT_EQ(IEConvertPixelRow(src, nibbles, 24, 4, 3, nullptr, 0, quantizer), 2);
+    EXPECT_EQ(nibbles[0], 0x1F);
+    EXPECT_EQ(nibbles[1], 0x30);
+    uint8_t untouched[3] = {9, 9, 9};
+    IEConvertPixelRow(src, untouched, 24, 8, 3, nullptr, 0, nullptr);
+    EXPECT_EQ(untouched[0], 9);
+    IEQuantizerRGBIndexProc = saved;
+}
+
+TEST(IENotBitmap, InvertsWholeRows) {
+    TIEBitmap bmp(3, 2, ie8g);   // rows of 4 bytes: 3 pixels and a padding byte
+    for (int32_t y = 0; y < 2; ++y) std::memset(bmp.GetScanline(y), 0x0F, (size_t)bmp.GetRowLen());
+    IENotBitmap(&bmp);
+    for (int32_t y = 0; y < 2; ++y)
+        for (int32_t i = 0; i < bmp.GetRowLen(); ++i) EXPECT_EQ(bmp.GetScanline(y)[i], 0xF0);
+}
+
 TEST(IEHSL, HandComputedValuesAndRoundTrip) {
     double h, s, l;
     IERGBToHSL(TIERGB{128, 128, 128}, h, s, l);
