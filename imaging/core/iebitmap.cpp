@@ -382,7 +382,11 @@ void TIEBitmap::CopyRowsFrom(TIEBitmap* Source) {
 void TIEBitmap::Assign(TObject* Source) {
     NeedsAllocation = true;
     TIEBitmap* source = dynamic_cast<TIEBitmap*>(Source);
-    if (!source || source == this) return;
+    if (!source) {
+        if (Source) AssignOther(Source);
+        return;
+    }
+    if (source == this) return;
     CopyImageFrom(source, true);
 }
 

@@ -254,6 +254,8 @@ private:
     void FreeTBitmap();
     void BuildRowCache();
     void ResizeTBitmap(int32_t AWidth, int32_t AHeight);
+    // Assign of an object that is not a TIEBitmap: a system bitmap goes to AssignTBitmap.
+    void AssignOther(TObject* Source);
     void ResizeImage(int32_t AWidth, int32_t AHeight);
     void CopyPaletteFrom(TIEBitmap* Source);
 

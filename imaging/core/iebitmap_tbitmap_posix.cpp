@@ -28,3 +28,5 @@ TBitmap* TIEBitmap::GetTBitmap() { return nullptr; }
 TCanvas* TIEBitmap::GetCanvas() { return nullptr; }
 
 void TIEBitmap::SetupCanvasOrientation() {}
+
+void TIEBitmap::AssignOther(TObject*) {}
