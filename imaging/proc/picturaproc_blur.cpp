@@ -1,7 +1,9 @@
 #include "picturaproc_blur.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -77,7 +79,7 @@ void BoxBlur3x3Gray8(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int3
 // copy (the two may overlap), after filling the source rectangle with FillValue; what would land
 // outside the bitmap is dropped.
 // TODO(merge): TIEBitmap::MoveRect replaces this.
-void MoveRectGray8(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t DstX, int32_t DstY,
+void MoveRectGray8(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int64_t DstX, int64_t DstY,
                    uint8_t FillValue) {
     const int32_t w = Bitmap->GetWidth(), h = Bitmap->GetHeight();
     if (X1 < 0 || Y1 < 0 || X2 >= w || Y2 >= h || X2 < X1 || Y2 < Y1) return;
@@ -88,11 +90,11 @@ void MoveRectGray8(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_
         std::memcpy(&copy[(size_t)y * rw], row, (size_t)rw);
         std::memset(row, FillValue, (size_t)rw);
     }
-    const int32_t cx1 = std::max(DstX, 0), cx2 = std::min(DstX + rw, w);
+    const int64_t cx1 = std::max<int64_t>(DstX, 0), cx2 = std::min<int64_t>(DstX + rw, w);
     for (int32_t y = 0; y < rh && cx1 < cx2; ++y) {
-        const int32_t dy = DstY + y;
+        const int64_t dy = DstY + y;
         if (dy < 0 || dy >= h) continue;
-        std::memcpy(Bitmap->GetScanline(dy) + cx1, &copy[(size_t)y * rw + (cx1 - DstX)], (size_t)(cx2 - cx1));
+        std::memcpy(Bitmap->GetScanline((int32_t)dy) + cx1, &copy[(size_t)y * rw + (size_t)(cx1 - DstX)], (size_t)(cx2 - cx1));
     }
 }
 
@@ -162,8 +164,12 @@ int32_t IEApplySoftShadow(TIEBitmap* Bitmap, int32_t OffsetX, int32_t OffsetY, d
                           TIERGB Color, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
     const bool boxBlur = Radius == 0;
     if (boxBlur) Radius = 2;
-    const int32_t margin =
-        std::max(2 * std::max(std::abs(OffsetX), std::abs(OffsetY)) + (int32_t)std::trunc(Radius * 5), 1);
+    // Worked in 64 bits and kept within a quarter of the 32-bit range, so that extreme offsets or
+    // radii cannot overflow the margin or the rectangles grown by it.
+    constexpr int64_t kMaxMargin = INT32_MAX / 4;
+    const double spread = std::isnan(Radius) ? 0 : std::trunc(std::max(std::min(Radius * 5, 1e12), -1e12));
+    const int64_t offset = std::max(std::llabs(OffsetX), std::llabs(OffsetY));
+    const int32_t margin = (int32_t)std::min(std::max(2 * offset + (int64_t)spread, (int64_t)1), kMaxMargin);
     const int32_t half = margin / 2;
     if (!Bitmap || Bitmap->IsEmpty()) return margin;
     const int32_t w = Bitmap->GetWidth(), h = Bitmap->GetHeight();
@@ -179,7 +185,7 @@ int32_t IEApplySoftShadow(TIEBitmap* Bitmap, int32_t OffsetX, int32_t OffsetY, d
         BoxBlur3x3Gray8(alpha, bx1, by1, bx2 + 1, by2 + 1);
     else
         IEGaussianBlurGray8(alpha, bx1, by1, bx2, by2, Radius);
-    if (OffsetX != 0 || OffsetY != 0) MoveRectGray8(alpha, bx1, by1, bx2, by2, bx1 + OffsetX, by1 + OffsetY, 0);
+    if (OffsetX != 0 || OffsetY != 0) MoveRectGray8(alpha, bx1, by1, bx2, by2, (int64_t)bx1 + OffsetX, (int64_t)by1 + OffsetY, 0);
 
     const TIEPixelFormat format = Bitmap->GetPixelFormat();
     if (format != ie1g && format != ie24RGB) return margin;

@@ -149,7 +149,7 @@ TEST(IESoftShadow, MarginFromOffsetsAndRadius) {
         double r;
         int32_t margin;
     };
-    for (const Case& c : {Case{5, -3, 4, 30}, Case{0, 0, 0, 10}, Case{-2, 7, 1.5, 21}, Case{0, 0, 0.1, 1}}) {
+    for (const Case& c : {Case{5, -3, 4, 30}, Case{0, 0, 0, 10}, Case{-2, 7, 1.5, 21}, Case{0, 0, 0.1, 1}, Case{INT32_MIN, 0, 1e300, INT32_MAX / 4}, Case{7, INT32_MAX, 1, INT32_MAX / 4}, Case{0, 0, -9, 1}}) {
         TIEBitmap b(60, 60, ie24RGB);
         EXPECT_EQ(IEApplySoftShadow(&b, c.ox, c.oy, c.r, 100, TIERGB{0, 0, 0}, 20, 20, 30, 30), c.margin);
         EXPECT_FALSE(b.GetAlphaChannel()->GetFull());
