@@ -12,7 +12,7 @@ PKGS=(g++-mingw-w64-i686 wine xvfb xauth locales fonts-ipafont-gothic
       clang libclang-rt-14-dev llvm zlib1g-dev
       libpng-dev libjpeg62-turbo-dev libopenjp2-7-dev libraw-dev
       nasm autoconf automake libtool pkg-config dpkg-dev)
-# The image-processing benchmark's peers.
+# Peers of the image library's tests and benchmarks.
 PKGS+=(libvips-tools python3-pil)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)

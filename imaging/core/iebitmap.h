@@ -133,6 +133,7 @@ public:
     int32_t GetRowAlign() const { return RowAlign; }
     void SetRowAlign(int32_t Bits);
     bool GetFull() const { return Full; }
+    void SetFull(bool Value) { Full = Value; }
     bool GetNeedsAllocation() const { return NeedsAllocation; }
     bool GetEncapsulatedMemory() const { return EncapsulatedMemory; }
     bool GetIsAlpha() const { return IsAlpha; }
