@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "iebitmap.h"
+#include "picturaproc_pixels.h"
 
 namespace {
 
@@ -45,56 +46,6 @@ void FilterLine(uint8_t* __restrict Dst, const uint8_t* const* Taps, const TIEGa
             const uint32_t v = acc[i] >> 16;
             Dst[b + i] = (uint8_t)(v > 255 ? 255 : v);
         }
-    }
-}
-
-// The 3 x 3 box blur (the preset "Blur" filter: nine ones, divisor 9) of columns X1..X2 - 1 and
-// rows Y1..Y2 - 1 of an ie8g bitmap, the bitmap's edges repeated outwards.
-// TODO(merge): IEConvolve3x3Gray8 with the preset "Blur" filter replaces this.
-void BoxBlur3x3Gray8(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
-    const int32_t w = Bitmap->GetWidth(), h = Bitmap->GetHeight();
-    X2 = std::min(X2, w);
-    Y2 = std::min(Y2, h);
-    if (X1 < 0 || Y1 < 0 || X2 <= X1 || Y2 <= Y1) return;
-    const int32_t n = X2 - X1;
-    std::vector<uint8_t> rows(3 * (size_t)w), out((size_t)n * (size_t)(Y2 - Y1));
-    for (int32_t y = Y1; y < Y2; ++y) {
-        const int32_t src[3] = {std::max(y - 1, 0), y, std::min(y + 1, h - 1)};
-        for (int32_t r = 0; r < 3; ++r) std::memcpy(&rows[(size_t)r * w], Bitmap->GetScanline(src[r]), (size_t)w);
-        for (int32_t x = X1; x < X2; ++x) {
-            const int32_t l = std::max(x - 1, 0), c = x, rt = std::min(x + 1, w - 1);
-            int32_t sum = 0;
-            for (int32_t r = 0; r < 3; ++r) {
-                const uint8_t* p = &rows[(size_t)r * w];
-                sum += p[l] + p[c] + p[rt];
-            }
-            out[(size_t)(y - Y1) * n + (x - X1)] = (uint8_t)std::min(sum / 9, 255);
-        }
-    }
-    for (int32_t y = Y1; y < Y2; ++y)
-        std::memcpy(Bitmap->GetScanline(y) + X1, &out[(size_t)(y - Y1) * n], (size_t)n);
-}
-
-// Copies the inclusive rectangle X1..X2 x Y1..Y2 of an 8-bit bitmap to (DstX, DstY) through a
-// copy (the two may overlap), after filling the source rectangle with FillValue; what would land
-// outside the bitmap is dropped.
-// TODO(merge): TIEBitmap::MoveRect replaces this.
-void MoveRectGray8(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int64_t DstX, int64_t DstY,
-                   uint8_t FillValue) {
-    const int32_t w = Bitmap->GetWidth(), h = Bitmap->GetHeight();
-    if (X1 < 0 || Y1 < 0 || X2 >= w || Y2 >= h || X2 < X1 || Y2 < Y1) return;
-    const int32_t rw = X2 - X1 + 1, rh = Y2 - Y1 + 1;
-    std::vector<uint8_t> copy((size_t)rw * (size_t)rh);
-    for (int32_t y = 0; y < rh; ++y) {
-        uint8_t* row = Bitmap->GetScanline(Y1 + y) + X1;
-        std::memcpy(&copy[(size_t)y * rw], row, (size_t)rw);
-        std::memset(row, FillValue, (size_t)rw);
-    }
-    const int64_t cx1 = std::max<int64_t>(DstX, 0), cx2 = std::min<int64_t>(DstX + rw, w);
-    for (int32_t y = 0; y < rh && cx1 < cx2; ++y) {
-        const int64_t dy = DstY + y;
-        if (dy < 0 || dy >= h) continue;
-        std::memcpy(Bitmap->GetScanline((int32_t)dy) + cx1, &copy[(size_t)y * rw + (size_t)(cx1 - DstX)], (size_t)(cx2 - cx1));
     }
 }
 
@@ -182,10 +133,15 @@ int32_t IEApplySoftShadow(TIEBitmap* Bitmap, int32_t OffsetX, int32_t OffsetY, d
     const int32_t bx1 = IEClamp(X1 - half, 0, w - 1), by1 = IEClamp(Y1 - half, 0, h - 1);
     const int32_t bx2 = IEClamp(X2 + half, 0, w - 1), by2 = IEClamp(Y2 + half, 0, h - 1);
     if (boxBlur)
-        BoxBlur3x3Gray8(alpha, bx1, by1, bx2 + 1, by2 + 1);
+        IEConvolve3x3Gray8(alpha, TIEFilterRecord{{{1, 1, 1}, {1, 1, 1}, {1, 1, 1}}, 9}, bx1, by1, bx2 + 1, by2 + 1);
     else
         IEGaussianBlurGray8(alpha, bx1, by1, bx2, by2, Radius);
-    if (OffsetX != 0 || OffsetY != 0) MoveRectGray8(alpha, bx1, by1, bx2, by2, (int64_t)bx1 + OffsetX, (int64_t)by1 + OffsetY, 0);
+    if (OffsetX != 0 || OffsetY != 0) {
+        // A move of more than the bitmap's size lands wholly outside it, however far.
+        const int64_t limit = (int64_t)std::max(w, h) + 1;
+        alpha->MoveRect(bx1, by1, bx2, by2, (int32_t)std::clamp<int64_t>((int64_t)bx1 + OffsetX, -limit, limit),
+                        (int32_t)std::clamp<int64_t>((int64_t)by1 + OffsetY, -limit, limit), 0, true);
+    }
 
     const TIEPixelFormat format = Bitmap->GetPixelFormat();
     if (format != ie1g && format != ie24RGB) return margin;

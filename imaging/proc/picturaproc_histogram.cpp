@@ -7,6 +7,7 @@
 #include "iebitmap.h"
 #include "iecoreutils_colour.h"
 #include "iecoreutils_general.h"
+#include "picturaproc_bw.h"
 
 namespace {
 
@@ -82,46 +83,6 @@ bool GreyLevelsOfRow(TIEBitmap* Bitmap, int32_t Y, int32_t* Levels, bool GreyThr
     }
 }
 
-// The average colour of a bitmap: per row each channel's sum divided by the width, those added
-// and divided by the height (integer divisions).
-// TODO(merge): IEAverageColor replaces this.
-TIERGB AverageColour(TIEBitmap* Bitmap) {
-    const int32_t w = Bitmap->GetWidth(), h = Bitmap->GetHeight();
-    int64_t total[3] = {0, 0, 0};
-    for (int32_t y = 0; y < h; ++y) {
-        int64_t sum[3] = {0, 0, 0};
-        for (int32_t x = 0; x < w; ++x) {
-            TIERGB c;
-            switch (Bitmap->GetPixelFormat()) {
-            case ie16g: {
-                const uint8_t v = (uint8_t)((long double)Bitmap->GetPixelWord(x, y) / 65535 * 255);
-                c = TIERGB{v, v, v};
-                break;
-            }
-            case ie32f: {
-                const uint8_t v = (uint8_t)(int64_t)std::trunc((long double)Bitmap->GetPixelFloat(x, y) * 255);
-                c = TIERGB{v, v, v};
-                break;
-            }
-            case ieRGB48: {
-                uint16_t r, g, b;
-                Bitmap->GetPixelRGB48(x, y, r, g, b);
-                c = IECreateRGB((uint8_t)((long double)r / 65535 * 255), (uint8_t)((long double)g / 65535 * 255),
-                                (uint8_t)((long double)b / 65535 * 255));
-                break;
-            }
-            case ieCMYK: c = CMYKToRGBPlain(Bitmap->GetScanline(y) + 4 * (size_t)x); break;
-            default: c = Bitmap->GetPixelAsRGB(x, y); break;
-            }
-            sum[0] += c.r;
-            sum[1] += c.g;
-            sum[2] += c.b;
-        }
-        for (int32_t i = 0; i < 3; ++i) total[i] += sum[i] / w;
-    }
-    return IECreateRGB((uint8_t)(total[0] / h), (uint8_t)(total[1] / h), (uint8_t)(total[2] / h));
-}
-
 // The maximum-entropy threshold of a histogram of Count pixels; -2 when no level scores above 0.
 int32_t MaxEntropyThreshold(const TIEHistogram& Histogram, int64_t Count) {
     double p[256];
@@ -174,7 +135,9 @@ void IEThresholdTo1Bit(TIEBitmap* Source, TIEBitmap* Dest, int32_t Threshold, TI
     Progress.PercentPerUnit = 100 / (h + 0.5);
     int32_t t = Threshold;
     if (Threshold == -1) {
-        t = IERGBToGray(AverageColour(Source));
+        int32_t r, g, b;
+        IEAverageColor(Source, r, g, b);
+        t = IERGBToGray(IECreateRGB((uint8_t)r, (uint8_t)g, (uint8_t)b));
     } else if (Threshold == -2) {
         TIEHistogram histogram;
         IEGrayHistogram(Source, histogram);

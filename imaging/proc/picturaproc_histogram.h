@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "picturaproc_progress_standin.h"
+#include "picturaio_params.h"
 
 class TIEBitmap;
 
