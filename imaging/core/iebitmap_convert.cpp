@@ -145,12 +145,24 @@ void From32f(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
     }
 }
 
+// V div 255 for V in 0..65025 without a division.
+inline uint32_t Div255(uint32_t V) { return (V + 1 + (V >> 8)) >> 8; }
+
+// Ink x black / 255 for every pair of stored bytes, indexed [black][ink].
+struct TInkTable {
+    uint8_t Value[256][256];
+    TInkTable() {
+        for (uint32_t k = 0; k < 256; ++k)
+            for (uint32_t c = 0; c < 256; ++c) Value[k][c] = static_cast<uint8_t>(Div255(c * k));
+    }
+};
+
 template <int N>
 void FromCMYK(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    static const TInkTable table;
     for (int32_t x = 0; x < W; ++x, S += 4, D += N) {
-        const uint32_t k = S[3];
-        PutRGB<N>(D, static_cast<uint8_t>(S[2] * k / 255), static_cast<uint8_t>(S[1] * k / 255),
-                  static_cast<uint8_t>(S[0] * k / 255));
+        const uint8_t* byBlack = table.Value[S[3]];
+        PutRGB<N>(D, byBlack[S[2]], byBlack[S[1]], byBlack[S[0]]);
     }
 }
 
@@ -185,6 +197,12 @@ void Gray16g(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
     for (int32_t x = 0; x < W; ++x) D[x] = static_cast<uint8_t>(Load<uint16_t>(S + 2 * x) >> 8);
 }
 void Gray24(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
+    const uint32_t wr = static_cast<uint32_t>(C.WeightR), wg = static_cast<uint32_t>(C.WeightG), wb = static_cast<uint32_t>(C.WeightB);
+    if (C.WeightR >= 0 && C.WeightG >= 0 && C.WeightB >= 0 && wr + wg + wb <= 171) {
+        // The weighted sum stays below 43691, where (sum x 5243) shr 19 equals sum div 100.
+        for (int32_t x = 0; x < W; ++x) D[x] = static_cast<uint8_t>(((S[3 * x + 2] * wr + S[3 * x + 1] * wg + S[3 * x] * wb) * 5243u) >> 19);
+        return;
+    }
     for (int32_t x = 0; x < W; ++x, S += 3) D[x] = Gray8(C, S[2], S[1], S[0]);
 }
 // The low byte of Trunc(v x 255), unclamped.
