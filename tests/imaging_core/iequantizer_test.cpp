@@ -150,8 +150,9 @@ TEST(IEQuantizer, EnginesMapCloseColours) {
             std::vector<TIERGB> palette(256);
             TIEQuantizer q(&b, palette.data(), 0, colours);
             ASSERT_EQ(q.GetMode(), mode);
-            if (mode == 1)
+            if (mode == 1) {
                 for (int32_t i = 0; i < colours; ++i) EXPECT_EQ(palette[(size_t)i].r % 8 + palette[(size_t)i].g % 8 + palette[(size_t)i].b % 8, 0);
+            }
             palette.resize((size_t)colours);
             EXPECT_GT(MappedPSNR(b, q, palette), colours == 16 ? 20.0 : 29.0) << colours;
         }
