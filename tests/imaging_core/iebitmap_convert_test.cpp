@@ -144,17 +144,22 @@ TEST(IEBitmapConvert, PaletteSourcesAndTargets) {
 }
 
 TEST(IEBitmapConvert, TwentyFourToPaletteAndBack) {
-    TIEBitmap b(4, 3, ie24RGB);
     const TIERGB colours[3] = {{0, 0, 255}, {0, 255, 0}, {200, 100, 50}};
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 4; ++x) b.SetPixelRGB(x, y, colours[(x + y) % 3]);
-    TIEBitmap original(&b);
-    b.SetPixelFormat(ie8p);
-    ASSERT_EQ(b.GetPixelFormat(), ie8p);
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(IESameRGB(b.GetPaletteEntry(i), colours[i]));   // order of first appearance
-    b.SetPixelFormat(ie24RGB);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_TRUE(IESameRGB(b.GetPixelRGB(x, y), original.GetPixelRGB(x, y)));
+    for (const int64_t minFileSize : {(int64_t)1 << 30, (int64_t)0}) {   // in memory, in a file
+        TIEBitmap b;
+        b.MinFileSize = minFileSize;
+        ASSERT_TRUE(b.Allocate(4, 3, ie24RGB));
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 4; ++x) b.SetPixelRGB(x, y, colours[(x + y) % 3]);
+        TIEBitmap original(&b);
+        b.SetPixelFormat(ie8p);
+        ASSERT_EQ(b.GetPixelFormat(), ie8p);
+        EXPECT_EQ(b.GetLocation(), minFileSize == 0 ? ieFile : ieMemory);
+        for (int i = 0; i < 3; ++i) EXPECT_TRUE(IESameRGB(b.GetPaletteEntry(i), colours[i]));   // order of first appearance
+        b.SetPixelFormat(ie24RGB);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 4; ++x) EXPECT_TRUE(IESameRGB(b.GetPixelRGB(x, y), original.GetPixelRGB(x, y)));
+    }
 }
 
 TEST(IEBitmapConvert, PairsWithoutARuleGoThrough24Bits) {
