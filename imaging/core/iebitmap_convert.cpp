@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "iebitmap.h"
@@ -27,6 +28,15 @@ struct TRowContext {
     int32_t RangeLow = 0, RangeHigh = 0;   // Trunc of the display range bounds
     double RangeWidth = 0;                 // high - low
     TIEQuantizer* Quantizer = nullptr;
+    struct TIndexCache* Indices = nullptr;
+};
+
+// The quantizer's answers for the colours met lately: a photograph repeats colours, and a NeuQuant
+// search costs far more than a look-up. Keys are 24-bit colours; an empty slot holds 0xFFFFFFFF.
+struct TIndexCache {
+    static constexpr uint32_t kSlots = 1 << 16;
+    std::vector<uint32_t> Keys = std::vector<uint32_t>(kSlots, 0xFFFFFFFFu);
+    std::vector<uint8_t> Values = std::vector<uint8_t>(kSlots, 0);
 };
 
 using TRowKernel = void (*)(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W);
@@ -226,7 +236,16 @@ void Index1g(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
 }
 void Index24(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
     const TIERGB* p = reinterpret_cast<const TIERGB*>(S);
-    for (int32_t x = 0; x < W; ++x) D[x] = static_cast<uint8_t>(C.Quantizer->RGBIndex(p[x]));
+    TIndexCache& cache = *C.Indices;
+    for (int32_t x = 0; x < W; ++x) {
+        const uint32_t key = static_cast<uint32_t>(p[x].r) << 16 | static_cast<uint32_t>(p[x].g) << 8 | p[x].b;
+        const uint32_t slot = (key * 2654435761u) >> 16;
+        if (cache.Keys[slot] != key) {
+            cache.Keys[slot] = key;
+            cache.Values[slot] = static_cast<uint8_t>(C.Quantizer->RGBIndex(p[x]));
+        }
+        D[x] = cache.Values[slot];
+    }
 }
 
 // ---- To 16-bit grey -----------------------------------------------------------------------------
@@ -544,6 +563,7 @@ bool ConvertRows(TIEBitmap* Source, TIEBitmap* Dest) {
     const TRowKernel kernel = SelectKernel(from, to, range);
     if (!kernel) return false;
     std::unique_ptr<TIEQuantizer> quantizer;
+    std::unique_ptr<TIndexCache> indices;
     if (to == ie8p) {
         TIERGB* palette = Dest->GetPalette();
         if (from == ie1g) {
@@ -555,6 +575,8 @@ bool ConvertRows(TIEBitmap* Source, TIEBitmap* Dest) {
             quantizer.reset(new TIEQuantizer(Source, entries.data(), 0, IEClamp(Dest->PaletteColors, 1, 256)));
             for (int32_t i = 0; i < 256; ++i) Dest->SetPaletteEntry(i, entries[static_cast<size_t>(i)]);
             c.Quantizer = quantizer.get();
+            indices.reset(new TIndexCache);
+            c.Indices = indices.get();
         } else {
             for (int32_t i = 0; i < 256; ++i) Dest->SetPaletteEntry(i, TIERGB{(uint8_t)i, (uint8_t)i, (uint8_t)i});
         }

@@ -5,7 +5,8 @@ On a 6000 x 4000 image: the conversions 24-bit RGB to 32-bit, 24-bit to 8-bit gr
 to 24-bit, 1-bit to 24-bit and CMYK to 24-bit, each timed beside a plain memory copy of the
 destination's size and beside libvips and ImageMagick doing the same conversion in the same run;
 then the quantizer's time and PSNR to 256 colours beside pngquant and ImageMagick (both without
-dithering, as ours). Prints a table and, as its last lines, `ratio NAME: X.XX` (ours divided by
+dithering, as ours), ours once with the automatic NeuQuant sampling and once learning from every
+pixel (IENeuQuantQuality 100). Prints a table and, as its last lines, `ratio NAME: X.XX` (ours divided by
 the peer's; for times below 1 is better, for PSNR above 1 is better).
 
     python3 tools/bench/bench_image_convert.py build/native/bench_image_convert [--size 6000x4000]
@@ -96,10 +97,11 @@ def main():
             ("cmykto24", "cmyk.v", ["colourspace", "cmyk.v", "out.v", "srgb"],
              size + ["cmyk:cmyk.raw"], size + ["cmyk:cmyk.raw", "-colorspace", "sRGB", "rgb:out.raw"]),
         ]
-        print(f"\n{'conversion':10} {'ours ms':>9} {'memcpy ms':>10} {'vips ms':>9} {'IM ms':>9}")
+        print(f"\n{'conversion':10} {'ours ms':>9} {'copy dest':>10} {'copy src':>9} {'vips ms':>9} {'IM ms':>9}")
         for name, vin, vcmd, imin, imcmd in cases:
             mine = ours[f"ours_{name}"]
             copy = ours[f"memcpy_{name}"]
+            copy_source = ours[f"memcpysrc_{name}"]
             ratios.append((f"convert_{name}_vs_memcpy", mine / copy))
             vnet = imnet = None
             if vips:
@@ -111,20 +113,21 @@ def main():
                 os.remove(os.path.join(work, "out.raw"))
                 ratios.append((f"convert_{name}_vs_imagemagick", mine / imnet))
             show = lambda v: f"{v:9.1f}" if v is not None else f"{'-':>9}"
-            print(f"{name:10} {mine:9.1f} {copy:10.1f} {show(vnet)} {show(imnet)}")
+            print(f"{name:10} {mine:9.1f} {copy:10.1f} {copy_source:9.1f} {show(vnet)} {show(imnet)}")
         for f in os.listdir(work):
             os.remove(os.path.join(work, f))
 
         out = subprocess.run([program, "quantize", work, str(width), str(height)], check=True, timeout=TIMEOUT,
                              stdout=subprocess.PIPE, text=True).stdout
-        mine = float(re.search(r"^time ours_quantize (\S+)$", out, re.M).group(1))
+        mine = float(re.search(r"^time ours256 (\S+)$", out, re.M).group(1))
+        mine_q100 = float(re.search(r"^time ours256q100 (\S+)$", out, re.M).group(1))
 
         def psnr(name):
             text = subprocess.run([program, "psnr", "quant.ppm", name], cwd=work, check=True, timeout=TIMEOUT,
                                   stdout=subprocess.PIPE, text=True).stdout
             return float(text.split()[-1])
 
-        rows = [("ours", mine, psnr("ours256.ppm"))]
+        rows = [("ours", mine, psnr("ours256.ppm")), ("ours q100", mine_q100, psnr("ours256q100.ppm"))]
         if im:
             t = timed(im + ["quant.ppm", "+dither", "-colors", "256", "im256.ppm"], work, 1)
             rows.append(("ImageMagick", t, psnr("im256.ppm")))
@@ -136,10 +139,11 @@ def main():
         print(f"\n{'quantizer':12} {'ms':>9} {'PSNR dB':>8}")
         for name, t, p in rows:
             print(f"{name:12} {t:9.1f} {p:8.2f}")
-        for name, t, p in rows[1:]:
+        for name, t, p in rows[2:]:
             key = name.lower()
-            ratios.append((f"quantize_time_vs_{key}", mine / t))
-            ratios.append((f"quantize_psnr_vs_{key}", rows[0][2] / p))
+            for label, (our_t, our_p) in (("", rows[0][1:]), ("_q100", rows[1][1:])):
+                ratios.append((f"quantize{label}_time_vs_{key}", our_t / t))
+                ratios.append((f"quantize{label}_psnr_vs_{key}", our_p / p))
     finally:
         shutil.rmtree(work, ignore_errors=True)
     print()
