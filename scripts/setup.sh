@@ -13,7 +13,7 @@ PKGS=(g++-mingw-w64-i686 wine xvfb xauth locales fonts-ipafont-gothic
       libpng-dev libjpeg62-turbo-dev libopenjp2-7-dev libraw-dev
       nasm autoconf automake libtool pkg-config dpkg-dev)
 # Peers of the image library's tests and benchmarks.
-PKGS+=(libvips-tools python3-pil)
+PKGS+=(libvips-tools python3-pil pngquant)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)
 fi
