@@ -12,8 +12,9 @@ PKGS=(g++-mingw-w64-i686 wine xvfb xauth locales fonts-ipafont-gothic
       clang libclang-rt-14-dev llvm zlib1g-dev
       libpng-dev libjpeg62-turbo-dev libopenjp2-7-dev libraw-dev
       nasm autoconf automake libtool pkg-config dpkg-dev)
-# Image files made by tools no one here wrote, for the format-detection tests.
-PKGS+=(netpbm libtiff-tools)
+# Image files made by tools no one here wrote, for the format-detection tests; Ghostscript's CMYK
+# profile, built into the colour rows.
+PKGS+=(netpbm libtiff-tools libgs-common)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)
 fi

@@ -35,11 +35,6 @@ void CMYKToRGBArithmetic(const uint8_t* CMYK, TIERGB& RGB) {
 
 }  // namespace
 
-const uint8_t* IEBuiltInCMYKProfileData(int32_t& Size) {
-    Size = 0;
-    return nullptr;
-}
-
 bool IEInitCMYKProfile() {
     if (CMYKProfile) return CMYKProfile->IsValid();
     CMYKProfile = std::make_unique<TIEICC>();

@@ -54,6 +54,6 @@ uint32_t IERGBToCMYK(uint32_t RGB);
 void IEConvertColorRow(const void* Source, uint8_t SourceLayout, void* Dest, TIOParamsVals* IOParams, int32_t Count,
                        uint8_t DestLayout);
 
-// The compressed bytes of the built-in CMYK profile and their count (none until a profile is
-// built in: the arithmetic fallback then serves).
+// The built-in CMYK profile as one zlib stream and its byte count; null and 0 when the build had
+// no profile to build in (the arithmetic then serves). The source is made at build time.
 const uint8_t* IEBuiltInCMYKProfileData(int32_t& Size);

@@ -2,10 +2,12 @@
 // colour-management module is bound in the tests).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "iecoreutils_colour.h"
+#include "iezlib.h"
 #include "picturaio_colour.h"
 #include "picturaio_params.h"
 
@@ -168,4 +170,25 @@ TEST(ColourRows, ParamsProfilesUnusedWithoutColourManagement) {
     IEConvertColorRow(rgb, iecrRGB, &out, &params, 1, iecrBGR);
     ExpectRGB(out, {1, 2, 3});
     IEColorManagementEnabled = saved;
+}
+
+TEST(ColourRows, BuiltInCMYKProfile) {
+    int32_t size = 0;
+    const uint8_t* packed = IEBuiltInCMYKProfileData(size);
+    if (!packed) GTEST_SKIP() << "the build had no CMYK profile to build in";
+    void* data = nullptr;
+    int32_t length = 0;
+    IEZDecompressBuffer(packed, size, data, length, 0);
+    ASSERT_NE(data, nullptr);
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    ASSERT_GT(length, 132);
+    // An ICC output profile from CMYK to the L*a*b* connection space, whose header states its
+    // own size.
+    const uint32_t declared = uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+    EXPECT_EQ(declared, static_cast<uint32_t>(length));
+    EXPECT_EQ(std::memcmp(p + 12, "prtr", 4), 0);
+    EXPECT_EQ(std::memcmp(p + 16, "CMYK", 4), 0);
+    EXPECT_EQ(std::memcmp(p + 20, "Lab ", 4), 0);
+    EXPECT_EQ(std::memcmp(p + 36, "acsp", 4), 0);
+    std::free(data);
 }

@@ -31,7 +31,8 @@ TEST(PicturaIOStartup, StartUpSetsTheLibraryStateAndShutDownFreesIt) {
     EXPECT_EQ(params.TIFFLZWCompress, IETIFFLZWCompressor);
     EXPECT_EQ(params.GIFLZWDecompress, IEGIFLZWDecompressor);
     EXPECT_EQ(params.GIFLZWCompress, IEGIFLZWCompressor);
-    // Without a built-in profile the CMYK conversions use the arithmetic, and say so.
+    // No colour-management module opens the profile here: the CMYK conversions use the arithmetic,
+    // and the failed profile is not tried again.
     EXPECT_FALSE(IEInitCMYKProfile());
     EXPECT_FALSE(IEInitCMYKProfile());
 
