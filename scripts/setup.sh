@@ -14,6 +14,9 @@ PKGS=(g++-mingw-w64-i686 wine xvfb xauth locales fonts-ipafont-gothic
       nasm autoconf automake libtool pkg-config dpkg-dev)
 # Peers of the image library's tests and benchmarks.
 PKGS+=(libvips-tools python3-pil pngquant)
+# Image files made by tools no one here wrote, for the format-detection tests; Ghostscript's CMYK
+# profile, built into the colour rows.
+PKGS+=(netpbm libtiff-tools libgs-common)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)
 fi
