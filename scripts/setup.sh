@@ -12,6 +12,9 @@ PKGS=(g++-mingw-w64-i686 wine xvfb xauth locales fonts-ipafont-gothic
       clang libclang-rt-14-dev llvm zlib1g-dev
       libpng-dev libjpeg62-turbo-dev libopenjp2-7-dev libraw-dev
       nasm autoconf automake libtool pkg-config dpkg-dev)
+# Peers of the image library's PDF objects and DICOM tag list: qpdf and Ghostscript check and
+# render the documents, pydicom reads (and its package ships) DICOM files.
+PKGS+=(qpdf ghostscript python3-pydicom)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)
 fi
