@@ -14,15 +14,8 @@ constexpr long double kPi = 3.14159265358979323846264338327950288L;
 // thousands of pixels would otherwise cost billions of steps per hit test.
 constexpr int64_t kMaxEllipseSteps = 1 << 22;
 
-// Trunc and Round into 32 bits; values beyond the range (and NaN) saturate instead of being
-// undefined.
-int32_t TruncSat(long double X) {
-    if (std::isnan(X)) return 0;
-    if (X >= 2147483647.0L) return INT32_MAX;
-    if (X <= -2147483648.0L) return INT32_MIN;
-    return static_cast<int32_t>(X);
-}
-int32_t RoundSat(long double X) { return TruncSat(std::nearbyint(X)); }
+int32_t TruncSat(long double X) { return IETruncToInt32(X); }
+int32_t RoundSat(long double X) { return IETruncToInt32(std::nearbyint(X)); }
 
 long double Sqr(long double X) { return X * X; }
 
@@ -43,6 +36,13 @@ int32_t PenLow(int32_t PenWidth) { return -(PenWidth / 2); }
 int32_t PenHigh(int32_t PenWidth) { return PenWidth / 2; }
 
 }   // namespace
+
+int32_t IETruncToInt32(long double X) {
+    if (std::isnan(X)) return 0;
+    if (X >= 2147483647.0L) return INT32_MAX;
+    if (X <= -2147483648.0L) return INT32_MIN;
+    return static_cast<int32_t>(X);
+}
 
 // ---- Rectangles and points ----------------------------------------------------------------------
 

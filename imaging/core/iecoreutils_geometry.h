@@ -32,6 +32,10 @@ constexpr double IEFarDistance = 1000000.0;
 // The start (and "nothing tested") value of the rectangle-border and ellipse distances.
 constexpr double IEFarBorderDistance = 2147483647.0;
 
+// Trunc into 32 bits: values beyond the range saturate and NaN gives 0, instead of being
+// undefined.
+int32_t IETruncToInt32(long double X);
+
 // ---- Rectangles and points ----------------------------------------------------------------------
 
 // X1 <= X <= X2 and Y1 <= Y <= Y2.
