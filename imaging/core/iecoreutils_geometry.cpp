@@ -1,8 +1,10 @@
 #include "iecoreutils_geometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "iebitmap.h"
 #include "iecoreutils_general.h"
@@ -349,35 +351,57 @@ void IEFitSizeKeepAspect(int32_t SrcWidth, int32_t SrcHeight, int32_t MaxWidth, 
 
 namespace {
 
+// Pixel SX of row Src to pixel DX of row Dst: whole-byte pixels as bytes, 1-bit pixels bit by bit.
+inline void CopyPixel(uint8_t* Dst, int32_t DX, const uint8_t* Src, int32_t SX, int32_t Bits) {
+    if (Bits == 1) {
+        const uint8_t mask = static_cast<uint8_t>(0x80 >> (DX & 7));
+        if (Src[SX >> 3] & (0x80 >> (SX & 7))) Dst[DX >> 3] |= mask;
+        else Dst[DX >> 3] &= static_cast<uint8_t>(~mask);
+        return;
+    }
+    const size_t bytes = static_cast<size_t>(Bits / 8);
+    std::memcpy(Dst + static_cast<size_t>(DX) * bytes, Src + static_cast<size_t>(SX) * bytes, bytes);
+}
+
+// Rows of the destination built in memory per band for the quarter turns, so that each source row
+// is fetched once per band (a file-located bitmap maps one row at a time).
+constexpr size_t kOrientBandBytes = 16 << 20;
+
 // Copies Source into Dest turned by an EXIF orientation (2..8): Dest(x, y) = Source(sx, sy).
-// Whole-byte pixels are copied as bytes, 1-bit pixels bit by bit.
 void CopyOriented(TIEBitmap* Source, TIEBitmap* Dest, int32_t Orientation) {
     const int32_t w = Source->GetWidth(), h = Source->GetHeight();
     const int32_t bits = Source->GetBitCount();
-    const int32_t bytes = bits / 8;
     const int32_t dw = Dest->GetWidth(), dh = Dest->GetHeight();
-    for (int32_t y = 0; y < dh; ++y) {
-        uint8_t* dst = Dest->GetScanline(y);
-        for (int32_t x = 0; x < dw; ++x) {
-            int32_t sx, sy;
-            switch (Orientation) {
-                case 2: sx = w - 1 - x; sy = y; break;
-                case 3: sx = w - 1 - x; sy = h - 1 - y; break;
-                case 4: sx = x; sy = h - 1 - y; break;
-                case 5: sx = y; sy = x; break;
-                case 6: sx = y; sy = h - 1 - x; break;
-                case 7: sx = w - 1 - y; sy = h - 1 - x; break;
-                default: sx = w - 1 - y; sy = x; break;   // 8
-            }
+    if (Orientation <= 4) {
+        // Each destination row comes from one source row, mirrored or not.
+        const bool mirror = Orientation != 4;
+        const bool upsideDown = Orientation != 2;
+        for (int32_t y = 0; y < dh; ++y) {
+            const uint8_t* src = Source->GetScanline(upsideDown ? h - 1 - y : y);
+            uint8_t* dst = Dest->GetScanline(y);
+            for (int32_t x = 0; x < dw; ++x) CopyPixel(dst, x, src, mirror ? w - 1 - x : x, bits);
+        }
+        return;
+    }
+    // A quarter turn: destination row y is source column sx(y), destination column dx(sy).
+    const bool columnFromTop = Orientation == 5 || Orientation == 8;   // dx = sy, else h - 1 - sy
+    const bool rowFromLeft = Orientation == 5 || Orientation == 6;     // sx = y, else w - 1 - y
+    const size_t rowLen = static_cast<size_t>(Dest->GetRowLen());
+    const int32_t band = static_cast<int32_t>(std::max<size_t>(1, std::min<size_t>(dh, kOrientBandBytes / rowLen)));
+    std::vector<uint8_t> buffer(rowLen * static_cast<size_t>(band));
+    for (int32_t y0 = 0; y0 < dh; y0 += band) {
+        const int32_t rows = std::min(band, dh - y0);
+        std::fill(buffer.begin(), buffer.end(), 0);
+        for (int32_t sy = 0; sy < h; ++sy) {
             const uint8_t* src = Source->GetScanline(sy);
-            if (bits == 1) {
-                const uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));
-                if (src[sx >> 3] & (0x80 >> (sx & 7))) dst[x >> 3] |= mask;
-                else dst[x >> 3] &= static_cast<uint8_t>(~mask);
-            } else {
-                std::memcpy(dst + static_cast<size_t>(x) * bytes, src + static_cast<size_t>(sx) * bytes, bytes);
+            const int32_t dx = columnFromTop ? sy : h - 1 - sy;
+            for (int32_t r = 0; r < rows; ++r) {
+                const int32_t y = y0 + r;
+                CopyPixel(buffer.data() + rowLen * static_cast<size_t>(r), dx, src, rowFromLeft ? y : w - 1 - y, bits);
             }
         }
+        for (int32_t r = 0; r < rows; ++r)
+            std::memcpy(Dest->GetScanline(y0 + r), buffer.data() + rowLen * static_cast<size_t>(r), rowLen);
     }
 }
 

@@ -310,7 +310,7 @@ void IEPDFWriteTrailer(TStream* Stream, const TIEPDFObjectList& Objects, TIEPDFO
     IEWriteLineLF(Stream, "trailer");
     IEWriteLineLF(Stream, "<< /Size " + n);
     IEWriteLineLF(Stream, "/Root 1 0 R");
-    IEWriteLineLF(Stream, "/Info " + IntText(Info->ObjectNumber) + " 0 R");
+    if (Info != nullptr) IEWriteLineLF(Stream, "/Info " + IntText(Info->ObjectNumber) + " 0 R");
     IEWriteLineLF(Stream, ">>");
     IEWriteLineLF(Stream, "startxref");
     IEWriteLineLF(Stream, IntText(x));

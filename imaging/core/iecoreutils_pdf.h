@@ -184,7 +184,7 @@ void IEPDFWriteHeader(TStream* Stream);
 // Each object as "N 0 obj", its syntax, "endobj"; its Position becomes the start of that line.
 void IEPDFWriteObjects(TStream* Stream, const TIEPDFObjectList& Objects);
 // The cross-reference table of the objects' positions and the trailer (Size, Root 1 0 R, Info),
-// "startxref" and "%%EOF".
+// "startxref" and "%%EOF". Without Info the trailer has no "Info" entry.
 void IEPDFWriteTrailer(TStream* Stream, const TIEPDFObjectList& Objects, TIEPDFObject* Info);
 // Ch prepended to S until Res has at least Len characters.
 void IEPDFPadLeft(const std::string& S, int32_t Len, char Ch, std::string& Res);

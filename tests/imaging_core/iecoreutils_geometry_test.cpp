@@ -237,6 +237,21 @@ TEST(IEGeometry, ApplyOrientationTurnsPixelsAndAlpha) {
             EXPECT_EQ(bmp.GetAlpha(i % c.w, i / c.w), 100 + c.px[i]) << c.orientation << " @" << i;
         }
     }
+    // A bitmap in a temporary file (rows mapped one at a time) turns the same way.
+    TIEBitmap filed;
+    filed.SetLocation(ieFile);
+    ASSERT_TRUE(filed.Allocate(5, 3, ie24RGB));
+    for (int32_t y = 0; y < 3; ++y)
+        for (int32_t x = 0; x < 5; ++x) filed.SetPixelRGB(x, y, TIERGB{uint8_t(x), uint8_t(y), 9});
+    IEApplyOrientation(&filed, 8);
+    ASSERT_EQ(filed.GetWidth(), 3);
+    ASSERT_EQ(filed.GetHeight(), 5);
+    for (int32_t y = 0; y < 5; ++y)
+        for (int32_t x = 0; x < 3; ++x) {
+            const TIERGB c = filed.GetPixelRGB(x, y);
+            EXPECT_EQ(c.b, 4 - y);   // Source(w - 1 - y, x)
+            EXPECT_EQ(c.g, x);
+        }
     // Orientation 6 turns a 100 x 50 image into 50 x 100; 1-bit pixels move bit by bit.
     TIEBitmap mono(100, 50, ie1g);
     for (int32_t y = 0; y < 50; ++y) std::memset(mono.GetScanline(y), 0, mono.GetRowLen());
