@@ -17,6 +17,9 @@ PKGS+=(libvips-tools python3-pil pngquant)
 # Image files made by tools no one here wrote, for the format-detection tests; Ghostscript's CMYK
 # profile, built into the colour rows.
 PKGS+=(netpbm libtiff-tools libgs-common)
+# Peers of the image library's PDF objects and DICOM tag list: qpdf and Ghostscript check and
+# render the documents, pydicom reads (and its package ships) DICOM files.
+PKGS+=(qpdf ghostscript python3-pydicom)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)
 fi
