@@ -126,6 +126,8 @@ public:
     int32_t GetRowAlign() const { return RowAlign; }
     void SetRowAlign(int32_t Bits);
     bool GetFull() const { return Full; }
+    // ---- Resampling (the alpha channel's Full flag travels with a resampled copy) ----
+    void SetFull(bool Value) { Full = Value; }
     bool GetNeedsAllocation() const { return NeedsAllocation; }
     bool GetEncapsulatedMemory() const { return EncapsulatedMemory; }
     bool GetIsAlpha() const { return IsAlpha; }
