@@ -103,7 +103,7 @@ using namespace ieresample;
 
 double IESinc(double X) {
     if (X == 0) return 1;
-    const double px = X * M_PI;
+    const double px = X * 3.14159265358979323846;
     return std::sin(px) / px;
 }
 
