@@ -171,15 +171,28 @@ const TIEResampleFilterInfo IEResampleFilters[14] = {
 
 // ---- Contributors -----------------------------------------------------------------------------
 
-std::vector<TIEResampleContributorList> IEResampleContributors(int32_t SrcSize, int32_t DstSize,
-                                                               TResampleFilter Filter) {
-    std::vector<TIEResampleContributorList> lists;
-    if (SrcSize <= 0 || DstSize <= 0 || Filter >= 14 || !IEResampleFilters[Filter].Kernel) return lists;
+namespace {
+
+// The kernel window of each destination pixel of an axis: source indices Left .. Left + Count - 1
+// as they fall (not yet mirrored into the source), with their weights, zeros included.
+struct TKernelWindows {
+    std::vector<int32_t> Left;
+    std::vector<std::vector<int32_t>> Weights;
+};
+
+inline int32_t MirrorIndex(int32_t J, int32_t Size) {
+    if (J < 0) J = -J;
+    else if (J >= Size) J = 2 * Size - J - 1;
+    return IEClamp(J, 0, Size - 1);
+}
+
+TKernelWindows KernelWindows(int32_t SrcSize, int32_t DstSize, TResampleFilter Filter) {
+    TKernelWindows windows;
+    if (SrcSize <= 0 || DstSize <= 0 || Filter >= 14 || !IEResampleFilters[Filter].Kernel) return windows;
     const TIEResampleKernel kernel = IEResampleFilters[Filter].Kernel;
     const double support = IEResampleFilters[Filter].Support;
     const double scale = (SrcSize == 1 || DstSize == 1) ? (double)DstSize / SrcSize
                                                          : (double)(DstSize - 1) / (SrcSize - 1);
-    lists.resize((size_t)DstSize);
     const bool reducing = scale < 1;
     const double width = reducing ? support / scale : support;
     const double fscale = reducing ? 1 / scale : 1;
@@ -187,19 +200,33 @@ std::vector<TIEResampleContributorList> IEResampleContributors(int32_t SrcSize, 
     // weight would round to a few steps and past 512 to 0 (a black image). There the weights keep
     // 2^22 / factor steps instead; only their ratios matter, as each sum is divided by their total.
     const double weightScale = reducing && fscale > 64 ? 4194304.0 / fscale : 256.0 / fscale;
+    windows.Left.resize((size_t)DstSize);
+    windows.Weights.resize((size_t)DstSize);
     for (int32_t i = 0; i < DstSize; ++i) {
-        TIEResampleContributorList& list = lists[(size_t)i];
         const double center = i / scale;
         const int32_t left = IEFloor(center - width), right = IECeil(center + width);
-        list.Items.reserve((size_t)(right - left + 1));
-        for (int32_t j = left; j <= right; ++j) {
-            const int32_t weight = (int32_t)std::nearbyint(kernel((center - j) / fscale) * weightScale);
-            if (weight == 0) continue;
-            int32_t n = j;
-            if (n < 0) n = -n;
-            else if (n >= SrcSize) n = 2 * SrcSize - n - 1;
-            n = IEClamp(n, 0, SrcSize - 1);
-            list.Items.push_back(TIEResampleContributor{n, weight});
+        windows.Left[(size_t)i] = left;
+        auto& weights = windows.Weights[(size_t)i];
+        weights.reserve((size_t)(right - left + 1));
+        for (int32_t j = left; j <= right; ++j)
+            weights.push_back((int32_t)std::nearbyint(kernel((center - j) / fscale) * weightScale));
+    }
+    return windows;
+}
+
+}  // namespace
+
+std::vector<TIEResampleContributorList> IEResampleContributors(int32_t SrcSize, int32_t DstSize,
+                                                               TResampleFilter Filter) {
+    const TKernelWindows windows = KernelWindows(SrcSize, DstSize, Filter);
+    std::vector<TIEResampleContributorList> lists(windows.Left.size());
+    for (size_t i = 0; i < lists.size(); ++i) {
+        TIEResampleContributorList& list = lists[i];
+        const auto& weights = windows.Weights[i];
+        for (size_t k = 0; k < weights.size(); ++k) {
+            // A weight of 0 adds no contributor.
+            if (weights[k] != 0)
+                list.Items.push_back(TIEResampleContributor{MirrorIndex(windows.Left[i] + (int32_t)k, SrcSize), weights[k]});
         }
         list.Count = (int32_t)list.Items.size();
     }
@@ -210,30 +237,47 @@ std::vector<TIEResampleContributorList> IEResampleContributors(int32_t SrcSize, 
 
 namespace {
 
-// One axis's contributors packed for the inner loops: per destination pixel its range in Pixel and
-// Weight, the divisor (the weight total; 0 kept as is) and the pixel offsets premultiplied by the
-// channel count.
+// The horizontal windows packed for the inner loop: every window padded with zero weights to the
+// same number of taps, so that each destination pixel reads Taps consecutive pixels of a source row
+// that carries its mirrored edges on both sides (Margin pixels before pixel 0, PaddedWidth in all).
+// Zero weights add nothing to a sum or a total, so the result is that of the contributor lists.
 struct TPackedAxis {
-    std::vector<int32_t> Start;   // Count + 1 entries
-    std::vector<int32_t> Pixel;
-    std::vector<int32_t> Weight;
-    std::vector<int32_t> Total;
-    std::vector<TDivisor> Divisor;
+    int32_t Taps = 0;
+    int32_t Margin = 0;
+    int32_t PaddedWidth = 0;
+    std::vector<int32_t> Start;    // first padded pixel of each window
+    std::vector<int32_t> Weight;   // Taps per destination pixel
+    std::vector<TDivisor> Divisor; // the weight total; 0 divides by 256
+    std::vector<int32_t> Source;   // source pixel of each padded pixel
 
-    TPackedAxis(const std::vector<TIEResampleContributorList>& Lists, int32_t Channels) {
-        Start.reserve(Lists.size() + 1);
-        Start.push_back(0);
-        for (const auto& list : Lists) {
+    TPackedAxis(int32_t SrcSize, int32_t DstSize, TResampleFilter Filter) {
+        const TKernelWindows windows = KernelWindows(SrcSize, DstSize, Filter);
+        int32_t minLeft = 0, maxRight = SrcSize - 1;
+        for (size_t i = 0; i < windows.Left.size(); ++i) {
+            Taps = IEMax(Taps, (int32_t)windows.Weights[i].size());
+            minLeft = IEMin(minLeft, windows.Left[i]);
+        }
+        for (size_t i = 0; i < windows.Left.size(); ++i) maxRight = IEMax(maxRight, windows.Left[i] + Taps - 1);
+        Margin = -minLeft;
+        PaddedWidth = maxRight + Margin + 1;
+        for (int32_t k = 0; k < PaddedWidth; ++k) Source.push_back(MirrorIndex(k - Margin, SrcSize));
+        Weight.assign((size_t)Taps * windows.Left.size(), 0);
+        for (size_t i = 0; i < windows.Left.size(); ++i) {
+            Start.push_back(windows.Left[i] + Margin);
             int32_t total = 0;
-            for (int32_t k = 0; k < list.Count; ++k) {
-                Pixel.push_back(list.Items[(size_t)k].Pixel * Channels);
-                Weight.push_back(list.Items[(size_t)k].Weight);
-                total += list.Items[(size_t)k].Weight;
+            for (size_t k = 0; k < windows.Weights[i].size(); ++k) {
+                Weight[i * (size_t)Taps + k] = windows.Weights[i][k];
+                total += windows.Weights[i][k];
             }
-            Start.push_back((int32_t)Pixel.size());
-            Total.push_back(total);
             Divisor.emplace_back(total == 0 ? 256 : total);
         }
+    }
+
+    // The source row with its mirrored margins, C bytes per pixel.
+    template <int C>
+    void Pad(const uint8_t* Src, uint8_t* Padded) const {
+        for (int32_t k = 0; k < PaddedWidth; ++k)
+            for (int c = 0; c < C; ++c) Padded[k * C + c] = Src[Source[(size_t)k] * C + c];
     }
 };
 
@@ -254,14 +298,14 @@ struct TKernelJob {
 };
 
 template <int C>
-void HorizontalRow(const TPackedAxis& axis, const uint8_t* src, uint8_t* dst, int32_t dW) {
+void HorizontalRow(const TPackedAxis& axis, const uint8_t* padded, uint8_t* dst, int32_t dW) {
+    const int32_t taps = axis.Taps;
     for (int32_t i = 0; i < dW; ++i) {
+        const uint8_t* p = padded + (size_t)axis.Start[(size_t)i] * C;
+        const int32_t* w = axis.Weight.data() + (size_t)i * taps;
         int32_t s[C] = {};
-        for (int32_t k = axis.Start[(size_t)i], e = axis.Start[(size_t)i + 1]; k < e; ++k) {
-            const uint8_t* p = src + axis.Pixel[(size_t)k];
-            const int32_t w = axis.Weight[(size_t)k];
-            for (int c = 0; c < C; ++c) s[c] += w * p[c];
-        }
+        for (int32_t k = 0; k < taps; ++k)
+            for (int c = 0; c < C; ++c) s[c] += w[k] * p[k * C + c];
         const TDivisor& d = axis.Divisor[(size_t)i];
         for (int c = 0; c < C; ++c) dst[i * C + c] = (uint8_t)IEClampByte(d.Divide(s[c]));
     }
@@ -270,7 +314,7 @@ void HorizontalRow(const TPackedAxis& axis, const uint8_t* src, uint8_t* dst, in
 void RunKernel(TKernelJob& job) {
     const int32_t C = job.Channels;
     const int32_t sW = job.SrcWidth, sH = job.SrcHeight, dW = job.DstWidth, dH = job.DstHeight;
-    const TPackedAxis horiz(IEResampleContributors(sW, dW, job.Filter), C);
+    const TPackedAxis horiz(sW, dW, job.Filter);
     const auto vertLists = IEResampleContributors(sH, dH, job.Filter);
 
     TIEWorkBitmap work(dW, sH, 8 * C);
@@ -280,16 +324,20 @@ void RunKernel(TKernelJob& job) {
     int32_t lastReported = -1;   // worker 0's reports, then the calling thread's last one
 
     // Horizontal pass: source rows into the work bitmap.
-    const int32_t hThreads = ThreadsFor((int64_t)dW * sH * (int64_t)(horiz.Pixel.size() / IEMax(dW, 1) + 1),
-                                        job.SourceShareable);
+    const int32_t hThreads = ThreadsFor((int64_t)dW * sH * (horiz.Taps + 1), job.SourceShareable);
     RunBands(sH, hThreads, [&](int32_t first, int32_t count, int32_t index) {
-        std::vector<uint8_t> scratch((size_t)sW * C + 16);
+        std::vector<uint8_t> scratch((size_t)sW * C + 16), padded((size_t)horiz.PaddedWidth * C + 16);
         for (int32_t r = 0; r < count; ++r) {
             const int32_t y = first + r;
             const uint8_t* src = job.ReadRow(y, scratch.data());
             uint8_t* dst = work.GetScanline(y);
-            if (C == 3) HorizontalRow<3>(horiz, src, dst, dW);
-            else HorizontalRow<1>(horiz, src, dst, dW);
+            if (C == 3) {
+                horiz.Pad<3>(src, padded.data());
+                HorizontalRow<3>(horiz, padded.data(), dst, dW);
+            } else {
+                horiz.Pad<1>(src, padded.data());
+                HorizontalRow<1>(horiz, padded.data(), dst, dW);
+            }
             if (index == 0 && job.OnProgress)
                 ReportChanged(*job.OnProgress, job.Sender, (int32_t)((hThreads * r + 1) * scale), lastReported);
         }

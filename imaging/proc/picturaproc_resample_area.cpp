@@ -165,6 +165,17 @@ public:
                     AlphaPieces(rows, alphaRows, j, fy, hv, acc.data());
                     continue;
                 }
+                if (!FVertEnlarged && !FHorizEnlarged) {
+                    // Reducing both ways: the pixels themselves, without a row of samples.
+                    const T* p = rows.Get(j);
+                    for (size_t k = 0; k < nH; ++k) {
+                        const double area = FHoriz[k].Len * hv;
+                        const T* s = p + (size_t)FHoriz[k].Src * C;
+                        double* a = acc.data() + (size_t)FHoriz[k].Dst * C;
+                        for (int c = 0; c < C; ++c) a[c] += area * s[c];
+                    }
+                    continue;
+                }
                 const double* h0 = sampleRow(j);
                 if (!FVertEnlarged) {
                     for (size_t k = 0; k < nH; ++k) {

@@ -4,8 +4,10 @@
 //
 // Usage: bench_resample [WIDTH HEIGHT [REPEATS]]   (default 6000 4000 3)
 //        bench_resample --ppm FILE WIDTH HEIGHT     writes the same image as a binary PPM for the peers
-// Output lines: "ours FILTER THREADS SECONDS" (best of the repeats), then a checksum line.
+// Output lines: "ours FILTER THREADS SECONDS" (best of the repeats; processor time on one thread,
+// the clock on all cores), then a checksum line.
 #include <chrono>
+#include <ctime>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -26,9 +28,13 @@ double Seconds(TIEBitmap& Source, TResampleFilter Filter, int32_t Threads, int R
         TIEBitmap dest;
         dest.SetLocation(ieMemory);
         dest.Allocate(Source.GetWidth() / 2, Source.GetHeight() / 2, ie24RGB);
+        // One thread: processor time, which a busy machine disturbs less than the clock; all
+        // cores: the clock.
         const auto start = std::chrono::steady_clock::now();
+        const std::clock_t cpuStart = std::clock();
         IEResampleIEBitmap(&Source, &dest, Filter);
-        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double s = Threads == 1 ? (double)(std::clock() - cpuStart) / CLOCKS_PER_SEC
+                                      : std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (s < best) best = s;
         if (r == 0) {
             for (int32_t y = 0; y < dest.GetHeight(); y += 97) Checksum = Checksum * 31 + dest.GetScanline(y)[y % (dest.GetWidth() * 3)];
