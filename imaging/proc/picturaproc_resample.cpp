@@ -251,7 +251,16 @@ struct TPackedAxis {
     std::vector<int32_t> Source;   // source pixel of each padded pixel
 
     TPackedAxis(int32_t SrcSize, int32_t DstSize, TResampleFilter Filter) {
-        const TKernelWindows windows = KernelWindows(SrcSize, DstSize, Filter);
+        TKernelWindows windows = KernelWindows(SrcSize, DstSize, Filter);
+        // Zero weights at either end of a window are left out: fewer taps for every pixel.
+        for (size_t i = 0; i < windows.Left.size(); ++i) {
+            auto& weights = windows.Weights[i];
+            size_t first = 0, last = weights.size();
+            while (first < last && weights[first] == 0) ++first;
+            while (last > first && weights[last - 1] == 0) --last;
+            windows.Left[i] += (int32_t)first;
+            weights = std::vector<int32_t>(weights.begin() + (std::ptrdiff_t)first, weights.begin() + (std::ptrdiff_t)last);
+        }
         int32_t minLeft = 0, maxRight = SrcSize - 1;
         for (size_t i = 0; i < windows.Left.size(); ++i) {
             Taps = IEMax(Taps, (int32_t)windows.Weights[i].size());
