@@ -8,6 +8,7 @@
 #include "KWCommonLib.h"
 #include "KWFileEncrypt.h"
 #include "KWIniFile.h"
+#include "WinApi.h"
 
 const wchar_t* const InstallerSection = L":Installer";
 const wchar_t* const InstallerShopCodeKey = L"SpecialCode";
@@ -109,6 +110,14 @@ bool IsValidInstallerSettings(TKWIniFile* ASettings) {
     }
     // "." and ".." (and names that Windows shortens to them) name the parent folders.
     return !onlyDotsAndBlanks;
+}
+
+void TProgressPump::Step(int64_t APosition) {
+    const uint64_t now = GetTickCount64();
+    if (APosition == FShown && now - FLastPump < PumpIntervalMs) return;
+    FShown = APosition;
+    FLastPump = now;
+    KWProcessMessages();
 }
 
 bool ExtractInstaller(const std::wstring& AExeFile, const std::wstring& ADestDir, bool AMakeUninstaller,

@@ -43,3 +43,17 @@ bool IsValidInstallerSettings(TKWIniFile* ASettings);
 // written; entries extracted before the failure stay.
 bool ExtractInstaller(const std::wstring& AExeFile, const std::wstring& ADestDir, bool AMakeUninstaller,
                       const TzpProgress& AOnProgress);
+
+// Keeps a window alive from a progress callback that runs once per extracted file: pumps the
+// message queue when the position shown changes and otherwise at most every PumpIntervalMs. A
+// pump that finds nothing still asks the window system, which costs more under load than
+// writing a small file.
+class TProgressPump {
+public:
+    static constexpr uint64_t PumpIntervalMs = 25;
+    void Step(int64_t APosition);
+
+private:
+    int64_t FShown = -1;
+    uint64_t FLastPump = 0;
+};

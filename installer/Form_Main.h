@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "CommonInstaller.h"
 #include "ExtCtrls.h"
 #include "Forms.h"
 #include "KWButton.h"
@@ -63,6 +64,7 @@ public:
     void Install();
     // The extraction's progress: moves pbarTotal and keeps the window alive. Never cancels.
     void UnZipProgress(TObject* ASender, double AProgress, const std::wstring& AFileName, bool& ACancel);
+    TProgressPump FUnZipPump;
 
     // Handlers wired by the form.
     void btnNextClick(TObject* Sender);

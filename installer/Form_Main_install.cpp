@@ -58,6 +58,7 @@ void TFormMain::Install() {
     pbarTotal->SetPosition(0);
     KWProcessMessages();
 
+    FUnZipPump = TProgressPump();
     const TzpProgress progress = [this](TObject* ASender, double AProgress, const std::wstring& AFileName,
                                         bool& ACancel) { UnZipProgress(ASender, AProgress, AFileName, ACancel); };
     if (!ExtractInstaller(FPayloadFile, FTargetDir, true, progress))
@@ -81,8 +82,9 @@ void TFormMain::Install() {
 
 void TFormMain::UnZipProgress(TObject*, double AProgress, const std::wstring&, bool&) {
     const double percent = std::isnan(AProgress) ? 0.0 : AProgress < 0.0 ? 0.0 : AProgress > 100.0 ? 100.0 : AProgress;
-    pbarTotal->SetPosition((int64_t)std::trunc(percent));
-    KWProcessMessages();
+    const int64_t position = (int64_t)std::trunc(percent);
+    pbarTotal->SetPosition(position);
+    FUnZipPump.Step(position);
 }
 
 void TFormMain::RegisterInstallation() {

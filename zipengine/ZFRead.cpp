@@ -422,7 +422,8 @@ void TZFArchiveReader::ExtractEntryToDisk(int32_t Index, const std::wstring& Ent
     if (item.IsFolder()) return;
 
     std::wstring target = dest + name;
-    if (ZFFileExists(target)) {
+    std::unique_ptr<TStream> file = ZFCreateNewFile(target);
+    if (!file && ZFFileExists(target)) {
         const int32_t targetAttr = ZFFileGetAttr(target);
         if (!Options.ReplaceReadOnly && targetAttr >= 0 && (targetAttr & faReadOnly)) return;
         const uint32_t entryTime = (uint32_t)item.Header.DosDate << 16 | item.Header.DosTime;
@@ -440,11 +441,12 @@ void TZFArchiveReader::ExtractEntryToDisk(int32_t Index, const std::wstring& Ent
         ZFDeleteFile(target);
     }
 
-    std::unique_ptr<TFileStream> file;
-    try {
-        file = std::make_unique<TFileStream>(target, fmCreate);
-    } catch (const EStreamError&) {
-        throw EZFException(ZFErrCreateTarget, this, {target});
+    if (!file) {
+        try {
+            file = std::make_unique<TFileStream>(target, fmCreate);
+        } catch (const EStreamError&) {
+            throw EZFException(ZFErrCreateTarget, this, {target});
+        }
     }
     bool decoded = false;
     bool raised = true;

@@ -55,6 +55,10 @@ void ZFSetFileDosTime(TStream* File, uint16_t DosDate, uint16_t DosTime);
 // open of the file by name. False when the stream has no handle or the system refuses; the caller
 // then sets them by name.
 bool ZFSetOpenFileAttr(TStream* File, int32_t Attr);
+// Creates FileName for writing only if no file or folder of that name exists. Null when the name
+// is taken, or on any failure: the caller then takes the path that checks the existing file and
+// reports errors. Spares a new file its separate existence check, which costs a directory lookup.
+std::unique_ptr<TStream> ZFCreateNewFile(const std::wstring& FileName);
 
 // ---- The reader --------------------------------------------------------------------------------------
 

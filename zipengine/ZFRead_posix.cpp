@@ -25,3 +25,7 @@ void ZFSetFileDosTime(TStream* File, uint16_t DosDate, uint16_t DosTime) {
 bool ZFSetOpenFileAttr(TStream*, int32_t) {
     return false;   // the attributes are set by name
 }
+
+std::unique_ptr<TStream> ZFCreateNewFile(const std::wstring&) {
+    return nullptr;   // names match without regard to case here: the existence check finds them
+}

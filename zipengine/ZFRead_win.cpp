@@ -19,3 +19,21 @@ bool ZFSetOpenFileAttr(TStream* File, int32_t Attr) {
     info.FileAttributes = Attr ? (DWORD)Attr : FILE_ATTRIBUTE_NORMAL;
     return SetFileInformationByHandle(handle->GetHandle(), FileBasicInfo, &info, sizeof info) != 0;
 }
+
+namespace {
+
+// A stream over a file handle that it owns.
+class TZFNewFileStream : public THandleStream {
+public:
+    explicit TZFNewFileStream(HANDLE Handle) : THandleStream(Handle) {}
+    ~TZFNewFileStream() override { CloseHandle(FHandle); }
+};
+
+}  // namespace
+
+std::unique_ptr<TStream> ZFCreateNewFile(const std::wstring& FileName) {
+    const HANDLE h = CreateFileW(FileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<TZFNewFileStream>(h);
+}

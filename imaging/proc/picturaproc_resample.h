@@ -23,9 +23,7 @@
 #include "Classes.h"
 #include "iebitmap.h"
 #include "iecoreutils_startup.h"   // TResampleFilter
-
-// Progress of an image operation in per cent, with the object that reports it.
-using TIEProgressEvent = std::function<void(TObject* Sender, int32_t Percent)>;
+#include "picturaproc.h"           // TIEProgressEvent
 
 // ---- Kernels ----------------------------------------------------------------------------------
 using TIEResampleKernel = double (*)(double X);

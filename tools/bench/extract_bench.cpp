@@ -1,6 +1,6 @@
 // One timed payload extraction, as the wizard's install step runs it: ExtractInstaller from the
 // installer file into a folder, with the uninstaller files, and a progress callback that pumps
-// messages at every event. Prints one line of key=value pairs for tools/bench/extract_bench.py.
+// messages as the wizard does. Prints one line of key=value pairs for tools/bench/extract_bench.py.
 //
 //   bench_extract INSTALLER TARGET     extract and report
 //   bench_extract --idle               report the memory of the idle program (the baseline)
@@ -41,10 +41,11 @@ int main() {
     }
     int32_t events = 0;
     double last = -1;
+    TProgressPump pump;   // as the wizard keeps its window alive
     const TzpProgress progress = [&](TObject*, double AProgress, const std::wstring&, bool&) {
         ++events;
         last = AProgress;
-        KWProcessMessages();
+        pump.Step((int64_t)AProgress);
     };
     LARGE_INTEGER freq, t0, t1;
     QueryPerformanceFrequency(&freq);

@@ -1,0 +1,42 @@
+// Helpers of the processing routines for whole-image work on a TIEBitmap: every row held at once
+// (file-located images keep each row mapped until the holder ends), and the hand-over of new
+// pixels to a bitmap that keeps its own alpha channel.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "iebitmap.h"
+
+// Locks every row of Bitmap for its lifetime (LockScanline), so that rows of a file-located
+// image may be used together; unlocks them at the end.
+class TIELockedRows {
+public:
+    explicit TIELockedRows(TIEBitmap* ABitmap);
+    ~TIELockedRows();
+    TIELockedRows(const TIELockedRows&) = delete;
+    TIELockedRows& operator=(const TIELockedRows&) = delete;
+    uint8_t* operator[](int32_t Row) const { return FRows[(size_t)Row]; }
+    uint8_t* const* Data() const { return FRows.data(); }
+
+private:
+    TIEBitmap* FBitmap;
+    std::vector<uint8_t*> FRows;
+};
+
+// Bitmap takes the size, format, palette and pixels of Image (which is left empty) and keeps its
+// own alpha channel object as it is; an empty Image changes nothing.
+void IETakeImage(TIEBitmap* Bitmap, TIEBitmap* Image);
+
+// Writes Count copies of the Size-byte pixel Pixel from Dest on.
+void IEFillPixels(uint8_t* Dest, const uint8_t* Pixel, size_t Size, int32_t Count);
+
+// Fills every pixel of Bitmap with Value as the image buffer's Fill does for the pixel formats
+// the rotations produce: ie1g all bits set for non-zero, ie8p/ie8g the low byte, ie16g the low
+// word, ie24RGB/ie32RGB/ieRGB48 Value as a colour (the fourth byte of ie32RGB left as it is),
+// ie32f the value itself; other formats are zeroed.
+void IEFillBitmap(TIEBitmap* Bitmap, int32_t Value);
+
+// Zeroes the bytes of every row behind its pixels (the row padding), so that whole rows compare
+// and write out the same whatever the memory held before.
+void IEClearRowPadding(TIEBitmap* Bitmap);
