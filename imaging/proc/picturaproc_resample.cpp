@@ -77,17 +77,6 @@ void RunBands(int32_t Items, int32_t Threads, const std::function<void(int32_t, 
     if (failure) std::rethrow_exception(failure);
 }
 
-void ConvertTo24(TIEBitmap* Source, TIEBitmap* Dest) {
-    const int32_t w = Source->GetWidth(), h = Source->GetHeight();
-    std::vector<TIERGB> row((size_t)w);
-    for (int32_t y = 0; y < h; ++y) {
-        for (int32_t x = 0; x < w; ++x) row[(size_t)x] = Source->GetPixelAsRGB(x, y);
-        std::memcpy(Dest->GetScanline(y), row.data(), row.size() * sizeof(TIERGB));
-    }
-    Source->ReleaseRowBuffers();
-    Dest->ReleaseRowBuffers();
-}
-
 bool EnsureFormat(TIEBaseBitmap* Dest, TIEPixelFormat Format) {
     if (Dest->GetPixelFormat() == Format) return true;
     auto* dest = dynamic_cast<TIEBitmap*>(Dest);
@@ -568,7 +557,7 @@ void IEResample(TIEBaseBitmap* Source, TIEBaseBitmap* Dest, TIEBitmap* SourceAlp
         if (!source || !dest) return;
         copy = std::make_unique<TIEBitmap>();
         if (!copy->Allocate(source->GetWidth(), source->GetHeight(), ie24RGB)) return;
-        ConvertTo24(source, copy.get());
+        copy->ConvertFrom(source);
         source24 = copy.get();
     }
     if (!EnsureFormat(Dest, ie24RGB)) return;

@@ -69,10 +69,6 @@ private:
     bool FFast = true;
 };
 
-// The 24-bit copy of a bitmap in another format (a stand-in until the buffer's own format
-// conversion lands: each pixel through TIEBitmap::GetPixelAsRGB).
-void ConvertTo24(TIEBitmap* Source, TIEBitmap* Dest);
-
 // Makes Dest a bitmap of Format at its own size when it is in another format; False when that
 // is not possible (Dest is not a TIEBitmap, or the allocation failed).
 bool EnsureFormat(TIEBaseBitmap* Dest, TIEPixelFormat Format);
