@@ -11,7 +11,8 @@ PKGS=(g++-mingw-w64-i686 wine xvfb xauth locales fonts-ipafont-gothic
       zip unzip 7zip libarchive-tools ziptool zipcmp openssl imagemagick
       clang libclang-rt-14-dev llvm zlib1g-dev
       libpng-dev libjpeg62-turbo-dev libopenjp2-7-dev libraw-dev
-      nasm autoconf automake libtool pkg-config dpkg-dev)
+      nasm autoconf automake libtool pkg-config dpkg-dev
+      libtiff-tools libgif-dev)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)
 fi
