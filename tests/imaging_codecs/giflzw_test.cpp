@@ -174,6 +174,8 @@ TEST(GIFLZW, InterlacedRowOrder) {
         for (int32_t start : {0, 4, 2, 1})
             for (int32_t y = start; y < h; y += start == 0 ? 8 : start == 4 ? 8 : start == 2 ? 4 : 2) want.push_back(y);
         EXPECT_EQ(order, want);
-        if (h == 8) EXPECT_EQ(order, std::vector<int32_t>(expected8, expected8 + 8));
+        if (h == 8) {
+            EXPECT_EQ(order, std::vector<int32_t>(expected8, expected8 + 8));
+        }
     }
 }
