@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "Classes.h"
-#include "iecoreutils_lists.h"
 #include "ielzwhash.h"
 
 namespace {
@@ -177,18 +177,22 @@ void IEGIFLZWDecompress(TStream* Stream, int32_t Height, int32_t Width, bool Int
         Stream->SetPosition(start);
         return;
     }
-    TIEByteArray data(65536);
+    // The sub-blocks' data, gathered with geometric growth (a frame's data can be megabytes).
+    std::vector<uint8_t> data;
+    uint8_t block[255];
     for (;;) {
         uint8_t blockLength = 0;
         if (Stream->Read(&blockLength, 1) != 1 || blockLength == 0) break;
-        if (data.GetSize() > INT32_MAX - 256) {   // more than a frame can hold in memory here
+        if (data.size() > (size_t)INT32_MAX - 256) {   // more than a frame can hold in memory here
             Stream->SetPosition(start);
             return;
         }
-        if (data.AppendFromStream(*Stream, blockLength) < blockLength) break;
+        const int32_t got = Stream->Read(block, blockLength);
+        data.insert(data.end(), block, block + std::max(got, 0));
+        if (got < blockLength) break;
     }
-    if (data.GetSize() == 0) return;
-    if (!IEGIFLZWDecodeCodes(data.GetData(), data.GetSize(), minCodeSize, Height, Width, Interlaced,
+    if (data.empty()) return;
+    if (!IEGIFLZWDecodeCodes(data.data(), (int32_t)data.size(), minCodeSize, Height, Width, Interlaced,
                              static_cast<uint8_t*>(Buffer)))
         Stream->SetPosition(start);
 }

@@ -41,20 +41,26 @@ public:
         RowBytes = std::max(RowBytes, 0);
         // Bytes of the last string that went past the previous row move to the front.
         if (FOutCount > FLastRow) {
-            std::memmove(FOut.data(), FOut.data() + FLastRow, (size_t)(FOutCount - FLastRow));
+            std::memmove(FOut.get(), FOut.get() + FLastRow, (size_t)(FOutCount - FLastRow));
             FOutCount -= FLastRow;
         } else {
             FOutCount = 0;
         }
+        // Room for a row and the longest string that can cross its end (left uninitialised).
         const size_t need = (size_t)RowBytes + kMaxCodes + 1;
-        if (FOut.size() < need) FOut.resize(need);
+        if (FOutCapacity < need) {
+            std::unique_ptr<uint8_t[]> grown(new uint8_t[need]);
+            if (FOutCount > 0) std::memcpy(grown.get(), FOut.get(), (size_t)FOutCount);
+            FOut = std::move(grown);
+            FOutCapacity = need;
+        }
         if (!Decode(RowBytes)) return nullptr;
         if (FOutCount < RowBytes) {
-            std::memset(FOut.data() + FOutCount, 0, (size_t)(RowBytes - FOutCount));
+            std::memset(FOut.get() + FOutCount, 0, (size_t)(RowBytes - FOutCount));
             FOutCount = RowBytes;
         }
         FLastRow = RowBytes;
-        return FOut.data();
+        return FOut.get();
     }
 
 private:
@@ -87,7 +93,7 @@ private:
     // Appends the string of Code, followed by Extra when it is >= 0.
     void Append(int32_t Code, int32_t Extra) {
         const int32_t n = FLength[Code] + (Extra >= 0 ? 1 : 0);
-        uint8_t* start = FOut.data() + FOutCount;
+        uint8_t* start = FOut.get() + FOutCount;
         uint8_t* p = start + n;
         if (Extra >= 0) *--p = (uint8_t)Extra;
         for (int32_t c = Code; p > start; c = FPrefix[c]) *--p = FSuffix[c];
@@ -155,7 +161,8 @@ private:
     int32_t FWidth = 9;
     int32_t FNextFree = kFirstFree;
     int32_t FPrevious = -1;
-    std::vector<uint8_t> FOut;
+    std::unique_ptr<uint8_t[]> FOut;
+    size_t FOutCapacity = 0;
     int32_t FOutCount = 0;
     int32_t FLastRow = 0;
     uint16_t FPrefix[kMaxCodes];
