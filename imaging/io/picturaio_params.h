@@ -17,6 +17,8 @@
 
 #include "Classes.h"
 #include "iecoredefs_types.h"
+#include "iecoreutils_dicomtags.h"
+#include "iecoreutils_wang.h"
 #include "picturaio_standins.h"
 
 class TIEBitmap;
