@@ -355,8 +355,8 @@ TEST(TIOParamsVals, AssignCopiesTheWholeSet) {
 TEST(TIOParamsVals, NewSetsCopyTheInstalledLZWProcedures) {
     const TTIFFLZWDecompressor savedTiff = IETIFFLZWDecompressor;
     const TGIFLZWCompressor savedGif = IEGIFLZWCompressor;
-    TTIFFLZWDecompressor tiff = [](const uint8_t*, int32_t, int32_t, void*&, int32_t) -> uint8_t* { return nullptr; };
-    TGIFLZWCompressor gif = [](TStream*, int32_t, int32_t, bool, const uint8_t*, int32_t) {};
+    TTIFFLZWDecompressor tiff = [](const void*, int32_t, int32_t, void*&, int32_t) -> void* { return nullptr; };
+    TGIFLZWCompressor gif = [](TStream*, int32_t, int32_t, bool, void*, int32_t) {};
     IETIFFLZWDecompressor = tiff;
     IEGIFLZWCompressor = gif;
     TIOParamsVals p(nullptr);
