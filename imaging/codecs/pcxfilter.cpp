@@ -465,6 +465,8 @@ void IEWriteDCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
         if ((int64_t)p == IOParams.DCXImageIndex) {
             table[next++] = (uint32_t)out.GetPosition();
             IEWritePCXStream(out, Bitmap, IOParams, Progress);
+            // A page that could not be written leaves the container as it was.
+            if (Progress.Aborting && *Progress.Aborting) return;
         }
         if (p >= count) break;
         table[next++] = (uint32_t)out.GetPosition();

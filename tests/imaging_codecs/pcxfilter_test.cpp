@@ -207,6 +207,14 @@ TEST(DCX, ProbeReadAndInsert) {
     w.Params.DCXImageIndex = 5;   // beyond the count: nothing added
     IEWriteDCXStream(s, &green, w.Params, w.Progress);
     EXPECT_FALSE(w.Aborting);
+    // A page of a depth the writer refuses leaves the container unchanged.
+    const std::string before = Contents(s);
+    TCall refused;
+    refused.Params.BitsPerSample = 2;
+    refused.Params.SamplesPerPixel = 1;
+    IEWriteDCXStream(s, &green, refused.Params, refused.Progress);
+    EXPECT_TRUE(refused.Aborting);
+    EXPECT_TRUE(Contents(s) == before);
 
     TIEBitmap* expected[3] = {&red, &green, &blue};
     for (int32_t index : {-3, 0, 1, 2, 9}) {
