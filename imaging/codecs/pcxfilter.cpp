@@ -37,7 +37,7 @@ public:
         int32_t i = 0;
         if (!FEncoded) {
             const size_t n = std::min<size_t>((size_t)Count, FData.size() - FPos);
-            std::memcpy(Line, FData.data() + FPos, n);
+            if (n) std::memcpy(Line, FData.data() + FPos, n);
             FPos += n;
             i = (int32_t)n;
         } else {
@@ -257,6 +257,9 @@ void IEReadPCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     uint8_t* lines[4] = {line.data(), line.data() + line.size() / 4, line.data() + line.size() / 2,
                          line.data() + line.size() / 4 * 3};
     TPCXLineDecoder decoder(data, encoded);
+    const bool decodable = (planes == 1 && (bits == 8 || bits == 4 || bits == 1)) || (planes == 3 && bits == 8) ||
+                           (planes == 4 && bits == 1);
+    if (!decodable) IEClearRowsFrom(Bitmap, 0);   // other depths are not decoded: black
     const double factor = 100.0 / height;
     int32_t lastReported = -1;
     for (int32_t r = 0; r < height; ++r) {
@@ -365,6 +368,11 @@ void IEWritePCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
         break;
     }
     const int32_t bytesPerLine = (samples + 1) & ~1;
+    if (bytesPerLine > 0xFFFF) {
+        // The header's 16-bit line length cannot hold it.
+        IESetAborting(Progress);
+        return;
+    }
     PutLe16(h + 66, bytesPerLine);
     IESwapRBPalette(headerMap, 0, 16);
     std::memcpy(h + 16, headerMap, 48);
