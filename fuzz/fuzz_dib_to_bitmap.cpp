@@ -7,30 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "CodecFuzz.h"
 #include "iebitmap.h"
 #include "picturaproc_dib.h"
-
-namespace {
-
-bool SamePixels(TIEBitmap& A, TIEBitmap& B) {
-    if (A.GetWidth() != B.GetWidth() || A.GetHeight() != B.GetHeight() || A.GetPixelFormat() != B.GetPixelFormat())
-        return false;
-    const size_t used = ((size_t)A.GetWidth() * (size_t)A.GetBitCount() + 7) / 8;
-    for (int32_t y = 0; y < A.GetHeight(); ++y) {
-        const uint8_t* a = A.GetScanline(y);
-        const uint8_t* b = B.GetScanline(y);
-        // Whole bytes, and of a 1-bit row's last byte only the pixels' bits.
-        const size_t whole = A.GetPixelFormat() == ie1g ? (size_t)A.GetWidth() / 8 : used;
-        if (std::memcmp(a, b, whole) != 0) return false;
-        if (whole < used) {
-            const uint8_t mask = (uint8_t)(0xFF << (8 - A.GetWidth() % 8));
-            if ((a[whole] & mask) != (b[whole] & mask)) return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 40) return 0;
@@ -57,6 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TIEBitmap back;
     IEDIBToIEBitmap(copy, &back, nullptr, false);
     IEDIBGlobalFree(copy);
-    if (!SamePixels(bmp, back)) std::abort();
+    if (!FuzzSamePixels(bmp, back)) std::abort();
     return 0;
 }

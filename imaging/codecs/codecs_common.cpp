@@ -1,0 +1,32 @@
+#include "codecs_common.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "iebitmap.h"
+#include "iecoreutils_general.h"
+
+uint8_t IEGreyOf(uint8_t R, uint8_t G, uint8_t B) {
+    return (uint8_t)IEClampByte(IERGBToGray(TIERGB{B, G, R}));
+}
+
+std::unique_ptr<TIEBitmap> IEMake1BitByThreshold(TIEBitmap* Bitmap, int32_t Width, int32_t Height) {
+    auto out = std::make_unique<TIEBitmap>(Width, Height, ie1g);
+    const int32_t w = std::min(Width, Bitmap->GetWidth()), h = std::min(Height, Bitmap->GetHeight());
+    for (int32_t y = 0; y < Height; ++y) {
+        uint8_t* row = out->GetScanline(y);
+        std::memset(row, 0, (size_t)(Width + 7) / 8);
+        if (y >= h) continue;
+        for (int32_t x = 0; x < w; ++x) {
+            const TIERGB c = Bitmap->GetPixelAsRGB(x, y);
+            if (IEGreyOf(c.r, c.g, c.b) >= 128) row[x >> 3] |= (uint8_t)(0x80 >> (x & 7));
+        }
+    }
+    return out;
+}
+
+void IEClearRowsFrom(TIEBitmap* Bitmap, int32_t FirstRow, uint8_t Value) {
+    const int32_t rowLen = Bitmap->GetRowLen();
+    for (int32_t y = std::max(FirstRow, 0); y < Bitmap->GetHeight(); ++y)
+        std::memset(Bitmap->GetScanline(y), Value, (size_t)rowLen);
+}

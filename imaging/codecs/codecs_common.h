@@ -1,0 +1,41 @@
+// Small helpers the hand-written codecs share: the abort flag and row progress of a progress
+// record, and a 1-bit copy of an image of any format.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "picturaio_params.h"
+
+class TIEBitmap;
+
+// Sets the record's abort flag (when it has one).
+inline void IESetAborting(TIOProgressRecord& Progress) {
+    if (Progress.Aborting) *Progress.Aborting = true;
+}
+
+// Row progress of one image: Row(n) reports Trunc(n x 100 / Height) when a handler is set.
+class TIERowProgress {
+public:
+    TIERowProgress(TIOProgressRecord& Progress, int32_t Height)
+        : FProgress(Progress), FFactor(Height > 0 ? 100.0 / Height : 0) {}
+    void Row(int32_t Rows) {
+        if (FProgress.OnProgress) FProgress.OnProgress(FProgress.Sender, (int32_t)(Rows * FFactor));
+    }
+    bool Aborted() const { return FProgress.Aborting && *FProgress.Aborting; }
+
+private:
+    TIOProgressRecord& FProgress;
+    double FFactor;
+};
+
+// Sets every byte of the rows from FirstRow to the last to Value: the rows that data ending early
+// did not reach.
+void IEClearRowsFrom(TIEBitmap* Bitmap, int32_t FirstRow, uint8_t Value = 0);
+
+// The grey level of a colour with the library's weights.
+uint8_t IEGreyOf(uint8_t R, uint8_t G, uint8_t B);
+
+// A new ie1g image of Width x Height holding the top-left part of Bitmap (any format): a pixel
+// whose grey level is 128 or more is white (a set bit).
+std::unique_ptr<TIEBitmap> IEMake1BitByThreshold(TIEBitmap* Bitmap, int32_t Width, int32_t Height);
