@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "iebitmap_convert.h"
 #include "iecoreutils_colour.h"
 #include "iecoreutils_general.h"
 #include "iecoreutils_startup.h"
@@ -621,8 +622,8 @@ TIERGB TIEBitmap::GetPixelAsRGB(int32_t X, int32_t Y) {
     case ie8g: return grey(GetPixelByte(X, Y));
     case ie16g: return grey((uint8_t)(GetPixelWord(X, Y) >> 8));
     case ie24RGB: return GetPixelRGB(X, Y);
-    case ie32f: return grey((uint8_t)(int64_t)((long double)GetPixelFloat(X, Y) * 255));
-    case ieCMYK: throw EIENotBuilt(L"IECMYKToRGB is not built yet");
+    case ie32f: return grey((uint8_t)ieconvert::TruncSafe((double)GetPixelFloat(X, Y) * 255));
+    case ieCMYK: return ieconvert::CMYKToRGB(GetScanline(Y) + 4 * (size_t)X);
     case ieRGB48: {
         uint16_t r, g, b;
         GetPixelRGB48(X, Y, r, g, b);

@@ -133,6 +133,7 @@ public:
     int32_t GetRowAlign() const { return RowAlign; }
     void SetRowAlign(int32_t Bits);
     bool GetFull() const { return Full; }
+    void SetFull(bool Value) { Full = Value; }
     bool GetNeedsAllocation() const { return NeedsAllocation; }
     bool GetEncapsulatedMemory() const { return EncapsulatedMemory; }
     bool GetIsAlpha() const { return IsAlpha; }
@@ -170,6 +171,19 @@ public:
     uint8_t GetAlpha(int32_t X, int32_t Y);
     void SetAlpha(int32_t X, int32_t Y, uint8_t Value);
     TIERGB GetPixelAsRGB(int32_t X, int32_t Y);
+
+    // ---- Pixel-format conversion (iebitmap_convert.cpp) ----
+    // Nothing when Value is the current format, else ConvertPixelFormat(Value).
+    void SetPixelFormat(TIEPixelFormat Value);
+    // Converts the pixels to NewFormat in place, keeping the size; when the new pixels cannot be
+    // allocated the bitmap is left empty. The system-bitmap storage converts no pixels here.
+    void ConvertPixelFormat(TIEPixelFormat NewFormat);
+    // Fills this bitmap (Source's size, its own format) with Source's pixels converted, row by row,
+    // then copies Source's alpha channel. Nothing when the sizes differ or this bitmap is in
+    // ieTBitmap; no pixels when the formats are equal or Source is ieNoFormat or ieVirtual.
+    // Source may change: a pair without a direct rule first converts Source to ie24RGB.
+    void ConvertFrom(TIEBitmap* Source);
+    // ---- end of the pixel-format conversion ----
 
     // ---- Settings without logic ----
     int64_t MinFileSize;

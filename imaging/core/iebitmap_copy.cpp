@@ -11,27 +11,9 @@
 #include "iecoreutils_general.h"
 #include "iedibbitmap.h"
 #include "iemask.h"
+#include "picturaproc_pixels.h"
 
 namespace {
-
-// Copies Count bits, most significant bit first, from Source at bit SourceBit to Dest at bit
-// DestBit; the other bits of the destination bytes stay.
-void CopyRowBits(uint8_t* Dest, const uint8_t* Source, int32_t DestBit, int32_t SourceBit, int32_t Count) {
-    if (Count <= 0) return;
-    if ((DestBit & 7) == 0 && (SourceBit & 7) == 0) {
-        const int32_t whole = Count >> 3;
-        std::memmove(Dest + (DestBit >> 3), Source + (SourceBit >> 3), (size_t)whole);
-        DestBit += whole << 3;
-        SourceBit += whole << 3;
-        Count &= 7;
-    }
-    for (int32_t i = 0; i < Count; ++i) {
-        const int32_t s = SourceBit + i, d = DestBit + i;
-        const uint8_t dm = (uint8_t)(0x80 >> (d & 7));
-        if (Source[s >> 3] & (0x80 >> (s & 7))) Dest[d >> 3] |= dm;
-        else Dest[d >> 3] &= (uint8_t)~dm;
-    }
-}
 
 // The 4 inverted CMYK bytes (cyan, magenta, yellow, black in memory order) of one colour: black'
 // = max(R, G, B) and each other ink' = channel x 255 / black' (all three 255 for black: no ink but
@@ -315,7 +297,7 @@ void TIEBitmap::CopyRectTo(TIEBitmap* Dest, int32_t SrcX, int32_t SrcY, int32_t 
         if (Dest == this) src = (const uint8_t*)std::memcpy(row.data(), src, row.size());
         uint8_t* dst = Dest->GetScanline(DstY + y);
         if (bits) {
-            CopyRowBits(dst, src, DstX, SrcX, AWidth);
+            IECopyBits(dst, src, DstX, SrcX, AWidth, RowLen);
         } else if (expand) {
             uint8_t* p = dst + (size_t)DstX * 3;
             for (int32_t x = SrcX; x < SrcX + AWidth; ++x, p += 3) {

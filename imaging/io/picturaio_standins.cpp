@@ -49,6 +49,13 @@ void TIEICC::Assign(const TIEICC* Source) {
     FIsSRGB = Source->FIsSRGB;
 }
 
+void TIEICC::LoadFromBuffer(const void* Data, int32_t Size) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(Data);
+    FRaw.assign(bytes, bytes + (bytes && Size > 0 ? Size : 0));
+    FApplied = false;
+    FIsSRGB = false;
+}
+
 bool IEIsEXIFBlock(const uint8_t* Data, int32_t Length) {
     return Data && Length >= 5 && std::memcmp(Data, "Exif", 5) == 0;
 }
