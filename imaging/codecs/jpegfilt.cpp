@@ -10,6 +10,7 @@
 #include "iebitmap.h"
 #include "iecoreutils_streams.h"
 #include "picturaio.h"
+#include "picturaio_colour.h"
 #include "picturaio_params.h"
 #include "picturaio_standins.h"
 #include "picturaview.h"
@@ -198,33 +199,11 @@ struct TEncoderGuard {
     }
 };
 
-// CMYK samples held as 255 minus the ink (the library's output of Adobe files, ieCMYK) into
-// blue-first RGB.
-void CMYKRowToBGR(const uint8_t* Src, uint8_t* Dest, int32_t Width) {
-    for (int32_t x = 0; x < Width; ++x, Src += 4, Dest += 3) {
-        const uint32_t k = Src[3];
-        Dest[2] = static_cast<uint8_t>((Src[0] * k + 127) / 255);
-        Dest[1] = static_cast<uint8_t>((Src[1] * k + 127) / 255);
-        Dest[0] = static_cast<uint8_t>((Src[2] * k + 127) / 255);
-    }
-}
-
-// Blue-first RGB into CMYK samples held as 255 minus the ink (what the library writes with the
-// Adobe marker): the black ink is the part all three inks share.
-void BGRRowToCMYK(const uint8_t* Src, uint8_t* Dest, int32_t Width) {
-    for (int32_t x = 0; x < Width; ++x, Src += 3, Dest += 4) {
-        const uint32_t r = Src[2], g = Src[1], b = Src[0];
-        const uint32_t k = std::max(r, std::max(g, b));   // 255 minus the black ink
-        if (k == 0) {
-            Dest[0] = Dest[1] = Dest[2] = 255;
-            Dest[3] = 0;
-            continue;
-        }
-        Dest[0] = static_cast<uint8_t>((r * 255 + k / 2) / k);
-        Dest[1] = static_cast<uint8_t>((g * 255 + k / 2) / k);
-        Dest[2] = static_cast<uint8_t>((b * 255 + k / 2) / k);
-        Dest[3] = static_cast<uint8_t>(k);
-    }
+// Converts Count pixels between row layouts through the library's colour hook (the plain
+// conversion when the I/O start-up has not set it).
+void ConvertColorRow(const void* Source, uint8_t SourceLayout, void* Dest, TIOParamsVals* IOParams, int32_t Count,
+                     uint8_t DestLayout) {
+    (IEColorConvertHook ? IEColorConvertHook : IEConvertColorRow)(Source, SourceLayout, Dest, IOParams, Count, DestLayout);
 }
 
 // One row of a bitmap in a format other than ie24RGB as blue-first RGB; False for the formats the
@@ -246,7 +225,7 @@ bool RowToBGR(TIEBitmap* Bitmap, int32_t Row, uint8_t* Dest) {
         for (int32_t x = 0; x < width; ++x) std::memcpy(Dest + 3 * x, src + 4 * x, 3);
         return true;
     case ieCMYK:
-        CMYKRowToBGR(src, Dest, width);
+        IECMYKRowToRGB(src, reinterpret_cast<TIERGB*>(Dest), width);
         return true;
     default:
         return false;
@@ -643,7 +622,7 @@ int32_t IEReadJPEGStream(TStream* Stream, TStream* HeaderStream, TIEBitmap* Bitm
                 } else {
                     if (InvertCMYK)
                         for (uint8_t& b : rowBuffer) b = static_cast<uint8_t>(255 - b);
-                    CMYKRowToBGR(rowBuffer.data(), row, width);
+                    ConvertColorRow(rowBuffer.data(), iecrCMYK, row, &IOParams, width, iecrBGR);
                 }
             }
             rowsRead += static_cast<int32_t>(got);
@@ -771,7 +750,7 @@ void IEWriteJPEGStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& IOPara
             row = bgr.data();
         }
         if (fourComponents) {
-            BGRRowToCMYK(row, cmyk.data(), width);
+            ConvertColorRow(row, iecrBGR, cmyk.data(), nullptr, width, iecrCMYK);
             row = cmyk.data();
         }
         JSAMPROW rows[1] = {row};
