@@ -14,10 +14,8 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
-TIMEOUT = 600
-RUNS = 3
+from proc_bench import RUNS, best_wall_ms, run   # the shared command timing
 
 PILLOW = r"""
 import io, sys, time
@@ -35,19 +33,6 @@ for _ in range(int(sys.argv[2])):
     save = min(save, time.perf_counter() - t0)
 print("%.1f %.1f" % (load * 1000, save * 1000))
 """
-
-
-def run(cmd, env=None):
-    return subprocess.run(cmd, check=True, capture_output=True, text=True, timeout=TIMEOUT, env=env)
-
-
-def best_wall_ms(cmd, env=None):
-    best = float("inf")
-    for _ in range(RUNS):
-        t0 = time.perf_counter()
-        run(cmd, env)
-        best = min(best, time.perf_counter() - t0)
-    return best * 1000
 
 
 def main():
