@@ -69,10 +69,19 @@ endif
 	@cmake --build $(WIN_BUILD) -j $(JOBS) --target demo_installer
 	@bash tools/demo/demo.sh $(WIN_BUILD)
 
-# The extraction benchmark (not a test): ExtractInstaller under Wine beside unzip and NSIS, as ratios.
-bench: configure
-	@cmake --build $(WIN_BUILD) -j $(JOBS) --target bench_extract
+# The benchmarks (not tests), each printing its table and `ratio NAME: X.XX` lines: the extraction
+# under Wine beside unzip and NSIS; then the image library's, optimised native programs (and the blur
+# under Wine) beside ImageMagick, libvips, Pillow, pngquant, giflib and libtiff's tiffcp. Pillow is
+# Debian's, so those scripts run with /usr/bin/python3.
+bench: configure native-configure
+	@cmake --build $(WIN_BUILD) -j $(JOBS) --target bench_extract bench_blur
 	@scripts/wine-session.sh $(WIN_BUILD) python3 tools/bench/extract_bench.py $(WIN_BUILD)
+	@cmake --build $(NATIVE_BUILD) -j $(JOBS) --target bench_image_convert bench_resample bench_proc bench_codecs
+	@/usr/bin/python3 tools/bench/bench_image_convert.py $(NATIVE_BUILD)/bench_image_convert
+	@/usr/bin/python3 tools/bench/resample_bench.py $(NATIVE_BUILD)/bench_resample
+	@/usr/bin/python3 tools/bench/proc_bench.py $(NATIVE_BUILD)
+	@$(NATIVE_BUILD)/bench_codecs
+	@scripts/wine-session.sh $(WIN_BUILD) /usr/bin/python3 tools/bench/blur_bench.py $(WIN_BUILD)
 
 clean:
 	rm -rf $(BUILD)

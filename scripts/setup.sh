@@ -20,6 +20,8 @@ PKGS+=(netpbm libtiff-tools libgs-common)
 # Peers of the image library's PDF objects and DICOM tag list: qpdf and Ghostscript check and
 # render the documents, pydicom reads (and its package ships) DICOM files.
 PKGS+=(qpdf ghostscript python3-pydicom)
+# giflib, the GIF LZW codec's benchmark peer.
+PKGS+=(libgif-dev)
 # The JPEG codec's reference tools (cjpeg, djpeg).
 PKGS+=(libjpeg-turbo-progs)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)

@@ -11,6 +11,7 @@
 #include "iecoreutils_general.h"
 #include "iecoreutils_startup.h"
 #include "iecoreutils_threads.h"
+#include "picturaio_colour.h"
 
 const int32_t IEPixelFormatBitCount[12] = {0, 1, 8, 8, 16, 24, 32, 32, 48, 24, 32, 0};
 const int32_t IEPixelFormatChannelCount[12] = {0, 1, 1, 1, 1, 3, 1, 4, 3, 3, 4, 0};
@@ -623,7 +624,11 @@ TIERGB TIEBitmap::GetPixelAsRGB(int32_t X, int32_t Y) {
     case ie16g: return grey((uint8_t)(GetPixelWord(X, Y) >> 8));
     case ie24RGB: return GetPixelRGB(X, Y);
     case ie32f: return grey((uint8_t)ieconvert::TruncSafe((double)GetPixelFloat(X, Y) * 255));
-    case ieCMYK: return ieconvert::CMYKToRGB(GetScanline(Y) + 4 * (size_t)X);
+    case ieCMYK: {
+        TIERGB rgb;
+        IECMYKToRGB(GetScanline(Y) + 4 * (size_t)X, rgb);
+        return rgb;
+    }
     case ieRGB48: {
         uint16_t r, g, b;
         GetPixelRGB48(X, Y, r, g, b);

@@ -11,7 +11,8 @@
 #include "iebitmap.h"
 #include "iecoreutils_colour.h"
 #include "iecoreutils_general.h"
-#include "imaging/codecs/iequantizer.h"
+#include "iequantizer.h"
+#include "picturaio_colour.h"
 
 using ieconvert::TruncSafe;
 
@@ -169,6 +170,13 @@ struct TInkTable {
 
 template <int N>
 void FromCMYK(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    if (IEUseCMYKProfile && IEInitCMYKProfile()) {
+        // Through the CMYK profile, as every CMYK pixel of the library converts.
+        std::vector<TIERGB> rgb((size_t)W);
+        IECMYKRowToRGB(S, rgb.data(), W);
+        for (int32_t x = 0; x < W; ++x, D += N) PutRGB<N>(D, rgb[(size_t)x].b, rgb[(size_t)x].g, rgb[(size_t)x].r);
+        return;
+    }
     static const TInkTable table;
     for (int32_t x = 0; x < W; ++x, S += 4, D += N) {
         const uint8_t* byBlack = table.Value[S[3]];
@@ -339,7 +347,13 @@ void W48From32f(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
 
 void CMYKFrom24(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
     const TIERGB* p = reinterpret_cast<const TIERGB*>(S);
-    for (int32_t x = 0; x < W; ++x, D += 4) ieconvert::RGBToCMYK(p[x], D);
+    for (int32_t x = 0; x < W; ++x, D += 4) {
+        const uint32_t v = IERGBToCMYK((uint32_t)p[x].r << 16 | (uint32_t)p[x].g << 8 | p[x].b);
+        D[0] = (uint8_t)v;
+        D[1] = (uint8_t)(v >> 8);
+        D[2] = (uint8_t)(v >> 16);
+        D[3] = (uint8_t)(v >> 24);
+    }
 }
 void LabFrom24(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
     const TIERGB* p = reinterpret_cast<const TIERGB*>(S);

@@ -2,6 +2,8 @@
 
 #include "Classes.h"
 #include "SysUtils.h"
+#include "giflzw.h"
+#include "tiflzw.h"
 
 int32_t IEQuantizerMode = -1;
 int32_t IENeuQuantQuality = -1;
@@ -12,8 +14,12 @@ std::wstring IEDebugLogFileName;
 std::wstring IETWLogFileName;
 
 void IEInitializePicturaIO() {
-    // The LZW codecs are installed here once their units are in the library; until then the
-    // procedure variables stay null and the TIFF and GIF codecs find no LZW coder.
+    // The library's own LZW coders; every new parameter set copies them, and a caller may put
+    // others in their place.
+    IETIFFLZWDecompressor = IETIFFLZWDecompress;
+    IETIFFLZWCompressor = IETIFFLZWCompress;
+    IEGIFLZWDecompressor = IEGIFLZWDecompress;
+    IEGIFLZWCompressor = IEGIFLZWCompress;
     IEDebugLogFileName.clear();
     IEInitFileFormats();
     IEAVIFileInitialized = false;

@@ -17,6 +17,8 @@
 
 #include "Classes.h"
 #include "iecoredefs_types.h"
+#include "iecoreutils_dicomtags.h"
+#include "iecoreutils_wang.h"
 #include "picturaio_standins.h"
 
 class TIEBitmap;
@@ -80,15 +82,15 @@ struct TIOProgressRecord {
 //  strip) and decodes; later calls continue (Data only needs to be non-null); Data null frees the
 //  state and returns null. Each decoding call returns the next row (RowBytes bytes) or null on a
 //  corrupt stream. DataSize bounds the decoder: it never reads past the strip.
-using TTIFFLZWDecompressor = uint8_t* (*)(const uint8_t* Data, int32_t DataSize, int32_t RowBytes, void*& State,
-                                          int32_t FillOrder);
+using TTIFFLZWDecompressor = void* (*)(const void* Data, int32_t DataSize, int32_t RowBytes, void*& State,
+                                       int32_t FillOrder);
 //  TIFF encoder: State null starts and encodes Data; Data set continues; Data null ends the
 //  stream and frees the state.
-using TTIFFLZWCompressor = void (*)(const uint8_t* Data, int32_t Count, TStream* Stream, void*& State);
+using TTIFFLZWCompressor = void (*)(const void* Data, int32_t Count, TStream* Stream, void*& State);
 //  GIF decoder and encoder over Width x Height palette indexes, one byte each, rows top to bottom.
-using TGIFLZWDecompressor = void (*)(TStream* Stream, int32_t Height, int32_t Width, bool Interlaced, uint8_t* Buffer);
-using TGIFLZWCompressor = void (*)(TStream* Stream, int32_t Height, int32_t Width, bool Interlaced,
-                                   const uint8_t* Buffer, int32_t BitsPerPixel);
+using TGIFLZWDecompressor = void (*)(TStream* Stream, int32_t Height, int32_t Width, bool Interlaced, void* Buffer);
+using TGIFLZWCompressor = void (*)(TStream* Stream, int32_t Height, int32_t Width, bool Interlaced, void* Buffer,
+                                   int32_t BitsPerPixel);
 
 // The library-wide LZW procedures; the I/O unit's start-up installs them and every new
 // parameter set copies them. Null until then.

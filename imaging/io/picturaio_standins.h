@@ -1,7 +1,7 @@
-// The metadata containers that the image parameter set owns, reduced to what the set itself
-// needs (create, clear, copy, and for the marker list the few accessors the EXIF reset walks).
-// Their full units (JPEG markers and IPTC, ICC profiles, DICOM tags, TIFF tags, Wang annotations)
-// live in the library core and replace these declarations when they land. Platform-neutral.
+// The metadata containers that the image parameter set owns and whose units are not in the library
+// yet, reduced to what the set itself needs (create, clear, copy, and for the marker list the few
+// accessors the EXIF reset walks). Their full units (JPEG markers and IPTC, ICC profiles, TIFF
+// tags) live in the library core and replace these declarations when they land. Platform-neutral.
 #pragma once
 
 #include <cstdint>
@@ -49,20 +49,6 @@ private:
     std::vector<TItem> FItems;
 };
 
-// The data-set elements of a DICOM file.
-class TIEDICOMTags : public TObject {
-public:
-    KW_CLASS_NAME(TIEDICOMTags)
-    int32_t GetCount() const { return FCount; }
-    void Clear() { FCount = 0; }
-    void Assign(const TIEDICOMTags* Source) {
-        if (Source) FCount = Source->FCount;
-    }
-
-private:
-    int32_t FCount = 0;
-};
-
 // A TIFF tag directory (the EXIF maker note).
 class TIETagsHandler : public TObject {
 public:
@@ -97,22 +83,6 @@ private:
     std::vector<uint8_t> FRaw;
     bool FApplied = false;
     bool FIsSRGB = false;
-};
-
-// The Wang annotations of a TIFF page.
-class TIEImagingAnnot : public TObject {
-public:
-    KW_CLASS_NAME(TIEImagingAnnot)
-    explicit TIEImagingAnnot(TObject* Parent) : FParent(Parent) {}
-    TObject* GetParent() const { return FParent; }
-    int32_t GetCount() const { return FCount; }
-    void Assign(const TIEImagingAnnot* Source) {
-        if (Source) FCount = Source->FCount;
-    }
-
-private:
-    TObject* FParent;
-    int32_t FCount = 0;
 };
 
 // True when the Length bytes of Data start with "Exif" and a zero byte: an EXIF APP1 payload.

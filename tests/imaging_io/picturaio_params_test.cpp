@@ -247,7 +247,7 @@ TEST(TIOParamsVals, ResetInfoClearsMetadataAndKeepsSettings) {
 TEST(TIOParamsVals, LazyObjects) {
     TIOParamsVals p(nullptr);
     TIEImagingAnnot* annot = p.GetImagingAnnot();
-    EXPECT_EQ(annot->GetParent(), &p);
+    EXPECT_EQ(annot->Parent, &p);
     EXPECT_EQ(p.GetImagingAnnot(), annot);
     EXPECT_TRUE(p.GetOutputICCProfile()->IsSRGB());
     EXPECT_FALSE(p.GetInputICCProfile()->IsSRGB());
@@ -341,6 +341,12 @@ TEST(TIOParamsVals, AssignCopiesTheWholeSet) {
     EXPECT_EQ(dst.ColorMapCount, 0);
     EXPECT_EQ(dst.EXIFThumbnail, nullptr);
     EXPECT_EQ(dst.InputICCProfile, nullptr);
+    // A source with annotations gives the copy its own, parented to the copy.
+    empty.GetImagingAnnot();
+    dst.Assign(&empty);
+    ASSERT_NE(dst.ImagingAnnot, nullptr);
+    EXPECT_NE(dst.ImagingAnnot.get(), empty.ImagingAnnot.get());
+    EXPECT_EQ(dst.ImagingAnnot->Parent, &dst);
     // Copying a set onto itself changes nothing.
     src.Assign(&src);
     EXPECT_EQ(src.ColorMapCount, 256);
@@ -349,8 +355,8 @@ TEST(TIOParamsVals, AssignCopiesTheWholeSet) {
 TEST(TIOParamsVals, NewSetsCopyTheInstalledLZWProcedures) {
     const TTIFFLZWDecompressor savedTiff = IETIFFLZWDecompressor;
     const TGIFLZWCompressor savedGif = IEGIFLZWCompressor;
-    TTIFFLZWDecompressor tiff = [](const uint8_t*, int32_t, int32_t, void*&, int32_t) -> uint8_t* { return nullptr; };
-    TGIFLZWCompressor gif = [](TStream*, int32_t, int32_t, bool, const uint8_t*, int32_t) {};
+    TTIFFLZWDecompressor tiff = [](const void*, int32_t, int32_t, void*&, int32_t) -> void* { return nullptr; };
+    TGIFLZWCompressor gif = [](TStream*, int32_t, int32_t, bool, void*, int32_t) {};
     IETIFFLZWDecompressor = tiff;
     IEGIFLZWCompressor = gif;
     TIOParamsVals p(nullptr);

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "SysUtils.h"
+#include "giflzw.h"
 #include "picturaio.h"
+#include "tiflzw.h"
 
 TEST(PicturaIOStartup, StartUpSetsTheLibraryStateAndShutDownFreesIt) {
     IEQuantizerMode = 5;
@@ -25,7 +27,9 @@ TEST(PicturaIOStartup, StartUpSetsTheLibraryStateAndShutDownFreesIt) {
     EXPECT_TRUE(IEDebugLogFileName.empty());
     EXPECT_TRUE(IEIOPlugins.empty());
     EXPECT_EQ(IEFileFormatGetInfo(ioTIFF)->Description, L"TIFF Bitmap");
-    // A new parameter set copies the installed LZW procedures.
+    // The library's own LZW coders are installed, and a new parameter set copies them.
+    EXPECT_EQ(IETIFFLZWDecompressor, &IETIFFLZWDecompress);
+    EXPECT_EQ(IEGIFLZWCompressor, &IEGIFLZWCompress);
     TIOParamsVals params(nullptr);
     EXPECT_EQ(params.TIFFLZWDecompress, IETIFFLZWDecompressor);
     EXPECT_EQ(params.TIFFLZWCompress, IETIFFLZWCompressor);
