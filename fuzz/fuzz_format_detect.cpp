@@ -25,7 +25,8 @@ void Check(TStream& Stream, int64_t Position) {
         if (Stream.GetPosition() != Position) FuzzFinding("a probe moved the stream position");
     }
     const int64_t jpeg = IEFindJPEGStart(&Stream, true);
-    if (jpeg < -1 || jpeg >= 150) FuzzFinding("a JPEG start outside the first 150 bytes");
+    if (jpeg < -1 || (jpeg >= 0 && (jpeg < Position || jpeg >= Position + 150)))
+        FuzzFinding("a JPEG start outside the first 150 bytes");
     if (Stream.GetPosition() != Position) FuzzFinding("the JPEG search moved the stream position");
 }
 

@@ -22,6 +22,8 @@ PKGS+=(netpbm libtiff-tools libgs-common)
 PKGS+=(qpdf ghostscript python3-pydicom)
 # giflib, the GIF LZW codec's benchmark peer.
 PKGS+=(libgif-dev)
+# The JPEG codec's reference tools (cjpeg, djpeg).
+PKGS+=(libjpeg-turbo-progs)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)
 fi

@@ -216,13 +216,6 @@ bool IEIsAllStream(TStream* Stream) {
     return objects;
 }
 
-int64_t IEFindJPEGStart(TStream* Stream, bool Flag) {
-    const std::vector<uint8_t> b = Peek(Stream, 152);
-    for (size_t i = 0; i + 2 < b.size() && i < 150; ++i)
-        if (b[i] == 0xFF && b[i + 1] == 0xD8 && b[i + 2] == 0xFF) return static_cast<int64_t>(i);
-    return -1;
-}
-
 bool IEIsCameraRAW(TStream* Stream) {
     const std::vector<uint8_t> b = Peek(Stream, 16);
     if (StartsWith(b, "HEAPCCDR", 8, 6)) return true;           // Canon CRW

@@ -35,7 +35,8 @@ bool IEIsPSD(TStream* Stream);
 bool IEIsObjectsStream(TStream* Stream);
 bool IEIsLayersStream(TStream* Stream);
 bool IEIsAllStream(TStream* Stream);
-// The offset from the position of the bytes FF D8 FF within the next 150 bytes, or -1.
+// The JPEG codec's search for the bytes FF D8 FF (imaging/codecs/jpegfilt.h): with Flag, the
+// absolute position of the first within the next 150 bytes, or -1.
 int64_t IEFindJPEGStart(TStream* Stream, bool Flag);
 // A camera raw file of one of the non-TIFF layouts, or a TIFF-structured one.
 bool IEIsCameraRAW(TStream* Stream);
