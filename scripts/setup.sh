@@ -14,6 +14,8 @@ PKGS=(g++-mingw-w64-i686 wine xvfb xauth locales fonts-ipafont-gothic
       nasm autoconf automake libtool pkg-config dpkg-dev)
 # The image-processing benchmark's peers.
 PKGS+=(libvips-tools python3-pil)
+# The TIFF and metadata tests' peers.
+PKGS+=(libtiff-tools libimage-exiftool-perl)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)
 fi
