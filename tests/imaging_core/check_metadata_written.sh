@@ -59,5 +59,15 @@ expect "tags set on a big-endian page" "72.5|0|ab|2" \
   exiftool -m -s3 -n -p '${IFD0:XResolution}|${IFD0:YResolution}|${IFD0:Artist}|${IFD0:ResolutionUnit}' \
   "$out/tiffhandler-out-settags_mm.tif"
 
+# IPTC (Photoshop-wrapped, a 40,000-byte caption in the extended length form), XMP and a comment
+# that the marker tests put into a JPEG file.
+ours="$out/metadata-out-ours.jpg"
+if [ -f "$ours" ]; then
+  expect "IPTC and XMP of our JPEG" "写真館|one, two|Our Author|40000|Our title|our comment" \
+    exiftool -m -s3 -charset iptc=utf8 -p '${IPTC:ObjectName}|${IPTC:Keywords}|${IPTC:By-line}|${IPTC:Caption-Abstract;$_=length}|${XMP-dc:Title}|${File:Comment}' "$ours"
+else
+  fail "no metadata-out-ours.jpg in $out"
+fi
+
 echo "$checks checks, $failures failures"
 [ "$failures" -eq 0 ]
