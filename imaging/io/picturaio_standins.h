@@ -9,45 +9,10 @@
 #include <vector>
 
 #include "Classes.h"
-
-// The APPn and COM markers of a JPEG file: payload bytes (without code and length) and the
-// marker code byte (0xE0..0xEF, 0xFE), in file order. Indexes are not checked.
-class TIEMarkerList : public TObject {
-public:
-    KW_CLASS_NAME(TIEMarkerList)
-    int32_t GetCount() const { return static_cast<int32_t>(FTypes.size()); }
-    uint8_t GetMarkerType(int32_t Index) const { return FTypes[Index]; }
-    const uint8_t* GetMarkerData(int32_t Index) const { return FData[Index].data(); }
-    int32_t GetMarkerLength(int32_t Index) const { return static_cast<int32_t>(FData[Index].size()); }
-    int32_t IndexOf(uint8_t MarkerType) const;
-    void AddMarker(uint8_t MarkerType, const void* Data, uint16_t Length);
-    void DeleteMarker(int32_t Index);
-    void Clear();
-    // Clear, then a copy of every marker of Source in order; a missing Source changes nothing.
-    void Assign(const TIEMarkerList* Source);
-
-private:
-    std::vector<uint8_t> FTypes;
-    std::vector<std::vector<uint8_t>> FData;
-};
-
-// IPTC datasets of the image.
-class TIEIPTCInfoList : public TObject {
-public:
-    KW_CLASS_NAME(TIEIPTCInfoList)
-    int32_t GetCount() const { return static_cast<int32_t>(FItems.size()); }
-    int32_t AddData(int32_t RecordNumber, int32_t DataSet, const void* Buffer, int32_t BufferLen);
-    void Clear() { FItems.clear(); }
-    void Assign(const TIEIPTCInfoList* Source);
-
-private:
-    struct TItem {
-        int32_t RecordNumber;
-        int32_t DataSet;
-        std::vector<uint8_t> Data;
-    };
-    std::vector<TItem> FItems;
-};
+// The marker and IPTC lists, the maker-note handler and the EXIF block probe are the core's own.
+#include "imaging/core/iecoreutils_exif.h"
+#include "imaging/core/iecoreutils_markers.h"
+#include "imaging/core/iecoreutils_tiffhandler.h"
 
 // The data-set elements of a DICOM file.
 class TIEDICOMTags : public TObject {
@@ -61,17 +26,6 @@ public:
 
 private:
     int32_t FCount = 0;
-};
-
-// A TIFF tag directory (the EXIF maker note).
-class TIETagsHandler : public TObject {
-public:
-    KW_CLASS_NAME(TIETagsHandler)
-    bool IsEmpty() const { return FEmpty; }
-    void Clear() { FEmpty = true; }
-
-private:
-    bool FEmpty = true;
 };
 
 // An ICC colour profile.
@@ -107,6 +61,3 @@ private:
     TObject* FParent;
     int32_t FCount = 0;
 };
-
-// True when the Length bytes of Data start with "Exif" and a zero byte: an EXIF APP1 payload.
-bool IEIsEXIFBlock(const uint8_t* Data, int32_t Length);
