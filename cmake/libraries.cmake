@@ -62,6 +62,22 @@ kw_library(installer_lib installer WINDOWS_ONLY kwlib_common kwlib_controls zipe
 kw_library(imaging_core imaging/core rtl ${KW_ZLIB})
 kw_library(imaging_codecs imaging/codecs imaging_core)
 kw_library(imaging_io imaging/io imaging_core)
+# The built-in CMYK profile of the colour rows: Ghostscript's CMYK output profile (Debian's
+# libgs-common), compressed into a source file of the build tree; without it the array is empty.
+set(KW_CMYK_PROFILE /usr/share/color/icc/ghostscript/default_cmyk.icc CACHE FILEPATH "CMYK profile built into the I/O front end")
+if(EXISTS ${KW_CMYK_PROFILE})
+  set(KW_CMYK_PROFILE_FOUND ON)
+else()
+  set(KW_CMYK_PROFILE_FOUND OFF)
+  message(STATUS "No CMYK profile at ${KW_CMYK_PROFILE}: the CMYK conversions use their arithmetic")
+endif()
+set(KW_CMYK_SOURCE ${CMAKE_BINARY_DIR}/generated/picturaio_cmykprofile.cpp)
+add_custom_command(OUTPUT ${KW_CMYK_SOURCE}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated
+  COMMAND python3 ${KW_ROOT}/tools/embed/embed_cmyk_profile.py ${KW_CMYK_PROFILE} ${KW_CMYK_SOURCE}
+  DEPENDS ${KW_ROOT}/tools/embed/embed_cmyk_profile.py $<$<BOOL:${KW_CMYK_PROFILE_FOUND}>:${KW_CMYK_PROFILE}>
+  VERBATIM)
+target_sources(imaging_io PRIVATE ${KW_CMYK_SOURCE})
 kw_library(imaging_proc imaging/proc imaging_core)
 kw_library(imaging_view imaging/view imaging_core)
 target_link_libraries(imaging_core PUBLIC imaging_codecs imaging_io imaging_proc imaging_view)

@@ -12,10 +12,18 @@ PKGS=(g++-mingw-w64-i686 wine xvfb xauth locales fonts-ipafont-gothic
       clang libclang-rt-14-dev llvm zlib1g-dev
       libpng-dev libjpeg62-turbo-dev libopenjp2-7-dev libraw-dev
       nasm autoconf automake libtool pkg-config dpkg-dev)
-# The image-processing benchmark's peers.
-PKGS+=(libvips-tools python3-pil)
-# The TIFF and metadata tests' peers.
-PKGS+=(libtiff-tools libimage-exiftool-perl)
+# Peers of the image library's tests and benchmarks.
+PKGS+=(libvips-tools python3-pil pngquant)
+# Image files made by tools no one here wrote, for the format-detection tests; Ghostscript's CMYK
+# profile, built into the colour rows.
+PKGS+=(netpbm libtiff-tools libgs-common)
+# Peers of the image library's PDF objects and DICOM tag list: qpdf and Ghostscript check and
+# render the documents, pydicom reads (and its package ships) DICOM files.
+PKGS+=(qpdf ghostscript python3-pydicom)
+# giflib, the GIF LZW codec's benchmark peer.
+PKGS+=(libgif-dev)
+# The metadata tests' peer.
+PKGS+=(libimage-exiftool-perl)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)
 fi

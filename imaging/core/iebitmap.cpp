@@ -6,10 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "iebitmap_convert.h"
 #include "iecoreutils_colour.h"
 #include "iecoreutils_general.h"
 #include "iecoreutils_startup.h"
 #include "iecoreutils_threads.h"
+#include "picturaio_colour.h"
 
 const int32_t IEPixelFormatBitCount[12] = {0, 1, 8, 8, 16, 24, 32, 32, 48, 24, 32, 0};
 const int32_t IEPixelFormatChannelCount[12] = {0, 1, 1, 1, 1, 3, 1, 4, 3, 3, 4, 0};
@@ -101,7 +103,14 @@ TIEBitmap::~TIEBitmap() { FreeImage(true); }
 
 bool TIEBitmap::Allocate(int32_t AWidth, int32_t AHeight, TIEPixelFormat APixelFormat) {
     if (!NeedsAllocation && AWidth == Width && AHeight == Height && APixelFormat == PixelFormat) return true;
-    FreeImage(true);
+    if (Location == ieTBitmap && EncapsulatedTBitmap) {
+        // The caller's system bitmap is kept and takes the new size and format.
+        AlphaChannel.reset();
+        Palette.reset();
+        PaletteLength = 0;
+    } else {
+        FreeImage(true);
+    }
     Width = AWidth;
     Height = AHeight;
     PixelFormat = APixelFormat;
@@ -128,6 +137,7 @@ bool TIEBitmap::AllocateImage() {
         if (!Palette) return false;
         PaletteLength = 256;
     }
+    if (Location == ieTBitmap) return AllocateTBitmap();   // the size rule never moves it
     if (PixelFormat == ieVirtual) {
         Full = false;
         return true;
@@ -136,7 +146,6 @@ bool TIEBitmap::AllocateImage() {
     const int64_t size = (int64_t)RowLen * Height;
     if (Location == ieFile && size <= MinFileSize) Location = ieMemory;
     else if (Location == ieMemory && size > MinFileSize) Location = ieFile;
-    if (Location == ieTBitmap) return false;   // no system-bitmap storage in this build
     if (Location == ieFile && !AllocateFileStore(size)) Location = ieMemory;
     if (Location == ieMemory) {
         const uint64_t want = (uint64_t)size + 128;
@@ -221,9 +230,11 @@ void TIEBitmap::FreeImage(bool FreeAlpha) {
     FileBuffer->Clear();
     FreeMemoryBlock();
     FreeSegments();
+    FreeTBitmap();
     Width = Height = RowLen = BitCount = ChannelCount = 0;
     Full = false;
     EncapsulatedMemory = false;
+    EncapsulatedTBitmap = false;
 }
 
 void TIEBitmap::EncapsulateMemory(void* Data, int32_t AWidth, int32_t AHeight, TIEPixelFormat APixelFormat,
@@ -267,6 +278,9 @@ void TIEBitmap::MoveTo(TIEBitmap* Dest) {
     Dest->Location = Location;
     Dest->Full = Full;
     Dest->EncapsulatedMemory = EncapsulatedMemory;
+    Dest->SystemBitmap = SystemBitmap;
+    Dest->EncapsulatedTBitmap = EncapsulatedTBitmap;
+    Dest->RowCache = std::move(RowCache);
     Dest->SegmentCount = SegmentCount;
     Dest->RowsPerSegment = RowsPerSegment;
     Dest->Segments = std::move(Segments);
@@ -289,6 +303,9 @@ void TIEBitmap::MoveTo(TIEBitmap* Dest) {
     PaletteLength = 0;
     MemoryBlock = nullptr;
     RawBlock = nullptr;
+    SystemBitmap = nullptr;
+    RowCache.clear();
+    EncapsulatedTBitmap = false;
     SegmentCount = RowsPerSegment = 0;
     Width = Height = BitCount = ChannelCount = RowLen = 0;
     PixelFormat = ieNoFormat;
@@ -316,7 +333,7 @@ void TIEBitmap::SetLocation(TIELocation Value) {
         return;
     }
     CopyRowsFrom(&temp);
-    if (temp.Palette && Palette) std::memcpy(Palette.get(), temp.Palette.get(), sizeof(TIERGB) * std::min(PaletteLength, temp.PaletteLength));
+    CopyPaletteFrom(&temp);
     IsAlpha = temp.IsAlpha;
     AlphaChannel = std::move(temp.AlphaChannel);
     NeedsAllocation = true;
@@ -337,11 +354,18 @@ void TIEBitmap::SetRowAlign(int32_t Bits) {
         return;
     }
     CopyRowsFrom(&temp);
-    if (temp.Palette && Palette) std::memcpy(Palette.get(), temp.Palette.get(), sizeof(TIERGB) * 256);
+    CopyPaletteFrom(&temp);
     AlphaChannel = std::move(temp.AlphaChannel);
 }
 
 // ---- Copies -------------------------------------------------------------------------------
+
+void TIEBitmap::CopyPaletteFrom(TIEBitmap* Source) {
+    if (Source->Palette && Palette) {
+        std::memcpy(Palette.get(), Source->Palette.get(), sizeof(TIERGB) * std::min(PaletteLength, Source->PaletteLength));
+    }
+    SyncPaletteToTBitmap();
+}
 
 void TIEBitmap::CopyRowsFrom(TIEBitmap* Source) {
     if (IsEmpty() || Source->IsEmpty()) return;
@@ -360,38 +384,58 @@ void TIEBitmap::CopyRowsFrom(TIEBitmap* Source) {
 void TIEBitmap::Assign(TObject* Source) {
     NeedsAllocation = true;
     TIEBitmap* source = dynamic_cast<TIEBitmap*>(Source);
-    if (!source || source == this) return;
-    CopyImageFrom(source);
+    if (!source) {
+        if (Source) AssignOther(Source);
+        return;
+    }
+    if (source == this) return;
+    CopyImageFrom(source, true);
 }
 
-void TIEBitmap::CopyImageFrom(TIEBitmap* Source) {
+// Assign (WholeImage) and AssignImage (this bitmap keeps its alpha channel, row alignment and
+// dither method, Full becomes False, only the palette is copied besides the pixels).
+void TIEBitmap::CopyImageFrom(TIEBitmap* Source, bool WholeImage) {
+    Source->SyncFromTBitmap();
+    SyncFromTBitmap();
     // A system bitmap has no rows of this format: the image goes to memory instead of being
     // written past the system bitmap's rows.
     if (Location == ieTBitmap && !Source->IsEmpty() && !SystemBitmapHolds(Source->PixelFormat)) Location = ieMemory;
-    FreeImage(true);
-    Width = Source->Width;
-    Height = Source->Height;
-    PixelFormat = Source->PixelFormat;
-    RowAlign = Source->RowAlign;
-    if (!Source->IsEmpty() || PixelFormat == ieVirtual) {
-        if (!AllocateImage()) {
+    if (Location == ieTBitmap) {
+        // The system bitmap stays the same object (callers may hold it) and takes the new shape.
+        if (Source->IsEmpty()) return;
+        if (WholeImage) RowAlign = Source->RowAlign;
+        Palette.reset();
+        PaletteLength = 0;
+        if (!ReshapeTBitmap(Source->Width, Source->Height, Source->PixelFormat)) {
             FreeImage(true);
             return;
         }
     } else {
-        Width = Height = 0;
+        FreeImage(WholeImage);
+        Width = Source->Width;
+        Height = Source->Height;
+        PixelFormat = Source->PixelFormat;
+        if (WholeImage) RowAlign = Source->RowAlign;
+        if (!Source->IsEmpty() || PixelFormat == ieVirtual) {
+            if (!AllocateImage()) {
+                FreeImage(true);
+                return;
+            }
+        } else {
+            Width = Height = 0;
+        }
     }
-    Full = Source->Full;
+    Full = WholeImage && Source->Full;
     CopyRowsFrom(Source);
-    if (!IsAlpha) {
+    if (WholeImage && !IsAlpha) {
         if (Source->AlphaChannel) {
-            GetAlphaChannel()->CopyImageFrom(Source->AlphaChannel.get());
+            GetAlphaChannel()->CopyImageFrom(Source->AlphaChannel.get(), true);
         } else {
             AlphaChannel.reset();
         }
     }
     Source->CopyPaletteTo(this);
-    DitherMethod = Source->DitherMethod;
+    if (WholeImage) DitherMethod = Source->DitherMethod;
 }
 
 // ---- Rows ---------------------------------------------------------------------------------
@@ -403,6 +447,7 @@ uint8_t* TIEBitmap::GetScanline(int32_t Row) {
         CurrentRowView = FileBuffer->MapView((int64_t)Row * RowLen, (size_t)RowLen);
         return CurrentRowView.Data();
     }
+    if (Location == ieTBitmap) return (size_t)Row < RowCache.size() ? RowCache[(size_t)Row] : nullptr;
     if (SegmentCount > 0) {
         return (uint8_t*)Segments[Row / RowsPerSegment] + (size_t)(Row % RowsPerSegment) * RowLen;
     }
@@ -447,6 +492,7 @@ TIERGB TIEBitmap::GetPaletteEntry(int32_t Index) {
 
 void TIEBitmap::SetPaletteEntry(int32_t Index, const TIERGB& Color) {
     if (Index >= 0 && Index < PaletteLength) Palette[Index] = Color;
+    SyncPaletteToTBitmap();
 }
 
 void TIEBitmap::CopyPaletteTo(TIEBaseBitmap* Dest) {
@@ -460,6 +506,7 @@ void TIEBitmap::CopyPaletteTo(TIEBaseBitmap* Dest) {
         std::memcpy(dest->Palette.get(), Palette.get(), sizeof(TIERGB) * PaletteLength);
         dest->PaletteLength = PaletteLength;
         dest->PaletteColors = PaletteColors;
+        dest->SyncPaletteToTBitmap();
     }
 }
 
@@ -576,8 +623,12 @@ TIERGB TIEBitmap::GetPixelAsRGB(int32_t X, int32_t Y) {
     case ie8g: return grey(GetPixelByte(X, Y));
     case ie16g: return grey((uint8_t)(GetPixelWord(X, Y) >> 8));
     case ie24RGB: return GetPixelRGB(X, Y);
-    case ie32f: return grey((uint8_t)(int64_t)((long double)GetPixelFloat(X, Y) * 255));
-    case ieCMYK: throw EIENotBuilt(L"IECMYKToRGB is not built yet");
+    case ie32f: return grey((uint8_t)ieconvert::TruncSafe((double)GetPixelFloat(X, Y) * 255));
+    case ieCMYK: {
+        TIERGB rgb;
+        IECMYKToRGB(GetScanline(Y) + 4 * (size_t)X, rgb);
+        return rgb;
+    }
     case ieRGB48: {
         uint16_t r, g, b;
         GetPixelRGB48(X, Y, r, g, b);

@@ -1,6 +1,8 @@
 // The image buffer shared by every image subsystem: the abstract bitmap, the pixel formats and
-// the storage of the pixels in memory or in a temporary file mapped row by row. Platform-neutral;
-// the system-bitmap storage is not part of this unit yet (an allocation there returns False).
+// the storage of the pixels in memory, in a temporary file mapped row by row, or in a system
+// bitmap. Platform-neutral; the system-bitmap storage is the visual layer's bitmap on Windows
+// (iebitmap_tbitmap_win.cpp) and absent elsewhere (iebitmap_tbitmap_posix.cpp: an allocation there
+// returns False).
 #pragma once
 
 #include <cstddef>
@@ -81,6 +83,10 @@ private:
 };
 
 class TIEBitmap;
+class TIEMask;
+class TIEDibbitmap;
+class TBitmap;    // the visual layer's system bitmap (Windows build only)
+class TCanvas;
 using TIEVirtualPixelEvent = std::function<void(TIEBitmap* Sender, int32_t X, int32_t Y, TIERGB* Result)>;
 
 class TIEBitmap : public TIEBaseBitmap {
@@ -96,12 +102,13 @@ public:
 
     // ---- The abstract bitmap ----
     uint8_t* GetScanline(int32_t Row) override;
-    int32_t GetBitCount() override { return BitCount; }
-    int32_t GetHeight() override { return Height; }
-    int32_t GetWidth() override { return Width; }
-    TIEPixelFormat GetPixelFormat() override { return PixelFormat; }
-    int32_t GetRowLen() override { return RowLen; }
-    int32_t GetChannelCount() const { return ChannelCount; }
+    // In ieTBitmap these first take size and format from the system bitmap (UpdateFromTBitmap).
+    int32_t GetBitCount() override { SyncFromTBitmap(); return BitCount; }
+    int32_t GetHeight() override { SyncFromTBitmap(); return Height; }
+    int32_t GetWidth() override { SyncFromTBitmap(); return Width; }
+    TIEPixelFormat GetPixelFormat() override { SyncFromTBitmap(); return PixelFormat; }
+    int32_t GetRowLen() override { SyncFromTBitmap(); return RowLen; }
+    int32_t GetChannelCount() { SyncFromTBitmap(); return ChannelCount; }
     TIERGB* GetPalette() override { return Palette.get(); }
     TIERGB GetPaletteEntry(int32_t Index) override;
     void SetPaletteEntry(int32_t Index, const TIERGB& Color) override;
@@ -126,6 +133,7 @@ public:
     int32_t GetRowAlign() const { return RowAlign; }
     void SetRowAlign(int32_t Bits);
     bool GetFull() const { return Full; }
+    void SetFull(bool Value) { Full = Value; }
     bool GetNeedsAllocation() const { return NeedsAllocation; }
     bool GetEncapsulatedMemory() const { return EncapsulatedMemory; }
     bool GetIsAlpha() const { return IsAlpha; }
@@ -164,6 +172,19 @@ public:
     void SetAlpha(int32_t X, int32_t Y, uint8_t Value);
     TIERGB GetPixelAsRGB(int32_t X, int32_t Y);
 
+    // ---- Pixel-format conversion (iebitmap_convert.cpp) ----
+    // Nothing when Value is the current format, else ConvertPixelFormat(Value).
+    void SetPixelFormat(TIEPixelFormat Value);
+    // Converts the pixels to NewFormat in place, keeping the size; when the new pixels cannot be
+    // allocated the bitmap is left empty. The system-bitmap storage converts no pixels here.
+    void ConvertPixelFormat(TIEPixelFormat NewFormat);
+    // Fills this bitmap (Source's size, its own format) with Source's pixels converted, row by row,
+    // then copies Source's alpha channel. Nothing when the sizes differ or this bitmap is in
+    // ieTBitmap; no pixels when the formats are equal or Source is ieNoFormat or ieVirtual.
+    // Source may change: a pair without a direct rule first converts Source to ie24RGB.
+    void ConvertFrom(TIEBitmap* Source);
+    // ---- end of the pixel-format conversion ----
+
     // ---- Settings without logic ----
     int64_t MinFileSize;
     TIEDitherMethod DitherMethod = iedmThreshold;
@@ -176,6 +197,87 @@ public:
     int32_t LayerIndex = 0;
     TIEVirtualPixelEvent VirtualPixelEvent;
 
+    // ---- Copies, resizing and filling (iebitmap_copy.cpp) ----
+    // Size, format and pixels of Source; this bitmap keeps its own alpha channel, row alignment
+    // and DitherMethod, and Full becomes False. An empty Source changes nothing.
+    void AssignImage(TIEBitmap* Source);
+    // A nil Mask fills with 255; a 1-bit mask gives ie1g, an 8-bit one ie8g, rows and full flag
+    // copied.
+    void CopyFromTIEMask(TIEMask* Mask);
+    // ie1g and ie8g give a 1- or 8-bit mask of the same rows and full flag; ie24RGB an 8-bit mask
+    // of grey div 4 (0..63); other formats nothing.
+    void CopyToTIEMask(TIEMask* Mask);
+    // 1 bit gives ie1g, 8 ie8g, 24 ie24RGB (in ieTBitmap only 1 and 24 bits); rows copied.
+    void CopyFromTIEDibbitmap(TIEDibbitmap* Source);
+    // A new width or height; the overlapping part stays at the top-left, the added area is not
+    // initialised. The alpha channel follows.
+    void SetWidth(int32_t Value);
+    void SetHeight(int32_t Value);
+    // A new canvas size; the content is placed by HorizAlign and VertAlign (0 left or top, 1
+    // centre, 2 right or bottom), the added area gets Background (as FillRect) and the added area
+    // of an existing alpha channel AlphaFill.
+    void Resize(int32_t NewWidth, int32_t NewHeight, double Background, int32_t AlphaFill, uint8_t HorizAlign,
+                uint8_t VertAlign);
+    // Moves the inclusive rectangle to (DstX, DstY) through a copy (overlaps are safe); with
+    // DoFill the source rectangle gets FillValue first.
+    void MoveRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t DstX, int32_t DstY, double FillValue,
+                  bool DoFill);
+    // Copies a clipped rectangle into Dest: same format byte for byte, ie1g into ie1g bit for bit,
+    // ie1g into ie24RGB as 0 or 255; other pairs nothing.
+    void CopyRectTo(TIEBitmap* Dest, int32_t SrcX, int32_t SrcY, int32_t DstX, int32_t DstY, int32_t AWidth,
+                    int32_t AHeight);
+    // Dest's alpha in the clipped rectangle becomes the larger of both alpha channels (created
+    // where missing).
+    void MergeAlphaRectTo(TIEBitmap* Dest, int32_t SrcX, int32_t SrcY, int32_t DstX, int32_t DstY, int32_t AWidth,
+                          int32_t AHeight);
+    // Every pixel: a level for the grey formats, a colour value for the colour formats, a float
+    // for ie32f. Sets Full when the value is the format's white.
+    void Fill(double Value);
+    // Fills the inclusive rectangle, clamped to the bitmap, with Fill's values; Full unchanged.
+    void FillRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, double Value);
+    // Full := every pixel byte (padding excluded) is 255.
+    void CheckFull();
+    bool IsAllZero();
+    bool IsGrayScale();
+
+    // ---- System-bitmap storage (iebitmap_tbitmap_win.cpp, _posix.cpp) ----
+    // Copies a system bitmap: into memory or file by its format, into ieTBitmap as a copy.
+    void AssignTBitmap(TBitmap* Bitmap);
+    // Uses a caller's system bitmap as the pixel store, without copying; it is never freed here.
+    void EncapsulateTBitmap(TBitmap* Bitmap, bool FreeOld);
+    // Moves the image to ieTBitmap and returns the system bitmap (still owned here); nil where
+    // there are no system bitmaps.
+    TBitmap* GetTBitmap();
+    TCanvas* GetCanvas();
+    void SetupCanvasOrientation();
+    // Size and format from the system bitmap, when someone changed it.
+    void UpdateFromTBitmap();
+    void SyncPaletteToTBitmap();
+    bool GetEncapsulatedTBitmap() const { return EncapsulatedTBitmap; }
+
+private:
+    void SyncFromTBitmap() {
+        if (Location == ieTBitmap && SystemBitmap) UpdateFromTBitmap();
+    }
+    // Step of AllocateImage in ieTBitmap: False where the format or size cannot be had.
+    bool AllocateTBitmap();
+    // The system bitmap (created when missing) takes that size and format, the fields and the row
+    // cache follow; False when the system refuses.
+    bool ReshapeTBitmap(int32_t AWidth, int32_t AHeight, TIEPixelFormat APixelFormat);
+    // Frees the system bitmap unless it is encapsulated, and the row cache.
+    void FreeTBitmap();
+    void BuildRowCache();
+    void ResizeTBitmap(int32_t AWidth, int32_t AHeight);
+    // Assign of an object that is not a TIEBitmap: a system bitmap goes to AssignTBitmap.
+    void AssignOther(TObject* Source);
+    void ResizeImage(int32_t AWidth, int32_t AHeight);
+    void CopyPaletteFrom(TIEBitmap* Source);
+
+    TBitmap* SystemBitmap = nullptr;   // owned unless EncapsulatedTBitmap
+    std::vector<uint8_t*> RowCache;
+    bool EncapsulatedTBitmap = false;
+    // ---- end of the copies and system-bitmap block ----
+
 private:
     bool AllocateSegments();
     void FreeSegments();
@@ -183,7 +285,7 @@ private:
     void FreeMemoryBlock();
     void FillAlpha255();
     void CopyRowsFrom(TIEBitmap* Source);
-    void CopyImageFrom(TIEBitmap* Source);
+    void CopyImageFrom(TIEBitmap* Source, bool WholeImage);
 
     std::unique_ptr<TIEBitmapFileStore> FileBuffer;
     TFileRegion CurrentRowView;

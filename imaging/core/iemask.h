@@ -1,16 +1,28 @@
 // The selection mask: a plane of 1 or 8 bits per pixel the size of an image, with the bounding box
 // of its set pixels and a flag that says every pixel is set. The viewer keeps its selection in it
-// and the codecs exchange alpha masks through it. Platform-neutral; drawing onto a view is not part
-// of this unit yet.
+// and the codecs exchange alpha masks through it. Platform-neutral but for the two drawing calls
+// onto a system drawing surface (iemask_draw_win.cpp), whose geometry is platform-neutral.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "iecoredefs_types.h"
+#include "iecoreutils_general.h"
+#include "iedibbitmap.h"
 
 class TIEBitmap;
+class TCanvas;   // the visual layer's drawing surface (Windows build only)
+
+// An inclusive rectangle, laid out as the system's rectangle.
+struct TIEMaskRect {
+    int32_t Left;
+    int32_t Top;
+    int32_t Right;
+    int32_t Bottom;
+};
 
 struct TIEMaskPoint {
     int32_t X;
@@ -85,6 +97,28 @@ public:
     void ShadeUnselected(TIEBitmap* Bitmap, int32_t XDst, int32_t YDst, int32_t AViewWidth, int32_t AViewHeight,
                          int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, int32_t Opacity,
                          TIERGB Colour);
+
+    // ---- Drawing onto a view (iemask_draw.cpp, iemask_draw_win.cpp) ----
+    // The header StretchDrawInvert draws the rows with: 40 bytes, one plane, 1 bit per pixel, no
+    // compression, colour 0 black and colour 1 white; width and height set at each call.
+    TIEDibInfo DrawHeader{40, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, {{0, 0, 0, 0}, {255, 255, 255, 0}}};
+    // For a non-empty 1-bit mask: the mask rectangle (XSrc, YSrc, SrcWidth, SrcHeight) stretched
+    // onto (XDst, YDst, DstWidth, DstHeight) of the canvas, inverting where pixels are set.
+    // 8-bit and empty masks draw nothing. Windows build only.
+    void StretchDrawInvert(TCanvas& Canvas, int32_t XDst, int32_t YDst, int32_t DstWidth, int32_t DstHeight,
+                           int32_t XSrc, int32_t YSrc, int32_t SrcWidth, int32_t SrcHeight);
+    // The selection border of the mask rectangle shown in the view area (XDst, YDst, ViewWidth,
+    // ViewHeight): single pixels in Colour1 where (x + y + Phase) and 7 is below 4, else in
+    // Colour2, so that stepping Phase makes it march. Rect, when given, receives the area that can
+    // hold border pixels, one pixel inside. Windows build only.
+    void DrawOutline(TCanvas& Canvas, int32_t XDst, int32_t YDst, int32_t AViewWidth, int32_t AViewHeight,
+                     int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, int32_t Phase, TColor Colour2,
+                     TColor Colour1, TIEMaskRect* Rect);
+    // DrawOutline's geometry: Plot(x, y, InColour1) for every border pixel, in rows from the top.
+    void OutlinePixels(int32_t XDst, int32_t YDst, int32_t AViewWidth, int32_t AViewHeight, int32_t SrcX,
+                       int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, int32_t Phase, TIEMaskRect* Rect,
+                       const std::function<void(int32_t X, int32_t Y, bool InColour1)>& Plot);
+    // ---- end of the drawing block ----
 
 private:
     std::vector<uint8_t> Bits;

@@ -28,16 +28,23 @@ private:
     int32_t FCount = 0;
 };
 
-// An ICC colour profile.
+// An ICC colour profile. No colour-management module is bound here, so no profile opens
+// (IsValid is False) and no transform succeeds.
 class TIEICC : public TObject {
 public:
     KW_CLASS_NAME(TIEICC)
-    bool IsValid() const { return !FRaw.empty(); }
+    bool IsValid() const { return false; }
     bool GetIsApplied() const { return FApplied; }
     void SetIsApplied(bool Value) { FApplied = Value; }
-    // The system's sRGB profile (marked only: no profile data is loaded yet).
-    void LoadSRGB() { FIsSRGB = true; }
+    void LoadFromBuffer(const void* Data, int32_t Size);
+    // The system's sRGB profile (marked only: no profile data is loaded).
+    void LoadSRGB() { FRaw.clear(); FIsSRGB = true; }
     bool IsSRGB() const { return FIsSRGB; }
+    int32_t GetRawSize() const { return static_cast<int32_t>(FRaw.size()); }
+    bool TransformPixels(TIEICC* DestProfile, int32_t InputFormat, int32_t OutputFormat, int32_t Intent, int32_t Flags,
+                         void* Source, void* Dest, int32_t Count) {
+        return false;
+    }
     void Assign(const TIEICC* Source);
 
 private:

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "picturaproc_histogram.h"
 #include "picturaproc_pixels.h"
 #include "picturaproc_rows.h"
 
@@ -23,56 +24,7 @@ const uint8_t kBayer[8][8] = {
     {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},   {51, 19, 59, 27, 49, 17, 57, 25},
     {15, 47, 7, 39, 13, 45, 5, 37},  {63, 31, 55, 23, 61, 29, 53, 21}};
 
-// The maximum-entropy threshold (Kapur, Sahoo and Wong) of a grey histogram of Count pixels.
-int32_t MaxEntropyThreshold(const std::vector<int64_t>& Histogram, int64_t Count) {
-    double p[256], total = 0;
-    for (int32_t i = 0; i < 256; ++i) {
-        p[i] = (double)Histogram[(size_t)i] / (double)Count;
-        if (p[i] != 0) total -= p[i] * std::log(p[i]);
-    }
-    double best = 0, score = 0, below = 0, entropyBelow = 0;
-    int32_t threshold = 0;
-    for (int32_t t = 1; t < 256; ++t) {
-        below += p[t - 1];
-        if (p[t - 1] > 0) entropyBelow -= p[t - 1] * std::log(p[t - 1]);
-        if (below > 0 && below < 1)
-            score = std::log(below - below * below) + entropyBelow / below + (total - entropyBelow) / (1 - below);
-        if (score > best) {
-            best = score;
-            threshold = t;
-        }
-    }
-    return threshold;
-}
 
-// Dest (ie1g, Source's size) receives Source's (ie24RGB) pixels against a grey threshold.
-// (Stands in for the histogram unit's threshold routine for the 24-bit sources used here.)
-void ThresholdTo1Bit(TIEBitmap* Source, TIEBitmap* Dest, int32_t Threshold, const TIEProgressEvent& OnProgress,
-                     TObject* Sender) {
-    const int32_t w = Source->GetWidth(), h = Source->GetHeight();
-    if (Threshold == -1) {
-        int32_t r, g, b;
-        IEAverageColor(Source, r, g, b);
-        Threshold = GreyOf(TIERGB{(uint8_t)b, (uint8_t)g, (uint8_t)r});
-    } else if (Threshold == -2) {
-        std::vector<int64_t> histogram(256, 0);
-        for (int32_t y = 0; y < h; ++y) {
-            const TIERGB* px = (const TIERGB*)Source->GetScanline(y);
-            for (int32_t x = 0; x < w; ++x) ++histogram[(size_t)GreyOf(px[x])];
-        }
-        Threshold = MaxEntropyThreshold(histogram, (int64_t)w * h);
-    }
-    for (int32_t y = 0; y < h; ++y) {
-        const TIERGB* px = (const TIERGB*)Source->GetScanline(y);
-        uint8_t* out = Dest->GetScanline(y);
-        std::memset(out, 0, (size_t)Dest->GetRowLen());
-        for (int32_t x = 0; x < w; ++x)
-            if (GreyOf(px[x]) >= Threshold) out[x >> 3] |= (uint8_t)(0x80 >> (x & 7));
-        ReportRow(OnProgress, Sender, h, y);
-    }
-    Source->ReleaseRowBuffers();
-    Dest->ReleaseRowBuffers();
-}
 
 }  // namespace
 
@@ -101,7 +53,10 @@ void IEConvertToBWThreshold(TIEBitmap* Bitmap, int32_t Threshold, const TIEProgr
     if (Bitmap->GetPixelFormat() != ie24RGB || Bitmap->IsEmpty()) return;
     TIEBitmap bw(Bitmap->GetWidth(), Bitmap->GetHeight(), ie1g);
     if (bw.IsEmpty()) return;
-    ThresholdTo1Bit(Bitmap, &bw, Threshold, OnProgress, Sender);
+    TIOProgressRecord progress;
+    progress.OnProgress = OnProgress;
+    progress.Sender = Sender;
+    IEThresholdTo1Bit(Bitmap, &bw, Threshold, progress);
     IETakeImage(Bitmap, &bw);
 }
 

@@ -44,42 +44,8 @@ void IEFillPixels(uint8_t* Dest, const uint8_t* Pixel, size_t Size, int32_t Coun
 }
 
 void IEFillBitmap(TIEBitmap* Bitmap, int32_t Value) {
-    const int32_t w = Bitmap->GetWidth();
-    const size_t rowLen = (size_t)Bitmap->GetRowLen();
-    const TIERGB c = IEColorToRGB(Value);
-    std::vector<uint8_t> row(rowLen, 0);
-    switch (Bitmap->GetPixelFormat()) {
-    case ie1g: std::memset(row.data(), Value != 0 ? 255 : 0, rowLen); break;
-    case ie8p:
-    case ie8g: std::memset(row.data(), (uint8_t)Value, rowLen); break;
-    case ie16g: {
-        const uint16_t v = (uint16_t)Value;
-        for (int32_t x = 0; x < w; ++x) std::memcpy(&row[(size_t)x * 2], &v, 2);
-        break;
-    }
-    case ie24RGB: IEFillPixels(row.data(), (const uint8_t*)&c, 3, w); break;
-    case ieRGB48: {
-        const uint16_t v[3] = {(uint16_t)(c.r * 257), (uint16_t)(c.g * 257), (uint16_t)(c.b * 257)};
-        IEFillPixels(row.data(), (const uint8_t*)v, 6, w);
-        break;
-    }
-    case ie32f: {
-        const float v = (float)Value;
-        IEFillPixels(row.data(), (const uint8_t*)&v, 4, w);
-        break;
-    }
-    default: break;
-    }
-    const bool keepFourth = Bitmap->GetPixelFormat() == ie32RGB;
-    for (int32_t y = 0; y < Bitmap->GetHeight(); ++y) {
-        uint8_t* dst = Bitmap->GetScanline(y);
-        if (keepFourth) {
-            for (int32_t x = 0; x < w; ++x) std::memcpy(dst + 4 * (size_t)x, &c, 3);
-        } else {
-            std::memcpy(dst, row.data(), rowLen);
-        }
-    }
-    Bitmap->ReleaseRowBuffers();
+    Bitmap->Fill(Value);
+    IEClearRowPadding(Bitmap);
 }
 
 void IEClearRowPadding(TIEBitmap* Bitmap) {

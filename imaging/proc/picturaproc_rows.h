@@ -31,10 +31,8 @@ void IETakeImage(TIEBitmap* Bitmap, TIEBitmap* Image);
 // Writes Count copies of the Size-byte pixel Pixel from Dest on.
 void IEFillPixels(uint8_t* Dest, const uint8_t* Pixel, size_t Size, int32_t Count);
 
-// Fills every pixel of Bitmap with Value as the image buffer's Fill does for the pixel formats
-// the rotations produce: ie1g all bits set for non-zero, ie8p/ie8g the low byte, ie16g the low
-// word, ie24RGB/ie32RGB/ieRGB48 Value as a colour (the fourth byte of ie32RGB left as it is),
-// ie32f the value itself; other formats are zeroed.
+// Fills every pixel of Bitmap with Value (the image buffer's Fill) and zeroes the row padding, so
+// that the rotations' results are the same whatever the memory held before.
 void IEFillBitmap(TIEBitmap* Bitmap, int32_t Value);
 
 // Zeroes the bytes of every row behind its pixels (the row padding), so that whole rows compare

@@ -251,7 +251,8 @@ TEST(TIOParamsVals, LazyObjects) {
     EXPECT_EQ(p.GetImagingAnnot(), annot);
     EXPECT_TRUE(p.GetOutputICCProfile()->IsSRGB());
     EXPECT_FALSE(p.GetInputICCProfile()->IsSRGB());
-    EXPECT_EQ(p.GetDefaultICCProfile(), p.DefaultICCProfile.get());
+    TIEICC* defaultProfile = p.GetDefaultICCProfile();
+    EXPECT_EQ(defaultProfile, p.DefaultICCProfile.get());
 }
 
 TEST(TIOParamsVals, AssignCopiesTheWholeSet) {

@@ -1,0 +1,642 @@
+// Pixel-format conversion of TIEBitmap: one row kernel per pair of formats, chosen once per
+// image, run row by row (so that a file-stored image converts with one mapped row of each side).
+// Pairs without a kernel go through 24-bit RGB.
+#include "iebitmap_convert.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "iebitmap.h"
+#include "iecoreutils_colour.h"
+#include "iecoreutils_general.h"
+#include "iequantizer.h"
+#include "picturaio_colour.h"
+
+using ieconvert::TruncSafe;
+
+namespace {
+
+// What a row kernel reads besides the row: the source palette and its precomputed values, the
+// grey weights and the display range.
+struct TRowContext {
+    TIERGB Palette[256] = {};
+    uint8_t PaletteGray[256] = {};
+    uint16_t PaletteGray16[256] = {};
+    float PaletteFloat[256] = {};
+    int32_t WeightR = 21, WeightG = 71, WeightB = 8;
+    int32_t RangeLow = 0, RangeHigh = 0;   // Trunc of the display range bounds
+    double RangeWidth = 0;                 // high - low
+    TIEQuantizer* Quantizer = nullptr;
+    struct TIndexCache* Indices = nullptr;
+};
+
+// The quantizer's answers for the colours met lately: a photograph repeats colours, and a NeuQuant
+// search costs far more than a look-up. Keys are 24-bit colours; an empty slot holds 0xFFFFFFFF.
+struct TIndexCache {
+    static constexpr uint32_t kSlots = 1 << 16;
+    std::vector<uint32_t> Keys = std::vector<uint32_t>(kSlots, 0xFFFFFFFFu);
+    std::vector<uint8_t> Values = std::vector<uint8_t>(kSlots, 0);
+};
+
+using TRowKernel = void (*)(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W);
+
+template <typename T>
+inline T Load(const uint8_t* P) {
+    T v;
+    std::memcpy(&v, P, sizeof(T));
+    return v;
+}
+template <typename T>
+inline void Store(uint8_t* P, T V) {
+    std::memcpy(P, &V, sizeof(T));
+}
+
+inline bool Bit(const uint8_t* S, int32_t X) { return (S[X >> 3] & (0x80 >> (X & 7))) != 0; }
+
+inline uint8_t Gray8(const TRowContext& C, uint32_t R, uint32_t G, uint32_t B) {
+    return static_cast<uint8_t>(static_cast<int32_t>(R * static_cast<uint32_t>(C.WeightR) +
+                                                     G * static_cast<uint32_t>(C.WeightG) +
+                                                     B * static_cast<uint32_t>(C.WeightB)) / 100);
+}
+
+inline uint16_t Gray16(uint32_t R16, uint32_t G16, uint32_t B16) {
+    return static_cast<uint16_t>((212 * R16 + 713 * G16 + 75 * B16) / 1000);
+}
+
+inline double GrayFloat(double R, double G, double B) { return (R * 0.2126 + G * 0.7152 + B * 0.0722) / 255; }
+
+// ---- To 24-bit RGB (N = 3) and to 32-bit RGB (N = 4, fourth byte 255) ---------------------------
+
+template <int N>
+inline void PutRGB(uint8_t* D, uint8_t B, uint8_t G, uint8_t R) {
+    D[0] = B;
+    D[1] = G;
+    D[2] = R;
+    if (N == 4) D[3] = 255;
+}
+
+// Eight pixels of 24-bit grey for each value of a 1-bit byte.
+struct TBitExpand24 {
+    uint8_t Pixels[256][24];
+    TBitExpand24() {
+        for (int v = 0; v < 256; ++v)
+            for (int i = 0; i < 8; ++i) std::memset(Pixels[v] + 3 * i, (v & (0x80 >> i)) ? 255 : 0, 3);
+    }
+};
+
+template <int N>
+void From1g(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    int32_t x = 0;
+    if (N == 3) {
+        static const TBitExpand24 expand;
+        for (; x + 8 <= W; x += 8, D += 24) std::memcpy(D, expand.Pixels[S[x >> 3]], 24);
+    }
+    for (; x < W; ++x, D += N) {
+        const uint8_t v = Bit(S, x) ? 255 : 0;
+        PutRGB<N>(D, v, v, v);
+    }
+}
+
+template <int N>
+void From8p(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, D += N) {
+        const TIERGB& p = C.Palette[S[x]];
+        PutRGB<N>(D, p.b, p.g, p.r);
+    }
+}
+
+template <int N>
+void From8g(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, D += N) PutRGB<N>(D, S[x], S[x], S[x]);
+}
+
+template <int N>
+void From16g(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, D += N) {
+        const uint8_t v = static_cast<uint8_t>(Load<uint16_t>(S + 2 * x) >> 8);
+        PutRGB<N>(D, v, v, v);
+    }
+}
+
+// The display-range rule: clamped to Trunc(low)..Trunc(high) and stretched onto 0..255.
+inline uint8_t RangeGray(const TRowContext& C, int32_t V) {
+    V = std::min(std::max(V, C.RangeLow), C.RangeHigh);
+    return static_cast<uint8_t>(TruncSafe((V - C.RangeLow) / C.RangeWidth * 255));
+}
+
+void From8gRange(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, D += 3) {
+        const uint8_t v = RangeGray(C, S[x]);
+        PutRGB<3>(D, v, v, v);
+    }
+}
+
+void From16gRange(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, D += 3) {
+        const uint8_t v = RangeGray(C, Load<uint16_t>(S + 2 * x));
+        PutRGB<3>(D, v, v, v);
+    }
+}
+
+void From24To32(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, S += 3, D += 4) PutRGB<4>(D, S[0], S[1], S[2]);
+}
+
+void From32To24(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, S += 4, D += 3) PutRGB<3>(D, S[0], S[1], S[2]);
+}
+
+template <int N>
+void From32f(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, D += N) {
+        const uint8_t v = static_cast<uint8_t>(TruncSafe(static_cast<double>(Load<float>(S + 4 * x)) * 255));
+        PutRGB<N>(D, v, v, v);
+    }
+}
+
+// V div 255 for V in 0..65025 without a division.
+inline uint32_t Div255(uint32_t V) { return (V + 1 + (V >> 8)) >> 8; }
+
+// Ink x black / 255 for every pair of stored bytes, indexed [black][ink].
+struct TInkTable {
+    uint8_t Value[256][256];
+    TInkTable() {
+        for (uint32_t k = 0; k < 256; ++k)
+            for (uint32_t c = 0; c < 256; ++c) Value[k][c] = static_cast<uint8_t>(Div255(c * k));
+    }
+};
+
+template <int N>
+void FromCMYK(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    if (IEUseCMYKProfile && IEInitCMYKProfile()) {
+        // Through the CMYK profile, as every CMYK pixel of the library converts.
+        std::vector<TIERGB> rgb((size_t)W);
+        IECMYKRowToRGB(S, rgb.data(), W);
+        for (int32_t x = 0; x < W; ++x, D += N) PutRGB<N>(D, rgb[(size_t)x].b, rgb[(size_t)x].g, rgb[(size_t)x].r);
+        return;
+    }
+    static const TInkTable table;
+    for (int32_t x = 0; x < W; ++x, S += 4, D += N) {
+        const uint8_t* byBlack = table.Value[S[3]];
+        PutRGB<N>(D, byBlack[S[2]], byBlack[S[1]], byBlack[S[0]]);
+    }
+}
+
+template <int N>
+void From48(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    // Words red, green, blue: the high byte of each.
+    for (int32_t x = 0; x < W; ++x, S += 6, D += N) {
+        PutRGB<N>(D, static_cast<uint8_t>(Load<uint16_t>(S + 4) >> 8), static_cast<uint8_t>(Load<uint16_t>(S + 2) >> 8),
+                  static_cast<uint8_t>(Load<uint16_t>(S) >> 8));
+    }
+}
+
+template <int N>
+void FromLab(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, S += 3, D += N) {
+        const TIERGB p = IECIELabToRGB(static_cast<uint32_t>(S[0]) | static_cast<uint32_t>(S[1]) << 8 |
+                                       static_cast<uint32_t>(S[2]) << 16);
+        PutRGB<N>(D, p.b, p.g, p.r);
+    }
+}
+
+// ---- To one grey byte per pixel (ie8g, and the level of ie1g and of a grey-ramp ie8p) -----------
+
+void Gray1g(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x) D[x] = Bit(S, x) ? 255 : 0;
+}
+void Gray8p(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x) D[x] = C.PaletteGray[S[x]];
+}
+void Gray8g(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) { std::memcpy(D, S, static_cast<size_t>(W)); }
+void Gray16g(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x) D[x] = static_cast<uint8_t>(Load<uint16_t>(S + 2 * x) >> 8);
+}
+void Gray24(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
+    const uint32_t wr = static_cast<uint32_t>(C.WeightR), wg = static_cast<uint32_t>(C.WeightG), wb = static_cast<uint32_t>(C.WeightB);
+    if (C.WeightR >= 0 && C.WeightG >= 0 && C.WeightB >= 0 && wr + wg + wb <= 171) {
+        // The weighted sum stays below 43691, where (sum x 5243) shr 19 equals sum div 100.
+        for (int32_t x = 0; x < W; ++x) D[x] = static_cast<uint8_t>(((S[3 * x + 2] * wr + S[3 * x + 1] * wg + S[3 * x] * wb) * 5243u) >> 19);
+        return;
+    }
+    for (int32_t x = 0; x < W; ++x, S += 3) D[x] = Gray8(C, S[2], S[1], S[0]);
+}
+// The low byte of Trunc(v x 255), unclamped.
+void Gray32f(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x) D[x] = static_cast<uint8_t>(TruncSafe(static_cast<double>(Load<float>(S + 4 * x)) * 255));
+}
+// Trunc(v x 255) clamped to 0..255: the level of a float pixel for a 1-bit image.
+void Gray32fClamped(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x) {
+        const int64_t v = TruncSafe(static_cast<double>(Load<float>(S + 4 * x)) * 255);
+        D[x] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+    }
+}
+void Gray48(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, S += 6)
+        D[x] = Gray8(C, Load<uint16_t>(S) >> 8, Load<uint16_t>(S + 2) >> 8, Load<uint16_t>(S + 4) >> 8);
+}
+// ie1g to palette indices 0 and 1.
+void Index1g(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x) D[x] = Bit(S, x) ? 1 : 0;
+}
+void Index24(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
+    const TIERGB* p = reinterpret_cast<const TIERGB*>(S);
+    TIndexCache& cache = *C.Indices;
+    for (int32_t x = 0; x < W; ++x) {
+        const uint32_t key = static_cast<uint32_t>(p[x].r) << 16 | static_cast<uint32_t>(p[x].g) << 8 | p[x].b;
+        const uint32_t slot = (key * 2654435761u) >> 16;
+        if (cache.Keys[slot] != key) {
+            cache.Keys[slot] = key;
+            cache.Values[slot] = static_cast<uint8_t>(C.Quantizer->RGBIndex(p[x]));
+        }
+        D[x] = cache.Values[slot];
+    }
+}
+
+// ---- To 16-bit grey -----------------------------------------------------------------------------
+
+void W16From1g(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x) Store<uint16_t>(D + 2 * x, Bit(S, x) ? 65535 : 0);
+}
+void W16From8p(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x) Store<uint16_t>(D + 2 * x, C.PaletteGray16[S[x]]);
+}
+void W16From8g(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x) Store<uint16_t>(D + 2 * x, static_cast<uint16_t>(S[x] * 257));
+}
+void W16From24(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, S += 3) Store<uint16_t>(D + 2 * x, Gray16(S[2] * 257u, S[1] * 257u, S[0] * 257u));
+}
+void W16From32f(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x)
+        Store<uint16_t>(D + 2 * x, static_cast<uint16_t>(TruncSafe(static_cast<double>(Load<float>(S + 4 * x)) * 65535)));
+}
+void W16From48(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, S += 6)
+        Store<uint16_t>(D + 2 * x, Gray16(Load<uint16_t>(S), Load<uint16_t>(S + 2), Load<uint16_t>(S + 4)));
+}
+
+// ---- To float grey ------------------------------------------------------------------------------
+
+void FFrom1g(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x) Store<float>(D + 4 * x, Bit(S, x) ? 1.0f : 0.0f);
+}
+void FFrom8p(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x) Store<float>(D + 4 * x, C.PaletteFloat[S[x]]);
+}
+void FFrom8g(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x) Store<float>(D + 4 * x, static_cast<float>(S[x] / 255.0));
+}
+void FFrom16g(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x) Store<float>(D + 4 * x, static_cast<float>(Load<uint16_t>(S + 2 * x) / 65535.0));
+}
+void FFrom24(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, S += 3) Store<float>(D + 4 * x, static_cast<float>(GrayFloat(S[2], S[1], S[0])));
+}
+void FFrom48(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, S += 6)
+        Store<float>(D + 4 * x, static_cast<float>((Load<uint16_t>(S) * 0.2126 / 256 + Load<uint16_t>(S + 2) * 0.7152 / 256 +
+                                                    Load<uint16_t>(S + 4) * 0.0722 / 256) / 255));
+}
+
+// ---- To 48-bit RGB (words red, green, blue) -----------------------------------------------------
+
+inline void Put48(uint8_t* D, uint16_t R, uint16_t G, uint16_t B) {
+    const uint16_t w[3] = {R, G, B};
+    std::memcpy(D, w, 6);
+}
+void W48From1g(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, D += 6) {
+        const uint16_t v = Bit(S, x) ? 65535 : 0;
+        Put48(D, v, v, v);
+    }
+}
+void W48From8p(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, D += 6) {
+        const TIERGB& p = C.Palette[S[x]];
+        Put48(D, static_cast<uint16_t>(p.r * 257), static_cast<uint16_t>(p.g * 257), static_cast<uint16_t>(p.b * 257));
+    }
+}
+void W48From8g(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, D += 6) {
+        const uint16_t v = static_cast<uint16_t>(S[x] * 257);
+        Put48(D, v, v, v);
+    }
+}
+void W48From16g(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, D += 6) {
+        const uint16_t v = Load<uint16_t>(S + 2 * x);
+        Put48(D, v, v, v);
+    }
+}
+void W48From24(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, S += 3, D += 6)
+        Put48(D, static_cast<uint16_t>(S[2] * 257), static_cast<uint16_t>(S[1] * 257), static_cast<uint16_t>(S[0] * 257));
+}
+void W48From32f(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    for (int32_t x = 0; x < W; ++x, D += 6) {
+        const uint16_t v = static_cast<uint16_t>(TruncSafe(static_cast<double>(Load<float>(S + 4 * x)) * 65535));
+        Put48(D, v, v, v);
+    }
+}
+
+// ---- From 24-bit RGB to CMYK and CIELab ---------------------------------------------------------
+
+void CMYKFrom24(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    const TIERGB* p = reinterpret_cast<const TIERGB*>(S);
+    for (int32_t x = 0; x < W; ++x, D += 4) {
+        const uint32_t v = IERGBToCMYK((uint32_t)p[x].r << 16 | (uint32_t)p[x].g << 8 | p[x].b);
+        D[0] = (uint8_t)v;
+        D[1] = (uint8_t)(v >> 8);
+        D[2] = (uint8_t)(v >> 16);
+        D[3] = (uint8_t)(v >> 24);
+    }
+}
+void LabFrom24(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+    const TIERGB* p = reinterpret_cast<const TIERGB*>(S);
+    for (int32_t x = 0; x < W; ++x, D += 3) {
+        const uint32_t lab = IERGBToCIELab(IERGBValue(p[x]));
+        D[0] = static_cast<uint8_t>(lab);
+        D[1] = static_cast<uint8_t>(lab >> 8);
+        D[2] = static_cast<uint8_t>(lab >> 16);
+    }
+}
+
+// ---- The kernel of a pair -----------------------------------------------------------------------
+
+template <int N>
+TRowKernel ToRGB(TIEPixelFormat Source) {
+    switch (Source) {
+    case ie1g: return From1g<N>;
+    case ie8p: return From8p<N>;
+    case ie8g: return From8g<N>;
+    case ie16g: return From16g<N>;
+    case ie24RGB: return N == 4 ? From24To32 : nullptr;
+    case ie32f: return From32f<N>;
+    case ieCMYK: return FromCMYK<N>;
+    case ieRGB48: return From48<N>;
+    case ieCIELab: return FromLab<N>;
+    case ie32RGB: return N == 3 ? From32To24 : nullptr;
+    default: return nullptr;
+    }
+}
+
+TRowKernel ToGray(TIEPixelFormat Source) {
+    switch (Source) {
+    case ie1g: return Gray1g;
+    case ie8p: return Gray8p;
+    case ie8g: return Gray8g;
+    case ie16g: return Gray16g;
+    case ie24RGB: return Gray24;
+    case ie32f: return Gray32f;
+    case ieRGB48: return Gray48;
+    default: return nullptr;
+    }
+}
+
+// The kernel that writes Dest rows from Source rows, or nullptr when the pair goes through 24-bit
+// RGB. ie1g destinations are handled apart (they need the row number or a first pass).
+TRowKernel SelectKernel(TIEPixelFormat Source, TIEPixelFormat Dest, bool DisplayRange) {
+    switch (Dest) {
+    case ie24RGB:
+        if (DisplayRange && Source == ie8g) return From8gRange;
+        if (DisplayRange && Source == ie16g) return From16gRange;
+        return ToRGB<3>(Source);
+    case ie32RGB: return ToRGB<4>(Source);
+    case ie8g: return ToGray(Source);
+    case ie8p:
+        switch (Source) {
+        case ie1g: return Index1g;
+        case ie8g: return Gray8g;
+        case ie16g: return Gray16g;
+        case ie32f: return Gray32f;
+        case ie24RGB: return Index24;
+        default: return nullptr;
+        }
+    case ie16g:
+        switch (Source) {
+        case ie1g: return W16From1g;
+        case ie8p: return W16From8p;
+        case ie8g: return W16From8g;
+        case ie24RGB: return W16From24;
+        case ie32f: return W16From32f;
+        case ieRGB48: return W16From48;
+        default: return nullptr;
+        }
+    case ie32f:
+        switch (Source) {
+        case ie1g: return FFrom1g;
+        case ie8p: return FFrom8p;
+        case ie8g: return FFrom8g;
+        case ie16g: return FFrom16g;
+        case ie24RGB: return FFrom24;
+        case ieRGB48: return FFrom48;
+        default: return nullptr;
+        }
+    case ieRGB48:
+        switch (Source) {
+        case ie1g: return W48From1g;
+        case ie8p: return W48From8p;
+        case ie8g: return W48From8g;
+        case ie16g: return W48From16g;
+        case ie24RGB: return W48From24;
+        case ie32f: return W48From32f;
+        default: return nullptr;
+        }
+    case ieCMYK: return Source == ie24RGB ? CMYKFrom24 : nullptr;
+    case ieCIELab: return Source == ie24RGB ? LabFrom24 : nullptr;
+    default: return nullptr;
+    }
+}
+
+// The grey level kernel of a source for an ie1g destination, or nullptr for a pair that goes
+// through 24-bit RGB.
+TRowKernel SelectLevelKernel(TIEPixelFormat Source, TIEDitherMethod Method) {
+    if (Source == ie32f) return Gray32fClamped;
+    if (Source == ieRGB48 && Method == iedmThreshold) return nullptr;
+    return ToGray(Source);
+}
+
+// The 8 x 8 Bayer index matrix, indexed first by the column.
+const uint8_t kBayer[8][8] = {
+    {0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
+    {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
+    {15, 47, 7, 39, 13, 45, 5, 37},  {63, 31, 55, 23, 61, 29, 53, 21}};
+
+// Packs grey levels into a 1-bit row: white where the level beats the matrix (ordered) or reaches
+// the threshold.
+void PackOrdered(const uint8_t* Levels, uint8_t* D, int32_t W, int32_t Y) {
+    std::memset(D, 0, static_cast<size_t>((W + 7) / 8));
+    const int32_t row = Y & 7;
+    for (int32_t x = 0; x < W; ++x)
+        if (kBayer[x & 7][row] < (Levels[x] >> 2)) D[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+}
+void PackThreshold(const uint8_t* Levels, uint8_t* D, int32_t W, int32_t Threshold) {
+    std::memset(D, 0, static_cast<size_t>((W + 7) / 8));
+    for (int32_t x = 0; x < W; ++x)
+        if (Levels[x] >= Threshold) D[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+}
+
+TRowContext MakeContext(TIEBitmap* Source, TIEBitmap* Dest) {
+    TRowContext c;
+    c.WeightR = IEGrayRedWeight;
+    c.WeightG = IEGrayGreenWeight;
+    c.WeightB = IEGrayBlueWeight;
+    if (Source->GetPixelFormat() == ie8p && Source->GetPalette()) {
+        std::memcpy(c.Palette, Source->GetPalette(), sizeof(TIERGB) * static_cast<size_t>(std::min(256, Source->GetPaletteLength())));
+        for (int i = 0; i < 256; ++i) {
+            const TIERGB& p = c.Palette[i];
+            c.PaletteGray[i] = Gray8(c, p.r, p.g, p.b);
+            c.PaletteGray16[i] = Gray16(p.r * 257u, p.g * 257u, p.b * 257u);
+            c.PaletteFloat[i] = static_cast<float>(GrayFloat(p.r, p.g, p.b));
+        }
+    }
+    const double low = Dest->DisplayRange[0], high = Dest->DisplayRange[1];
+    if (high - low != 0) {
+        c.RangeLow = static_cast<int32_t>(TruncSafe(low));
+        c.RangeHigh = static_cast<int32_t>(TruncSafe(high));
+        c.RangeWidth = high - low;
+    }
+    return c;
+}
+
+// Runs Kernel over every row; Levels, when given, receives the kernel's output and Pack turns it
+// into the destination row.
+template <typename TPack>
+void RunRows(TIEBitmap* Source, TIEBitmap* Dest, const TRowContext& C, TRowKernel Kernel, std::vector<uint8_t>* Levels,
+             TPack Pack) {
+    const int32_t w = Dest->GetWidth(), h = Dest->GetHeight();
+    const TIEDataAccess sourceAccess = Source->Access, destAccess = Dest->Access;
+    Source->Access = iedRead;
+    Dest->Access = iedWrite;
+    for (int32_t y = 0; y < h; ++y) {
+        const uint8_t* s = Source->GetScanline(y);
+        uint8_t* d = Dest->GetScanline(y);
+        if (Levels) {
+            Kernel(C, s, Levels->data(), w);
+            Pack(Levels->data(), d, w, y);
+        } else {
+            Kernel(C, s, d, w);
+        }
+    }
+    Source->ReleaseRowBuffers();
+    Dest->ReleaseRowBuffers();
+    Source->Access = sourceAccess;
+    Dest->Access = destAccess;
+}
+
+// The grey level of the average colour of Source: per row the channel sums divided by the width,
+// the row results added and divided by the height.
+int32_t AverageGray(TIEBitmap* Source, const TRowContext& C) {
+    const int32_t w = Source->GetWidth(), h = Source->GetHeight();
+    TRowKernel toRGB = Source->GetPixelFormat() == ie24RGB ? nullptr : ToRGB<3>(Source->GetPixelFormat());
+    std::vector<uint8_t> row(static_cast<size_t>(w) * 3);
+    int64_t total[3] = {0, 0, 0};
+    for (int32_t y = 0; y < h; ++y) {
+        const uint8_t* s = Source->GetScanline(y);
+        if (toRGB) {
+            toRGB(C, s, row.data(), w);
+            s = row.data();
+        }
+        int64_t sum[3] = {0, 0, 0};
+        for (int32_t x = 0; x < w; ++x, s += 3) {
+            sum[0] += s[0];
+            sum[1] += s[1];
+            sum[2] += s[2];
+        }
+        for (int i = 0; i < 3; ++i) total[i] += sum[i] / w;
+    }
+    Source->ReleaseRowBuffers();
+    return Gray8(C, static_cast<uint32_t>(total[2] / h), static_cast<uint32_t>(total[1] / h), static_cast<uint32_t>(total[0] / h));
+}
+
+// Writes Dest's rows from Source's; false when the pair has no direct rule.
+bool ConvertRows(TIEBitmap* Source, TIEBitmap* Dest) {
+    const TIEPixelFormat from = Source->GetPixelFormat(), to = Dest->GetPixelFormat();
+    const bool range = (to == ie24RGB) && (from == ie8g || from == ie16g) && Dest->DisplayRange[1] - Dest->DisplayRange[0] != 0;
+    TRowContext c = MakeContext(Source, Dest);
+    const auto noPack = [](const uint8_t*, uint8_t*, int32_t, int32_t) {};
+
+    if (to == ie1g) {
+        const TRowKernel level = SelectLevelKernel(from, Dest->DitherMethod);
+        if (!level) return false;
+        std::vector<uint8_t> levels(static_cast<size_t>(Dest->GetWidth()));
+        if (Dest->DitherMethod == iedmOrdered) {
+            RunRows(Source, Dest, c, level, &levels, PackOrdered);
+        } else {
+            const int32_t threshold = AverageGray(Source, c);
+            RunRows(Source, Dest, c, level, &levels,
+                    [threshold](const uint8_t* L, uint8_t* D, int32_t W, int32_t) { PackThreshold(L, D, W, threshold); });
+        }
+        return true;
+    }
+
+    const TRowKernel kernel = SelectKernel(from, to, range);
+    if (!kernel) return false;
+    std::unique_ptr<TIEQuantizer> quantizer;
+    std::unique_ptr<TIndexCache> indices;
+    if (to == ie8p) {
+        TIERGB* palette = Dest->GetPalette();
+        if (from == ie1g) {
+            Dest->SetPaletteEntry(0, TIERGB{0, 0, 0});
+            Dest->SetPaletteEntry(1, TIERGB{255, 255, 255});
+        } else if (from == ie24RGB) {
+            std::vector<TIERGB> entries(256);
+            if (palette) std::memcpy(entries.data(), palette, sizeof(TIERGB) * static_cast<size_t>(std::min(256, Dest->GetPaletteLength())));
+            quantizer.reset(new TIEQuantizer(Source, entries.data(), 0, IEClamp(Dest->PaletteColors, 1, 256)));
+            for (int32_t i = 0; i < 256; ++i) Dest->SetPaletteEntry(i, entries[static_cast<size_t>(i)]);
+            c.Quantizer = quantizer.get();
+            indices.reset(new TIndexCache);
+            c.Indices = indices.get();
+        } else {
+            for (int32_t i = 0; i < 256; ++i) Dest->SetPaletteEntry(i, TIERGB{(uint8_t)i, (uint8_t)i, (uint8_t)i});
+        }
+    }
+    RunRows(Source, Dest, c, kernel, nullptr, noPack);
+    if (range) Dest->DisplayRange[0] = Dest->DisplayRange[1] = 0;
+    return true;
+}
+
+}  // namespace
+
+void TIEBitmap::SetPixelFormat(TIEPixelFormat Value) {
+    if (Value != PixelFormat) ConvertPixelFormat(Value);
+}
+
+void TIEBitmap::ConvertPixelFormat(TIEPixelFormat NewFormat) {
+    // The system-bitmap storage has its own conversions; this build has none.
+    if (Location == ieTBitmap) return;
+    TIEBitmap temp;
+    MoveTo(&temp);
+    Width = temp.Width;
+    Height = temp.Height;
+    PixelFormat = NewFormat;
+    const bool ok = AllocateImage();
+    NeedsAllocation = false;
+    if (!ok) {
+        FreeImage(true);
+        Width = Height = 0;
+        return;
+    }
+    // The alpha channel comes back as it is (the conversion would copy it and drop the original).
+    if (!IsAlpha && temp.AlphaChannel) AlphaChannel = std::move(temp.AlphaChannel);
+    if (temp.PixelFormat != ieNoFormat) ConvertFrom(&temp);
+}
+
+void TIEBitmap::ConvertFrom(TIEBitmap* Source) {
+    if (!Source || Source == this) return;
+    if (Source->Width != Width || Source->Height != Height || Location == ieTBitmap) return;
+    const TIEPixelFormat from = Source->PixelFormat;
+    const bool convertible = from != PixelFormat && from != ieNoFormat && from != ieVirtual && PixelFormat != ieNoFormat &&
+                             PixelFormat != ieVirtual && !IsEmpty() && !Source->IsEmpty();
+    if (convertible && !ConvertRows(Source, this)) {
+        // No direct rule: through 24-bit RGB (the source itself changes).
+        Source->ConvertPixelFormat(ie24RGB);
+        if (Source->PixelFormat == ie24RGB && Source->Width == Width && Source->Height == Height) ConvertFrom(Source);
+        return;
+    }
+    if (Source->AlphaChannel && !IsAlpha) GetAlphaChannel()->Assign(Source->AlphaChannel.get());
+}
