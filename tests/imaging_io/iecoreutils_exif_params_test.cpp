@@ -1,5 +1,7 @@
 // Copying the EXIF values between two parameter sets: plain values, the values whose setters keep
-// the resolution, orientation and present-tag list in step, the maker note and the thumbnail.
+// the resolution, orientation and present-tag list in step, the maker note and the thumbnail. (With
+// the parameter set's tests: the core's test program links the Wang annotations, whose class the
+// parameter set still declares in reduced form.)
 #include <gtest/gtest.h>
 
 #include <string>
