@@ -24,6 +24,8 @@ PKGS+=(qpdf ghostscript python3-pydicom)
 PKGS+=(libgif-dev)
 # The JPEG codec's reference tools (cjpeg, djpeg).
 PKGS+=(libjpeg-turbo-progs)
+# The metadata tests' peer.
+PKGS+=(libimage-exiftool-perl)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)
 fi

@@ -1,0 +1,23 @@
+// EXIF blocks: recognising the payload of an EXIF APP1 marker, locating the TIFF header of a
+// camera-raw file, and copying the EXIF values between two parameter sets. Platform-neutral.
+#pragma once
+
+#include <cstdint>
+
+class TStream;
+class TIOParamsVals;
+
+// True when the bytes up to the first zero byte (within Length) read "Exif": an EXIF APP1
+// payload ("Exif" and a zero byte).
+bool IEIsEXIFBlock(const uint8_t* Data, int32_t Length);
+
+// The distance from the stream's position to the first valid TIFF header within the next 128 KB
+// ("II" or "MM", magic 42, 20306 or 21330, first-IFD offset below the stream's size), or -1. The
+// stream's position is unchanged.
+int64_t IEFindTIFFHeader(TStream* Stream);
+
+// Dest's EXIF and GPS values become Source's: the present-tag list, the has-EXIF flag, every value
+// (those with setters through them, so that the resolution, DPI and orientations follow) and the
+// maker note; with CopyThumbnail, Dest's EXIF thumbnail is replaced by a copy of Source's (or
+// none).
+void IECopyEXIF(TIOParamsVals* Source, TIOParamsVals* Dest, bool CopyThumbnail);
