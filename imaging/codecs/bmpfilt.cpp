@@ -100,15 +100,14 @@ void DecodeRLE(TIEBitmap* Bitmap, const uint8_t* Data, int32_t Count, const TIER
     if (FirstRow < 0) FirstRow = 0;
     c.Seek(FirstRow);
     TRowProgress progress(Progress, c.Height);
-    // RLE8 keeps surplus pixels of a row on its last column; RLE4 drops them.
-    auto column = [&](int32_t X) { return Four ? X : std::min(X, c.Width - 1); };
+    // Pixels past the row's end are dropped: writers pad RLE rows to whole words with pixels.
     int32_t i = 0;
     while (i + 1 < Count && c.Line) {
         const uint8_t n = Data[i], v = Data[i + 1];
         i += 2;
         if (n > 0) {
             for (int32_t k = 0; k < n; ++k, ++c.Col)
-                c.Put(column(c.Col), Four ? (uint8_t)((k & 1) ? v & 15 : v >> 4) : v);
+                c.Put(c.Col, Four ? (uint8_t)((k & 1) ? v & 15 : v >> 4) : v);
             c.Col = std::min(c.Col, c.Width);
         } else if (v == 0) {
             c.Col = 0;
@@ -132,7 +131,7 @@ void DecodeRLE(TIEBitmap* Bitmap, const uint8_t* Data, int32_t Count, const TIER
                 const int32_t b = Four ? k / 2 : k;
                 if (b >= avail) break;
                 const uint8_t p = Four ? (uint8_t)((k & 1) ? Data[i + b] & 15 : Data[i + b] >> 4) : Data[i + b];
-                c.Put(column(c.Col), p);
+                c.Put(c.Col, p);
             }
             c.Col = std::min(c.Col, c.Width);
             i += bytes + (bytes & 1);
@@ -229,6 +228,9 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
     if (compression == 3 && headerSize >= 52 && headerSize != 64) {
         // Version 2 and later headers carry the masks themselves, at 40; nothing follows the palette.
         for (int32_t i = 0; i < 3; ++i) masks[i] = Get32(h + 40 + 4 * i);
+    } else if (compression == 3 && pixelOffset && Stream.GetPosition() + 12 > start + (int64_t)pixelOffset) {
+        // No room for masks before the pixels: some writers leave them out of 5-5-5 files.
+        if (bits != 16) masks[0] = masks[1] = masks[2] = 0;
     } else if (compression == 3) {
         uint8_t m[12];
         if (!ReadAll(Stream, m, 12)) return Abort(Progress);
