@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "iecodecs_common.h"
 #include "iecoreutils_colour.h"
 #include "iecoreutils_general.h"
 #include "imaging/codecs/iequantizer.h"
@@ -17,24 +18,6 @@
 namespace {
 
 constexpr uint16_t kBM = 0x4D42;
-
-uint16_t Get16(const uint8_t* P) { return (uint16_t)(P[0] | (P[1] << 8)); }
-uint32_t Get32(const uint8_t* P) {
-    return (uint32_t)P[0] | ((uint32_t)P[1] << 8) | ((uint32_t)P[2] << 16) | ((uint32_t)P[3] << 24);
-}
-void Put16(uint8_t* P, uint32_t V) {
-    P[0] = (uint8_t)V;
-    P[1] = (uint8_t)(V >> 8);
-}
-void Put32(uint8_t* P, uint32_t V) {
-    Put16(P, V);
-    Put16(P + 2, V >> 16);
-}
-
-bool IsAborting(const TIOProgressRecord& Progress) { return Progress.Aborting && Progress.Aborting->load(); }
-void Abort(TIOProgressRecord& Progress) {
-    if (Progress.Aborting) Progress.Aborting->store(true);
-}
 
 // Reports Trunc(Done x factor) when it changed since the last report.
 struct TRowProgress {
@@ -113,7 +96,7 @@ void DecodeRLE(TIEBitmap* Bitmap, const uint8_t* Data, int32_t Count, const TIER
             c.Col = 0;
             c.Seek(c.Row + 1);
             progress.Report(c.Row - FirstRow);
-            if (IsAborting(Progress)) return;
+            if (IEIsAborting(Progress)) return;
         } else if (v == 1) {
             return;
         } else if (v == 2) {
@@ -162,79 +145,79 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
     uint32_t pixelOffset = 0;
     if (!NoFileHeader) {
         uint8_t fh[14];
-        if (!ReadAll(Stream, fh, 14) || Get16(fh) != kBM) return Abort(Progress);
-        const uint32_t fileSize = Get32(fh + 2);
+        if (!ReadAll(Stream, fh, 14) || IEGetLE16(fh) != kBM) return IEAbort(Progress);
+        const uint32_t fileSize = IEGetLE32(fh + 2);
         if (fileSize > 0 && fileSize <= 0x7FFFFFFF && DataLength <= 0) DataLength = (int32_t)fileSize;
-        pixelOffset = Get32(fh + 10);
+        pixelOffset = IEGetLE32(fh + 10);
     }
 
     uint8_t h[64] = {};
-    if (!ReadAll(Stream, h, 4)) return Abort(Progress);
-    const uint32_t headerSize = Get32(h);
+    if (!ReadAll(Stream, h, 4)) return IEAbort(Progress);
+    const uint32_t headerSize = IEGetLE32(h);
     IOParams.FreeColorMap();
     TIERGB colorMap[256] = {};
     int32_t width, height, bits, compression = 0, colours = 0;
     bool topDown = false;
     if (headerSize == 12) {
-        if (!ReadAll(Stream, h + 4, 8)) return Abort(Progress);
+        if (!ReadAll(Stream, h + 4, 8)) return IEAbort(Progress);
         IOParams.BMPVersion = 2;
-        width = Get16(h + 4);
-        height = Get16(h + 6);
-        bits = Get16(h + 10);
+        width = IEGetLE16(h + 4);
+        height = IEGetLE16(h + 6);
+        bits = IEGetLE16(h + 10);
         IOParams.SetDpiX(IEDefaultDPIX);
         IOParams.SetDpiY(IEDefaultDPIY);
         if (bits <= 8) {
             colours = 1 << bits;
             for (int32_t i = 0; i < colours; ++i) {
                 uint8_t e[3];
-                if (!ReadAll(Stream, e, 3)) return Abort(Progress);
+                if (!ReadAll(Stream, e, 3)) return IEAbort(Progress);
                 colorMap[i] = TIERGB{e[0], e[1], e[2]};
             }
         }
     } else {
         // The fields up to the bit count are needed; a longer header is read up to 64 bytes.
-        if (headerSize < 16) return Abort(Progress);
+        if (headerSize < 16) return IEAbort(Progress);
         const int32_t take = (int32_t)std::min<uint32_t>(64, headerSize);
-        if (!ReadAll(Stream, h + 4, take - 4)) return Abort(Progress);
+        if (!ReadAll(Stream, h + 4, take - 4)) return IEAbort(Progress);
         if (headerSize > 64) Stream.Seek(start + (NoFileHeader ? 0 : 14) + (int64_t)headerSize, soBeginning);
         IOParams.BMPVersion = headerSize == 64 ? 3 : headerSize == 40 ? 1 : 0;
-        width = (int32_t)Get32(h + 4);
-        height = (int32_t)Get32(h + 8);
+        width = (int32_t)IEGetLE32(h + 4);
+        height = (int32_t)IEGetLE32(h + 8);
         if (height < 0) {
-            if (height == INT32_MIN) return Abort(Progress);
+            if (height == INT32_MIN) return IEAbort(Progress);
             height = -height;
             topDown = true;
         }
-        bits = Get16(h + 14);
-        compression = (int32_t)Get32(h + 16);
+        bits = IEGetLE16(h + 14);
+        compression = (int32_t)IEGetLE32(h + 16);
         const auto dpi = [](uint32_t PerMetre, int32_t Default) {
             const int32_t v = (int32_t)std::lround(std::min<double>(PerMetre, 1e9) / 100.0 * 2.54);
             return v ? v : Default;
         };
-        IOParams.SetDpiX(dpi(Get32(h + 24), IEDefaultDPIX));
-        IOParams.SetDpiY(dpi(Get32(h + 28), IEDefaultDPIY));
-        uint32_t used = Get32(h + 32);
+        IOParams.SetDpiX(dpi(IEGetLE32(h + 24), IEDefaultDPIX));
+        IOParams.SetDpiY(dpi(IEGetLE32(h + 28), IEDefaultDPIY));
+        uint32_t used = IEGetLE32(h + 32);
         if (used > 256) used = 0;
         if (used == 0 && bits <= 8) used = 1u << bits;
         colours = (int32_t)used;
         for (int32_t i = 0; i < colours; ++i) {
             uint8_t e[4];
-            if (!ReadAll(Stream, e, 4)) return Abort(Progress);
+            if (!ReadAll(Stream, e, 4)) return IEAbort(Progress);
             colorMap[i] = TIERGB{e[0], e[1], e[2]};
         }
     }
-    if (width < 0) return Abort(Progress);
+    if (width < 0) return IEAbort(Progress);
     uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
     if (compression == 3 && headerSize >= 52 && headerSize != 64) {
         // Version 2 and later headers carry the masks themselves, at 40; nothing follows the palette.
-        for (int32_t i = 0; i < 3; ++i) masks[i] = Get32(h + 40 + 4 * i);
+        for (int32_t i = 0; i < 3; ++i) masks[i] = IEGetLE32(h + 40 + 4 * i);
     } else if (compression == 3 && pixelOffset && Stream.GetPosition() + 12 > start + (int64_t)pixelOffset) {
         // No room for masks before the pixels: some writers leave them out of 5-5-5 files.
         if (bits != 16) masks[0] = masks[1] = masks[2] = 0;
     } else if (compression == 3) {
         uint8_t m[12];
-        if (!ReadAll(Stream, m, 12)) return Abort(Progress);
-        for (int32_t i = 0; i < 3; ++i) masks[i] = Get32(m + 4 * i);
+        if (!ReadAll(Stream, m, 12)) return IEAbort(Progress);
+        for (int32_t i = 0; i < 3; ++i) masks[i] = IEGetLE32(m + 4 * i);
     } else if (compression != 0) {
         masks[0] = masks[1] = masks[2] = 0;
     }
@@ -247,19 +230,11 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
     IOParams.Height = IOParams.OriginalHeight = height;
     IOParams.SetImageCount(1);
     IOParams.BMPCompression = (compression == 1 || compression == 2) ? 1 : 0;
-    switch (bits) {
-    case 1: IOParams.BitsPerSample = 1; IOParams.SamplesPerPixel = 1; break;
-    case 4: IOParams.BitsPerSample = 4; IOParams.SamplesPerPixel = 1; break;
-    case 8: IOParams.BitsPerSample = 8; IOParams.SamplesPerPixel = 1; break;
-    case 16: IOParams.BitsPerSample = 5; IOParams.SamplesPerPixel = 3; break;
-    case 24: IOParams.BitsPerSample = 8; IOParams.SamplesPerPixel = 3; break;
-    case 32: IOParams.BitsPerSample = 8; IOParams.SamplesPerPixel = 4; break;
-    default: break;
-    }
+    IESetDepthParams(IOParams, bits);
 
     if (pixelOffset) Stream.Seek(start + pixelOffset, soBeginning);
     const int64_t consumed = Stream.GetPosition() - start;
-    int64_t dataSize = DataLength > 0 ? DataLength - consumed : (int64_t)Get32(h + 20);
+    int64_t dataSize = DataLength > 0 ? DataLength - consumed : (int64_t)IEGetLE32(h + 20);
     // Never more than the stream still holds.
     dataSize = std::max<int64_t>(0, std::min<int64_t>({dataSize, streamSize - Stream.GetPosition(), 0x7FFFFFFF}));
 
@@ -267,14 +242,14 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
     if (ParamsOnly) return;
     const bool native = IOParams.NativePixelFormat;
     const TIEPixelFormat format = bits == 1 ? ie1g : ((bits == 4 || bits == 8) && native) ? ie8p : ie24RGB;
-    if (!Bitmap->Allocate(width, height, format)) return Abort(Progress);
+    if (!Bitmap->Allocate(width, height, format)) return IEAbort(Progress);
     if (format == ie8p) {
         for (int32_t i = 0; i < 256; ++i) Bitmap->SetPaletteEntry(i, colorMap[i]);
         Bitmap->PaletteColors = bits == 4 ? 16 : 256;
     }
     TRowProgress progress(Progress, height);
     const int64_t rowLen = FileRowLen(width, bits);
-    if (rowLen > 0x7FFFFFF0) return Abort(Progress);
+    if (rowLen > 0x7FFFFFF0) return IEAbort(Progress);
     const int32_t fileRow = (int32_t)rowLen;
     auto target = [&](int32_t I) { return Bitmap->GetScanline(topDown ? I : height - 1 - I); };
 
@@ -289,7 +264,7 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
                 for (int32_t x = 0; x < width; ++x) std::memcpy(line + 3 * x, &colorMap[0], 3);
         }
         std::vector<uint8_t> data((size_t)dataSize);
-        if (dataSize && !ReadAll(Stream, data.data(), (int32_t)dataSize)) return Abort(Progress);
+        if (dataSize && !ReadAll(Stream, data.data(), (int32_t)dataSize)) return IEAbort(Progress);
         if (bits == 4)
             IEDecodeRLE4(Bitmap, data.data(), (int32_t)dataSize, colorMap, Progress, 0, topDown);
         else
@@ -310,15 +285,15 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
     }
     for (int32_t i = 0; i < height; ++i) {
         progress.Report(i);
-        if (IsAborting(Progress)) return;
+        if (IEIsAborting(Progress)) return;
         uint8_t* dst = target(i);
         const int32_t y = topDown ? i : height - 1 - i;
         if (bits == 1 || bits == 24) {
-            if (!ReadAll(Stream, row.data(), fileRow)) return Abort(Progress);
+            if (!ReadAll(Stream, row.data(), fileRow)) return IEAbort(Progress);
             std::memcpy(dst, row.data(), (size_t)std::min<int64_t>(Bitmap->GetRowLen(), fileRow));
             continue;
         }
-        if (!ReadAll(Stream, row.data(), fileRow)) return Abort(Progress);
+        if (!ReadAll(Stream, row.data(), fileRow)) return IEAbort(Progress);
         const uint8_t* src = row.data();
         switch (bits) {
         case 4:
@@ -338,7 +313,7 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
             break;
         case 16:
             for (int32_t x = 0; x < width; ++x) {
-                const uint32_t w = Get16(src + 2 * x);
+                const uint32_t w = IEGetLE16(src + 2 * x);
                 dst[3 * x] = blue.Get(w);
                 dst[3 * x + 1] = green.Get(w);
                 dst[3 * x + 2] = red.Get(w);
@@ -448,12 +423,12 @@ void IEWriteBMPStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     else
         bits = Bitmap->HasAlphaChannel() ? 32 : 24;
     const bool core = IOParams.BMPVersion == 2;
-    if (core && (width > 0xFFFF || height > 0xFFFF)) return Abort(Progress);
+    if (core && (width > 0xFFFF || height > 0xFFFF)) return IEAbort(Progress);
     const bool rle = IOParams.BMPCompression == 1 && !core && (bits == 4 || bits == 8);
-    bool aborting = IsAborting(Progress);
+    bool aborting = IEIsAborting(Progress);
     auto write = [&](const void* Buffer, int32_t Count) {
         IEStreamWriteChecked(Stream, aborting, Buffer, Count);
-        if (aborting) Abort(Progress);
+        if (aborting) IEAbort(Progress);
     };
 
     const int64_t start = Stream.GetPosition();
@@ -461,20 +436,20 @@ void IEWriteBMPStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     write(fh, 14);
     const int32_t headerSize = core ? 12 : IOParams.BMPVersion == 3 ? 64 : 40;
     uint8_t h[64] = {};
-    Put32(h, (uint32_t)headerSize);
+    IEPutLE32(h, (uint32_t)headerSize);
     if (core) {
-        Put16(h + 4, (uint32_t)width);
-        Put16(h + 6, (uint32_t)height);
-        Put16(h + 8, 1);
+        IEPutLE16(h + 4, (uint32_t)width);
+        IEPutLE16(h + 6, (uint32_t)height);
+        IEPutLE16(h + 8, 1);
     } else {
-        Put32(h + 4, (uint32_t)width);
-        Put32(h + 8, (uint32_t)height);
-        Put16(h + 12, 1);
-        Put32(h + 16, rle ? (bits == 4 ? 2 : 1) : 0);
-        Put32(h + 24, (uint32_t)std::lround(IOParams.DpiX / 2.54 * 100));
-        Put32(h + 28, (uint32_t)std::lround(IOParams.DpiY / 2.54 * 100));
-        if (bits <= 8) Put32(h + 32, 1u << bits);
-        Put32(h + 36, bits <= 8 ? 1u << bits : bits == 24 ? 16777216u : 1u);
+        IEPutLE32(h + 4, (uint32_t)width);
+        IEPutLE32(h + 8, (uint32_t)height);
+        IEPutLE16(h + 12, 1);
+        IEPutLE32(h + 16, rle ? (bits == 4 ? 2 : 1) : 0);
+        IEPutLE32(h + 24, (uint32_t)std::lround(IOParams.DpiX / 2.54 * 100));
+        IEPutLE32(h + 28, (uint32_t)std::lround(IOParams.DpiY / 2.54 * 100));
+        if (bits <= 8) IEPutLE32(h + 32, 1u << bits);
+        IEPutLE32(h + 36, bits <= 8 ? 1u << bits : bits == 24 ? 16777216u : 1u);
     }
     write(h, headerSize);
     if (aborting) return;
@@ -513,7 +488,7 @@ void IEWriteBMPStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
         const bool paletted = source->GetPixelFormat() == ie8p;
         for (int32_t y = height - 1; y >= 0 && !aborting; --y) {
             progress.Report(height - 1 - y);
-            if (IsAborting(Progress)) return;
+            if (IEIsAborting(Progress)) return;
             const uint8_t* src = source->GetScanline(y);
             if (paletted)
                 std::memcpy(index.data(), src, (size_t)width);
@@ -559,7 +534,7 @@ void IEWriteBMPStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
         dataStart = Stream.GetPosition();
         for (int32_t y = height - 1; y >= 0 && !aborting; --y) {
             progress.Report(height - 1 - y);
-            if (IsAborting(Progress)) return;
+            if (IEIsAborting(Progress)) return;
             std::fill(out.begin(), out.end(), 0);
             std::memcpy(out.data(), source->GetScanline(y), (size_t)std::min(fileRow, source->GetRowLen()));
             write(out.data(), fileRow);
@@ -568,7 +543,7 @@ void IEWriteBMPStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
         dataStart = Stream.GetPosition();
         for (int32_t y = height - 1; y >= 0 && !aborting; --y) {
             progress.Report(height - 1 - y);
-            if (IsAborting(Progress)) return;
+            if (IEIsAborting(Progress)) return;
             const uint8_t* src = source->GetScanline(y);
             if (bits == 24) {
                 std::memcpy(out.data(), src, (size_t)width * 3);
@@ -582,15 +557,15 @@ void IEWriteBMPStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
             write(out.data(), fileRow);
         }
     }
-    if (aborting || IsAborting(Progress)) return;
+    if (aborting || IEIsAborting(Progress)) return;
     const int64_t end = Stream.GetPosition();
-    Put32(fh + 2, (uint32_t)(end - start));
-    Put32(fh + 10, (uint32_t)(dataStart - start));
+    IEPutLE32(fh + 2, (uint32_t)(end - start));
+    IEPutLE32(fh + 10, (uint32_t)(dataStart - start));
     if (core)
-        Put16(h + 10, (uint32_t)bits);
+        IEPutLE16(h + 10, (uint32_t)bits);
     else {
-        Put16(h + 14, (uint32_t)bits);
-        Put32(h + 20, (uint32_t)(end - dataStart));
+        IEPutLE16(h + 14, (uint32_t)bits);
+        IEPutLE32(h + 20, (uint32_t)(end - dataStart));
     }
     Stream.Seek(start, soBeginning);
     write(fh, 14);

@@ -15,6 +15,7 @@
 
 #include "Classes.h"
 #include "iebitmap.h"
+#include "imaging_io/CodecTestUtil.h"
 #include "imaging/codecs/bmpfilt.h"
 
 namespace {
@@ -40,13 +41,6 @@ struct TTempDir {
     }
     ~TTempDir() { (void)!std::system(("rm -rf '" + Path + "'").c_str()); }
 };
-
-// One parameter set, never destroyed (see bmpfilt_test.cpp).
-TIOParamsVals& Params() {
-    static TIOParamsVals& params = *new TIOParamsVals(nullptr);
-    params.SetDefaultParams();
-    return params;
-}
 
 // A 37 x 9 picture of Count colours (2: black and white) as a binary PPM.
 void WritePPM(const std::string& Path, int32_t Count) {
@@ -116,13 +110,11 @@ TEST(BMPMagick, DecodesEveryFormImageMagickWrites) {
         TMemoryStream s;
         s.WriteBuffer(data.data(), (int32_t)data.size());
         s.SetPosition(0);
-        std::atomic<bool> abort{false};
-        TIOProgressRecord progress;
-        progress.Aborting = &abort;
+        codectest::TProgress progress;
         TIEBitmap bitmap;
         TIEMask* mask = nullptr;
-        IEReadBMPStream(s, &bitmap, 0, Params(), progress, false, false, mask, false);
-        ASSERT_FALSE(abort);
+        IEReadBMPStream(s, &bitmap, 0, codectest::Params(), progress.Record, false, false, mask, false);
+        ASSERT_FALSE(progress.Abort);
         ASSERT_EQ(bitmap.GetWidth(), 37);
         ASSERT_EQ(bitmap.GetHeight(), 9);
         EXPECT_EQ(mask != nullptr, c.alpha);
@@ -164,17 +156,15 @@ TEST(BMPMagick, ImageMagickReadsWhatWeWrite) {
                 bitmap.SetPixelRGB(x, y, TIERGB{p[2], p[1], p[0]});
                 if (c.alpha) bitmap.SetAlpha(x, y, (uint8_t)(x * 7));
             }
-        TIOParamsVals& params = Params();
+        TIOParamsVals& params = codectest::Params();
         params.BitsPerSample = c.bits;
         params.SamplesPerPixel = c.samples;
         params.BMPVersion = (uint8_t)c.version;
         params.BMPCompression = (uint8_t)c.compression;
         TMemoryStream s;
-        std::atomic<bool> abort{false};
-        TIOProgressRecord progress;
-        progress.Aborting = &abort;
-        IEWriteBMPStream(s, &bitmap, params, progress, true);
-        ASSERT_FALSE(abort);
+        codectest::TProgress progress;
+        IEWriteBMPStream(s, &bitmap, params, progress.Record, true);
+        ASSERT_FALSE(progress.Abort);
         const std::string file = dir.Path + "/ours.bmp";
         Spit(file, s.GetMemory(), (size_t)s.GetSize());
         const std::vector<uint8_t> back = MagickPixels(file, dir.Path, c.alpha);

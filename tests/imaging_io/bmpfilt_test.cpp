@@ -7,24 +7,16 @@
 #include <cstring>
 #include <vector>
 
+#include "CodecTestUtil.h"
 #include "iebitmap.h"
 #include "imaging/codecs/bmpfilt.h"
 #include "imaging/io/picturaio_params.h"
 
 namespace {
 
-// One parameter set for the whole program, reset before each use and never destroyed: the set's
-// metadata stand-ins clash with the real DICOM tag list linked beside them, and destroying a set
-// here corrupts the heap until the stand-ins go.
-TIOParamsVals& SharedParams() {
-    static TIOParamsVals& params = *new TIOParamsVals(nullptr);
-    params.SetDefaultParams();
-    return params;
-}
-
 struct TReadResult {
     TIEBitmap bitmap;
-    TIOParamsVals& params = SharedParams();
+    TIOParamsVals& params = codectest::Params();
     TIEMask* alpha = nullptr;
     bool aborted = false;
     ~TReadResult() { delete alpha; }
@@ -34,16 +26,14 @@ void ReadBytes(const std::vector<uint8_t>& Data, TReadResult& R, bool Native = f
     TMemoryStream s;
     if (!Data.empty()) s.WriteBuffer(Data.data(), (int32_t)Data.size());
     s.SetPosition(0);
-    std::atomic<bool> abort{false};
-    TIOProgressRecord progress;
-    progress.Aborting = &abort;
+    codectest::TProgress progress;
     R.params.NativePixelFormat = Native;
-    IEReadBMPStream(s, &R.bitmap, 0, R.params, progress, false, NoFileHeader, R.alpha, false);
-    R.aborted = abort;
+    IEReadBMPStream(s, &R.bitmap, 0, R.params, progress.Record, false, NoFileHeader, R.alpha, false);
+    R.aborted = progress.Abort;
 }
 
 std::vector<uint8_t> WriteBitmap(TIEBitmap& B, int32_t Bits, int32_t Samples, int32_t Version, int32_t Compression) {
-    TIOParamsVals& params = SharedParams();
+    TIOParamsVals& params = codectest::Params();
     params.BitsPerSample = Bits;
     params.SamplesPerPixel = Samples;
     params.BMPVersion = (uint8_t)Version;
@@ -51,11 +41,9 @@ std::vector<uint8_t> WriteBitmap(TIEBitmap& B, int32_t Bits, int32_t Samples, in
     params.SetDpiX(96);
     params.SetDpiY(96);
     TMemoryStream s;
-    std::atomic<bool> abort{false};
-    TIOProgressRecord progress;
-    progress.Aborting = &abort;
-    IEWriteBMPStream(s, &B, params, progress, true);
-    EXPECT_FALSE(abort);
+    codectest::TProgress progress;
+    IEWriteBMPStream(s, &B, params, progress.Record, true);
+    EXPECT_FALSE(progress.Abort);
     const uint8_t* p = (const uint8_t*)s.GetMemory();
     return std::vector<uint8_t>(p, p + s.GetSize());
 }
@@ -69,16 +57,6 @@ void FillColours(TIEBitmap& B, int32_t W, int32_t H, int32_t Count) {
             // Two colours: black and white, the only ones a 1-bit read gives back.
             if (Count == 2) B.SetPixelRGB(x, y, i ? TIERGB{255, 255, 255} : TIERGB{0, 0, 0});
             else B.SetPixelRGB(x, y, TIERGB{(uint8_t)(i * 37), (uint8_t)(255 - i * 11), (uint8_t)(i * 101)});
-        }
-}
-
-void ExpectSameRGB(TIEBitmap& A, TIEBitmap& B) {
-    ASSERT_EQ(A.GetWidth(), B.GetWidth());
-    ASSERT_EQ(A.GetHeight(), B.GetHeight());
-    for (int32_t y = 0; y < A.GetHeight(); ++y)
-        for (int32_t x = 0; x < A.GetWidth(); ++x) {
-            const TIERGB a = A.GetPixelAsRGB(x, y), b = B.GetPixelAsRGB(x, y);
-            ASSERT_TRUE(a.r == b.r && a.g == b.g && a.b == b.b) << "pixel " << x << "," << y;
         }
 }
 
@@ -129,7 +107,7 @@ TEST(BMPCodec, RoundTripsEveryWrittenForm) {
                     ReadBytes(file, r);
                     ASSERT_FALSE(r.aborted);
                     EXPECT_EQ(U32(file, 2), file.size());
-                    ExpectSameRGB(source, r.bitmap);
+                    codectest::ExpectSameRGB(source, r.bitmap);
                 }
 }
 
@@ -142,7 +120,7 @@ TEST(BMPCodec, ThirtyTwoBitsKeepAlphaPerPixel) {
     TReadResult r;
     ReadBytes(file, r);
     ASSERT_FALSE(r.aborted);
-    ExpectSameRGB(source, r.bitmap);
+    codectest::ExpectSameRGB(source, r.bitmap);
     ASSERT_NE(r.alpha, nullptr);
     for (int32_t y = 0; y < 4; ++y)
         for (int32_t x = 0; x < 9; ++x) EXPECT_EQ(r.alpha->GetPixel(x, y), x * 20 + y);
