@@ -7,30 +7,16 @@
 #include <cstring>
 
 #include "Classes.h"
+#include "CodecFuzz.h"
 #include "iebitmap.h"
 #include "imaging/codecs/bmpfilt.h"
 
 namespace {
 
-// One parameter set, never destroyed (its metadata stand-ins clash with the real DICOM tag list
-// linked beside them; destroying one corrupts the heap).
-TIOParamsVals& Params() {
-    static TIOParamsVals& params = *new TIOParamsVals(nullptr);
-    params.SetDefaultParams();
-    return params;
-}
-
 bool Read(const uint8_t* Data, size_t Size, TIEBitmap& Bitmap, TIEMask*& Alpha) {
-    TMemoryStream s;
-    if (Size) s.WriteBuffer(Data, (int32_t)Size);
-    s.SetPosition(0);
-    std::atomic<bool> abort{false};
-    TIOProgressRecord progress;
-    progress.Aborting = &abort;
-    TIOParamsVals& params = Params();
-    params.NativePixelFormat = false;
-    IEReadBMPStream(s, &Bitmap, 0, params, progress, false, false, Alpha, true);
-    return !abort;
+    return CodecFuzzRead(Data, Size, [&](TStream& S, TIOProgressRecord& Progress) {
+        IEReadBMPStream(S, &Bitmap, 0, CodecFuzzParams(), Progress, false, false, Alpha, true);
+    });
 }
 
 }  // namespace
@@ -54,14 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The writer at the depth of the decoded image, read back.
     TMemoryStream out;
-    std::atomic<bool> abort{false};
-    TIOProgressRecord progress;
-    progress.Aborting = &abort;
-    TIOParamsVals& params = Params();
+    TCodecFuzzProgress progress;
+    TIOParamsVals& params = CodecFuzzParams();
     params.BitsPerSample = pf == ie1g ? 1 : 8;
     params.SamplesPerPixel = pf == ie1g ? 1 : 3;
-    IEWriteBMPStream(out, &first, params, progress, false);
-    if (abort) __builtin_trap();
+    IEWriteBMPStream(out, &first, params, progress.Record, false);
+    if (progress.Abort) __builtin_trap();
     TIEBitmap second;
     if (!Read((const uint8_t*)out.GetMemory(), (size_t)out.GetSize(), second, alpha)) __builtin_trap();
     delete alpha;

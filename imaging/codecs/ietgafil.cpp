@@ -167,7 +167,7 @@ void IEReadTGAStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     if (mapType == 1) {
         const int32_t entryBytes = (mapEntry + 7) / 8;
         for (int32_t i = 0; i < mapLength; ++i) {
-            uint8_t e[8] = {};
+            uint8_t e[32] = {};   // an entry size of up to 255 bits
             if (!in.Get(e, entryBytes)) return IEAbort(Progress);
             const int32_t index = mapOrigin + i;
             if (index > 255) continue;
