@@ -1,18 +1,23 @@
-// Helpers of the codec fuzz targets: a memory stream holding the input, and the comparison of two
-// bitmaps' pixels (of a 1-bit row's last byte only the pixels' bits).
+// Helpers of the codec fuzz targets: the input in a memory stream, a parameter set and progress
+// record for the readers, and the comparison of two bitmaps' pixels.
 #pragma once
+
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "Classes.h"
 #include "iebitmap.h"
+#include "picturaio_params.h"
 
 inline void FuzzFillStream(TMemoryStream& Stream, const std::string& Bytes) {
     if (!Bytes.empty()) Stream.Write(Bytes.data(), (int32_t)Bytes.size());
     Stream.SetPosition(0);
 }
 
+// The same size, format and pixels (of a 1-bit row's last byte only the pixels' bits).
 inline bool FuzzSamePixels(TIEBitmap& A, TIEBitmap& B) {
     if (A.GetWidth() != B.GetWidth() || A.GetHeight() != B.GetHeight() || A.GetPixelFormat() != B.GetPixelFormat())
         return false;
@@ -28,4 +33,31 @@ inline bool FuzzSamePixels(TIEBitmap& A, TIEBitmap& B) {
         }
     }
     return true;
+}
+
+// One parameter set for the whole run, back to its defaults on each call (building one per input
+// would cost more than most inputs take to read).
+inline TIOParamsVals& CodecFuzzParams() {
+    static TIOParamsVals params(nullptr);
+    params.SetDefaultParams();
+    return params;
+}
+
+// A progress record with its own abort flag.
+struct TCodecFuzzProgress {
+    std::atomic<bool> Abort{false};
+    TIOProgressRecord Record;
+    TCodecFuzzProgress() { Record.Aborting = &Abort; }
+};
+
+// Runs Reader(Stream, ProgressRecord) over a memory stream holding Size bytes of Data; true
+// when the reader did not abort.
+template <typename TReader>
+bool CodecFuzzRead(const uint8_t* Data, size_t Size, TReader Reader) {
+    TMemoryStream s;
+    if (Size) s.WriteBuffer(Data, (int32_t)Size);
+    s.SetPosition(0);
+    TCodecFuzzProgress progress;
+    Reader(s, progress.Record);
+    return !progress.Abort;
 }
