@@ -82,6 +82,9 @@ target_sources(imaging_io PRIVATE ${KW_CMYK_SOURCE})
 kw_library(imaging_proc imaging/proc imaging_core)
 kw_library(imaging_view imaging/view imaging_core)
 target_link_libraries(imaging_core PUBLIC imaging_codecs imaging_io imaging_proc imaging_view)
+# The group is repeated three times on link lines: a chain through the I/O start-up into the codecs
+# and back into the core needs it.
+set_property(TARGET imaging_core PROPERTY LINK_INTERFACE_MULTIPLICITY 3)
 if(NOT KW_NATIVE)
   # The Windows-only helpers of the core and the views draw through the visual layer.
   target_link_libraries(imaging_core PUBLIC ui)
