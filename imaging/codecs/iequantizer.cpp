@@ -15,39 +15,6 @@ inline uint32_t ColorKey(const TIERGB& C) {
 }
 inline uint32_t HashKey(uint32_t Key) { return (Key * 2654435761u) >> 8; }
 
-// Grey test of the image: ie8p every palette entry, ie24RGB, ieRGB48 and ie32RGB every pixel with
-// three equal channels; every other format counts as grey.
-bool IsGrayImage(TIEBitmap* B) {
-    const int32_t w = B->GetWidth(), h = B->GetHeight();
-    switch (B->GetPixelFormat()) {
-    case ie8p:
-        for (int32_t i = 0; i < B->GetPaletteLength(); ++i) {
-            const TIERGB p = B->GetPaletteEntry(i);
-            if (p.r != p.g || p.g != p.b) return false;
-        }
-        return true;
-    case ie24RGB:
-    case ie32RGB:
-    case ieRGB48: {
-        const int32_t step = B->GetPixelFormat() == ie24RGB ? 3 : B->GetPixelFormat() == ie32RGB ? 4 : 6;
-        const int32_t sample = B->GetPixelFormat() == ieRGB48 ? 2 : 1;
-        bool gray = true;
-        for (int32_t y = 0; y < h && gray; ++y) {
-            const uint8_t* s = B->GetScanline(y);
-            for (int32_t x = 0; x < w; ++x, s += step) {
-                if (std::memcmp(s, s + sample, (size_t)sample) != 0 || std::memcmp(s, s + 2 * sample, (size_t)sample) != 0) {
-                    gray = false;
-                    break;
-                }
-            }
-        }
-        B->ReleaseRowBuffers();
-        return gray;
-    }
-    default: return true;
-    }
-}
-
 // Round to nearest, ties to even.
 inline int32_t RoundEven(double V) { return static_cast<int32_t>(std::nearbyint(V)); }
 
@@ -435,7 +402,7 @@ void TIEQuantizer::TVarianceSplit::Build(TIEBitmap* Bmp, int32_t ColorCount, TIE
 
 TIEQuantizer::TIEQuantizer(TIEBitmap* Bitmap, TIERGB* Palette, int32_t Reserved, int32_t ColorCount)
     : FColorCount(IEClamp(ColorCount, 1, 256)), FBitmap(Bitmap) {
-    FIsGray = IsGrayImage(Bitmap);
+    FIsGray = Bitmap->IsGrayScale();
     const TIEPixelFormat format = Bitmap->GetPixelFormat();
     if (!FIsGray && format == ie24RGB) {
         if (CollectExactColors(Palette)) return;

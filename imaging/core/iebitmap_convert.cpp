@@ -12,6 +12,7 @@
 #include "iecoreutils_colour.h"
 #include "iecoreutils_general.h"
 #include "iequantizer.h"
+#include "picturaproc_histogram.h"
 #include "picturaio_colour.h"
 
 using ieconvert::TruncSafe;
@@ -466,18 +467,12 @@ const uint8_t kBayer[8][8] = {
     {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
     {15, 47, 7, 39, 13, 45, 5, 37},  {63, 31, 55, 23, 61, 29, 53, 21}};
 
-// Packs grey levels into a 1-bit row: white where the level beats the matrix (ordered) or reaches
-// the threshold.
+// Packs grey levels into a 1-bit row: white where the level beats the matrix.
 void PackOrdered(const uint8_t* Levels, uint8_t* D, int32_t W, int32_t Y) {
     std::memset(D, 0, static_cast<size_t>((W + 7) / 8));
     const int32_t row = Y & 7;
     for (int32_t x = 0; x < W; ++x)
         if (kBayer[x & 7][row] < (Levels[x] >> 2)) D[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
-}
-void PackThreshold(const uint8_t* Levels, uint8_t* D, int32_t W, int32_t Threshold) {
-    std::memset(D, 0, static_cast<size_t>((W + 7) / 8));
-    for (int32_t x = 0; x < W; ++x)
-        if (Levels[x] >= Threshold) D[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
 }
 
 TRowContext MakeContext(TIEBitmap* Source, TIEBitmap* Dest) {
@@ -528,31 +523,6 @@ void RunRows(TIEBitmap* Source, TIEBitmap* Dest, const TRowContext& C, TRowKerne
     Dest->Access = destAccess;
 }
 
-// The grey level of the average colour of Source: per row the channel sums divided by the width,
-// the row results added and divided by the height.
-int32_t AverageGray(TIEBitmap* Source, const TRowContext& C) {
-    const int32_t w = Source->GetWidth(), h = Source->GetHeight();
-    TRowKernel toRGB = Source->GetPixelFormat() == ie24RGB ? nullptr : ToRGB<3>(Source->GetPixelFormat());
-    std::vector<uint8_t> row(static_cast<size_t>(w) * 3);
-    int64_t total[3] = {0, 0, 0};
-    for (int32_t y = 0; y < h; ++y) {
-        const uint8_t* s = Source->GetScanline(y);
-        if (toRGB) {
-            toRGB(C, s, row.data(), w);
-            s = row.data();
-        }
-        int64_t sum[3] = {0, 0, 0};
-        for (int32_t x = 0; x < w; ++x, s += 3) {
-            sum[0] += s[0];
-            sum[1] += s[1];
-            sum[2] += s[2];
-        }
-        for (int i = 0; i < 3; ++i) total[i] += sum[i] / w;
-    }
-    Source->ReleaseRowBuffers();
-    return Gray8(C, static_cast<uint32_t>(total[2] / h), static_cast<uint32_t>(total[1] / h), static_cast<uint32_t>(total[0] / h));
-}
-
 // Writes Dest's rows from Source's; false when the pair has no direct rule.
 bool ConvertRows(TIEBitmap* Source, TIEBitmap* Dest) {
     const TIEPixelFormat from = Source->GetPixelFormat(), to = Dest->GetPixelFormat();
@@ -567,9 +537,8 @@ bool ConvertRows(TIEBitmap* Source, TIEBitmap* Dest) {
         if (Dest->DitherMethod == iedmOrdered) {
             RunRows(Source, Dest, c, level, &levels, PackOrdered);
         } else {
-            const int32_t threshold = AverageGray(Source, c);
-            RunRows(Source, Dest, c, level, &levels,
-                    [threshold](const uint8_t* L, uint8_t* D, int32_t W, int32_t) { PackThreshold(L, D, W, threshold); });
+            TIOProgressRecord progress;
+            IEThresholdTo1Bit(Source, Dest, -1, progress);
         }
         return true;
     }

@@ -7,14 +7,15 @@
 
 #include "CheckedMath.h"
 #include "iebitmap.h"
+#include "picturaproc_dib.h"
 
 namespace {
 
 // The resolution written into the mark data of an embedded image (the screen's, standing in until
 // the viewer's screen metrics exist).
 constexpr int32_t kScreenDPI = 96;
-// Pixels per metre of the embedded images' DIBs: 200 dpi.
-constexpr int32_t kDIBPixelsPerMeter = 7874;
+// The resolution of the embedded images' DIBs.
+constexpr int32_t kDIBDpi = 200;
 
 int32_t GetI32(const uint8_t* P) {
     return static_cast<int32_t>(static_cast<uint32_t>(P[0]) | static_cast<uint32_t>(P[1]) << 8 |
@@ -33,7 +34,8 @@ using TBlockSet = std::map<std::string, std::vector<uint8_t>>;
 // A packed DIB (40-byte or larger header, colour table, rows bottom-up or top-down padded to 4
 // bytes) of Size bytes as a bitmap: 1 bit as ie1g (set bits white), 4, 8, 24 and 32 bits
 // uncompressed as ie24RGB. None when the header, the table or the rows do not fit Size, or for
-// other layouts.
+// other layouts. The reader below takes a plain pointer and cannot see the block's length, so
+// the layout is checked against Size here first.
 std::unique_ptr<TIEBitmap> DIBToBitmap(const uint8_t* P, size_t Size) {
     if (Size < 40) return nullptr;
     const int32_t headerSize = GetI32(P);
@@ -46,8 +48,7 @@ std::unique_ptr<TIEBitmap> DIBToBitmap(const uint8_t* P, size_t Size) {
         rawHeight == INT32_MIN || compression != 0)
         return nullptr;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return nullptr;
-    const bool bottomUp = rawHeight > 0;
-    const int32_t height = bottomUp ? rawHeight : -rawHeight;
+    const int32_t height = rawHeight > 0 ? rawHeight : -rawHeight;
     int64_t colors = 0;
     if (bits <= 8) {
         colors = colorsUsed > 0 && colorsUsed < (1 << bits) ? colorsUsed : (1 << bits);
@@ -60,73 +61,38 @@ std::unique_ptr<TIEBitmap> DIBToBitmap(const uint8_t* P, size_t Size) {
         !Checked::Add<int64_t>(headerSize, colors * 4, &tableEnd) ||
         !Checked::Add<int64_t>(tableEnd, pixelBytes, &end) || end > static_cast<int64_t>(Size))
         return nullptr;
-    const uint8_t* table = P + headerSize;
-    const uint8_t* pixels = P + tableEnd;
 
-    auto bmp = std::make_unique<TIEBitmap>(width, height, bits == 1 ? ie1g : ie24RGB);
-    if (bmp->IsEmpty()) return nullptr;
+    auto bmp = std::make_unique<TIEBitmap>();
+    IEDIBToIEBitmap(P, bmp.get(), nullptr, true);
+    if (bmp->IsEmpty() || bmp->GetWidth() != width || bmp->GetHeight() != height) return nullptr;
     // A 1-bit table whose first entry is the brighter one stores white as 0.
-    const bool invert = bits == 1 && table[0] + table[1] + table[2] > table[4] + table[5] + table[6];
-    for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* src = pixels + static_cast<size_t>(bottomUp ? height - 1 - y : y) * static_cast<size_t>(rowLen);
-        uint8_t* dst = bmp->GetScanline(y);
-        if (bits == 1) {
-            const size_t n = static_cast<size_t>((width + 7) / 8);
-            for (size_t i = 0; i < n; ++i) dst[i] = invert ? static_cast<uint8_t>(~src[i]) : src[i];
-            continue;
-        }
-        for (int32_t x = 0; x < width; ++x) {
-            uint8_t* d = dst + static_cast<size_t>(x) * 3;
-            if (bits >= 24) {
-                std::memcpy(d, src + static_cast<size_t>(x) * (bits / 8), 3);
-                continue;
-            }
-            const int32_t index = bits == 8 ? src[x] : (x & 1 ? src[x / 2] & 15 : src[x / 2] >> 4);
-            if (index < colors) std::memcpy(d, table + index * 4, 3);
-            else std::memset(d, 0, 3);
+    const uint8_t* table = P + headerSize;
+    if (bits == 1 && table[0] + table[1] + table[2] > table[4] + table[5] + table[6]) {
+        const size_t n = static_cast<size_t>((width + 7) / 8);
+        for (int32_t y = 0; y < height; ++y) {
+            uint8_t* row = bmp->GetScanline(y);
+            for (size_t i = 0; i < n; ++i) row[i] = static_cast<uint8_t>(~row[i]);
         }
     }
     return bmp;
 }
 
-// The bitmap as a packed DIB at 200 dpi: ie1g as 1 bit (black, white), everything else as 24 bits.
+// The bitmap as a packed DIB at 200 dpi: exactly the header, the colour table and the rows (the
+// global block may be longer than asked for); empty when the memory cannot be had.
 std::vector<uint8_t> BitmapToDIB(TIEBitmap* Bitmap) {
-    const int32_t width = Bitmap->GetWidth(), height = Bitmap->GetHeight();
-    const bool mono = Bitmap->GetPixelFormat() == ie1g;
-    const int32_t bits = mono ? 1 : 24;
-    const size_t rowLen = (static_cast<size_t>(width) * static_cast<size_t>(bits) + 31) / 32 * 4;
+    TIEGlobalHandle block = _CopyBitmaptoDIBEx(Bitmap, 0, 0, 0, 0, kDIBDpi, kDIBDpi);
     std::vector<uint8_t> out;
-    out.reserve(40 + (mono ? 8 : 0) + rowLen * static_cast<size_t>(height));
-    PutI32(out, 40);
-    PutI32(out, width);
-    PutI32(out, height);
-    out.push_back(1);
-    out.push_back(0);
-    out.push_back(static_cast<uint8_t>(bits));
-    out.push_back(0);
-    PutI32(out, 0);   // uncompressed
-    PutI32(out, static_cast<int32_t>(rowLen * static_cast<size_t>(height)));
-    PutI32(out, kDIBPixelsPerMeter);
-    PutI32(out, kDIBPixelsPerMeter);
-    PutI32(out, mono ? 2 : 0);
-    PutI32(out, 0);
-    if (mono) {
-        PutI32(out, 0);
-        PutI32(out, 0x00FFFFFF);
+    if (!block) return out;
+    const uint8_t* p = IEDIBGlobalLock(block);
+    if (p) {
+        const int32_t bits = p[14] | p[15] << 8;
+        const size_t table = bits == 1 ? 8 : bits == 8 ? 1024 : 0;
+        const size_t rowLen = (static_cast<size_t>(GetI32(p + 4)) * static_cast<size_t>(bits) + 31) / 32 * 4;
+        const size_t size = std::min(IEDIBGlobalSize(block), 40 + table + rowLen * static_cast<size_t>(GetI32(p + 8)));
+        out.assign(p, p + size);
+        IEDIBGlobalUnlock(block);
     }
-    for (int32_t y = height - 1; y >= 0; --y) {
-        const size_t start = out.size();
-        out.resize(start + rowLen, 0);
-        uint8_t* dst = out.data() + start;
-        if (mono) {
-            std::memcpy(dst, Bitmap->GetScanline(y), static_cast<size_t>((width + 7) / 8));
-            continue;
-        }
-        for (int32_t x = 0; x < width; ++x) {
-            const TIERGB c = Bitmap->GetPixelAsRGB(x, y);
-            std::memcpy(dst + static_cast<size_t>(x) * 3, &c, 3);
-        }
-    }
+    IEDIBGlobalFree(block);
     return out;
 }
 

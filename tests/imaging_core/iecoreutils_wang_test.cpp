@@ -236,3 +236,25 @@ TEST(IEWangAnnot, CutAndLyingBlocksStopAtTheirEnd) {
     ASSERT_EQ(annot.GetCount(), 1);
     EXPECT_EQ(annot.GetObject(0)->Text, "abc");
 }
+
+TEST(IEWangAnnot, EmbeddedDIBsAreCheckedAgainstTheirBlock) {
+    // An 8 x 1 1-bit DIB whose table lists white first: its clear bits are the white pixels.
+    std::vector<uint8_t> dib = TBlock::Ints({40, 8, 1, 0x00010001, 0, 4, 0, 0, 2, 0, 0x00FFFFFF, 0});
+    dib.insert(dib.end(), {0x0F, 0, 0, 0});
+    for (size_t cut : {size_t(0), size_t(1)}) {
+        TBlock b;
+        b.Mark(1);
+        b.Named(6, "OiDIB", std::vector<uint8_t>(dib.begin(), dib.end() - static_cast<std::ptrdiff_t>(cut)));
+        TIEImagingAnnot annot;
+        Load(annot, b.Bytes);
+        ASSERT_EQ(annot.GetCount(), 1) << cut;
+        TIEBitmap* img = annot.GetObject(0)->Image.get();
+        if (cut) {
+            EXPECT_EQ(img, nullptr);   // one row byte short: no image read past the block
+            continue;
+        }
+        ASSERT_NE(img, nullptr);
+        EXPECT_EQ(img->GetPixelFormat(), ie1g);
+        EXPECT_EQ(img->GetScanline(0)[0], 0xF0);
+    }
+}
