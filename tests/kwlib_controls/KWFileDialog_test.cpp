@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
+#include <commctrl.h>
 
 #include <atomic>
 #include <chrono>
@@ -72,6 +73,33 @@ void WhenShown(TKWBrowseFolder& browser, std::function<void(HWND)> action) {
     };
 }
 
+// The shell may fill its folder tree after the dialog shows, and a freshly made prefix is slow to
+// answer: waits (at most 5 s, pumping the dialog's messages) until the selected tree item's name
+// ends with Name.
+void WaitForTreeSelection(HWND dlg, const std::wstring& Name) {
+    HWND tree = FindWindowExW(dlg, nullptr, L"SysTreeView32", nullptr);
+    for (int i = 0; i < 100 && tree; ++i) {
+        wchar_t text[MAX_PATH] = {};
+        TVITEMW item{};
+        item.mask = TVIF_TEXT;
+        item.hItem = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+        item.pszText = text;
+        item.cchTextMax = MAX_PATH;
+        if (item.hItem && SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&item)) {
+            const std::wstring shown = UpperCase(text);
+            const std::wstring wanted = UpperCase(Name);
+            if (shown.size() >= wanted.size() && shown.compare(shown.size() - wanted.size(), wanted.size(), wanted) == 0)
+                return;
+        }
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(50);
+    }
+}
+
 std::wstring LongPath(const std::wstring& path) {
     wchar_t buffer[MAX_PATH] = {};
     DWORD n = GetLongPathNameW(path.c_str(), buffer, MAX_PATH);
@@ -130,6 +158,7 @@ TEST_F(KWBrowseFolderTest, ChoosesTheInitialFolderInALaidOutDialog) {
         GetWindowTextW(dlg, text, 64);
         caption = text;
         owner = GetWindow(dlg, GW_OWNER);
+        WaitForTreeSelection(dlg, Folder.substr(Folder.rfind(L'\\') + 1));
         PostMessageW(dlg, WM_COMMAND, IDOK, 0);
     });
     ASSERT_TRUE(browser.Execute());
