@@ -7,7 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "iecodecs_common.h"
+#include "ByteOrder.h"
+#include "codecs_common.h"
 #include "iecoreutils_colour.h"
 #include "iecoreutils_general.h"
 #include "imaging/codecs/iequantizer.h"
@@ -145,15 +146,15 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
     uint32_t pixelOffset = 0;
     if (!NoFileHeader) {
         uint8_t fh[14];
-        if (!ReadAll(Stream, fh, 14) || IEGetLE16(fh) != kBM) return IEAbort(Progress);
-        const uint32_t fileSize = IEGetLE32(fh + 2);
+        if (!ReadAll(Stream, fh, 14) || ByteOrder::GetLE16(fh) != kBM) return IEAbort(Progress);
+        const uint32_t fileSize = ByteOrder::GetLE32(fh + 2);
         if (fileSize > 0 && fileSize <= 0x7FFFFFFF && DataLength <= 0) DataLength = (int32_t)fileSize;
-        pixelOffset = IEGetLE32(fh + 10);
+        pixelOffset = ByteOrder::GetLE32(fh + 10);
     }
 
     uint8_t h[64] = {};
     if (!ReadAll(Stream, h, 4)) return IEAbort(Progress);
-    const uint32_t headerSize = IEGetLE32(h);
+    const uint32_t headerSize = ByteOrder::GetLE32(h);
     IOParams.FreeColorMap();
     TIERGB colorMap[256] = {};
     int32_t width, height, bits, compression = 0, colours = 0;
@@ -161,9 +162,9 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
     if (headerSize == 12) {
         if (!ReadAll(Stream, h + 4, 8)) return IEAbort(Progress);
         IOParams.BMPVersion = 2;
-        width = IEGetLE16(h + 4);
-        height = IEGetLE16(h + 6);
-        bits = IEGetLE16(h + 10);
+        width = ByteOrder::GetLE16(h + 4);
+        height = ByteOrder::GetLE16(h + 6);
+        bits = ByteOrder::GetLE16(h + 10);
         IOParams.SetDpiX(IEDefaultDPIX);
         IOParams.SetDpiY(IEDefaultDPIY);
         if (bits <= 8) {
@@ -181,22 +182,22 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
         if (!ReadAll(Stream, h + 4, take - 4)) return IEAbort(Progress);
         if (headerSize > 64) Stream.Seek(start + (NoFileHeader ? 0 : 14) + (int64_t)headerSize, soBeginning);
         IOParams.BMPVersion = headerSize == 64 ? 3 : headerSize == 40 ? 1 : 0;
-        width = (int32_t)IEGetLE32(h + 4);
-        height = (int32_t)IEGetLE32(h + 8);
+        width = (int32_t)ByteOrder::GetLE32(h + 4);
+        height = (int32_t)ByteOrder::GetLE32(h + 8);
         if (height < 0) {
             if (height == INT32_MIN) return IEAbort(Progress);
             height = -height;
             topDown = true;
         }
-        bits = IEGetLE16(h + 14);
-        compression = (int32_t)IEGetLE32(h + 16);
+        bits = ByteOrder::GetLE16(h + 14);
+        compression = (int32_t)ByteOrder::GetLE32(h + 16);
         const auto dpi = [](uint32_t PerMetre, int32_t Default) {
             const int32_t v = (int32_t)std::lround(std::min<double>(PerMetre, 1e9) / 100.0 * 2.54);
             return v ? v : Default;
         };
-        IOParams.SetDpiX(dpi(IEGetLE32(h + 24), IEDefaultDPIX));
-        IOParams.SetDpiY(dpi(IEGetLE32(h + 28), IEDefaultDPIY));
-        uint32_t used = IEGetLE32(h + 32);
+        IOParams.SetDpiX(dpi(ByteOrder::GetLE32(h + 24), IEDefaultDPIX));
+        IOParams.SetDpiY(dpi(ByteOrder::GetLE32(h + 28), IEDefaultDPIY));
+        uint32_t used = ByteOrder::GetLE32(h + 32);
         if (used > 256) used = 0;
         if (used == 0 && bits <= 8) used = 1u << bits;
         colours = (int32_t)used;
@@ -210,14 +211,14 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
     uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
     if (compression == 3 && headerSize >= 52 && headerSize != 64) {
         // Version 2 and later headers carry the masks themselves, at 40; nothing follows the palette.
-        for (int32_t i = 0; i < 3; ++i) masks[i] = IEGetLE32(h + 40 + 4 * i);
+        for (int32_t i = 0; i < 3; ++i) masks[i] = ByteOrder::GetLE32(h + 40 + 4 * i);
     } else if (compression == 3 && pixelOffset && Stream.GetPosition() + 12 > start + (int64_t)pixelOffset) {
         // No room for masks before the pixels: some writers leave them out of 5-5-5 files.
         if (bits != 16) masks[0] = masks[1] = masks[2] = 0;
     } else if (compression == 3) {
         uint8_t m[12];
         if (!ReadAll(Stream, m, 12)) return IEAbort(Progress);
-        for (int32_t i = 0; i < 3; ++i) masks[i] = IEGetLE32(m + 4 * i);
+        for (int32_t i = 0; i < 3; ++i) masks[i] = ByteOrder::GetLE32(m + 4 * i);
     } else if (compression != 0) {
         masks[0] = masks[1] = masks[2] = 0;
     }
@@ -234,7 +235,7 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
 
     if (pixelOffset) Stream.Seek(start + pixelOffset, soBeginning);
     const int64_t consumed = Stream.GetPosition() - start;
-    int64_t dataSize = DataLength > 0 ? DataLength - consumed : (int64_t)IEGetLE32(h + 20);
+    int64_t dataSize = DataLength > 0 ? DataLength - consumed : (int64_t)ByteOrder::GetLE32(h + 20);
     // Never more than the stream still holds.
     dataSize = std::max<int64_t>(0, std::min<int64_t>({dataSize, streamSize - Stream.GetPosition(), 0x7FFFFFFF}));
 
@@ -313,7 +314,7 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
             break;
         case 16:
             for (int32_t x = 0; x < width; ++x) {
-                const uint32_t w = IEGetLE16(src + 2 * x);
+                const uint32_t w = ByteOrder::GetLE16(src + 2 * x);
                 dst[3 * x] = blue.Get(w);
                 dst[3 * x + 1] = green.Get(w);
                 dst[3 * x + 2] = red.Get(w);
@@ -436,20 +437,20 @@ void IEWriteBMPStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     write(fh, 14);
     const int32_t headerSize = core ? 12 : IOParams.BMPVersion == 3 ? 64 : 40;
     uint8_t h[64] = {};
-    IEPutLE32(h, (uint32_t)headerSize);
+    ByteOrder::PutLE32(h, (uint32_t)headerSize);
     if (core) {
-        IEPutLE16(h + 4, (uint32_t)width);
-        IEPutLE16(h + 6, (uint32_t)height);
-        IEPutLE16(h + 8, 1);
+        ByteOrder::PutLE16(h + 4, (uint32_t)width);
+        ByteOrder::PutLE16(h + 6, (uint32_t)height);
+        ByteOrder::PutLE16(h + 8, 1);
     } else {
-        IEPutLE32(h + 4, (uint32_t)width);
-        IEPutLE32(h + 8, (uint32_t)height);
-        IEPutLE16(h + 12, 1);
-        IEPutLE32(h + 16, rle ? (bits == 4 ? 2 : 1) : 0);
-        IEPutLE32(h + 24, (uint32_t)std::lround(IOParams.DpiX / 2.54 * 100));
-        IEPutLE32(h + 28, (uint32_t)std::lround(IOParams.DpiY / 2.54 * 100));
-        if (bits <= 8) IEPutLE32(h + 32, 1u << bits);
-        IEPutLE32(h + 36, bits <= 8 ? 1u << bits : bits == 24 ? 16777216u : 1u);
+        ByteOrder::PutLE32(h + 4, (uint32_t)width);
+        ByteOrder::PutLE32(h + 8, (uint32_t)height);
+        ByteOrder::PutLE16(h + 12, 1);
+        ByteOrder::PutLE32(h + 16, rle ? (bits == 4 ? 2 : 1) : 0);
+        ByteOrder::PutLE32(h + 24, (uint32_t)std::lround(IOParams.DpiX / 2.54 * 100));
+        ByteOrder::PutLE32(h + 28, (uint32_t)std::lround(IOParams.DpiY / 2.54 * 100));
+        if (bits <= 8) ByteOrder::PutLE32(h + 32, 1u << bits);
+        ByteOrder::PutLE32(h + 36, bits <= 8 ? 1u << bits : bits == 24 ? 16777216u : 1u);
     }
     write(h, headerSize);
     if (aborting) return;
@@ -559,13 +560,13 @@ void IEWriteBMPStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     }
     if (aborting || IEIsAborting(Progress)) return;
     const int64_t end = Stream.GetPosition();
-    IEPutLE32(fh + 2, (uint32_t)(end - start));
-    IEPutLE32(fh + 10, (uint32_t)(dataStart - start));
+    ByteOrder::PutLE32(fh + 2, (uint32_t)(end - start));
+    ByteOrder::PutLE32(fh + 10, (uint32_t)(dataStart - start));
     if (core)
-        IEPutLE16(h + 10, (uint32_t)bits);
+        ByteOrder::PutLE16(h + 10, (uint32_t)bits);
     else {
-        IEPutLE16(h + 14, (uint32_t)bits);
-        IEPutLE32(h + 20, (uint32_t)(end - dataStart));
+        ByteOrder::PutLE16(h + 14, (uint32_t)bits);
+        ByteOrder::PutLE32(h + 20, (uint32_t)(end - dataStart));
     }
     Stream.Seek(start, soBeginning);
     write(fh, 14);

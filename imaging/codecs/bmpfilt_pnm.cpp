@@ -119,7 +119,7 @@ void IEReadPNMStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     }
     const int32_t width = values[0], height = values[1], maxval = values[2];
     if (width <= 0 || height <= 0) {
-        IESetAborting(Progress);
+        IEAbort(Progress);
         return;
     }
     IOParams.FreeColorMap();
@@ -132,7 +132,7 @@ void IEReadPNMStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     // A maximum of 0 (or none) cannot scale anything: the file is refused.
     const bool binaryWide = maxval > 255;
     if (maxval < 1 || maxval > 65535 || magic.size() != 2 || magic[0] != 'P' || magic[1] < '1' || magic[1] > '6') {
-        IESetAborting(Progress);
+        IEAbort(Progress);
         return;
     }
     const char kind = magic[1];
@@ -149,7 +149,7 @@ void IEReadPNMStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     else if (kind == '6' && binaryWide && IOParams.NativePixelFormat)
         format = ieRGB48;
     if (!Bitmap->Allocate(width, height, format)) {
-        IESetAborting(Progress);
+        IEAbort(Progress);
         return;
     }
     TIERowProgress progress(Progress, height);
@@ -343,7 +343,7 @@ void IEWritePNMStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
         IEStreamWriteChecked(Stream, aborting, line.data(), (int32_t)lineLen);
         progress.Row(y + 1);
     }
-    if (aborting) IESetAborting(Progress);
+    if (aborting) IEAbort(Progress);
 }
 
 int32_t IEReadWBMPInteger(TStream& Stream) {
@@ -365,7 +365,7 @@ void IEReadWBMPStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     const int32_t width = IEReadWBMPInteger(Stream);
     const int32_t height = IEReadWBMPInteger(Stream);
     if (type != 0 || fixed != 0 || width <= 0 || height <= 0) {
-        IESetAborting(Progress);
+        IEAbort(Progress);
         return;
     }
     IOParams.BitsPerSample = 1;
@@ -377,7 +377,7 @@ void IEReadWBMPStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     IOParams.FreeColorMap();
     if (ParamsOnly) return;
     if (!Bitmap->Allocate(width, height, ie1g)) {
-        IESetAborting(Progress);
+        IEAbort(Progress);
         return;
     }
     TIERowProgress progress(Progress, height);
@@ -422,5 +422,5 @@ void IEWriteWBMPStream(TStream& Stream, TIEBitmap* Bitmap, TIOProgressRecord& Pr
         if (width % 8) line[(size_t)rowLen - 1] &= (uint8_t)(0xFF << (8 - width % 8));
         IEStreamWriteChecked(Stream, aborting, line.data(), rowLen);
     }
-    if (aborting) IESetAborting(Progress);
+    if (aborting) IEAbort(Progress);
 }

@@ -1,5 +1,6 @@
 // Small helpers the hand-written codecs share: the abort flag and row progress of a progress
-// record, and a 1-bit copy of an image of any format.
+// record, the parameters' sample layout of a file's bit depth, and a 1-bit copy of an image of any
+// format. Integers of a given byte order come from the run-time layer's ByteOrder.h.
 #pragma once
 
 #include <cstdint>
@@ -9,10 +10,16 @@
 
 class TIEBitmap;
 
+// True when the record has an abort flag and it is set.
+inline bool IEIsAborting(const TIOProgressRecord& Progress) { return Progress.Aborting && Progress.Aborting->load(); }
 // Sets the record's abort flag (when it has one).
-inline void IESetAborting(TIOProgressRecord& Progress) {
-    if (Progress.Aborting) *Progress.Aborting = true;
+inline void IEAbort(TIOProgressRecord& Progress) {
+    if (Progress.Aborting) Progress.Aborting->store(true);
 }
+
+// BitsPerSample and SamplesPerPixel of a file depth: 1, 4 and 8 one sample, 16 three of 5 bits,
+// 24 three of 8, 32 four of 8; other depths leave them.
+void IESetDepthParams(TIOParamsVals& IOParams, int32_t Depth);
 
 // Row progress of one image: Row(n) reports Trunc(n x 100 / Height) when a handler is set.
 class TIERowProgress {
@@ -22,7 +29,7 @@ public:
     void Row(int32_t Rows) {
         if (FProgress.OnProgress) FProgress.OnProgress(FProgress.Sender, (int32_t)(Rows * FFactor));
     }
-    bool Aborted() const { return FProgress.Aborting && *FProgress.Aborting; }
+    bool Aborted() const { return IEIsAborting(FProgress); }
 
 private:
     TIOProgressRecord& FProgress;

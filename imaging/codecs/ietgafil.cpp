@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "SysUtils.h"
-#include "iecodecs_common.h"
+#include "ByteOrder.h"
+#include "codecs_common.h"
 #include "iecoreutils_colour.h"
 #include "iecoreutils_general.h"
 #include "imaging/codecs/iequantizer.h"
@@ -66,23 +67,23 @@ void ReadExtension(TStream& Stream, int64_t Start, TIOParamsVals& IOParams) {
     uint8_t footer[26];
     Stream.Seek(size - 26, soBeginning);
     if (Stream.Read(footer, 26) != 26 || std::memcmp(footer + 8, kSignature, 18) != 0) return;
-    const int64_t at = Start + IEGetLE32(footer);
+    const int64_t at = Start + ByteOrder::GetLE32(footer);
     uint8_t e[kExtensionSize];
-    if (IEGetLE32(footer) == 0 || at + kExtensionSize > size) return;
+    if (ByteOrder::GetLE32(footer) == 0 || at + kExtensionSize > size) return;
     Stream.Seek(at, soBeginning);
     if (Stream.Read(e, kExtensionSize) != kExtensionSize) return;
     IOParams.TGAAuthor = FieldText(e + 2, 41);
     IOParams.TGAJob = FieldText(e + 379, 41);
-    const uint16_t month = IEGetLE16(e + 367), day = IEGetLE16(e + 369), year = IEGetLE16(e + 371);
-    const uint16_t hour = IEGetLE16(e + 373), minute = IEGetLE16(e + 375), second = IEGetLE16(e + 377);
+    const uint16_t month = ByteOrder::GetLE16(e + 367), day = ByteOrder::GetLE16(e + 369), year = ByteOrder::GetLE16(e + 371);
+    const uint16_t hour = ByteOrder::GetLE16(e + 373), minute = ByteOrder::GetLE16(e + 375), second = ByteOrder::GetLE16(e + 377);
     TDateTime date, time;
     if (month >= 1 && month <= 12 && day >= 1 && day <= 31 && year >= 1 && year <= 2499 && hour < 24 &&
         minute < 60 && second < 60 && TryEncodeDate(year, month, day, date) &&
         TryEncodeTime(hour, minute, second, 0, time))
         IOParams.TGADate = date + time;
     IOParams.TGABackground = TIERGB{e[473], e[472], e[471]};
-    if (IEGetLE16(e + 474) && IEGetLE16(e + 476)) IOParams.TGAAspectRatio = (double)IEGetLE16(e + 474) / IEGetLE16(e + 476);
-    if (IEGetLE16(e + 478) && IEGetLE16(e + 480)) IOParams.TGAGamma = (double)IEGetLE16(e + 478) / IEGetLE16(e + 480);
+    if (ByteOrder::GetLE16(e + 474) && ByteOrder::GetLE16(e + 476)) IOParams.TGAAspectRatio = (double)ByteOrder::GetLE16(e + 474) / ByteOrder::GetLE16(e + 476);
+    if (ByteOrder::GetLE16(e + 478) && ByteOrder::GetLE16(e + 480)) IOParams.TGAGamma = (double)ByteOrder::GetLE16(e + 478) / ByteOrder::GetLE16(e + 480);
 }
 
 // Decodes one pixel value of Bytes bytes into column X of the row buffers.
@@ -102,7 +103,7 @@ struct TRowDecoder {
             if (PaletteAlpha) AlphaRow[X] = AlphaPalette[V[0]];
             break;
         case 16: {
-            const uint16_t w = IEGetLE16(V);
+            const uint16_t w = ByteOrder::GetLE16(V);
             p[0] = (uint8_t)((w & 31) << 3);
             p[1] = (uint8_t)(((w >> 5) & 31) << 3);
             p[2] = (uint8_t)(((w >> 10) & 31) << 3);
@@ -123,7 +124,7 @@ bool IEIsTGA(TStream& Stream) {
     const int64_t pos = Stream.GetPosition();
     uint8_t h[18];
     const bool ok = Stream.Read(h, 18) == 18 && ValidType(h[2]) && h[1] <= 1 && ValidDepth(h[16]) &&
-                    IEGetLE16(h + 12) != 0 && IEGetLE16(h + 14) != 0;
+                    ByteOrder::GetLE16(h + 12) != 0 && ByteOrder::GetLE16(h + 14) != 0;
     Stream.Seek(pos, soBeginning);
     return ok;
 }
@@ -144,10 +145,10 @@ void IEReadTGAStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     uint8_t h[18];
     if (!in.Get(h, 18)) return IEAbort(Progress);
     const uint8_t idLength = h[0], mapType = h[1], type = h[2], depth = h[16], descriptor = h[17];
-    const int32_t mapOrigin = IEGetLE16(h + 3), mapLength = IEGetLE16(h + 5), mapEntry = h[7];
-    const int32_t width = IEGetLE16(h + 12), height = IEGetLE16(h + 14);
-    IOParams.TGAXPos = IEGetLE16(h + 8);
-    IOParams.TGAYPos = IEGetLE16(h + 10);
+    const int32_t mapOrigin = ByteOrder::GetLE16(h + 3), mapLength = ByteOrder::GetLE16(h + 5), mapEntry = h[7];
+    const int32_t width = ByteOrder::GetLE16(h + 12), height = ByteOrder::GetLE16(h + 14);
+    IOParams.TGAXPos = ByteOrder::GetLE16(h + 8);
+    IOParams.TGAYPos = ByteOrder::GetLE16(h + 10);
     if (!ValidType(type) || !ValidDepth(depth)) return IEAbort(Progress);
     uint8_t id[256];
     if (!in.Get(id, idLength)) return IEAbort(Progress);
@@ -173,7 +174,7 @@ void IEReadTGAStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
             if (index > 255) continue;
             TIERGB& c = palette[index];
             if (entryBytes == 2) {
-                const uint16_t w = IEGetLE16(e);
+                const uint16_t w = ByteOrder::GetLE16(e);
                 c = TIERGB{(uint8_t)((w & 31) << 3), (uint8_t)(((w >> 5) & 31) << 3), (uint8_t)(((w >> 10) & 31) << 3)};
             } else if (entryBytes >= 3) {
                 c = TIERGB{e[0], e[1], e[2]};
@@ -370,14 +371,14 @@ void IEWriteTGAStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     else if (mapped) {
         h[1] = 1;
         h[2] = compressed ? 9 : 1;
-        IEPutLE16(h + 5, 1u << depth);
+        ByteOrder::PutLE16(h + 5, 1u << depth);
         h[7] = 24;
     } else
         h[2] = compressed ? 10 : 2;
-    IEPutLE16(h + 8, (uint32_t)IOParams.TGAXPos);
-    IEPutLE16(h + 10, (uint32_t)IOParams.TGAYPos);
-    IEPutLE16(h + 12, (uint32_t)width);
-    IEPutLE16(h + 14, (uint32_t)height);
+    ByteOrder::PutLE16(h + 8, (uint32_t)IOParams.TGAXPos);
+    ByteOrder::PutLE16(h + 10, (uint32_t)IOParams.TGAYPos);
+    ByteOrder::PutLE16(h + 12, (uint32_t)width);
+    ByteOrder::PutLE16(h + 14, (uint32_t)height);
     h[16] = (uint8_t)depth;
     h[17] = depth == 32 ? 0x28 : 0x20;
     write(h, 18);
@@ -423,27 +424,27 @@ void IEWriteTGAStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     if (aborting) return;
 
     uint8_t e[kExtensionSize] = {};
-    IEPutLE16(e, kExtensionSize);
+    ByteOrder::PutLE16(e, kExtensionSize);
     std::memcpy(e + 2, IOParams.TGAAuthor.c_str(), std::min<size_t>(IOParams.TGAAuthor.size(), 40));
     uint16_t year, month, day, hour, minute, second, msec;
     DecodeDate(IOParams.TGADate, year, month, day);
     DecodeTime(IOParams.TGADate, hour, minute, second, msec);
     const uint16_t stamp[6] = {month, day, year, hour, minute, second};
-    for (int32_t i = 0; i < 6; ++i) IEPutLE16(e + 367 + 2 * i, stamp[i]);
+    for (int32_t i = 0; i < 6; ++i) ByteOrder::PutLE16(e + 367 + 2 * i, stamp[i]);
     std::memcpy(e + 379, IOParams.TGAJob.c_str(), std::min<size_t>(IOParams.TGAJob.size(), 40));
     e[471] = IOParams.TGABackground.r;
     e[472] = IOParams.TGABackground.g;
     e[473] = IOParams.TGABackground.b;
     const auto ratio = [](double V) { return (uint32_t)std::min(65535.0, std::max(0.0, std::trunc(V * 10000))); };
-    IEPutLE16(e + 474, ratio(IOParams.TGAAspectRatio));
-    IEPutLE16(e + 476, 10000);
-    IEPutLE16(e + 478, ratio(IOParams.TGAGamma));
-    IEPutLE16(e + 480, 10000);
+    ByteOrder::PutLE16(e + 474, ratio(IOParams.TGAAspectRatio));
+    ByteOrder::PutLE16(e + 476, 10000);
+    ByteOrder::PutLE16(e + 478, ratio(IOParams.TGAGamma));
+    ByteOrder::PutLE16(e + 480, 10000);
     const int64_t extensionAt = Stream.GetPosition() - start;
     write(e, kExtensionSize);
     uint8_t footer[26] = {};
-    IEPutLE16(footer, (uint32_t)extensionAt);
-    IEPutLE16(footer + 2, (uint32_t)(extensionAt >> 16));
+    ByteOrder::PutLE16(footer, (uint32_t)extensionAt);
+    ByteOrder::PutLE16(footer + 2, (uint32_t)(extensionAt >> 16));
     std::memcpy(footer + 8, kSignature, 18);
     write(footer, 26);
 }

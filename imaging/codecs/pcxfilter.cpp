@@ -171,7 +171,7 @@ void IEReadPCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     uint8_t h[kHeaderSize];
     if (DataLength < kHeaderSize || Stream.Read(h, kHeaderSize) != kHeaderSize || h[0] != 10 || h[3] > 8 ||
         h[2] > 1) {
-        IESetAborting(Progress);
+        IEAbort(Progress);
         return;
     }
     const int32_t bits = h[3], planes = h[65], bytesPerLine = Le16(h + 66);
@@ -179,7 +179,7 @@ void IEReadPCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     const int32_t width = (int32_t)Le16(h + 8) - (int32_t)Le16(h + 4) + 1;
     const int32_t height = (int32_t)Le16(h + 10) - (int32_t)Le16(h + 6) + 1;
     if (width <= 0 || height <= 0) {
-        IESetAborting(Progress);
+        IEAbort(Progress);
         return;
     }
     IOParams.SetImageCount(1);
@@ -195,12 +195,12 @@ void IEReadPCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     TIERGB palette[256] = {};
     if (planes == 1 && bits > 4) {
         if (DataLength < kHeaderSize + 768) {
-            IESetAborting(Progress);
+            IEAbort(Progress);
             return;
         }
         Stream.SetPosition(start + DataLength - 768);
         if (Stream.Read(palette, 768) != 768) {
-            IESetAborting(Progress);
+            IEAbort(Progress);
             return;
         }
         IESwapRBPalette(palette, 0, 256);
@@ -239,14 +239,14 @@ void IEReadPCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     try {
         data.resize((size_t)(DataLength - kHeaderSize));
     } catch (const std::bad_alloc&) {
-        IESetAborting(Progress);
+        IEAbort(Progress);
         return;
     }
     const int32_t got = data.empty() ? 0 : Stream.Read(data.data(), (int32_t)data.size());
     data.resize((size_t)std::max(got, 0));
 
     if (!Bitmap->Allocate(width, height, bits == 1 && planes == 1 ? ie1g : ie24RGB)) {
-        IESetAborting(Progress);
+        IEAbort(Progress);
         return;
     }
     // The line buffer holds a whole line as the header announces it, and never less than the
@@ -308,7 +308,7 @@ void IEWritePCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     const int32_t width = Bitmap->GetWidth(), height = Bitmap->GetHeight();
     if ((depth != 1 && depth != 4 && depth != 8 && depth != 24) || width <= 0 || height <= 0 || width > 65536 ||
         height > 65536) {
-        IESetAborting(Progress);
+        IEAbort(Progress);
         return;
     }
 
@@ -370,7 +370,7 @@ void IEWritePCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     const int32_t bytesPerLine = (samples + 1) & ~1;
     if (bytesPerLine > 0xFFFF) {
         // The header's 16-bit line length cannot hold it.
-        IESetAborting(Progress);
+        IEAbort(Progress);
         return;
     }
     PutLe16(h + 66, bytesPerLine);
@@ -421,7 +421,7 @@ void IEWritePCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
         IEStreamWriteChecked(Stream, aborting, &marker, 1);
         IEStreamWriteChecked(Stream, aborting, pal.data(), 768);
     }
-    if (aborting) IESetAborting(Progress);
+    if (aborting) IEAbort(Progress);
 }
 
 bool IEIsDCX(TStream& Stream) {
@@ -440,7 +440,7 @@ void IEReadDCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     std::vector<uint32_t> offsets;
     if (!IEIsDCX(Stream) || !ReadDCXTable(Stream, offsets) || offsets.empty()) {
         // A table without pages has nothing to read either.
-        IESetAborting(Progress);
+        IEAbort(Progress);
         return;
     }
     const int32_t count = (int32_t)offsets.size();
@@ -458,7 +458,7 @@ void IEWriteDCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     if (size > 0) {
         Stream.SetPosition(0);
         if (!IEIsDCX(Stream) || !ReadDCXTable(Stream, offsets)) {
-            IESetAborting(Progress);
+            IEAbort(Progress);
             return;
         }
     }
