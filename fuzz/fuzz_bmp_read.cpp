@@ -22,12 +22,26 @@ bool Read(const uint8_t* Data, size_t Size, TIEBitmap& Bitmap, TIEMask*& Alpha) 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // Keep the images the headers ask for small.
-    if (size >= 26) {
-        int32_t w, h;
-        std::memcpy(&w, data + 18, 4);
-        std::memcpy(&h, data + 22, 4);
-        if ((int64_t)std::abs((int64_t)w) * std::abs((int64_t)h) > (1 << 18)) return 0;
+    // Keep the images the headers ask for small: the core header (12 bytes) holds 16-bit sizes,
+    // the later ones 32-bit sizes.
+    if (size >= 22) {
+        uint32_t headerSize;
+        std::memcpy(&headerSize, data + 14, 4);
+        int64_t w = 0, h = 0;
+        if (headerSize == 12) {
+            uint16_t w16, h16;
+            std::memcpy(&w16, data + 18, 2);
+            std::memcpy(&h16, data + 20, 2);
+            w = w16;
+            h = h16;
+        } else if (size >= 26) {
+            int32_t w32, h32;
+            std::memcpy(&w32, data + 18, 4);
+            std::memcpy(&h32, data + 22, 4);
+            w = std::abs((int64_t)w32);
+            h = std::abs((int64_t)h32);
+        }
+        if (w * h > (1 << 18)) return 0;
     }
     TIEBitmap first;
     TIEMask* alpha = nullptr;
