@@ -288,6 +288,7 @@ uint8_t* TZFArchiveReader::DecodeBuffer(std::unique_ptr<uint8_t[]>& Buffer, size
 
 void TZFArchiveReader::BeginBatch() {
     FRemovableKnown = false;
+    FLastFolder.clear();
 }
 
 bool TZFArchiveReader::IsRemovableTarget(const std::wstring& Path) {
@@ -406,6 +407,8 @@ void TZFArchiveReader::ExtractEntryToDisk(int32_t Index, const std::wstring& Ent
     DoOnExtractFile(name, attr, item.EntryComment);
 
     std::wstring dest = DestDir;
+    std::wstring folder;
+    bool folderChecked = false;
     if (name == Backslashed(item.EntryName)) {
         // The stored name decides where the file goes: it must stay under the destination.
         if (!ZFIsSafeEntryName(item.EntryName)) throw EZFException(ZFErrCreateTarget, this, {name});
@@ -416,13 +419,26 @@ void TZFArchiveReader::ExtractEntryToDisk(int32_t Index, const std::wstring& Ent
     if (!Options.CreateDirs) {
         name = ZFExtractFileName(name);
     } else {
-        const std::wstring folder = dest + ZFExtractFilePath(name);
-        if (!folder.empty() && !ZFForceDirectories(folder)) throw EZFException(ZFErrCreateTargetFolder, this, {folder});
+        folder = dest + ZFExtractFilePath(name);
+        // Entries of one folder follow each other: the folder made or found for the previous
+        // entry is not looked up again (should it have gone meanwhile, the creation below fails
+        // and the folder is made again).
+        if (!folder.empty() && folder != FLastFolder) {
+            if (!ZFForceDirectories(folder)) throw EZFException(ZFErrCreateTargetFolder, this, {folder});
+            FLastFolder = folder;
+            folderChecked = true;
+        }
     }
     if (item.IsFolder()) return;
 
     std::wstring target = dest + name;
     std::unique_ptr<TStream> file = ZFCreateNewFile(target);
+    if (!file && !folder.empty() && !folderChecked && !ZFDirectoryExists(folder)) {
+        FLastFolder.clear();
+        if (!ZFForceDirectories(folder)) throw EZFException(ZFErrCreateTargetFolder, this, {folder});
+        FLastFolder = folder;
+        file = ZFCreateNewFile(target);
+    }
     if (!file && ZFFileExists(target)) {
         const int32_t targetAttr = ZFFileGetAttr(target);
         if (!Options.ReplaceReadOnly && targetAttr >= 0 && (targetAttr & faReadOnly)) return;
@@ -454,11 +470,14 @@ void TZFArchiveReader::ExtractEntryToDisk(int32_t Index, const std::wstring& Ent
         const bool keep = !(raised || SkipFile || CancelFlag || (!decoded && !ExtractCorruptedFiles));
         // The MS-DOS attribute byte; the high word of entries made on Unix holds its mode bits.
         const int32_t keptAttr = (int32_t)(attr & (faReadOnly | faHidden | faSysFile | faArchive));
-        ZFSetFileDosTime(file.get(), item.Header.DosDate, item.Header.DosTime);
         if (Options.FlushBuffers && IsRemovableTarget(target)) Services->FlushFile(file.get());
-        // Set through the open file where the platform can: opening it again by name costs more
-        // than writing a small file.
-        const bool attrSet = keep && Options.SetAttributes && ZFSetOpenFileAttr(file.get(), keptAttr);
+        // Time and attributes set through the open file in one call where the platform can:
+        // opening it again by name costs more than writing a small file.
+        bool attrSet = false;
+        if (keep && Options.SetAttributes)
+            attrSet = ZFSetOpenFileTimeAttr(file.get(), item.Header.DosDate, item.Header.DosTime, keptAttr);
+        else
+            ZFSetFileDosTime(file.get(), item.Header.DosDate, item.Header.DosTime);
         file.reset();
         if (!keep) ZFDeleteFile(target);
         else if (Options.SetAttributes && !attrSet) ZFFileSetAttr(target, keptAttr);

@@ -51,10 +51,11 @@ constexpr int32_t ZFDiskFullRetries = 3;
 
 // Sets the last-write time of an open file stream to an MS-DOS local date and time.
 void ZFSetFileDosTime(TStream* File, uint16_t DosDate, uint16_t DosTime);
-// Sets the attributes of an open file stream through its handle (0 for none), sparing a second
-// open of the file by name. False when the stream has no handle or the system refuses; the caller
-// then sets them by name.
-bool ZFSetOpenFileAttr(TStream* File, int32_t Attr);
+// Sets the last-write time (as ZFSetFileDosTime) and the attributes (0 for none) of an open file
+// stream in one call through its handle, sparing a second call and a second open of the file by
+// name. False when the attributes were not set (no handle, or the system refuses); the time is set
+// all the same, and the caller then sets the attributes by name.
+bool ZFSetOpenFileTimeAttr(TStream* File, uint16_t DosDate, uint16_t DosTime, int32_t Attr);
 // Creates FileName for writing only if no file or folder of that name exists. Null when the name
 // is taken, or on any failure: the caller then takes the path that checks the existing file and
 // reports errors. Spares a new file its separate existence check, which costs a directory lookup.
@@ -147,5 +148,7 @@ private:
     std::unique_ptr<uint8_t[]> FInflateBuffer;
     bool FRemovableKnown = false;
     bool FRemovable = false;
+    // The folder made or found for the last extracted entry of this batch.
+    std::wstring FLastFolder;
     std::wstring FRemovableDrive;
 };

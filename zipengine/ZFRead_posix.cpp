@@ -22,7 +22,8 @@ void ZFSetFileDosTime(TStream* File, uint16_t DosDate, uint16_t DosTime) {
     futimens((int)(intptr_t)handle->GetHandle(), times);
 }
 
-bool ZFSetOpenFileAttr(TStream*, int32_t) {
+bool ZFSetOpenFileTimeAttr(TStream* File, uint16_t DosDate, uint16_t DosTime, int32_t) {
+    ZFSetFileDosTime(File, DosDate, DosTime);
     return false;   // the attributes are set by name
 }
 

@@ -455,6 +455,22 @@ TEST(ZFRead, OverwriteModesFoldersAndFlatExtraction) {
     readOnly.ExtractAll(dir.Path());
     EXPECT_EQ(ReadFileBytes(target), "newer data");
 
+    // The folder found for one entry is not looked up again for the next one of the same folder;
+    // should it have gone in between, it is made again.
+    TScratchDir gone(L"gone");
+    TEntrySpec a = f, b = f;
+    a.Name = "sub/a.txt";
+    b.Name = "sub/b.txt";
+    TReader again;
+    again.OpenBytes(BuildZip({a, b}).Bytes);
+    again.OnExtractFile = [&](TObject*, std::wstring& name, uint32_t&, const std::string&) {
+        if (name != L"sub\\b.txt") return;
+        DeleteFileW((gone / L"sub\\a.txt").c_str());
+        RemoveDirectoryW((gone / L"sub").c_str());
+    };
+    again.ExtractAll(gone.Path());
+    EXPECT_EQ(ReadFileBytes(gone / L"sub\\b.txt"), f.Data);
+
     // Without CreateDirs every entry lands flat in the destination.
     TScratchDir flat(L"flat");
     TReader r;
