@@ -105,7 +105,7 @@ void IEPDFSavePage(TIEPDFContext* Context, TIEBitmap* Bitmap, TIOParamsVals& IOP
         };
         if (compression == 1) {
             const std::vector<uint8_t> plain = rows();
-            data.resize(plain.size() + (plain.size() + 127) / 128 + 1);
+            data.resize(2 * plain.size() + 1);
             data.resize((size_t)IERunLengthEncode(plain.data(), (int32_t)plain.size(), data.data()));
             auto* filter = new TIEPDFArrayObject;
             filter->Add(Name("RunLengthDecode"));

@@ -37,7 +37,7 @@ int64_t Ascii85To(TStream& Out, const uint8_t* Data, int32_t Size) {
 
 // Appends the RunLength form of Size bytes, itself ASCII85-encoded; returns the group characters.
 int64_t RunLengthAscii85To(TStream& Out, const uint8_t* Data, int32_t Size) {
-    std::vector<uint8_t> packed((size_t)Size + (size_t)(Size + 127) / 128 + 1);
+    std::vector<uint8_t> packed(2 * (size_t)Size + 1);
     const int32_t n = IERunLengthEncode(Data, Size, packed.data());
     return Ascii85To(Out, packed.data(), n);
 }

@@ -18,9 +18,18 @@ namespace {
 
 TIEBitmap* Picture(int32_t W, int32_t H, TIEPixelFormat Format) {
     auto* b = new TIEBitmap(W, H, Format);
-    for (int32_t y = 0; y < H; ++y)
-        for (int32_t x = 0; x < W; ++x)
-            b->SetPixelRGB(x, y, TIERGB{(uint8_t)(x * 2), (uint8_t)(y * 3), (uint8_t)((x * y) % 200 < 100 ? 0 : 255)});
+    for (int32_t y = 0; y < H; ++y) {
+        uint8_t* row = b->GetScanline(y);
+        for (int32_t x = 0; x < W; ++x) {
+            const bool set = (x * y) % 200 >= 100 || x == y;
+            if (Format == ie1g)
+                row[x >> 3] = (uint8_t)(set ? row[x >> 3] | (0x80 >> (x & 7)) : row[x >> 3] & ~(0x80 >> (x & 7)));
+            else if (Format == ie8g)
+                row[x] = (uint8_t)(x * 5 + y);
+            else
+                b->SetPixelRGB(x, y, TIERGB{(uint8_t)(x * 2), (uint8_t)(y * 3), (uint8_t)(set ? 255 : 0)});
+        }
+    }
     return b;
 }
 

@@ -422,24 +422,29 @@ TEST(GIFWriter, AlphaAndSourceFormats) {
     TGifCall r1;
     ASSERT_TRUE(r1.Read(Write(w1, two)));
     ASSERT_EQ(r1.Bitmap.GetPixelFormat(), ie1g);
-    EXPECT_EQ(PixelRGB(r1.Bitmap, 1, 0), 0u);          // the darker colour
-    EXPECT_EQ(PixelRGB(r1.Bitmap, 0, 0), 0xFFFFFFu);   // the lighter one
+    EXPECT_EQ(PixelRGB(r1.Bitmap, 0, 0), 0u);          // the darker colour
+    EXPECT_EQ(PixelRGB(r1.Bitmap, 1, 0), 0xFFFFFFu);   // the lighter one
 
-    // Grey and paletted images with fewer bits than their indices take are quantized, not cut.
-    TIEBitmap grey(16, 1, ie8g);
-    for (int32_t x = 0; x < 16; ++x) grey.GetScanline(0)[x] = (uint8_t)(x * 17);
+    // Grey images are read as colour; paletted ones with fewer bits than their indices take are
+    // quantized, not cut.
+    TIEBitmap grey(256, 1, ie8g);
+    for (int32_t x = 0; x < 256; ++x) grey.GetScanline(0)[x] = (uint8_t)(255 - x);
+    TGifCall wg;
+    wg.Params.BitsPerSample = 8;
+    TGifCall rg;
+    ASSERT_TRUE(rg.Read(Write(wg, grey)));
+    for (int32_t x = 0; x < 256; ++x) EXPECT_EQ(PixelRGB(rg.Bitmap, x, 0), (uint32_t)(255 - x) * 0x010101u) << x;
     TIEBitmap pal(16, 1, ie8p);
     for (int32_t x = 0; x < 16; ++x) {
-        pal.SetPaletteEntry(x + 200, TIERGB{(uint8_t)(x * 17), (uint8_t)(x * 17), (uint8_t)(x * 17)});
+        pal.SetPaletteEntry(x + 200, TIERGB{40, (uint8_t)(255 - x * 17), (uint8_t)(x * 17)});
         pal.GetScanline(0)[x] = (uint8_t)(x + 200);
     }
-    for (TIEBitmap* b : {&grey, &pal}) {
-        TGifCall w;
-        w.Params.BitsPerSample = 4;
-        TGifCall r;
-        ASSERT_TRUE(r.Read(Write(w, *b)));
-        for (int32_t x = 0; x < 16; ++x) EXPECT_EQ(PixelRGB(r.Bitmap, x, 0), (uint32_t)(x * 17) * 0x010101u) << x;
-    }
+    TGifCall wp;
+    wp.Params.BitsPerSample = 4;
+    TGifCall rp;
+    ASSERT_TRUE(rp.Read(Write(wp, pal)));
+    for (int32_t x = 0; x < 16; ++x)
+        EXPECT_EQ(PixelRGB(rp.Bitmap, x, 0), (uint32_t)(x * 17) << 16 | (uint32_t)(255 - x * 17) << 8 | 40u) << x;
 }
 
 // A stream that takes no bytes, and a parameter set without an encoder, set the abort flag.

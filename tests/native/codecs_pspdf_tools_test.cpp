@@ -40,7 +40,8 @@ protected:
             for (int32_t x = 0; x < kW; ++x) {
                 Colour.SetPixelRGB(x, y, TIERGB{(uint8_t)(x * 5), (uint8_t)(y * 9), (uint8_t)(100 + x * 2 - y)});
                 const bool white = ((x / 3 + y / 2) % 3) != 0 && x != y;
-                Bilevel.SetPixelRGB(x, y, white ? TIERGB{255, 255, 255} : TIERGB{0, 0, 0});
+                uint8_t& bits = Bilevel.GetScanline(y)[x >> 3];
+                bits = (uint8_t)(white ? bits | (0x80 >> (x & 7)) : bits & ~(0x80 >> (x & 7)));
             }
     }
     void TearDown() override {
