@@ -5,6 +5,7 @@
 
 #include "iebitmap.h"
 #include "iecoreutils_general.h"
+#include "tifccitt.h"
 
 uint8_t IEGreyOf(uint8_t R, uint8_t G, uint8_t B) {
     return (uint8_t)IEClampByte(IERGBToGray(TIERGB{B, G, R}));
@@ -39,4 +40,32 @@ void IESetDepthParams(TIOParamsVals& IOParams, int32_t Depth) {
     case 32: IOParams.BitsPerSample = 8; IOParams.SamplesPerPixel = 4; break;
     default: break;
     }
+}
+
+TIEBitmap* IEBilevelOrRGB(TIEBitmap* Bitmap, std::unique_ptr<TIEBitmap>& Temp) {
+    const TIEPixelFormat f = Bitmap->GetPixelFormat();
+    if (f == ie1g || f == ie24RGB) return Bitmap;
+    Temp = std::make_unique<TIEBitmap>(Bitmap);
+    Temp->ConvertPixelFormat(ie24RGB);
+    return Temp.get();
+}
+
+std::vector<uint8_t> IECCITTEncodeBitmap(TIEBitmap* Bitmap, bool Group4) {
+    TMemoryStream coded;
+    uint8_t pending = 0;
+    int32_t pendingBits = 0;
+    std::vector<uint8_t> ref;
+    bool aborting = false;
+    const int32_t width = Bitmap->GetWidth(), height = Bitmap->GetHeight();
+    for (int32_t y = 0; y <= height; ++y) {
+        const uint8_t* row = y < height ? Bitmap->GetScanline(y) : nullptr;   // null ends the strip
+        if (Group4)
+            IECCITTEncodeG4Row(row, width, &coded, pending, pendingBits, ref, aborting, 1);
+        else
+            IECCITTEncodeG32DRow(row, width, &coded, pending, pendingBits, ref, aborting, 1);
+    }
+    std::vector<uint8_t> data((size_t)coded.GetSize());
+    if (!data.empty()) std::memcpy(data.data(), coded.GetMemory(), data.size());
+    data.resize((data.size() + 3) / 4 * 4, 0);
+    return data;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "picturaio_params.h"
 
@@ -46,3 +47,12 @@ uint8_t IEGreyOf(uint8_t R, uint8_t G, uint8_t B);
 // A new ie1g image of Width x Height holding the top-left part of Bitmap (any format): a pixel
 // whose grey level is 128 or more is white (a set bit).
 std::unique_ptr<TIEBitmap> IEMake1BitByThreshold(TIEBitmap* Bitmap, int32_t Width, int32_t Height);
+
+// The page image of the document writers: Bitmap itself when it is ie1g or ie24RGB, else a 24-bit
+// copy held in Temp.
+TIEBitmap* IEBilevelOrRGB(TIEBitmap* Bitmap, std::unique_ptr<TIEBitmap>& Temp);
+
+// The rows of an ie1g image through the CCITT group 4 (or group 3 two-dimensional) encoder, ended
+// and padded with zero bytes to a multiple of 4. Rows go in as they are (1 = white): a fax decoder
+// told "BlackIs1" gives them back as 1 = white samples.
+std::vector<uint8_t> IECCITTEncodeBitmap(TIEBitmap* Bitmap, bool Group4);

@@ -194,7 +194,7 @@ void IEWriteLineLF(TStream* Stream, const std::string& Line);
 void IEWriteStr(TStream* Stream, const std::string& S);
 
 // RunLengthDecode data of Size bytes of Src into Dst, ended by the end-of-data byte 128; returns
-// the bytes written. Dst must hold Size + (Size + 127) / 128 + 1 bytes.
+// the bytes written. Dst must hold 2 x Size + 1 bytes (short literals cost a header byte each).
 int32_t IERunLengthEncode(const uint8_t* Src, int32_t Size, uint8_t* Dst);
 // Count (1..4) bytes of Src as "z" (a full group of zeros) or Count + 1 base-85 digits into Dst;
 // returns the characters written.

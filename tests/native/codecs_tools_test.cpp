@@ -11,10 +11,12 @@
 #include <string>
 
 #include "../imaging_codecs/CodecTestUtil.h"
+#include "CodecToolsUtil.h"
 #include "bmpfilt_pnm.h"
 #include "pcxfilter.h"
 
 using namespace codectest;
+using namespace codectools;
 namespace fs = std::filesystem;
 
 namespace {
@@ -22,39 +24,6 @@ namespace {
 bool HaveTools() {
     return std::system("command -v convert >/dev/null && command -v ppmtopcx >/dev/null && "
                        "command -v pnmdepth >/dev/null && command -v wbmptopbm >/dev/null") == 0;
-}
-
-// The standard output of a shell command run in Dir (bounded in time); empty when it fails.
-std::string Shell(const fs::path& Dir, const std::string& Command) {
-    const std::string cmd = "cd '" + Dir.string() + "' && timeout 60 sh -c '" + Command + "' 2>/dev/null";
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buf[65536];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        if (pclose(p) != 0) out.clear();
-    }
-    return out;
-}
-
-std::string Slurp(const fs::path& File) {
-    std::ifstream f(File, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-void Save(const fs::path& File, TMemoryStream& S) {
-    std::ofstream f(File, std::ios::binary);
-    f.write(static_cast<const char*>(S.GetMemory()), (std::streamsize)S.GetSize());
-}
-
-// The largest difference between two byte strings of equal length (256 when lengths differ).
-int MaxDiff(const std::string& A, const std::string& B) {
-    if (A.size() != B.size() || A.empty()) return 256;
-    int m = 0;
-    for (size_t i = 0; i < A.size(); ++i) m = std::max(m, std::abs((uint8_t)A[i] - (uint8_t)B[i]));
-    return m;
 }
 
 class CodecTools : public ::testing::Test {
