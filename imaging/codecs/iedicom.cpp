@@ -768,6 +768,8 @@ void ReadWithCodec(TDICOMContext& C, TIEBitmap* Bitmap, const std::vector<uint8_
     if (C.Aborting() || Bitmap->IsEmpty()) return;
     if (C.SamplesPerPixel == 1) {
         if (Bitmap->GetPixelFormat() != ie8g) Bitmap->ConvertPixelFormat(ie8g);
+        // The codecs hand out unsigned 8-bit samples, whatever the file's pixel representation.
+        C.PixelRepresentation = 0;
         FinishGrey(C, Bitmap, true);
     }
 }

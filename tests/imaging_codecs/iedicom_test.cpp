@@ -128,10 +128,11 @@ std::string RLEFrame(const std::vector<std::string>& Segments) {
 // Encapsulated pixel data: an empty offset table, one item per fragment, the delimiter.
 std::string Encapsulated(const std::vector<std::string>& Fragments) {
     TDataSet le;
-    std::string v = "\xFE\xFF\x00\xE0" + le.U32(0);
+    const std::string item("\xFE\xFF\x00\xE0", 4);
+    std::string v = item + le.U32(0);
     for (std::string f : Fragments) {
         if (f.size() % 2) f += '\0';
-        v += "\xFE\xFF\x00\xE0" + le.U32((uint32_t)f.size()) + f;
+        v += item + le.U32((uint32_t)f.size()) + f;
     }
     return v + "\xFE\xFF\xDD\xE0" + le.U32(0);
 }

@@ -3,6 +3,7 @@
 // pydicom's pixel data of the files pydicom ships. Skipped where the tools are absent.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -47,12 +48,25 @@ void Save(const fs::path& File, const std::string& Bytes) {
 // The samples of a binary PNM (P5 or P6; 16-bit samples big-endian), as 8-bit values: the top 8
 // bits of wider samples, narrower ones shifted up (as the glue shows them).
 std::string PNMTo8(const std::string& P) {
-    std::istringstream in(P);
-    std::string magic;
-    int w, h, maxval;
-    in >> magic >> w >> h >> maxval;
-    in.get();
-    const std::string data = P.substr((size_t)in.tellg());
+    // The header: magic, width, height, maxval, with "#" comments between them.
+    size_t at = 2;
+    auto number = [&]() {
+        for (;;) {
+            while (at < P.size() && std::isspace((unsigned char)P[at])) ++at;
+            if (at < P.size() && P[at] == '#') {
+                while (at < P.size() && P[at] != '\n') ++at;
+                continue;
+            }
+            break;
+        }
+        int v = 0;
+        while (at < P.size() && std::isdigit((unsigned char)P[at])) v = v * 10 + (P[at++] - '0');
+        return v;
+    };
+    const std::string magic = P.substr(0, 2);
+    const int w = number(), h = number(), maxval = number();
+    if (at >= P.size()) return {};
+    const std::string data = P.substr(at + 1);
     int bits = 0;
     while ((1 << bits) <= maxval) ++bits;
     std::string out;
