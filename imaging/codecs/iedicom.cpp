@@ -1065,6 +1065,8 @@ void Parse(TDICOMContext& C, bool Preview) {
         if (!Preview && C.Bitmap) LoadFrame(C, C.Bitmap);
     }
     C.Params.SetImageCount(C.Frames);
+    // Data sets without pixel data still report an index within their count.
+    C.Params.SetImageIndex(std::max(0, std::min(C.Params.ImageIndex, C.Frames - 1)));
 }
 
 }  // namespace
