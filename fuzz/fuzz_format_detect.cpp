@@ -7,6 +7,8 @@
 #include "FuzzInput.h"
 #include "picturaio_formats.h"
 #include "picturaio_probes.h"
+#include "imaging/codecs/iedicom.h"
+#include "imaging/codecs/iej2000.h"
 
 namespace {
 

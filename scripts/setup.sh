@@ -28,6 +28,9 @@ PKGS+=(giflib-tools)
 PKGS+=(libjpeg-turbo-progs)
 # The metadata tests' peer.
 PKGS+=(libimage-exiftool-perl)
+# The JPEG 2000 codec's peers (opj_compress, opj_decompress); numpy lets pydicom hand out the
+# pixel data of the DICOM files the DICOM reader is checked against.
+PKGS+=(libopenjp2-tools python3-numpy)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)
 fi

@@ -4,6 +4,8 @@
 
 #include "SysUtils.h"
 #include "picturaio_probes.h"
+#include "imaging/codecs/iedicom.h"
+#include "imaging/codecs/iej2000.h"
 
 std::vector<std::unique_ptr<TIEFileFormatInfo>> IEFileFormats;
 std::vector<TIEIOPlugin> IEIOPlugins;

@@ -132,8 +132,6 @@ bool IEIsCameraRAWTIFF(TStream* Stream) {
 
 bool IEIsPNG(TStream* Stream) { return StartsWith(Peek(Stream, 8), "\x89PNG\r\n\x1A\n", 8); }
 
-bool IEIsDICOM(TStream* Stream) { return StartsWith(PeekAt(Stream, 128, 4), "DICM", 4); }
-
 bool IEIsICO(TStream* Stream) { return IsIconDirectory(Stream, 1); }
 
 bool IEIsCUR(TStream* Stream) { return IsIconDirectory(Stream, 2); }
@@ -162,12 +160,6 @@ bool IEIsPNM(TStream* Stream) {
     uint32_t w = 0, h = 0;
     return PNMNumber(b, i, w) && PNMNumber(b, i, h) && w > 0 && h > 0;
 }
-
-bool IEIsJP2(TStream* Stream) {
-    return StartsWith(Peek(Stream, 12), "\0\0\0\x0CjP  \r\n\x87\n", 12);
-}
-
-bool IEIsJ2K(TStream* Stream) { return StartsWith(Peek(Stream, 4), "\xFF\x4F\xFF\x51", 4); }
 
 bool IEIsDCX(TStream* Stream) {
     const std::vector<uint8_t> b = Peek(Stream, 4);

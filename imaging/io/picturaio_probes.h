@@ -15,8 +15,6 @@ bool IEIsTIFF(TStream* Stream);
 // A TIFF-structured camera raw file (a CR2 header or a DNG version tag in the first IFD).
 bool IEIsCameraRAWTIFF(TStream* Stream);
 bool IEIsPNG(TStream* Stream);
-// "DICM" at offset 128.
-bool IEIsDICOM(TStream* Stream);
 // An icon (type 1) or cursor (type 2) directory whose entries lie inside the stream.
 bool IEIsICO(TStream* Stream);
 bool IEIsCUR(TStream* Stream);
@@ -25,8 +23,6 @@ bool IEIsCUR(TStream* Stream);
 bool IEIsTGA(TStream* Stream);
 // A "P1" to "P6" header with a positive width and height.
 bool IEIsPNM(TStream* Stream);
-bool IEIsJP2(TStream* Stream);
-bool IEIsJ2K(TStream* Stream);
 bool IEIsDCX(TStream* Stream);
 bool IEIsWMF(TStream* Stream);
 bool IEIsEMF(TStream* Stream);
