@@ -26,6 +26,8 @@ PKGS+=(libgif-dev)
 PKGS+=(libjpeg-turbo-progs)
 # The metadata tests' peer.
 PKGS+=(libimage-exiftool-perl)
+# The icon and cursor tests take their files from Wine's own DLLs with wrestool.
+PKGS+=(icoutils)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)
 fi
