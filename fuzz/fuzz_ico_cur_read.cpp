@@ -47,5 +47,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (mask && ignoreAlpha) FuzzFinding("a mask although IgnoreAlpha");
     }
     delete mask;
+    mask = nullptr;
+
+    // An image of icon size comes back unchanged through the writer at its own size and depth.
+    const TIEPixelFormat pf = bitmap.GetPixelFormat();
+    if (progress.Abort || bitmap.GetWidth() <= 0 || bitmap.GetWidth() > 256 || bitmap.GetHeight() > 256 ||
+        (pf != ie1g && pf != ie24RGB))
+        return 0;
+    bitmap.RemoveAlphaChannel();
+    const TIEIcoSize sizes[1] = {{bitmap.GetWidth(), bitmap.GetHeight()}};
+    const int32_t bits[1] = {pf == ie1g ? 1 : 24};
+    TMemoryStream out;
+    TCodecFuzzProgress written;
+    IEWriteICOStream(out, &bitmap, CodecFuzzParams(), written.Record, sizes, bits, 1);
+    if (written.Abort) FuzzFinding("the icon writer aborted on a memory stream");
+    out.SetPosition(0);
+    TIEBitmap again;
+    TCodecFuzzProgress reread;
+    IEReadICOStream(out, &again, CodecFuzzParams(), false, reread.Record, mask, true);
+    if (reread.Abort) FuzzFinding("our own icon was refused");
+    if (!FuzzSamePixels(bitmap, again)) FuzzFinding("pixels changed through the icon writer");
+    delete mask;
     return 0;
 }

@@ -66,7 +66,7 @@ int32_t Side(uint8_t B) { return B == 0 ? 256 : B; }
 int32_t EntryDepth(const TIconEntry& E) {
     if (E.BitCount) return E.BitCount;
     const int32_t b = E.Colors ? IEBitsForColors(E.Colors) : 0;
-    return b ? b : 24;
+    return b > 0 ? b : 24;
 }
 
 bool ReadExact(TStream& Stream, void* Buffer, size_t Count) {
@@ -106,7 +106,7 @@ void ReadIconBitmap(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams,
     int32_t depth = Image.HaveEntry && !Image.Cursor ? e.BitCount : 0;
     if (hdrBits) depth = hdrBits;
     if (!depth && Image.HaveEntry) depth = IEBitsForColors(e.Colors);
-    if (!depth) {
+    if (depth <= 0) {
         IEAbort(Progress);
         return;
     }
@@ -121,10 +121,13 @@ void ReadIconBitmap(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams,
     } else {
         width = e.Width ? e.Width : hdrWidth;
         height = e.Height ? e.Height : hdrHeight / 2;
-        if (e.Width != 0 && e.Width != hdrWidth && hdrWidth > 0 && hdrWidth < 2048 && hdrHeight < 2048) {
-            width = hdrWidth;
-            height = hdrHeight / 2;
-        }
+    }
+    // The bitmap's own header says how its rows are laid out: a directory entry that disagrees
+    // with a plausible header (as cursors whose entry gives half the height) gives way to it.
+    if (Image.HaveEntry && (width != hdrWidth || height != hdrHeight / 2) && hdrWidth > 0 && hdrHeight / 2 > 0 &&
+        hdrWidth < 2048 && hdrHeight < 2048) {
+        width = hdrWidth;
+        height = hdrHeight / 2;
     }
     if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) {
         IEAbort(Progress);

@@ -96,6 +96,14 @@ void IEReadPNGStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
         return;
     }
     png_set_read_fn(g.Png, &Stream, ReadData);
+    // A chunk longer than the stream has left (or 8 MB, for decompressed texts) is refused before
+    // libpng allocates for it: libpng only warns about such lengths unless its benign errors are
+    // errors. The chunks this reader has no use for are passed over unread.
+    const int64_t left = Stream.GetSize() - Stream.GetPosition();
+    png_set_chunk_malloc_max(g.Png, (png_alloc_size_t)std::max<int64_t>(std::min<int64_t>(left, 0x7FFFFFFF), 8 << 20));
+    png_set_benign_errors(g.Png, 0);
+    static const png_byte kUnused[] = "cHRM\0gAMA\0iCCP\0sRGB\0sBIT\0hIST\0sPLT\0tIME\0pCAL\0sCAL\0oFFs\0sTER\0eXIf";
+    png_set_keep_unknown_chunks(g.Png, PNG_HANDLE_CHUNK_NEVER, kUnused, (int)(sizeof kUnused / 5));
     png_structp png = g.Png;
     png_infop info = g.Info;
 

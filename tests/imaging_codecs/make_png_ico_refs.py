@@ -103,6 +103,11 @@ if corpus:
         try:
             im = Image.open(f)
             im.load()
+            # Pillow scales grey samples of 1 to 4 bits to 8 but keeps tRNS as the file's sample.
+            head = open(f, 'rb').read(26)
+            depth, colour = head[24], head[25]
+            if im.mode == 'L' and colour == 0 and depth < 8 and isinstance(im.info.get('transparency'), int):
+                im.info['transparency'] = im.info['transparency'] * 255 // ((1 << depth) - 1)
             write_ref(os.path.join(out, name + '.ref'), im)
             index.append('png %s ok' % name)
         except Exception:
@@ -139,8 +144,16 @@ for f in sorted(glob.glob(os.path.join(icons, '*'))):
         continue
     kind = 'cur' if struct.unpack('<H', data[2:4])[0] == 2 else 'ico'
     try:
-        # Pillow reads cursors through its icon reader: the same layout with type 1.
-        ico = IcoImagePlugin.IcoFile(io.BytesIO(data[:2] + b'\x01\x00' + data[4:]))
+        # Pillow reads cursors through its icon reader: the same layout with type 1, and planes and
+        # bits per pixel in place of the hot spot (Pillow takes the depth from the entry).
+        patched = bytearray(data[:2] + b'\x01\x00' + data[4:])
+        if kind == 'cur':
+            for i in range(struct.unpack('<H', data[4:6])[0]):
+                e = 6 + 16 * i
+                off = struct.unpack('<I', data[e + 12:e + 16])[0]
+                if data[off:off + 4] != b'\x89PNG' and off + 16 <= len(data):
+                    patched[e + 4:e + 8] = struct.pack('<HH', 1, struct.unpack('<H', data[off + 14:off + 16])[0])
+        ico = IcoImagePlugin.IcoFile(io.BytesIO(bytes(patched)))
         count = len(ico.entry)
         # Pillow sorts the entries; the reference of each keeps the file's own order.
         offsets = [struct.unpack('<I', data[6 + 16 * i + 12:6 + 16 * i + 16])[0] for i in range(struct.unpack('<H', data[4:6])[0])]

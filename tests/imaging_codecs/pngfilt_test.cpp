@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,6 +89,9 @@ TEST(PNGReader, ConformanceSuiteAgainstPillow) {
             refused += !ok;
             continue;
         }
+        // libpng's broken files: libpng may refuse what Pillow takes (a bad CRC); what it decodes
+        // must match.
+        if (!ok && line.Name.compare(0, 8, "crasher_") == 0) continue;
         ASSERT_TRUE(ok);
         const refimages::TRef ref = refimages::LoadRef(line.Name + ".ref");
         ASSERT_TRUE(ref.Valid());
@@ -132,7 +136,7 @@ TEST(PNGReader, PixelFormatsAndParameters) {
         {"basn3p08.png", true, ie8p, 8, 1, false},     {"basn0g08.png", true, ie8g, 8, 1, false},
         {"basn0g16.png", true, ie16g, 16, 1, false},   {"basn4a08.png", false, ie24RGB, 8, 2, true},
         {"basn6a16.png", false, ie24RGB, 16, 4, true}, {"ibasn6a08.png", false, ie24RGB, 8, 4, true},
-        {"tbbn3p08.png", true, ie8p, 8, 1, true},      {"tbbn3p08.png", false, ie24RGB, 8, 1, true},
+        {"ftbbn3p08.png", true, ie8p, 8, 1, true},     {"ftbbn3p08.png", false, ie24RGB, 8, 1, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.File) + (c.Native ? " native" : ""));
@@ -297,7 +301,10 @@ TEST(PNGWriter, AlphaMask) {
     TCall w;
     TIEBitmap rgba;
     TCall r;
-    ASSERT_TRUE(ReadPNG(WritePNG(*image, w, &mask), rgba, r));
+    const std::string rgbaFile = WritePNG(*image, w, &mask);
+    // Left in the build folder for Pillow and ImageMagick (check_written.py).
+    std::ofstream(std::string(TEST_BUILD_DIR) + "/png-written-rgba.png", std::ios::binary) << rgbaFile;
+    ASSERT_TRUE(ReadPNG(rgbaFile, rgba, r));
     EXPECT_EQ(r.Params.SamplesPerPixel, 4);
     for (int32_t x = 0; x < 8; ++x) EXPECT_EQ(AlphaAt(rgba, x, 2), x * 30);
     EXPECT_EQ(AlphaAt(rgba, 3, 3), 255);
@@ -310,7 +317,9 @@ TEST(PNGWriter, AlphaMask) {
     TIEBitmap pal;
     TCall rp;
     rp.Params.NativePixelFormat = true;
-    ASSERT_TRUE(ReadPNG(WritePNG(*image, wp, &mask), pal, rp));
+    const std::string palFile = WritePNG(*image, wp, &mask);
+    std::ofstream(std::string(TEST_BUILD_DIR) + "/png-written-palette.png", std::ios::binary) << palFile;
+    ASSERT_TRUE(ReadPNG(palFile, pal, rp));
     ASSERT_EQ(pal.GetPixelFormat(), ie8p);
     EXPECT_EQ(rp.Params.ColorMapCount, 256);
     EXPECT_EQ(rp.Params.ColorMap[0].r, 1);
