@@ -61,3 +61,15 @@ bool CodecFuzzRead(const uint8_t* Data, size_t Size, TReader Reader) {
     Reader(s, progress.Record);
     return !progress.Abort;
 }
+
+// False when an IHDR chunk in the input asks for an image of more than 2^18 pixels (PNG files,
+// and the PNG images inside icons): the fuzz targets skip those inputs.
+inline bool FuzzSmallPNGImages(const uint8_t* Data, size_t Size) {
+    for (size_t i = 0; i + 12 <= Size; ++i)
+        if (std::memcmp(Data + i, "IHDR", 4) == 0) {
+            const uint64_t w = (uint64_t)Data[i + 4] << 24 | Data[i + 5] << 16 | Data[i + 6] << 8 | Data[i + 7];
+            const uint64_t h = (uint64_t)Data[i + 8] << 24 | Data[i + 9] << 16 | Data[i + 10] << 8 | Data[i + 11];
+            if (w * h > (1u << 18)) return false;
+        }
+    return true;
+}

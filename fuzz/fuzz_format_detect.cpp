@@ -9,12 +9,14 @@
 #include "picturaio_probes.h"
 #include "imaging/codecs/iedicom.h"
 #include "imaging/codecs/iej2000.h"
+#include "imaging/codecs/bmpfilt_ico.h"
+#include "imaging/codecs/pngfilt.h"
 
 namespace {
 
 void Check(TStream& Stream, int64_t Position) {
     static bool (*const probes[])(TStream*) = {
-        IEIsHDPhoto, IEIsTIFF, IEIsCameraRAWTIFF, IEIsPNG, IEIsDICOM, IEIsICO, IEIsCUR, IEIsTGA, IEIsPNM,
+        IEIsHDPhoto, IEIsTIFF, IEIsCameraRAWTIFF, IEIsDICOM, IEIsTGA, IEIsPNM,
         IEIsJP2, IEIsJ2K, IEIsAVI, IEIsDCX, IEIsWMF, IEIsEMF, IEIsPSD, IEIsObjectsStream, IEIsLayersStream,
         IEIsAllStream, IEIsCameraRAW,
     };
@@ -24,6 +26,10 @@ void Check(TStream& Stream, int64_t Position) {
     if (Stream.GetPosition() != Position) FuzzFinding("detection moved the stream position");
     for (auto probe : probes) {
         probe(&Stream);
+        if (Stream.GetPosition() != Position) FuzzFinding("a probe moved the stream position");
+    }
+    for (auto probe : {IEIsPNG, IEIsICO, IEIsCUR}) {
+        probe(Stream);
         if (Stream.GetPosition() != Position) FuzzFinding("a probe moved the stream position");
     }
     const int64_t jpeg = IEFindJPEGStart(&Stream, true);

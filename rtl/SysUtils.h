@@ -49,6 +49,8 @@ KW_DECLARE_EXCEPTION(EReadError, EStreamError);
 KW_DECLARE_EXCEPTION(EWriteError, EStreamError);
 KW_DECLARE_EXCEPTION(EResNotFound, Exception);
 KW_DECLARE_EXCEPTION(EOutOfMemory, Exception);
+// A picture that cannot be read, made or saved (the drawing layer and the image codecs raise it).
+KW_DECLARE_EXCEPTION(EInvalidGraphic, Exception);
 
 // The silent exception: callers that catch it end an operation without a message.
 class EAbort : public Exception {

@@ -22,6 +22,11 @@
 # which one.
 #
 # --record FILE writes a CMake file that sets KW_DEPS_<ARCH>_<LIB>_DIR for each library.
+#
+#   scripts/build-deps.sh [--work DIR] --source PKG
+# fetches and unpacks the source package PKG alone (for a library of the list, the version of its
+# native -dev package) into the work folder and prints the unpacked folder; nothing is built, and
+# the caller removes the folder when done (the tests take their corpora from it).
 set -euo pipefail
 
 STEP_TIMEOUT=${KW_DEPS_STEP_TIMEOUT:-1200}
@@ -30,16 +35,18 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 
 work=$ROOT/build/deps
 record=""
+source_pkg=""
 archs=()
 while [ $# -gt 0 ]; do
   case $1 in
     --work) work=$2; shift 2 ;;
     --record) record=$2; shift 2 ;;
+    --source) source_pkg=$2; shift 2 ;;
     i686|x86_64) archs+=("$1"); shift ;;
     *) echo "build-deps: unknown argument $1" >&2; exit 2 ;;
   esac
 done
-[ ${#archs[@]} -gt 0 ] || { echo "usage: $0 [--work DIR] [--record FILE] i686|x86_64..." >&2; exit 2; }
+[ ${#archs[@]} -gt 0 ] || [ -n "$source_pkg" ] || { echo "usage: $0 [--work DIR] [--record FILE] i686|x86_64..." >&2; exit 2; }
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 
@@ -237,6 +244,17 @@ build_raw() {
 # ---- Main ---------------------------------------------------------------------------------------
 
 mkdir -p "$work/logs"
+if [ -n "$source_pkg" ]; then
+  want=""
+  for entry in "${LIBS[@]}"; do
+    IFS=: read -r pkg dev lib recipe <<<"$entry"
+    [ "$pkg" = "$source_pkg" ] && want=$(wanted_version "$dev")
+  done
+  read -r got src < <(fetch_source "$source_pkg" "$want") || true
+  [ -n "${src:-}" ] || exit 1
+  echo "$src"
+  exit 0
+fi
 lines=()
 for arch in "${archs[@]}"; do
   command -v "$arch-w64-mingw32-gcc-posix" >/dev/null || die "$arch-w64-mingw32-gcc-posix is missing (scripts/setup.sh)"

@@ -31,6 +31,8 @@ PKGS+=(libimage-exiftool-perl)
 # The JPEG 2000 codec's peers (opj_compress, opj_decompress); numpy lets pydicom hand out the
 # pixel data of the DICOM files the DICOM reader is checked against.
 PKGS+=(libopenjp2-tools python3-numpy)
+# The icon and cursor tests take their files from Wine's own DLLs with wrestool.
+PKGS+=(icoutils)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)
 fi

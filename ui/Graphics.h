@@ -10,7 +10,7 @@
 #include "SysUtils.h"
 #include "WinApi.h"
 
-KW_DECLARE_EXCEPTION(EInvalidGraphic, Exception);
+// EInvalidGraphic: declared with the other standard exceptions (SysUtils.h).
 
 // ---------------------------------------------------------------------------------------------
 // Colours

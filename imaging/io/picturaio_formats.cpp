@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "SysUtils.h"
+#include "imaging/codecs/bmpfilt_ico.h"
+#include "imaging/codecs/pngfilt.h"
 #include "picturaio_probes.h"
 #include "imaging/codecs/iedicom.h"
 #include "imaging/codecs/iej2000.h"
@@ -53,6 +55,11 @@ std::string ZText5(const uint8_t* Bytes) {
     return std::string(text);
 }
 
+// The codecs' own probes, in the form of the probe table.
+bool IsPNG(TStream* Stream) { return IEIsPNG(*Stream); }
+bool IsICO(TStream* Stream) { return IEIsICO(*Stream); }
+bool IsCUR(TStream* Stream) { return IEIsCUR(*Stream); }
+
 // Runs one probe and puts the position back, whatever the probe did.
 template <typename Probe>
 bool Try(TStream* Stream, int64_t Position, Probe P) {
@@ -92,9 +99,9 @@ TIOFileType FindStreamFormat(TStream* Stream, int64_t Position) {
     };
     if (Try(Stream, Position, IEIsHDPhoto)) return ioHDP;
     if (Try(Stream, Position, IEIsTIFF) && !Try(Stream, Position, IEIsCameraRAWTIFF)) return ioTIFF;
-    if (size > 8 && Try(Stream, Position, IEIsPNG)) return ioPNG;
+    if (size > 8 && Try(Stream, Position, IsPNG)) return ioPNG;
     static const ProbeRow probes[] = {
-        {IEIsDICOM, ioDICOM}, {IEIsICO, ioICO}, {IEIsCUR, ioCUR}, {IEIsTGA, ioTGA}, {IEIsPNM, ioPXM},
+        {IEIsDICOM, ioDICOM}, {IsICO, ioICO}, {IsCUR, ioCUR}, {IEIsTGA, ioTGA}, {IEIsPNM, ioPXM},
         {IEIsJP2, ioJP2}, {IEIsJ2K, ioJ2K}, {IEIsAVI, ioAVI}, {IEIsDCX, ioDCX}, {IEIsWMF, ioWMF},
         {IEIsEMF, ioEMF}, {IEIsPSD, ioPSD}, {IEIsObjectsStream, ioIEV}, {IEIsLayersStream, ioLYR},
         {IEIsAllStream, ioALL},

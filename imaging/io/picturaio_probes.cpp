@@ -74,24 +74,6 @@ bool HasTag(const std::vector<uint16_t>& Tags, uint16_t Tag) {
     return false;
 }
 
-bool IsIconDirectory(TStream* Stream, uint16_t Type) {
-    const std::vector<uint8_t> head = Peek(Stream, 6);
-    if (head.size() < 6 || Word(&head[0], false) != 0 || Word(&head[2], false) != Type) return false;
-    const uint16_t count = Word(&head[4], false);
-    if (count == 0) return false;
-    const std::vector<uint8_t> dir = PeekAt(Stream, 6, int32_t(count) * 16);
-    if (dir.empty()) return false;
-    const int64_t left = BytesLeft(Stream);
-    for (uint16_t i = 0; i < count; ++i) {
-        const uint8_t* e = &dir[size_t(i) * 16];
-        const uint32_t size = DWord(e + 8, false), offset = DWord(e + 12, false);
-        // Icons: reserved byte 0 (some writers put 255); planes 0 or 1. Cursors keep the hot spot there.
-        if (Type == 1 && Word(e + 4, false) > 1) return false;
-        if (size == 0 || offset < 6 + uint32_t(count) * 16 || int64_t(offset) + size > left) return false;
-    }
-    return true;
-}
-
 // Skips blanks and "#" comments, then reads a decimal number; false when there is none.
 bool PNMNumber(const std::vector<uint8_t>& B, size_t& i, uint32_t& Value) {
     for (;;) {
@@ -130,11 +112,6 @@ bool IEIsCameraRAWTIFF(TStream* Stream) {
     return FirstIFDTags(Stream, 42, tags) && HasTag(tags, 0xC612);   // DNGVersion
 }
 
-bool IEIsPNG(TStream* Stream) { return StartsWith(Peek(Stream, 8), "\x89PNG\r\n\x1A\n", 8); }
-
-bool IEIsICO(TStream* Stream) { return IsIconDirectory(Stream, 1); }
-
-bool IEIsCUR(TStream* Stream) { return IsIconDirectory(Stream, 2); }
 
 bool IEIsTGA(TStream* Stream) {
     const std::vector<uint8_t> h = Peek(Stream, 18);

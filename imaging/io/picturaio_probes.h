@@ -12,12 +12,9 @@ bool IEIsHDPhoto(TStream* Stream);
 // A TIFF header ("II*\0" or "MM\0*") whose first IFD lies inside the stream and holds the width
 // and height tags.
 bool IEIsTIFF(TStream* Stream);
+// (PNG, icons and cursors: IEIsPNG in pngfilt.h, IEIsICO and IEIsCUR in bmpfilt_ico.h.)
 // A TIFF-structured camera raw file (a CR2 header or a DNG version tag in the first IFD).
 bool IEIsCameraRAWTIFF(TStream* Stream);
-bool IEIsPNG(TStream* Stream);
-// An icon (type 1) or cursor (type 2) directory whose entries lie inside the stream.
-bool IEIsICO(TStream* Stream);
-bool IEIsCUR(TStream* Stream);
 // A Targa header with a known image type, a consistent colour map and pixel depth and a
 // non-empty size.
 bool IEIsTGA(TStream* Stream);

@@ -1,0 +1,290 @@
+#include "pngfilt.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "SysUtils.h"
+#include "codecs_common.h"
+#include "pngfilt_glue.h"
+#include "iebitmap.h"
+#include "imaging/view/picturaview.h"
+
+namespace {
+
+// What the read callback needs: the stream. libpng's error pointer is the abort flag.
+void ReadData(png_structp Png, png_bytep Data, size_t Length) {
+    auto* stream = static_cast<TStream*>(png_get_io_ptr(Png));
+    int32_t got = 0;
+    try {
+        got = Length <= 0x7FFFFFFF ? stream->Read(Data, (int32_t)Length) : 0;
+    } catch (...) {
+        got = -1;
+    }
+    // A stream cut short ends the read like a library error.
+    if (got < 0 || (size_t)got != Length) png_error(Png, "Read error");
+}
+
+void ErrorCallback(png_structp Png, png_const_charp) {
+    auto* abort = static_cast<std::atomic<bool>*>(png_get_error_ptr(Png));
+    if (abort) abort->store(true);
+    png_longjmp(Png, 1);
+}
+
+
+// Frees libpng's structures on every exit.
+struct TPngReadGuard {
+    png_structp Png = nullptr;
+    png_infop Info = nullptr;
+    ~TPngReadGuard() {
+        if (Png) png_destroy_read_struct(&Png, Info ? &Info : nullptr, nullptr);
+    }
+};
+
+// An 8-bit value of a bKGD sample of the given depth.
+uint8_t BackgroundSample(uint16_t Value, int32_t Depth) {
+    if (Depth == 16) return (uint8_t)(Value >> 8);
+    if (Depth >= 8) return (uint8_t)Value;
+    const uint32_t max = (1u << Depth) - 1;
+    return (uint8_t)(std::min<uint32_t>(Value, max) * 255 / max);
+}
+
+// Progress over all passes: the event fires when the truncated per cent changes.
+class TPassProgress {
+public:
+    TPassProgress(TIOProgressRecord& Progress, int64_t Rows) : FProgress(Progress), FFactor(Rows > 0 ? 100.0 / Rows : 0) {}
+    void Row() {
+        ++FCount;
+        const int32_t percent = (int32_t)(FCount * FFactor);
+        if (percent != FLast && FProgress.OnProgress) FProgress.OnProgress(FProgress.Sender, percent);
+        FLast = percent;
+    }
+
+private:
+    TIOProgressRecord& FProgress;
+    double FFactor;
+    int64_t FCount = 0;
+    int32_t FLast = -1;
+};
+
+}  // namespace
+
+bool IEIsPNG(TStream& Stream) {
+    uint8_t sig[8] = {};
+    const int64_t pos = Stream.GetPosition();
+    const int32_t got = Stream.Read(sig, 8);
+    Stream.SetPosition(pos);
+    return got >= 4 && png_sig_cmp(sig, 0, 4) == 0;
+}
+
+void IEReadPNGStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams, TIOProgressRecord& Progress,
+                     bool Preview) {
+    // libpng's error pointer: the record's flag, or a flag of our own when the record has none.
+    std::atomic<bool> ownAbort{false};
+    std::atomic<bool>* abortFlag = Progress.Aborting ? Progress.Aborting : &ownAbort;
+    TPngReadGuard g;
+    g.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, abortFlag, ErrorCallback, IEPngIgnoreWarning);
+    if (g.Png) g.Info = png_create_info_struct(g.Png);
+    if (!g.Png || !g.Info) {
+        IEAbort(Progress);
+        return;
+    }
+    png_set_read_fn(g.Png, &Stream, ReadData);
+    // A chunk longer than the stream has left (or 8 MB, for decompressed texts) is refused before
+    // libpng allocates for it: libpng only warns about such lengths unless its benign errors are
+    // errors. The chunks this reader has no use for are passed over unread.
+    const int64_t left = Stream.GetSize() - Stream.GetPosition();
+    png_set_chunk_malloc_max(g.Png, (png_alloc_size_t)std::max<int64_t>(std::min<int64_t>(left, 0x7FFFFFFF), 8 << 20));
+    png_set_benign_errors(g.Png, 0);
+    static const png_byte kUnused[] = "cHRM\0gAMA\0iCCP\0sRGB\0sBIT\0hIST\0sPLT\0tIME\0pCAL\0sCAL\0oFFs\0sTER\0eXIf";
+    png_set_keep_unknown_chunks(g.Png, PNG_HANDLE_CHUNK_NEVER, kUnused, (int)(sizeof kUnused / 5));
+    png_structp png = g.Png;
+    png_infop info = g.Info;
+
+    png_uint_32 width = 0, height = 0;
+    int depth = 0, colorType = 0, interlace = 0;
+    png_textp texts = nullptr;
+    int textCount = 0;
+    png_color_16p background = nullptr;
+    bool ok = IEPngTry(png, [&] {
+        png_read_info(png, info);
+        png_get_IHDR(png, info, &width, &height, &depth, &colorType, &interlace, nullptr, nullptr);
+        png_get_text(png, info, &texts, &textCount);
+        if (!png_get_bKGD(png, info, &background)) background = nullptr;
+    });
+    if (!ok) return;
+
+    if (background) {
+        const int32_t d = colorType == PNG_COLOR_TYPE_PALETTE ? 8 : depth;
+        IOParams.PNGBackground.r = BackgroundSample(background->red, d);
+        IOParams.PNGBackground.g = BackgroundSample(background->green, d);
+        IOParams.PNGBackground.b = BackgroundSample(background->blue, d);
+    }
+
+    const bool palette = colorType == PNG_COLOR_TYPE_PALETTE;
+    const bool grey = colorType == PNG_COLOR_TYPE_GRAY;
+    const bool native = IOParams.NativePixelFormat && (depth == 8 || depth == 16) && (grey || palette);
+    int passes = 1;
+    ok = IEPngTry(png, [&] {
+        if (native) {
+            if (depth == 16) png_set_swap(png);
+        } else if (depth > 1) {
+            if ((palette && depth <= 8) || (grey && depth < 8)) png_set_expand(png);
+            if (depth == 16) png_set_strip_16(png);
+            if (depth < 8) png_set_packing(png);
+            if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+            png_set_bgr(png);
+            if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
+        }
+        passes = png_set_interlace_handling(png);
+        png_read_update_info(png, info);
+    });
+    if (!ok) return;
+
+    IOParams.Width = IOParams.OriginalWidth = (int32_t)width;
+    IOParams.Height = IOParams.OriginalHeight = (int32_t)height;
+    IOParams.BitsPerSample = depth;
+    // The file's samples, before any transformation.
+    switch (colorType) {
+        case PNG_COLOR_TYPE_GRAY_ALPHA: IOParams.SamplesPerPixel = 2; break;
+        case PNG_COLOR_TYPE_RGB: IOParams.SamplesPerPixel = 3; break;
+        case PNG_COLOR_TYPE_RGB_ALPHA: IOParams.SamplesPerPixel = 4; break;
+        default: IOParams.SamplesPerPixel = 1; break;
+    }
+    IOParams.SetImageCount(1);
+    const png_uint_32 ppmX = png_get_x_pixels_per_meter(png, info), ppmY = png_get_y_pixels_per_meter(png, info);
+    IOParams.SetDpiX(ppmX ? (int32_t)std::nearbyint(ppmX * 0.0254L) : IEDefaultDPIX);
+    IOParams.SetDpiY(ppmY ? (int32_t)std::nearbyint(ppmY * 0.0254L) : IEDefaultDPIY);
+    IOParams.FreeColorMap();
+    png_colorp plte = nullptr;
+    int plteCount = 0;
+    if (palette && png_get_PLTE(png, info, &plte, &plteCount) && plteCount > 0) {
+        IOParams.ColorMap = std::make_unique<TIERGB[]>((size_t)plteCount);
+        IOParams.ColorMapCount = plteCount;
+        for (int i = 0; i < plteCount; ++i) IOParams.ColorMap[(size_t)i] = {plte[i].blue, plte[i].green, plte[i].red};
+    }
+    IOParams.PNGInterlaced = interlace == PNG_INTERLACE_ADAM7;
+    IOParams.PNGTextKeys->Clear();
+    IOParams.PNGTextValues->Clear();
+    for (int i = 0; i < textCount; ++i) {
+        const std::string key = texts[i].key ? texts[i].key : "";
+        const std::string text = texts[i].text ? std::string(texts[i].text, texts[i].text_length) : std::string();
+        // iTXt chunks hold UTF-8; tEXt and zTXt the file's own (ANSI) code page.
+        const bool utf8 = texts[i].compression >= PNG_ITXT_COMPRESSION_NONE;
+        IOParams.PNGTextKeys->Add(AnsiToWide(key));
+        IOParams.PNGTextValues->Add(utf8 ? Utf8ToWide(text) : AnsiToWide(text));
+    }
+    if (Preview) return;
+
+    // The layout libpng delivers now, and where it goes.
+    const size_t rowBytes = png_get_rowbytes(png, info);
+    const int channels = png_get_channels(png, info);
+    const int outDepth = png_get_bit_depth(png, info);
+    TIEPixelFormat format;
+    if (depth == 1 && grey)
+        format = ie1g;
+    else if (native)
+        format = palette ? ie8p : (depth == 8 ? ie8g : ie16g);
+    else
+        format = ie24RGB;
+    const bool rgba = format == ie24RGB && channels == 4 && outDepth == 8;
+    const bool packedPalette = format == ie24RGB && palette && depth == 1;
+    if (!Bitmap->Allocate((int32_t)width, (int32_t)height, format)) {
+        IEAbort(Progress);
+        return;
+    }
+    if (format == ie8p) {
+        for (int i = 0; i < std::min(plteCount, 256); ++i) Bitmap->SetPaletteEntry(i, IOParams.ColorMap[(size_t)i]);
+        Bitmap->PaletteColors = 1 << depth;
+    }
+    // Rows go straight into the scanlines only when libpng's row fits them exactly as the format
+    // lays them out; anything else is a layout this reader does not know, and is refused.
+    const size_t lineBytes = ((size_t)width * (size_t)Bitmap->GetBitCount() + 7) / 8;
+    if (!rgba && !packedPalette && rowBytes != lineBytes) {
+        IEAbort(Progress);
+        return;
+    }
+    if (rgba && rowBytes != (size_t)width * 4) {
+        IEAbort(Progress);
+        return;
+    }
+
+    // Interlaced images combine their passes in a buffer of the whole image when the rows do not
+    // go straight into the scanlines: 4-byte pixels, or the packed 1-bit palette indices.
+    const bool interlaced = passes > 1;
+    const size_t bufferRows = (rgba || packedPalette) && interlaced ? (size_t)height : 1;
+    std::vector<uint8_t> buffer;
+    if (rgba || packedPalette) {
+        if (rowBytes > SIZE_MAX / bufferRows) {
+            IEAbort(Progress);
+            return;
+        }
+        try {
+            buffer.assign(rowBytes * bufferRows + 1, 0);
+        } catch (const std::bad_alloc&) {
+            IEAbort(Progress);
+            return;
+        }
+    }
+    TIEBitmap* alpha = nullptr;
+    if (rgba) {
+        alpha = Bitmap->GetAlphaChannel();
+        alpha->Fill(255);
+        alpha->SetFull(false);
+    }
+    TIERGB colors[2] = {{0, 0, 0}, {0, 0, 0}};
+    for (int i = 0; i < 2 && i < plteCount; ++i) colors[i] = IOParams.ColorMap[(size_t)i];
+
+    TPassProgress progress(Progress, (int64_t)height * passes);
+    uint8_t* const bufferStart = buffer.data();
+    bool aborted = false;
+    for (int pass = 0; pass < passes && !aborted; ++pass) {
+        for (png_uint_32 y = 0; y < height; ++y) {
+            uint8_t* row = bufferStart ? bufferStart + rowBytes * (bufferRows > 1 ? (size_t)y : 0) : Bitmap->GetScanline((int32_t)y);
+            ok = IEPngTry(png, [&] { png_read_row(png, row, nullptr); });
+            if (!ok) {
+                aborted = true;
+                break;
+            }
+            if (rgba) {
+                uint8_t* line = Bitmap->GetScanline((int32_t)y);
+                for (png_uint_32 x = 0; x < width; ++x) std::memcpy(line + (size_t)x * 3, row + (size_t)x * 4, 3);
+                uint8_t* a = alpha->GetScanline((int32_t)y);
+                for (png_uint_32 x = 0; x < width; ++x) a[x] = row[(size_t)x * 4 + 3];
+            } else if (packedPalette) {
+                TIERGB* line = reinterpret_cast<TIERGB*>(Bitmap->GetScanline((int32_t)y));
+                for (png_uint_32 x = 0; x < width; ++x) line[x] = colors[(row[x >> 3] >> (7 - (x & 7))) & 1];
+            }
+            progress.Row();
+            if (IEIsAborting(Progress)) {
+                aborted = true;
+                break;
+            }
+        }
+    }
+    if (aborted) {
+        IEAbort(Progress);
+        return;
+    }
+    if (!IEPngTry(png, [&] { png_read_end(png, nullptr); })) return;
+
+    // Palette images kept as indices: tRNS becomes the alpha channel.
+    png_bytep trans = nullptr;
+    int transCount = 0;
+    if (format == ie8p && png_get_tRNS(png, info, &trans, &transCount, nullptr) && trans && transCount > 0) {
+        TIEBitmap* a = Bitmap->GetAlphaChannel();
+        a->SetFull(false);
+        std::vector<uint8_t> values(width);
+        for (png_uint_32 y = 0; y < height; ++y) {
+            std::memcpy(values.data(), Bitmap->GetScanline((int32_t)y), width);
+            uint8_t* out = a->GetScanline((int32_t)y);
+            for (png_uint_32 x = 0; x < width; ++x) out[x] = values[x] < transCount ? trans[values[x]] : 255;
+        }
+    }
+}
