@@ -247,7 +247,9 @@ void TIEBitmap::AlphaMergeFrom(TIEBitmap* Source, int32_t DstX, int32_t DstY, in
         m = -DstY;
         DstY = 0;
     }
-    const int32_t xEnd = std::min(GetWidth(), std::min(AWidth, AWidth + DstX - l));
+    // The span ends Width columns after DstX (as the rows end Height rows after DstY), so a layer
+    // placed at DstX >= Width is still drawn.
+    const int32_t xEnd = std::min(GetWidth(), AWidth + DstX - l);
     const int32_t yEnd = std::min(GetHeight(), AHeight + DstY - m);
     TIEBitmap* srcAlpha = src->GetAlphaChannel();
     TIEBitmap* dstAlpha = GetAlphaChannel();

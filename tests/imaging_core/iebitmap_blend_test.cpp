@@ -188,3 +188,13 @@ TEST(AlphaMergeFrom, SourceRectanglePastTheSourceReadsNothingOutside) {
     EXPECT_TRUE(SameRgb(dst.GetPixelRGB(1, 1), Rgb(50, 50, 50)));
     EXPECT_TRUE(SameRgb(dst.GetPixelRGB(3, 3), Rgb(50, 50, 50)));
 }
+
+// A layer placed at or right of its own width is drawn there too.
+TEST(AlphaMergeFrom, LayerRightOfItsOwnWidth) {
+    TIEBitmap src(2, 2, ie24RGB), dst(5, 2, ie24RGB);
+    FillRgb(src, Rgb(1, 2, 3));
+    FillRgb(dst, Rgb(50, 50, 50));
+    dst.AlphaMergeFrom(&src, 3, 0, -1, -1, 255, rfNone, 0, false, 0, 0);
+    for (int32_t x = 0; x < 5; ++x)
+        EXPECT_TRUE(SameRgb(dst.GetPixelRGB(x, 1), x >= 3 ? Rgb(1, 2, 3) : Rgb(50, 50, 50))) << x;
+}
