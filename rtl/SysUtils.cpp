@@ -669,3 +669,13 @@ std::string WideToUtf8(const std::wstring& s) {
     }
     return out;
 }
+
+std::function<void(const std::wstring&)> DebugOutputHook;
+
+void OutputDebugText(const std::wstring& Text) {
+    if (DebugOutputHook) {
+        DebugOutputHook(Text);
+        return;
+    }
+    OutputDebugTextSystem(Text);
+}

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <string>
 #include <type_traits>
 
@@ -252,6 +253,17 @@ std::string WideToOem(const std::wstring& s);
 // Invalid sequences become U+FFFD.
 std::wstring Utf8ToWide(const std::string& s);
 std::string WideToUtf8(const std::wstring& s);
+
+// ---------------------------------------------------------------------------------------------
+// Debug trace
+// ---------------------------------------------------------------------------------------------
+
+// Writes one line for a debugger: the system's debug-string channel on Windows, standard error
+// natively. A set DebugOutputHook receives the line instead (tests read what was traced there).
+void OutputDebugText(const std::wstring& Text);
+extern std::function<void(const std::wstring&)> DebugOutputHook;
+// The platform half of OutputDebugText (SysUtils_win.cpp, SysUtils_posix.cpp).
+void OutputDebugTextSystem(const std::wstring& Text);
 
 // ---------------------------------------------------------------------------------------------
 // Files

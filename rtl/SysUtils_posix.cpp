@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -349,3 +350,5 @@ bool ReplaceFileWith(const std::wstring& ATarget, const std::wstring& ASource) {
 }
 
 bool RemoveFile(const std::wstring& AFileName) { return unlink(kwposix::PosixPath(AFileName).c_str()) == 0; }
+
+void OutputDebugTextSystem(const std::wstring& Text) { std::fprintf(stderr, "%s\n", WideToUtf8(Text).c_str()); }

@@ -171,3 +171,5 @@ bool ReplaceFileWith(const std::wstring& ATarget, const std::wstring& ASource) {
 }
 
 bool RemoveFile(const std::wstring& AFileName) { return DeleteFileW(AFileName.c_str()) != 0; }
+
+void OutputDebugTextSystem(const std::wstring& Text) { OutputDebugStringW((Text + L"\n").c_str()); }

@@ -17,6 +17,8 @@
 #include "SysUtils.h"
 #include "iecoredefs_types.h"
 #include "iecoreutils_general.h"
+#include "iecoreutils_geometry.h"  // TIERect
+#include "iecoreutils_startup.h"   // TResampleFilter
 #include "iecoreutils_streams.h"
 
 // Raised by the routines the buffer reaches that live in units not built yet.
@@ -88,6 +90,14 @@ class TIEDibbitmap;
 class TBitmap;    // the visual layer's system bitmap (Windows build only)
 class TCanvas;
 using TIEVirtualPixelEvent = std::function<void(TIEBitmap* Sender, int32_t X, int32_t Y, TIERGB* Result)>;
+
+// ---- Blend operations (iebitmap_blend.cpp) ----
+// The highest blend operation; higher numbers leave the destination unchanged.
+constexpr uint8_t IEMaxBlendOperation = 42;
+// Combines Source into Dest in place by blend Operation (0 copy, 1 add, 2 difference, ... 42 odd-row
+// interlace); Row is the destination row, read by the interlacing operations 41 and 42.
+void IECombinePixel(const TIERGB* Source, TIERGB* Dest, uint8_t Operation, int32_t Row);
+// ---- end of the blend operations ----
 
 class TIEBitmap : public TIEBaseBitmap {
 public:
@@ -239,6 +249,51 @@ public:
     void CheckFull();
     bool IsAllZero();
     bool IsGrayScale();
+
+    // ---- Rendering and compositing (iebitmap_render*.cpp, iebitmap_blend.cpp) ----
+    // Draws the source rectangle scaled (nearest pixel, or resampled first with Filter for ie1g and
+    // ie24RGB sources) into the destination rectangle of the ie24RGB Dest, with the display
+    // settings, blend Operation, Transparency (255 opaque, 0 invisible) and, with UseAlpha, the
+    // alpha channel. ClipRect (inclusive destination pixels) may be null. DestRows, ColumnMap and
+    // RowMap are caches: empty ones are built; with FreeCaches those built here are emptied at the
+    // end, without it they stay filled for the next call of the same geometry. RowCopy lets a row
+    // showing the same source row as the one above be copied from it. Dest must keep its rows in
+    // place (ieMemory or ieTBitmap).
+    void RenderToTIEBitmapEx(TIEBitmap* Dest, std::vector<uint8_t*>& DestRows, std::vector<int32_t>& ColumnMap,
+                             std::vector<int32_t>& RowMap, const TIERect* ClipRect, int32_t DstX,
+                             int32_t DstY, int32_t DstWidth, int32_t DstHeight, int32_t SrcX, int32_t SrcY,
+                             int32_t SrcWidth, int32_t SrcHeight, bool UseAlpha, bool RowCopy,
+                             int32_t Transparency, TResampleFilter Filter, bool FreeCaches, uint8_t Operation);
+    // RenderToTIEBitmapEx with private caches, no clip rectangle, the alpha channel used, no row copy.
+    void RenderToTIEBitmap(TIEBitmap* Dest, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight,
+                           int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, int32_t Transparency,
+                           TResampleFilter Filter, uint8_t Operation);
+    // The same into a system bitmap, wrapped for the call (Windows build; nothing natively).
+    void RenderToTBitmap(TBitmap* Bitmap, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight,
+                         int32_t SrcX, int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, int32_t Transparency,
+                         TResampleFilter Filter, uint8_t Operation);
+    void RenderToTBitmapEx(TBitmap* Bitmap, std::vector<uint8_t*>& DestRows, std::vector<int32_t>& ColumnMap,
+                           std::vector<int32_t>& RowMap, const TIERect* ClipRect, int32_t DstX, int32_t DstY,
+                           int32_t DstWidth, int32_t DstHeight, int32_t SrcX, int32_t SrcY, int32_t SrcWidth,
+                           int32_t SrcHeight, bool UseAlpha, bool RowCopy, int32_t Transparency,
+                           TResampleFilter Filter, bool FreeCaches, uint8_t Operation);
+    // Blends onto a drawing surface: its area at (X, Y) is copied into a 24-bit work bitmap, the
+    // source rendered into it, and the result copied back (Windows build; nothing natively).
+    void DrawToCanvasWithAlpha(TCanvas* Canvas, int32_t X, int32_t Y, int32_t AWidth, int32_t AHeight, int32_t SrcX,
+                               int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, int32_t Transparency,
+                               TResampleFilter Filter, uint8_t Operation);
+    // Scales the source rectangle into the ie24RGB Dest and writes Dest's alpha channel there (the
+    // source's alpha limited by Opacity, or Opacity alone). Only ie1g and ie24RGB sources draw
+    // pixels; the caller keeps the source rectangle inside the source.
+    void StretchRectTo(TIEBitmap* Dest, int32_t DstX, int32_t DstY, int32_t DstWidth, int32_t DstHeight, int32_t SrcX,
+                       int32_t SrcY, int32_t SrcWidth, int32_t SrcHeight, TResampleFilter Filter, int32_t Opacity);
+    // Composites the ie24RGB Source with its alpha channel over this ie24RGB bitmap and its alpha
+    // channel at (DstX, DstY); Width and Height -1 mean the source's; with Resize the source is
+    // first resampled to Width x Height with Filter.
+    void AlphaMergeFrom(TIEBitmap* Source, int32_t DstX, int32_t DstY, int32_t AWidth, int32_t AHeight,
+                        int32_t Opacity, TResampleFilter Filter, int32_t Operation, bool Resize, int32_t SrcX,
+                        int32_t SrcY);
+    // ---- end of rendering and compositing ----
 
     // ---- System-bitmap storage (iebitmap_tbitmap_win.cpp, _posix.cpp) ----
     // Copies a system bitmap: into memory or file by its format, into ieTBitmap as a copy.
