@@ -30,6 +30,7 @@ bool IEIsJ2K(TStream* Stream);
 bool IEIsDCX(TStream* Stream);
 bool IEIsWMF(TStream* Stream);
 bool IEIsEMF(TStream* Stream);
+// The PSD codec's header check (iepsd).
 bool IEIsPSD(TStream* Stream);
 // The viewer's objects, layers, and layers-and-objects streams.
 bool IEIsObjectsStream(TStream* Stream);
