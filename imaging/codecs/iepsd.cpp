@@ -153,6 +153,8 @@ void StoreRow(TIEBitmap* Bitmap, int32_t Id, int32_t Y, const uint8_t* Data, int
               int32_t TransparentIndex) {
     const TIEPixelFormat format = Bitmap->GetPixelFormat();
     const bool wide = Depth == 16;
+    // A 1-bit row holds no byte per pixel: only its one channel is taken.
+    if (Depth == 1 && Id != 0) return;
     if (Id == -1 || (Id >= 0 && Id == ColourChannels(format))) {
         uint8_t* a = Bitmap->GetAlphaChannel()->GetScanline(Y);
         for (int32_t x = 0; x < Width; ++x) a[x] = wide ? Data[x * 2] : Data[x];

@@ -134,12 +134,27 @@ void TIEICC::Assign(const TIEICC* Source) {
 void TIEICC::LoadSRGB() {
     Clear();
     FIsSRGB = true;
-    if (IELoadMSCMS()) FProfile = IEICCOpenNamedProfile("sRGB Color Space Profile.icm");
+    Open();
 }
 
 void TIEICC::OpenProfile() {
-    if (!FRaw.empty() && IELoadMSCMS()) FProfile = IEICCOpenMemoryProfile(FRaw.data(), GetRawSize());
+    Open();
     ReadInfoTags();
+}
+
+void TIEICC::Open() {
+    if (!IELoadMSCMS()) return;
+    FGeneration = IEICCModuleGeneration();
+    if (FIsSRGB) FProfile = IEICCOpenNamedProfile("sRGB Color Space Profile.icm");
+    else if (!FRaw.empty()) FProfile = IEICCOpenMemoryProfile(FRaw.data(), GetRawSize());
+}
+
+void TIEICC::Revive() {
+    if (!FProfile || FGeneration == IEICCModuleGeneration()) return;
+    FProfile = nullptr;
+    FTransform = nullptr;
+    FInputFormat = FOutputFormat = FIntent = FFlags = -1;
+    Open();
 }
 
 void TIEICC::Clear() {
@@ -154,14 +169,14 @@ void TIEICC::Clear() {
 
 void TIEICC::CloseProfile() {
     FreeTransform();
-    if (FProfile) IEICCCloseProfile(FProfile);
+    if (FProfile && IEICCHandlesAlive(FGeneration)) IEICCCloseProfile(FProfile);
     FProfile = nullptr;
     FInputFormat = FOutputFormat = FIntent = FFlags = -1;
 }
 
 void TIEICC::FreeTransform() {
     if (!FTransform) return;
-    IEICCDeleteTransform(FTransform);
+    if (IEICCHandlesAlive(FGeneration)) IEICCDeleteTransform(FTransform);
     FTransform = nullptr;
     FApplied = true;
 }
@@ -199,6 +214,8 @@ bool TIEICC::TransformPixels(TIEICC* DestProfile, int32_t InputFormat, int32_t O
                              int32_t Flags, void* Source, void* Dest, int32_t Count) {
     const int32_t inputType = ColorTypeOf(InputFormat), outputType = ColorTypeOf(OutputFormat);
     if (!inputType || !outputType) return false;
+    Revive();
+    if (DestProfile && DestProfile->FProfile && !DestProfile->IsValid()) DestProfile = nullptr;
     if (!FTransform || InputFormat != FInputFormat || OutputFormat != FOutputFormat || Intent != FIntent ||
         Flags != FFlags) {
         FreeTransform();

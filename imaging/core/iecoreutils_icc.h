@@ -49,7 +49,11 @@ public:
     void OpenProfile();
     void Clear();
     void CloseProfile();
-    bool IsValid() const { return FProfile != nullptr; }
+    // A profile is open (opened again when the module was unloaded and loaded since).
+    bool IsValid() {
+        Revive();
+        return FProfile != nullptr;
+    }
     bool HasTransform() const { return FTransform != nullptr; }
     // Deletes the cached transform, which marks the profile applied.
     void FreeTransform();
@@ -78,12 +82,17 @@ public:
 
 private:
     void ReadInfoTags();
+    void Open();
+    // Handles of a module instance that was unloaded since are dead: forgotten (not closed) and
+    // the profile opened again in the current one.
+    void Revive();
 
     std::vector<uint8_t> FRaw;
     std::string FDescription;
     std::string FCopyright;
     void* FProfile = nullptr;
     void* FTransform = nullptr;
+    uint32_t FGeneration = 0;   // the module instance the handles belong to
     int32_t FInputFormat = -1;
     int32_t FOutputFormat = -1;
     int32_t FIntent = -1;
@@ -94,6 +103,11 @@ private:
 
 // ---- The colour-management module behind TIEICC (iecoreutils_icc_win.cpp / _posix.cpp) ----
 
+// The module's instance: a new number each time the module is loaded (0 when it is absent).
+uint32_t IEICCModuleGeneration();
+// Handles made in instance Generation can still be used (the module was not unloaded since);
+// loads nothing.
+bool IEICCHandlesAlive(uint32_t Generation);
 // One colour of the module: four 16-bit channels.
 struct TIEICCColor {
     uint16_t c[4];

@@ -2,6 +2,8 @@
 #include "iecoreutils_icc.h"
 
 bool IELoadMSCMS() { return false; }
+uint32_t IEICCModuleGeneration() { return 0; }
+bool IEICCHandlesAlive(uint32_t Generation) { return false; }
 void* IEICCOpenMemoryProfile(const void* Data, int32_t Size) { return nullptr; }
 void* IEICCOpenNamedProfile(const char* FileName) { return nullptr; }
 void IEICCCloseProfile(void* Profile) {}

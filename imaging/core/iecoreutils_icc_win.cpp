@@ -42,12 +42,20 @@ HPROFILE OpenProfile(DWORD Type, void* Data, DWORD Size) {
     return MSCMS.OpenColorProfileA(&profile, PROFILE_READ, FILE_SHARE_READ, OPEN_EXISTING);
 }
 
+uint32_t Generation = 0;
+
 }  // namespace
 
 bool IELoadMSCMS() {
-    if (!IEColorManagementModule) IEColorManagementModule = LoadLibraryA("mscms.dll");
+    bool fresh = false;
+    if (!IEColorManagementModule) {
+        IEColorManagementModule = LoadLibraryA("mscms.dll");
+        fresh = IEColorManagementModule != nullptr;
+    }
     if (!IEColorManagementModule) return false;
-    if (MSCMS.Module != IEColorManagementModule) {
+    if (fresh || MSCMS.Module != IEColorManagementModule) {
+        // A new instance: the handles of the one before died with it.
+        ++Generation;
         // Looked up again after the library's shut-down unloaded and a new start loaded it.
         const HMODULE module = static_cast<HMODULE>(IEColorManagementModule);
         MSCMS = TMSCMS();
@@ -60,6 +68,12 @@ bool IELoadMSCMS() {
     }
     // A module without one of the five functions is treated as absent.
     return MSCMS.Complete();
+}
+
+uint32_t IEICCModuleGeneration() { return IELoadMSCMS() ? Generation : 0; }
+
+bool IEICCHandlesAlive(uint32_t AGeneration) {
+    return IEColorManagementModule && MSCMS.Module == IEColorManagementModule && AGeneration == Generation;
 }
 
 void* IEICCOpenMemoryProfile(const void* Data, int32_t Size) {

@@ -89,8 +89,8 @@ TEST(IEPSD, PackBitsRows) {
         {"abc", std::string("\x02" "abc", 4)},
         {"aaaa", std::string("\xFD" "a", 2)},
         {"aaab", std::string("\x03" "aaab", 5)},
-        {"xyaaaaaz", std::string("\x01" "xy" "\xFB" "a" "\x00" "z", 7)},
-        {std::string(130, 'q'), std::string("\x81" "q" "\xFF" "q", 4)},
+        {"xyaaaaaz", std::string("\x01" "xy" "\xFC" "a" "\x00" "z", 7)},
+        {std::string(130, 'q'), std::string("\x81" "q" "\x01" "qq", 5)},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> packed;
@@ -282,7 +282,7 @@ TEST(IEPSD, ResourcesAndParameters) {
     EXPECT_EQ(r.Params.DpiY, 150);
     EXPECT_EQ(r.Params.XMPInfo, "<x:xmpmeta/>");
     EXPECT_EQ(r.Params.GetInputICCProfile()->GetRawSize(), (int32_t)profile.size());
-    EXPECT_EQ(r.Params.IPTCInfo->GetCount(), 1);
+    EXPECT_EQ(r.Params.IPTCInfo->GetCount(), 2);   // the record version and the title
     ASSERT_TRUE(r.Params.EXIFThumbnail);
     EXPECT_EQ(r.Params.EXIFThumbnail->GetWidth(), 8);
     EXPECT_EQ(r.Params.Width, 9);
