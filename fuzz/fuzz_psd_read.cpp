@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size >= 26) {
         const int64_t h = (int64_t)data[14] << 24 | data[15] << 16 | data[16] << 8 | data[17];
         const int64_t w = (int64_t)data[18] << 24 | data[19] << 16 | data[20] << 8 | data[21];
-        if (w * h > (1 << 18)) return 0;
+        if (w > (1 << 18) || h > (1 << 18) || w * h > (1 << 18)) return 0;
     }
     TIEBitmap first;
     TIEPSDLayerList layers;

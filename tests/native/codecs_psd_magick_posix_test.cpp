@@ -138,7 +138,15 @@ TEST(IEPSDMagick, DocumentsImageMagickWrites) {
         SCOPED_TRACE(c.name);
         const std::string file = dir / (std::string(c.name) + ".psd");
         ASSERT_EQ(RunShell("convert '" + (dir / "a.ppm") + "' " + c.options + " '" + file + "'"), 0);
-        const std::string ref = Magick(file + "[0]", c.map, c.depth);
+        // ImageMagick 6 does not read indexed documents back ("improper image header"); their
+        // palette holds every colour of the picture, so the picture itself is the reference.
+        // With alpha it reads the colours as blended with white and takes the white out again, which
+        // is not what the file holds: the picture made with the same options is the reference.
+        const bool indexed = std::strcmp(c.name, "indexed") == 0;
+        const bool alpha = std::strcmp(c.map, "rgba") == 0;
+        const std::string pam = dir / (std::string(c.name) + ".pam");
+        if (alpha) ASSERT_EQ(RunShell("convert '" + (dir / "a.ppm") + "' " + c.options + " '" + pam + "'"), 0);
+        const std::string ref = Magick(indexed ? dir / "a.ppm" : alpha ? pam : file + "[0]", c.map, c.depth);
         ASSERT_FALSE(ref.empty());
         for (bool withList : {false, true}) {
             // ImageMagick writes one layer: with a list it comes back as well as the composite.
@@ -191,22 +199,20 @@ TEST(IEPSDMagick, ImageMagickReadsOurDocuments) {
         TIEPixelFormat format;
         const char* map;
         int depth;
-    } cases[] = {{ie24RGB, "rgb", 8}, {ieRGB48, "rgb", 16}, {ie8g, "gray", 8},  {ie16g, "gray", 16},
-                 {ie8p, "rgb", 8},    {ie1g, "gray", 8},    {ieCMYK, "cmyk", 8}};
+    } cases[] = {{ie24RGB, "rgb", 8}, {ieRGB48, "rgb", 16}, {ie8g, "gray", 8},
+                 {ie16g, "gray", 16}, {ie1g, "gray", 8},    {ieCMYK, "cmyk", 8}};
+    // (Indexed documents are left out: ImageMagick 6 reads none back, not even its own.)
     for (const Case& c : cases) {
         SCOPED_TRACE((int)c.format);
         TIEBitmap image(W, H, c.format);
         const int32_t used = (W * image.GetBitCount() + 7) / 8;
         for (int32_t y = 0; y < H; ++y)
             for (int32_t i = 0; i < used; ++i) image.GetScanline(y)[i] = (uint8_t)(y * 41 + i * 13 + i * i);
-        if (c.format == ie8p)
-            for (int32_t i = 0; i < 256; ++i) image.SetPaletteEntry(i, TIERGB{(uint8_t)(i * 3), (uint8_t)i, (uint8_t)~i});
         // One layer with an alpha channel, placed off the origin.
         TIEPSDLayerList layers;
         auto layer = std::make_unique<TIEPSDLayer>();
         layer->Bitmap->Allocate(4, 3, c.format);
         image.CopyRectTo(layer->Bitmap.get(), 2, 1, 0, 0, 4, 3);
-        if (c.format == ie8p) image.CopyPaletteTo(layer->Bitmap.get());
         layer->PosX = 5;
         layer->PosY = 2;
         layers.push_back(std::move(layer));
@@ -219,7 +225,6 @@ TEST(IEPSDMagick, ImageMagickReadsOurDocuments) {
 
         const std::string ref = Magick(file + "[0]", c.map, c.depth);
         EXPECT_EQ(ref, Samples(image, c.map));
-        if (c.format == ie8p) continue;   // ImageMagick gives indexed layers no palette of their own
         EXPECT_EQ(Magick(file + "[1]", c.map, c.depth), Samples(*layers[0]->Bitmap, c.map));
         const std::string page = dir / "page.txt";
         ASSERT_EQ(RunShell("convert '" + file + "[1]' -format '%X %Y' info: > '" + page + "'"), 0);
