@@ -15,7 +15,7 @@ PKGS=(g++-mingw-w64-i686 wine xvfb xauth locales fonts-ipafont-gothic
 # Peers of the image library's tests and benchmarks.
 PKGS+=(libvips-tools python3-pil pngquant)
 # Image files made by tools no one here wrote, for the format-detection tests; Ghostscript's CMYK
-# profile, built into the colour rows.
+# profile, built into the colour rows; its ICC profiles are the ICC transforms' test profiles.
 PKGS+=(netpbm libtiff-tools libgs-common)
 # Peers of the image library's PDF objects and DICOM tag list: qpdf and Ghostscript check and
 # render the documents, pydicom reads (and its package ships) DICOM files.

@@ -294,6 +294,15 @@ public:
                         int32_t Opacity, TResampleFilter Filter, int32_t Operation, bool Resize, int32_t SrcX,
                         int32_t SrcY);
     // ---- end of rendering and compositing ----
+    // ---- Raw bitmap stream "TIEBITMAPRAW" (iebitmap_raw.cpp) ----
+    // Writes the settings, the rows and the alpha channel (when there is one) into the memory at
+    // Buffer when it is not null (the caller provides room for the whole record), else to Stream
+    // at its position.
+    void SaveRawToStream(void* Buffer, TStream* Stream);
+    // Reads such a record from Buffer (when not null; it must hold the whole record) or from
+    // Stream. False, with the bitmap unchanged, for a wrong magic, a negative version or a row
+    // alignment other than 8 or 32 bits; a stream ending early leaves the rest unfilled.
+    bool LoadRawFromStream(const void* Buffer, TStream* Stream);
 
     // ---- System-bitmap storage (iebitmap_tbitmap_win.cpp, _posix.cpp) ----
     // Copies a system bitmap: into memory or file by its format, into ieTBitmap as a copy.

@@ -156,11 +156,6 @@ bool IEIsEMF(TStream* Stream) {
     return b.size() == 44 && DWord(b.data(), false) == 1 && StartsWith(b, " EMF", 4, 40);
 }
 
-bool IEIsPSD(TStream* Stream) {
-    const std::vector<uint8_t> b = Peek(Stream, 6);
-    return StartsWith(b, "8BPS", 4) && Word(&b[4], true) == 1;
-}
-
 bool IEIsObjectsStream(TStream* Stream) {
     const std::vector<uint8_t> b = Peek(Stream, 4);
     return StartsWith(b, "IEV", 3) && b[3] >= '1' && b[3] <= 'S';

@@ -23,6 +23,7 @@ bool IEIsPNM(TStream* Stream);
 bool IEIsDCX(TStream* Stream);
 bool IEIsWMF(TStream* Stream);
 bool IEIsEMF(TStream* Stream);
+// The PSD codec's header check (iepsd).
 bool IEIsPSD(TStream* Stream);
 // The viewer's objects, layers, and layers-and-objects streams.
 bool IEIsObjectsStream(TStream* Stream);

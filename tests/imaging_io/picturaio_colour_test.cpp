@@ -23,9 +23,18 @@ void ExpectRGB(const TIERGB& Got, RGB Want) {
     EXPECT_EQ(Got.b, Want.b);
 }
 
+// The CMYK conversions by their arithmetic: the built-in CMYK profile opens wherever the system's
+// colour-management module exists (Wine has one), and its results are not these.
+struct TArithmeticCMYK {
+    bool Saved = IEUseCMYKProfile;
+    TArithmeticCMYK() { IEUseCMYKProfile = false; }
+    ~TArithmeticCMYK() { IEUseCMYKProfile = Saved; }
+};
+
 }  // namespace
 
 TEST(ColourRows, CMYKToRGBArithmetic) {
+    TArithmeticCMYK arithmetic;
     // Stored bytes are 255 minus the ink: red = c x k / 255 (integer division), and so on.
     const struct {
         uint8_t CMYK[4];
@@ -51,6 +60,7 @@ TEST(ColourRows, CMYKToRGBArithmetic) {
 }
 
 TEST(ColourRows, RGBToCMYKArithmetic) {
+    TArithmeticCMYK arithmetic;
     const struct {
         uint32_t RGB;   // red in bits 16-23
         uint8_t Want[4];
@@ -67,6 +77,7 @@ TEST(ColourRows, RGBToCMYKArithmetic) {
 }
 
 TEST(ColourRows, EveryLayoutToNative) {
+    TArithmeticCMYK arithmetic;
     const uint8_t rgb[] = {10, 20, 30, 250, 0, 128};
     const uint8_t cmyk6[] = {55, 155, 205, 127, 9, 9};   // inks, not inverted: stored 200, 100, 50, 128
     const uint8_t rgb16le[] = {0x01, 10, 0x02, 20, 0x03, 30};
@@ -102,6 +113,7 @@ TEST(ColourRows, EveryLayoutToNative) {
 }
 
 TEST(ColourRows, NativeToCMYKLabAndGrey) {
+    TArithmeticCMYK arithmetic;
     const TIERGB row[] = {{0, 0, 255}, {30, 20, 10}, {255, 255, 255}};
     uint8_t cmyk[12];
     IEConvertColorRow(row, iecrBGR, cmyk, nullptr, 3, iecrCMYK);
