@@ -221,7 +221,7 @@ TEST_F(PicturaIOTest, AdjustDPIScalesTheShorterSideToTheOtherResolution) {
     } cases[] = {
         {600, 400, 300, 150, 600, 800, 300, 300},   // height < width: the height follows DpiX
         {400, 600, 300, 150, 200, 600, 150, 150},   // otherwise the width follows DpiY
-        {300, 300, 72, 96, 225, 300, 96, 96},
+        {300, 300, 72, 96, 400, 300, 96, 96},    // a square: the width follows
         {600, 400, 300, 300, 600, 400, 300, 300},   // equal: nothing
         {600, 400, 0, 150, 600, 400, 0, 150},       // a resolution of 0: nothing
         {600, 400, -5, 150, 600, 400, -5, 150},
