@@ -1,8 +1,8 @@
-// Start-up and shut-down of the I/O front end and the library-wide state it keeps: the LZW codec
-// procedures every parameter set copies, the file-format table, the colour-row hook and its CMYK
-// profiles, the colour-management and quantizer switches, the list of I/O plug-ins and the debug
-// log. The library's start-up (IEStaticInitialize) calls IEInitializePicturaIO once; its
-// shut-down calls IEFinalizePicturaIO.
+// The image I/O component TPicturaIO (below), and the start-up and shut-down of the I/O front
+// end and the library-wide state it keeps: the LZW codec procedures every parameter set copies,
+// the file-format table, the colour-row hook and its CMYK profiles, the colour-management and
+// quantizer switches, the list of I/O plug-ins and the debug log. The library's start-up
+// (IEStaticInitialize) calls IEInitializePicturaIO once; its shut-down calls IEFinalizePicturaIO.
 #pragma once
 #include <atomic>
 #include <cstdint>
