@@ -1,15 +1,28 @@
-// Start-up and shut-down of the I/O front end and the library-wide state it keeps: the LZW codec
-// procedures every parameter set copies, the file-format table, the colour-row hook and its CMYK
-// profiles, the colour-management and quantizer switches, the list of I/O plug-ins and the debug
-// log. The library's start-up (IEStaticInitialize) calls IEInitializePicturaIO once; its
-// shut-down calls IEFinalizePicturaIO.
+// The image I/O component TPicturaIO (below), and the start-up and shut-down of the I/O front
+// end and the library-wide state it keeps: the LZW codec procedures every parameter set copies,
+// the file-format table, the colour-row hook and its CMYK profiles, the colour-management and
+// quantizer switches, the list of I/O plug-ins and the debug log. The library's start-up
+// (IEStaticInitialize) calls IEInitializePicturaIO once; its shut-down calls IEFinalizePicturaIO.
 #pragma once
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "Classes.h"
+#include "SyncObjs.h"
+#include "iebitmap.h"
+#include "iecoredefs_words.h"
 #include "picturaio_colour.h"
 #include "picturaio_formats.h"
 #include "picturaio_params.h"
+
+class TIEView;    // the viewer control (Windows build only)
+class TImage;     // the visual layer's image control (Windows build only)
+class TBitmap;    // the visual layer's system bitmap (Windows build only)
 
 // The quantizer's mode and NeuQuant quality: -1, automatic.
 extern int32_t IEQuantizerMode;
@@ -31,3 +44,163 @@ void IEFreeIOPlugins();
 // Appends "date time : Message" to IEDebugLogFileName when it is set; file errors raise the
 // stream exceptions of the run-time layer.
 void IEDebugLog(const std::wstring& Message);
+
+// ---------------------------------------------------------------------------------------------
+// TPicturaIO: the image I/O component
+// ---------------------------------------------------------------------------------------------
+
+// A set of pixel formats: bit N stands for the format of ordinal N (only ordinals up to 15 fit).
+using TIEPixelFormatSet = uint16_t;
+constexpr TIEPixelFormatSet IEPixelFormatBit(TIEPixelFormat Format) {
+    return Format <= 15 ? static_cast<TIEPixelFormatSet>(1u << Format) : 0;
+}
+
+// Options of the parameter dialog.
+using TIOPreviewsParams = uint8_t;
+constexpr TIOPreviewsParams ioppDefaultLockPreview = 1;
+constexpr TIOPreviewsParams ioppApplyButton = 2;
+
+enum TIEDialogsMeasureUnit : uint8_t { ieduInches, ieduCm, ieduSelectableDefInches, ieduSelectableDefCm };
+
+// An acquisition source delivered an image; setting Handled keeps it away from the component.
+using TIEAcquireBitmapEvent = std::function<void(TObject* Sender, TIEBitmap* ABitmap, bool& Handled)>;
+// May replace the parameter dialog: setting Handled makes DoPreviews return True at once.
+using TIEDoPreviewsEvent = std::function<void(TObject* Sender, bool& Handled)>;
+
+// The non-visual component through which an image is read from or written to a file, a stream or
+// a memory buffer. It owns one parameter set (Params) that a load fills and a save reads, and works
+// on exactly one TIEBitmap at a time (IOBitmap): its own, one a caller lends it
+// (SetAttachedIEBitmap), the current image of an attached viewer (SetAttachedPictura) or the
+// picture of an attached TImage (SetAttachedTImage). A lent bitmap, or a viewer's, is never freed
+// by the component. When an attached viewer or TImage is destroyed the component detaches and
+// goes on with a new empty bitmap of its own.
+//
+// Every operation passes its codec a TIOProgressRecord whose OnProgress is InternalProgress
+// (DoIntProgress) and whose Aborting points to the component's Aborting flag; it ends with
+// DoFinishWork on every path (a 100 per cent report, then OnFinishWork). Aborting is left True
+// when the codec or the checks failed and is only reset by the next operation.
+class TPicturaIO : public TComponent {
+public:
+    KW_CLASS_NAME(TPicturaIO)
+    explicit TPicturaIO(TComponent* AOwner);
+    // A component working on a caller's bitmap (never freed by the component).
+    static std::unique_ptr<TPicturaIO> CreateFromBitmap(TIEBitmap* Bitmap);
+    ~TPicturaIO() override;
+
+    // ---- the bitmap and its sources
+    TIEBitmap* GetIEBitmap() const { return IOBitmap; }
+    bool GetOwnsIOBitmap() const { return OwnsIOBitmap; }
+    TBitmap* GetLegacyTBitmap() const { return LegacyTBitmap; }
+    // Lends the component a caller's bitmap. Nil while a viewer or TImage is attached changes
+    // nothing.
+    void SetAttachedIEBitmap(TIEBitmap* Bitmap);
+    TIEView* GetAttachedPictura() const { return AttachedPictura; }
+    void SetAttachedPictura(TIEView* Value);
+    TImage* GetAttachedTImage() const { return AttachedTImage; }
+    void SetAttachedTImage(TImage* Value);
+    // False when there is no bitmap. A wrapped VCL bitmap is wrapped again first so that the
+    // component follows its current state. True for the empty set; otherwise only when the
+    // current pixel format is in Allowed.
+    bool MakeConsistentBitmap(TIEPixelFormatSet Allowed);
+    // End of every load: tells the attached viewer (or TImage) that the image changed.
+    void Update();
+    // Called by an attached viewer after it replaced its image, or when it is destroyed.
+    void BitmapChangeEvent(TIEView* Sender, bool Destroying);
+
+    // ---- properties
+    TColor GetBackground() const;
+    void SetBackground(TColor Value);
+    bool GetNativePixelFormat() const;
+    void SetNativePixelFormat(bool Value);
+    std::string GetPicturaVersion() const { return "4.1.0"; }
+    void SetPicturaVersion(const std::string&) {}
+    TIOPreviewsParams GetPreviewsParams() const { return PreviewsParams; }
+    void SetPreviewsParams(TIOPreviewsParams Value) { PreviewsParams = Value; }
+    TIEDitherMethod GetDitherMethod() const { return DitherMethod; }
+    // Stored here and in the component's bitmap.
+    void SetDitherMethod(TIEDitherMethod Value);
+
+    // ---- background threads (the background I/O thread registers and unregisters itself)
+    // True when the calling thread is one of the component's background threads.
+    bool IsInsideAsyncThreads();
+    // Returns when no background thread runs any more; with SetAborting, asks them to stop.
+    void WaitThreads(bool SetAborting);
+    // Called by a background thread on itself when it starts and when it ends; the removal that
+    // leaves no thread signals IOThreadsDone.
+    void RegisterIOThread();
+    void UnregisterIOThread();
+    void SetAborting(bool Value);
+
+    // ---- notifications, acquired images and resolution
+    virtual void ReceiveAcquiredBitmap(TIEBitmap* ABitmap, TIOParamsVals*& IOParams);
+    virtual void DoAcquireClose();
+    virtual void DoFinishWork();
+    // The VCL bitmap: the component's own when its bitmap keeps its pixels in one, else the
+    // attached viewer's or TImage's (nil when none).
+    virtual TBitmap* GetBitmap();
+    // The internal progress handler every progress record carries.
+    virtual void DoIntProgress(TObject* Sender, int32_t per);
+    // Passes the parameter set's resolution to the attached viewer (without a repaint).
+    virtual void UpdateViewDPI();
+    // May be replaced by OnDoPreviews; the parameter dialog itself is not part of this build, so
+    // without a handler the result is False.
+    virtual bool DoPreviews(uint16_t Pages);
+    virtual void DoAcquireBitmap(TIEBitmap* ABitmap, bool& Handled);
+    // Resamples the image so that both axes have the same resolution.
+    void AdjustDPI();
+    // A resolution below 2 becomes the library's default.
+    void CheckDPI();
+    // A progress record for an operation: InternalProgress, this component, its Aborting flag.
+    TIOProgressRecord MakeProgressRecord();
+
+    // ---- public state
+    TIOParamsVals* GetParams() const { return Params.get(); }
+    std::unique_ptr<TIOParamsVals> Params;
+    std::atomic<bool> Aborting{false};
+    TIEProgressEvent InternalProgress;
+
+    TColor BackgroundColor = 0;
+    TMsgLanguage MsgLanguage = msSystem;
+    TIOPreviewsParams PreviewsParams = 0;
+    bool SimplifiedParamsDialogs = true;
+    bool ViewBackgroundEnabled = false;
+    bool StreamHeaders = false;
+    bool PreviewFontEnabled = false;
+    TIEDialogsMeasureUnit DialogsMeasureUnit = ieduInches;
+    bool AutoAdjustDPI = false;
+    bool FilteredAdjustDPI = false;
+    // False after Create; nothing in this system sets it.
+    bool AsyncMode = false;
+    std::wstring ProxyAddress;
+    std::wstring ProxyUser;
+    std::wstring ProxyPassword;
+
+    TIEProgressEvent OnProgress;
+    TNotifyEvent OnFinishWork;
+    TIEAcquireBitmapEvent OnAcquireBitmap;
+    TNotifyEvent OnAcquireClose;
+    TIEDoPreviewsEvent OnDoPreviews;
+
+protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+    // Replaces the bitmap: an owned one is freed first.
+    void SetIOBitmap(TIEBitmap* Bitmap, bool Owned);
+    void NewOwnedBitmap();
+    void UnregisterFromView();
+    // Posts one of the viewer's private messages when called from a background thread of this
+    // component and the viewer has a parent window; False when the caller must act directly.
+    bool PostToViewFromThread(uint32_t Msg, uintptr_t WParam);
+
+    TBitmap* LegacyTBitmap = nullptr;
+    TIEBitmap* IOBitmap = nullptr;
+    bool OwnsIOBitmap = false;
+    TIEView* AttachedPictura = nullptr;
+    void* BitmapChangeHandle = nullptr;
+    TImage* AttachedTImage = nullptr;
+    TIEDitherMethod DitherMethod = iedmThreshold;
+    std::vector<std::thread::id> IOThreads;
+    TEvent IOThreadsDone{false, false};
+    TCriticalSection IOThreadsLock;
+};

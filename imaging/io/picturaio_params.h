@@ -513,7 +513,7 @@ private:
 };
 
 // The links of the set to its owning component, which the component's unit supplies: the size
-// of the owner's work bitmap (false when it has none) and the resolution passed on to a viewer
-// the owner is attached to (painting held, no repaint).
+// of the owner's VCL bitmap (TPicturaIO::GetBitmap; false when it has none) and the resolution
+// passed on to a viewer the owner is attached to (without a repaint).
 bool IEParamsOwnerBitmapSize(TPicturaIO* Owner, int32_t& Width, int32_t& Height);
 void IEParamsOwnerDpiChanged(TPicturaIO* Owner, bool Vertical, int32_t Value);

@@ -1,0 +1,41 @@
+// What the I/O component asks of an attached viewer control, an attached TImage and a VCL bitmap.
+// These are window controls of the Windows build; the native build has none, so there no viewer
+// or TImage ever exists and its twins answer "none" (they are never reached with an object).
+#pragma once
+
+#include <cstdint>
+
+#include "iecoreutils_general.h"
+
+class TBitmap;
+class TComponent;
+class TIEBitmap;
+class TIEView;
+class TImage;
+class TPicturaIO;
+
+// The viewer as a component (for free notifications).
+TComponent* IEViewComponent(TIEView* View);
+TIEBitmap* IEViewGetIEBitmap(TIEView* View);
+TBitmap* IEViewGetBitmap(TIEView* View);
+// Registers IO's BitmapChangeEvent with the viewer; the handle to unregister it.
+void* IEViewAddBitmapChangeCallback(TIEView* View, TPicturaIO* IO);
+void IEViewRemoveBitmapChangeCallback(TIEView* View, void* Handle);
+TColor IEViewGetBackground(TIEView* View);
+void IEViewSetBackground(TIEView* View, TColor Value);
+int32_t IEViewGetDpiX(TIEView* View);
+int32_t IEViewGetDpiY(TIEView* View);
+// The viewer takes the resolution (0 keeps an axis) without repainting.
+void IEViewSetDpi(TIEView* View, int32_t X, int32_t Y);
+// The viewer recomputes and repaints, then reports the image change.
+void IEViewUpdateAndImageChange(TIEView* View);
+void IEViewDoImageChange(TIEView* View);
+bool IEViewHasParent(TIEView* View);
+// Posts a private message to the viewer's window (the window must exist).
+bool IEViewPostMessage(TIEView* View, uint32_t Msg, uintptr_t WParam);
+
+TComponent* IEImageComponent(TImage* Image);
+TBitmap* IEImageGetBitmap(TImage* Image);
+// Tells the VCL bitmap's holders that its pixels changed, so that a TImage repaints.
+void IELegacyBitmapModified(TBitmap* Bitmap);
+void IELegacyBitmapSize(TBitmap* Bitmap, int32_t& Width, int32_t& Height);
