@@ -730,9 +730,28 @@ bool HasPartialAlpha(TIEBitmap* Bitmap) {
 
 // ---- Header and IFD chain -----------------------------------------------------------------------------
 
+// The pages of the chain from the IFD at Link on (each IFD once, stopping where the chain leaves
+// the stream).
+int32_t CountRest(TStream* S, uint32_t Link, int64_t Size, std::set<uint32_t>& Seen) {
+    int32_t pages = 0;
+    uint8_t b[4];
+    while (Link != 0 && static_cast<int64_t>(Link) + 2 <= Size && Seen.insert(Link).second) {
+        ++pages;
+        S->SetPosition(Link);
+        if (S->Read(b, 2) != 2) break;
+        const int64_t next = static_cast<int64_t>(Link) + 2 + static_cast<int64_t>(ByteOrder::GetLE16(b)) * 12;
+        if (next + 4 > Size) break;
+        S->SetPosition(next);
+        Link = S->Read(b, 4) == 4 ? ByteOrder::GetLE32(b) : 0;
+    }
+    return pages;
+}
+
 // Walks the IFD chain of the little-endian TIFF at Start. Chooses the link that points to page
 // Index, or the chain's last link. A link that leaves the stream, or that points back to an IFD
-// already seen, ends the chain there (the new page then ends the chain). Returns the page count.
+// already seen, ends the chain there (the new page then ends the chain); an IFD whose entries run
+// past the stream's end has no link to rewrite, so the new page goes before it. Returns the page
+// count.
 int32_t WalkChain(TStream* S, int64_t Start, int32_t Index, int64_t& LinkPos, uint32_t& LinkValue) {
     const int64_t size = S->GetSize();
     int64_t linkPos = Start + 4;
@@ -741,42 +760,30 @@ int32_t WalkChain(TStream* S, int64_t Start, int32_t Index, int64_t& LinkPos, ui
     uint32_t link = S->Read(b, 4) == 4 ? ByteOrder::GetLE32(b) : 0;
     std::set<uint32_t> seen;
     int32_t pages = 0;
-    bool chosen = false;
     for (;;) {
         const bool valid = link != 0 && static_cast<int64_t>(link) + 2 <= size && !seen.count(link);
         if (!valid) {
-            if (!chosen) {
-                LinkPos = linkPos;
-                LinkValue = 0;
-            }
+            LinkPos = linkPos;
+            LinkValue = 0;
             return pages;
         }
-        if (!chosen && pages == Index) {
+        if (pages == Index) {
             LinkPos = linkPos;
             LinkValue = link;
-            chosen = true;
+            return pages + CountRest(S, link, size, seen);
+        }
+        S->SetPosition(link);
+        uint8_t c[2];
+        const int64_t next = static_cast<int64_t>(link) + 2 +
+                             (S->Read(c, 2) == 2 ? static_cast<int64_t>(ByteOrder::GetLE16(c)) * 12 : size);
+        if (next + 4 > size) {
+            LinkPos = linkPos;
+            LinkValue = link;
+            return pages + 1;
         }
         seen.insert(link);
         ++pages;
-        S->SetPosition(link);
-        uint8_t c[2];
-        if (S->Read(c, 2) != 2) {
-            if (!chosen) {
-                LinkPos = linkPos;
-                LinkValue = 0;
-            }
-            return pages;
-        }
-        linkPos = static_cast<int64_t>(link) + 2 + static_cast<int64_t>(ByteOrder::GetLE16(c)) * 12;
-        if (linkPos + 4 > size) {
-            // The IFD runs past the stream: its link cannot be rewritten safely; the new page is
-            // linked from the previous link instead (before this page) when nothing was chosen.
-            if (!chosen) {
-                LinkPos = linkPos;
-                LinkValue = 0;
-            }
-            return pages;
-        }
+        linkPos = next;
         S->SetPosition(linkPos);
         link = S->Read(b, 4) == 4 ? ByteOrder::GetLE32(b) : 0;
     }
@@ -833,7 +840,7 @@ int32_t IEWriteTIFFStream(TStream* Stream, bool Append, TIEBitmap* Bitmap, TIOPa
         }
         // Grey and palette bitmaps have one sample of their own depth: the rows and the tags follow
         // the bitmap whatever the parameters asked for.
-        if (pf == ie8p || pf == ie8g || pf == ie16g) {
+        if ((pf == ie8p || pf == ie8g || pf == ie16g) && !(Params.SamplesPerPixel == 1 && Params.BitsPerSample == 1)) {
             Params.SamplesPerPixel = 1;
             Params.BitsPerSample = pf == ie16g ? 16 : 8;
         }

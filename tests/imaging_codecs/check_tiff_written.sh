@@ -42,7 +42,12 @@ tiffs=("$out"/*.tif)
 if [ ${#tiffs[@]} -eq 0 ]; then echo "FAIL: no TIFF written in $out"; exit 1; fi
 for f in "${tiffs[@]}"; do
   name=$(basename "$f" .tif)
-  run "tiffinfo $name" tiffinfo -D "$f"
+  # Metadata-only pages (and the EXIF block's first page) have no image: tiffinfo rightly refuses
+  # them as images, tiffdump reads their structure.
+  case $name in
+    exif_only|description_only|exif_block_thumb) ;;
+    *) run "tiffinfo $name" tiffinfo -D "$f" ;;
+  esac
   run "tiffdump $name" tiffdump "$f"
   if [ -f "$out/$name.expect" ]; then
     checks=$((checks + 1))
@@ -88,7 +93,7 @@ expect "EXIF page IFD0" "Maker|Model X100|2024:05:06 07:08:09|Lumi|A. Artist|(c)
 expect "EXIF page ExifIFD" "0.008|2.8|-0.5|16|35|200|0230|comment|1.5|0123456789abcdef" \
   exiftool -m -s3 -n -p '${ExifIFD:ExposureTime}|${ExifIFD:FNumber}|${ExifIFD:ExposureCompensation}|${ExifIFD:Flash}|${ExifIFD:FocalLength}|${ExifIFD:ISO}|${ExifIFD:ExifVersion}|${ExifIFD:UserComment}|${ExifIFD:DigitalZoomRatio}|${ExifIFD:ImageUniqueID}' \
   "$out/exif_page.tif"
-expect "EXIF page GPS" "2 2 0 0|N|35 41 22.5|E|139 41 30|0|40.25|WGS-84|2024:05:06" \
+expect "EXIF page GPS" "2 2 0 0|N|35.6895833333333|E|139.691666666667|0|40.25|WGS-84|2024:05:06" \
   exiftool -m -s3 -n -p '${GPS:GPSVersionID}|${GPS:GPSLatitudeRef}|${GPS:GPSLatitude}|${GPS:GPSLongitudeRef}|${GPS:GPSLongitude}|${GPS:GPSAltitudeRef}|${GPS:GPSAltitude}|${GPS:GPSMapDatum}|${GPS:GPSDateStamp}' \
   "$out/exif_page.tif"
 # The same values in the EXIF block (a TIFF structure with the thumbnail as its second page).
@@ -100,7 +105,7 @@ if ! timeout 60 exiftool -m -b -ThumbnailImage "$out/exif_block_thumb.tif" >"$wo
    || ! timeout 60 djpeg "$work/thumb.jpg" >"$work/thumb.ppm" 2>"$work/log"; then
   fail "EXIF thumbnail read by exiftool and djpeg"
 fi
-expect "IPTC keywords" "abcdef" exiftool -m -s3 -p '${IPTC:Keywords}' "$out/iptc6.tif"
+expect "IPTC caption" "abcdef" exiftool -m -s3 -p '${IPTC:Caption-Abstract}' "$out/iptc6.tif"
 expect "XMP packet" "yes" bash -c "exiftool -m -s3 -XMP -b '$out/xmp_annot.tif' | grep -q xmpmeta && echo yes"
 
 echo "$checks checks, $failures failures"
