@@ -821,7 +821,8 @@ int32_t IEWriteTIFFStream(TStream* Stream, bool Append, TIEBitmap* Bitmap, TIOPa
     }
 
     // Converted copies of the caller's bitmap, freed at the end.
-    std::unique_ptr<TIEBitmap> own, notCopy;
+    std::vector<std::unique_ptr<TIEBitmap>> copies;   // each made from the one before
+    std::unique_ptr<TIEBitmap> notCopy;
     std::unique_ptr<TIEQuantizer> quantizer;
     TPage G;
     TIEBitmap* bmp = Bitmap;
@@ -832,10 +833,11 @@ int32_t IEWriteTIFFStream(TStream* Stream, bool Append, TIEBitmap* Bitmap, TIOPa
         // Formats without rows of their own in a TIFF page (float, CIELab, 32-bit, virtual) are
         // written from a 24-bit copy.
         if (pf != ie1g && pf != ie8p && pf != ie8g && pf != ie16g && pf != ie24RGB && pf != ieCMYK && pf != ieRGB48) {
-            own = std::make_unique<TIEBitmap>(bmp->GetWidth(), bmp->GetHeight(), ie24RGB);
+            auto own = std::make_unique<TIEBitmap>(bmp->GetWidth(), bmp->GetHeight(), ie24RGB);
             TIEBitmap copy(bmp);
             own->ConvertFrom(&copy);
             bmp = own.get();
+            copies.push_back(std::move(own));
             pf = ie24RGB;
         }
         // Grey and palette bitmaps have one sample of their own depth: the rows and the tags follow
@@ -847,17 +849,19 @@ int32_t IEWriteTIFFStream(TStream* Stream, bool Append, TIEBitmap* Bitmap, TIOPa
         // 1.
         if (Params.SamplesPerPixel == 1 && Params.BitsPerSample == 1 && pf != ie1g) {
             TIERGB c0{}, c1{};
-            own = IEConvertTo1BitIfTwoColors(bmp, c0, c1);
+            auto own = IEConvertTo1BitIfTwoColors(bmp, c0, c1);
             if (!own) {
                 own = std::make_unique<TIEBitmap>(bmp->GetWidth(), bmp->GetHeight(), ie1g);
                 TIEBitmap copy(bmp);   // ConvertFrom may change its source
                 own->ConvertFrom(&copy);
             }
             bmp = own.get();
+            copies.push_back(std::move(own));
         } else if (pf == ie1g && !(Params.SamplesPerPixel == 1 && Params.BitsPerSample == 1)) {
-            own = std::make_unique<TIEBitmap>(bmp);
+            auto own = std::make_unique<TIEBitmap>(bmp);
             own->ConvertPixelFormat(ie24RGB);
             bmp = own.get();
+            copies.push_back(std::move(own));
         }
         pf = bmp->GetPixelFormat();
         // 2.
@@ -960,8 +964,9 @@ int32_t IEWriteTIFFStream(TStream* Stream, bool Append, TIEBitmap* Bitmap, TIOPa
         if ((G.Code == 6 || G.Code == 7) && pf != ie24RGB) {
             auto rgb = std::make_unique<TIEBitmap>(bmp);
             rgb->ConvertPixelFormat(ie24RGB);
-            own = std::move(rgb);
-            bmp = own.get();
+            quantizer.reset();
+            bmp = rgb.get();
+            copies.push_back(std::move(rgb));
             pf = ie24RGB;
             quantizer.reset();
         }
