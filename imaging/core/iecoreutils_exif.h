@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 class TStream;
 class TIOParamsVals;
@@ -21,3 +22,11 @@ int64_t IEFindTIFFHeader(TStream* Stream);
 // maker note; with CopyThumbnail, Dest's EXIF thumbnail is replaced by a copy of Source's (or
 // none).
 void IECopyEXIF(TIOParamsVals* Source, TIOParamsVals* Dest, bool CopyThumbnail);
+
+// The EXIF block of Params in a new buffer that the caller owns: a little-endian TIFF structure
+// holding the EXIF values in its first page (with the EXIF and GPS sub-IFDs) and, when Params has
+// a non-empty EXIF thumbnail, the thumbnail as a second page in old-style JPEG; offsets count from
+// the TIFF header. WithHeader puts "Exif" and two zero bytes in front (the payload of an APP1
+// marker). Buffer is null and BufferLen 0 when nothing could be written.
+void IESaveEXIFToBuffer(TIOParamsVals* Params, std::unique_ptr<uint8_t[]>& Buffer, int32_t& BufferLen,
+                        bool WithHeader);

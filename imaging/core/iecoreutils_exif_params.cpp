@@ -1,6 +1,10 @@
 // The EXIF routines that work on parameter sets, in their own object file: a program that only
 // probes EXIF blocks does not link the parameter set.
+#include <atomic>
+#include <cstring>
+
 #include "iebitmap.h"
+#include "imaging/codecs/tiffilt_write.h"
 #include "iecoreutils_exif.h"
 #include "imaging/io/picturaio_params.h"
 
@@ -46,4 +50,39 @@ void IECopyEXIF(TIOParamsVals* Source, TIOParamsVals* Dest, bool CopyThumbnail) 
     Dest->SetEXIFFileSource(Source->EXIFFileSource);
     Dest->SetEXIFSceneType(Source->EXIFSceneType);
     Dest->EXIFMakerNote->Assign(Source->EXIFMakerNote.get());
+}
+
+void IESaveEXIFToBuffer(TIOParamsVals* Params, std::unique_ptr<uint8_t[]>& Buffer, int32_t& BufferLen,
+                        bool WithHeader) {
+    Buffer.reset();
+    BufferLen = 0;
+    if (!Params) return;
+    TMemoryStream stream;
+    std::atomic<bool> aborting{false};
+    TIOProgressRecord progress;
+    progress.Aborting = &aborting;
+    IEWriteTIFFStream(&stream, false, nullptr, *Params, progress);
+    if (aborting) return;
+    TIEBitmap* thumb = Params->EXIFThumbnail.get();
+    if (thumb && !thumb->IsEmpty()) {
+        // The thumbnail: a second page in old-style JPEG.
+        TIOParamsVals thumbParams(nullptr);
+        thumbParams.SetImageIndex(1);
+        thumbParams.TIFFCompression = 6;
+        stream.SetPosition(0);
+        IEWriteTIFFStream(&stream, true, thumb, thumbParams, progress);
+        if (aborting) return;
+    }
+    const int64_t size = stream.GetSize();
+    const int64_t total = size + (WithHeader ? 6 : 0);
+    if (size <= 0 || total > 0x7FFFFFFF) return;
+    Buffer.reset(new uint8_t[static_cast<size_t>(total)]);
+    uint8_t* p = Buffer.get();
+    if (WithHeader) {
+        static const uint8_t kHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
+        std::memcpy(p, kHeader, 6);
+        p += 6;
+    }
+    std::memcpy(p, stream.GetMemory(), static_cast<size_t>(size));
+    BufferLen = static_cast<int32_t>(total);
 }
