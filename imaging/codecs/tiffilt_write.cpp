@@ -1107,8 +1107,10 @@ int32_t IEWriteTIFFStream(TStream* Stream, bool Append, TIEBitmap* Bitmap, TIOPa
             Params.ImagingAnnot->SaveToBuffer(annot, annotLen);
             if (annot && annotLen > 0) E.Data(32932, kBYTE, static_cast<uint32_t>(annotLen), annot.get(), annotLen);
         }
-        // The ICC profile (34675) needs the profile's raw bytes, which the profile object does not
-        // give yet: no entry is written.
+        // The embedded profile, unless the pixels were already converted through it.
+        const TIEICC* icc = Params.InputICCProfile.get();
+        if (icc && icc->GetRawSize() > 0 && !icc->GetIsApplied())
+            E.Data(34675, kUNDEFINED, static_cast<uint32_t>(icc->GetRawSize()), icc->GetRaw(), icc->GetRawSize());
         if (G.Mode == kModePalette && (G.Quantizer || G.Format == ie8p)) {
             const int32_t n = 1 << std::min(G.Bits, 8);
             std::vector<uint16_t> map(static_cast<size_t>(n) * 3);

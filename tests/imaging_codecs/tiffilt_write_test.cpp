@@ -407,10 +407,17 @@ TEST_F(TIFFWriter, XMPAndAnnotationsAreCarried) {
     TIEImagingObject* obj = new TIEImagingObject();
     obj->Text = "note";
     c.Params.GetImagingAnnot()->Add(obj);
+    const uint8_t profile[] = {0, 0, 0, 12, 'l', 'c', 'm', 's', 1, 2, 3, 4};
+    c.Params.GetInputICCProfile()->LoadFromBuffer(profile, sizeof profile);
     TPage p = WriteCase("xmp_annot", bmp.get(), c);
     const std::vector<uint8_t> xmp = p.Data(700);
     EXPECT_EQ(std::string(xmp.begin(), xmp.end()), c.Params.XMPInfo);
     EXPECT_TRUE(p.Has(32932));
+    EXPECT_EQ(p.Data(34675), std::vector<uint8_t>(profile, profile + sizeof profile));
+
+    // A profile already applied to the pixels is not carried.
+    c.Params.GetInputICCProfile()->SetIsApplied(true);
+    EXPECT_FALSE(WriteCase("icc_applied", bmp.get(), c).Has(34675));
 }
 
 // ---- EXIF ------------------------------------------------------------------------------------------
