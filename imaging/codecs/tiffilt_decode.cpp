@@ -694,21 +694,27 @@ void ReadJPEGPieces(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progress
         TIOParamsVals& p = *V.Params;
         const int32_t dpiX = p.DpiX, dpiY = p.DpiY, w = p.Width, h = p.Height, ow = p.OriginalWidth,
                       oh = p.OriginalHeight, count = p.ImageCount;
+        const double exifX = p.EXIFXResolution, exifY = p.EXIFYResolution;
         try {
             IEReadJPEGStream(&piece, tables ? &header : nullptr, &tmp, p, single ? Progress : inner, false, raw, false,
                              true, false, true, -1, p.NativePixelFormat);
         } catch (...) {
             // A piece the JPEG reader cannot take is left out; the others still come.
         }
+        // Raw colour keeps the components of a stream the library takes for YCbCr (RGB strips
+        // without a colour marker): red first, to be swapped. Streams marked RGB arrive blue first.
+        const bool swap = raw && p.JPEGColorSpace == 2;
         p.SetDpiX(dpiX);
         p.SetDpiY(dpiY);
+        p.EXIFXResolution = exifX;
+        p.EXIFYResolution = exifY;
         p.Width = w;
         p.Height = h;
         p.OriginalWidth = ow;
         p.OriginalHeight = oh;
         p.SetImageCount(count);
         if (IEIsAborting(Progress)) break;
-        if (raw && tmp.GetPixelFormat() == ie24RGB)
+        if (swap && tmp.GetPixelFormat() == ie24RGB)
             for (int32_t y = 0; y < tmp.GetHeight(); ++y) IESwapRB(tmp.GetScanline(y), tmp.GetWidth());
         tmp.CopyRectTo(Bitmap, 0, 0, x0, y0, std::min(tmp.GetWidth(), pw), std::min(tmp.GetHeight(), ph));
         if (!single && Progress.OnProgress) Progress.OnProgress(Progress.Sender, (int32_t)((index + 1) * factor));

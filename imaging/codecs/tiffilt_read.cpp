@@ -707,10 +707,11 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, TStream* Stream, int32_t& ImageCount, T
         P.ColorMapCount = (int32_t)v.ColorMap.size();
     }
 
-    P.SetEXIFXResolution(v.XResolution * unitFactor);
-    P.SetEXIFYResolution(v.YResolution * unitFactor);
+    // The DPI setters keep the EXIF resolutions in step (as whole numbers): they go first.
     P.SetDpiX((int32_t)std::trunc(v.XResolution * unitFactor));
     P.SetDpiY((int32_t)std::trunc(v.YResolution * unitFactor));
+    P.SetEXIFXResolution(v.XResolution * unitFactor);
+    P.SetEXIFYResolution(v.YResolution * unitFactor);
 
     if ((v.ImageWidth <= 0 || v.ImageLength <= 0) && !Thumbnail) {
         IEAbort(Progress);
