@@ -39,7 +39,9 @@ void Read(const uint8_t* Data, size_t Size, size_t Prefix, uint8_t Control, bool
     if (Prefix) s.WriteBuffer(std::string(Prefix, '\x55').data(), (int32_t)Prefix);
     if (Size) s.WriteBuffer(Data, (int32_t)Size);
     s.SetPosition((int64_t)Prefix);
-    TIOParamsVals& params = CodecFuzzParams();
+    // A parameter set of its own for each read: the property compares two reads, and values a
+    // first read leaves in a shared set (palettes, profiles, thumbnails) must not reach the second.
+    TIOParamsVals params(nullptr);
     params.NativePixelFormat = (Control & 1) != 0;
     params.TIFFImageIndex = (Control & 2) ? 1 : 0;
     params.TIFFLZWDecompress = IETIFFLZWDecompress;

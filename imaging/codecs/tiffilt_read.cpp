@@ -784,7 +784,8 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, TStream* Stream, int32_t& ImageCount, T
         if (pf == ie8p)
             for (int32_t i = 0; i < 256; ++i)
                 Bitmap->SetPaletteEntry(i, i < (int32_t)v.ColorMap.size() ? v.ColorMap[(size_t)i] : TIERGB{0, 0, 0});
-        if (Thumbnail) Bitmap->Fill(0);
+        // Rows that damaged or short data never reach are black, not what the memory held before.
+        Bitmap->Fill(0);
 
         if (v.TileWidth > 0 || v.TileLength > 0) {
             if (v.TileWidth > kMaxTileSide || v.TileLength > kMaxTileSide) {
