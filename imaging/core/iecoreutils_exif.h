@@ -17,6 +17,19 @@ bool IEIsEXIFBlock(const uint8_t* Data, int32_t Length);
 // stream's position is unchanged.
 int64_t IEFindTIFFHeader(TStream* Stream);
 
+// The EXIF values of an APP1 EXIF payload (the identifier, then a TIFF structure) into Params,
+// with HasEXIFData set, and its second image (an old-style JPEG thumbnail of at most 400 x 400
+// pixels) into Params' EXIF thumbnail, turned by the EXIF orientation. False, with nothing
+// changed, when Data does not start with the identifier.
+bool IELoadEXIFFromBuffer(const uint8_t* Data, int32_t DataLen, TIOParamsVals* Params);
+// The EXIF values of the TIFF-structured camera-raw file at the stream's position into Params,
+// and as EXIF thumbnail the narrower of its first two images that holds something (each at most
+// 400 x 400 pixels). Always True; the position is restored.
+bool IEReadRawEXIF(TStream* Stream, TIOParamsVals* Params);
+// The TIFF and EXIF values of the TIFF structure at the stream's position straight into Params
+// (parameters only; Params' EXIF thumbnail is emptied). Always True; the position is restored.
+bool IEReadTIFFEXIF(TStream* Stream, TIOParamsVals* Params);
+
 // Dest's EXIF and GPS values become Source's: the present-tag list, the has-EXIF flag, every value
 // (those with setters through them, so that the resolution, DPI and orientations follow) and the
 // maker note; with CopyThumbnail, Dest's EXIF thumbnail is replaced by a copy of Source's (or
