@@ -12,33 +12,16 @@
 #include <string>
 
 #include "../imaging_codecs/CodecTestUtil.h"
+#include "CodecToolsUtil.h"
 #include "iedicom.h"
 #include "iej2000.h"
 
 using namespace codectest;
+using codectools::Shell;
+using codectools::Slurp;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The standard output of a shell command run in Dir (bounded in time); empty when it fails.
-std::string Shell(const fs::path& Dir, const std::string& Command) {
-    const std::string cmd = "cd '" + Dir.string() + "' && timeout 60 sh -c '" + Command + "' 2>/dev/null";
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buf[65536];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        if (pclose(p) != 0) out.clear();
-    }
-    return out;
-}
-
-std::string Slurp(const fs::path& File) {
-    std::ifstream f(File, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 void Save(const fs::path& File, const std::string& Bytes) {
     std::ofstream f(File, std::ios::binary);
