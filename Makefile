@@ -76,12 +76,13 @@ endif
 bench: configure native-configure
 	@cmake --build $(WIN_BUILD) -j $(JOBS) --target bench_extract bench_blur
 	@scripts/wine-session.sh $(WIN_BUILD) python3 tools/bench/extract_bench.py $(WIN_BUILD)
-	@cmake --build $(NATIVE_BUILD) -j $(JOBS) --target bench_image_convert bench_resample bench_proc bench_codecs bench_jpeg
+	@cmake --build $(NATIVE_BUILD) -j $(JOBS) --target bench_image_convert bench_resample bench_proc bench_codecs bench_jpeg bench_formats
 	@/usr/bin/python3 tools/bench/bench_image_convert.py $(NATIVE_BUILD)/bench_image_convert
 	@/usr/bin/python3 tools/bench/resample_bench.py $(NATIVE_BUILD)/bench_resample
 	@/usr/bin/python3 tools/bench/proc_bench.py $(NATIVE_BUILD)
 	@$(NATIVE_BUILD)/bench_codecs
 	@/usr/bin/python3 tools/bench/jpeg_bench.py $(NATIVE_BUILD)
+	@/usr/bin/python3 tools/bench/formats_bench.py $(NATIVE_BUILD)
 	@scripts/wine-session.sh $(WIN_BUILD) /usr/bin/python3 tools/bench/blur_bench.py $(WIN_BUILD)
 
 clean:
