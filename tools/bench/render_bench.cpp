@@ -19,8 +19,8 @@ namespace {
 
 constexpr int kOutWidth = 1920, kOutHeight = 1080;
 
-// A DIB section of Width x Height at 24 bits, bottom-up, its bits in Bits.
-HBITMAP MakeSection(HDC Dc, int Width, int Height, void*& Bits) {
+// The header of a bottom-up 24-bit DIB of Width x Height.
+BITMAPINFO Info24(int Width, int Height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = Width;
@@ -28,6 +28,12 @@ HBITMAP MakeSection(HDC Dc, int Width, int Height, void*& Bits) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+// A DIB section of Width x Height at 24 bits, bottom-up, its bits in Bits.
+HBITMAP MakeSection(HDC Dc, int Width, int Height, void*& Bits) {
+    const BITMAPINFO info = Info24(Width, Height);
     return CreateDIBSection(Dc, &info, DIB_RGB_COLORS, &Bits, nullptr, 0);
 }
 
@@ -68,13 +74,7 @@ int main() {
     SelectObject(dest, destSection);
     SetStretchBltMode(dest, HALFTONE);
     SetBrushOrgEx(dest, 0, 0, nullptr);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kWidth;
-    info.bmiHeader.biHeight = kHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = Info24(kWidth, kHeight);
     const double gdiOpaque = BestMs([&] {
         StretchDIBits(dest, 0, 0, kOutWidth, kOutHeight, 0, 0, kWidth, kHeight, sourceBits, &info, DIB_RGB_COLORS,
                       SRCCOPY);
