@@ -22,6 +22,8 @@ PKGS+=(netpbm libtiff-tools libgs-common)
 PKGS+=(qpdf ghostscript python3-pydicom)
 # giflib, the GIF LZW codec's benchmark peer.
 PKGS+=(libgif-dev)
+# pixman, the renderer's benchmark peer.
+PKGS+=(libpixman-1-dev)
 # giflib's tools (gif2rgb, giftool, giftext): the GIF codec's peers, making and reading files.
 PKGS+=(giflib-tools)
 # The JPEG codec's reference tools (cjpeg, djpeg).
