@@ -871,6 +871,7 @@ void IETIFFReadOldJPEG(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progr
             IEAbort(Progress);
             return;
         }
+        IEClearRowsFrom(Bitmap, 0);   // strips that do not decode stay black, not leftover memory
         const int32_t rps = V.RowsPerStrip > 0 ? V.RowsPerStrip : V.ImageLength;
         std::vector<uint8_t> head, seg, strip;
         ReadPiece(s, V.Base + (uint32_t)V.JPEGInterchangeFormat, (uint32_t)V.JPEGInterchangeFormatLength, head);
