@@ -12,7 +12,6 @@
 #include "picturaio.h"
 #include "picturaio_colour.h"
 #include "picturaio_params.h"
-#include "picturaio_standins.h"
 #include "picturaview.h"
 
 extern "C" {

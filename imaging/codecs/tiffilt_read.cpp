@@ -25,7 +25,7 @@
 #include "iecoreutils_wang.h"
 #include "iemask.h"
 #include "imaging/view/picturaview.h"
-#include "picturaio_standins.h"
+#include "picturaio_params.h"
 #include "tiffilt_decode.h"
 #include "tiflzw.h"
 

@@ -18,8 +18,11 @@
 #include "Classes.h"
 #include "iecoredefs_types.h"
 #include "iecoreutils_dicomtags.h"
+#include "iecoreutils_exif.h"
+#include "iecoreutils_icc.h"
+#include "iecoreutils_markers.h"
+#include "iecoreutils_tiffhandler.h"
 #include "iecoreutils_wang.h"
-#include "picturaio_standins.h"
 
 class TIEBitmap;
 class TPicturaIO;

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "imaging_codecs/JpegTestUtil.h"
-#include "picturaio_standins.h"
+#include "picturaio_params.h"
 #include "picturaview.h"
 
 using namespace jpegtest;

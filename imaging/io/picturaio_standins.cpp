@@ -1,4 +1,0 @@
-#include "picturaio_standins.h"
-
-#include "picturaio_params.h"
-
