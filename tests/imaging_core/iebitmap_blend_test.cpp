@@ -5,18 +5,11 @@
 #include <cstring>
 #include <vector>
 
+#include "RgbAssert.h"
 #include "iebitmap.h"
 #include "iecoreutils_startup.h"
 
 namespace {
-
-TIERGB Rgb(uint8_t R, uint8_t G, uint8_t B) { return TIERGB{B, G, R}; }
-
-::testing::AssertionResult SameRgb(const TIERGB& A, const TIERGB& B) {
-    if (A.r == B.r && A.g == B.g && A.b == B.b) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "(" << int(A.r) << "," << int(A.g) << "," << int(A.b) << ") vs ("
-                                         << int(B.r) << "," << int(B.g) << "," << int(B.b) << ")";
-}
 
 TIERGB Combine(TIERGB S, TIERGB D, uint8_t Op, int32_t Row = 0) {
     IECombinePixel(&S, &D, Op, Row);

@@ -9,19 +9,12 @@
 #include <vector>
 
 #include "SysUtils.h"
+#include "RgbAssert.h"
 #include "iebitmap.h"
 #include "iecoreutils_colour.h"
 #include "picturaio_colour.h"
 
 namespace {
-
-TIERGB Rgb(uint8_t R, uint8_t G, uint8_t B) { return TIERGB{B, G, R}; }
-
-::testing::AssertionResult SameRgb(const TIERGB& A, const TIERGB& B) {
-    if (A.r == B.r && A.g == B.g && A.b == B.b) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "(" << int(A.r) << "," << int(A.g) << "," << int(A.b) << ") vs ("
-                                         << int(B.r) << "," << int(B.g) << "," << int(B.b) << ")";
-}
 
 void FillRgb(TIEBitmap& B, TIERGB C) {
     for (int32_t y = 0; y < B.GetHeight(); ++y)
