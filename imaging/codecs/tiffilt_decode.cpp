@@ -867,11 +867,12 @@ void IETIFFReadOldJPEG(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progr
     TStream* s = V.Stream;
     const int64_t total = s->GetSize();
     if (!V.StripByteCounts.empty() && !V.StripOffsets.empty()) {
-        if (V.ImageWidth <= 0 || V.ImageLength <= 0 || !Bitmap->Allocate(V.ImageWidth, V.ImageLength, ie24RGB)) {
+        if (V.ImageWidth <= 0 || V.ImageLength <= 0 || int64_t(V.ImageWidth) * V.ImageLength > kIETIFFMaxPixels ||
+            !Bitmap->Allocate(V.ImageWidth, V.ImageLength, ie24RGB)) {
             IEAbort(Progress);
             return;
         }
-        IEClearRowsFrom(Bitmap, 0);   // strips that do not decode stay black, not leftover memory
+        Bitmap->Fill(0);   // strips that do not decode stay black, not leftover memory
         const int32_t rps = V.RowsPerStrip > 0 ? V.RowsPerStrip : V.ImageLength;
         std::vector<uint8_t> head, seg, strip;
         ReadPiece(s, V.Base + (uint32_t)V.JPEGInterchangeFormat, (uint32_t)V.JPEGInterchangeFormatLength, head);
