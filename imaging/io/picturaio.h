@@ -153,6 +153,135 @@ public:
     // A progress record for an operation: InternalProgress, this component, its Aborting flag.
     TIOProgressRecord MakeProgressRecord();
 
+    // ---- loading and saving by name, stream and buffer. Success and failure are read afterwards
+    // from Aborting and Params->FileType; exceptions of the codecs and of opening a file pass
+    // through the load and save operations (not through the parameter-only ones). Each operation
+    // calls the others through this dispatch, so an override changes every path that reaches it.
+    virtual void LoadFromFile(const std::wstring& FileName);
+    virtual void LoadFromFileByExtension(const std::wstring& FileName, TIOFileType FileType = -1);
+    virtual void LoadFromFileFormat(const std::wstring& FileName, TIOFileType FileType);
+    virtual void LoadFromStream(TStream* Stream);
+    virtual void LoadFromStreamFormat(TStream* Stream, TIOFileType FileType);
+    virtual void LoadFromBuffer(const void* Buffer, int32_t BufferSize, TIOFileType FileType = 0);
+    virtual void ParamsFromFile(const std::wstring& FileName);
+    virtual void ParamsFromFileFormat(const std::wstring& FileName, TIOFileType FileType);
+    virtual void ParamsFromStream(TStream* Stream);
+    virtual void ParamsFromStreamFormat(TStream* Stream, TIOFileType FileType);
+    virtual void ParamsFromBuffer(const void* Buffer, int32_t BufferSize, TIOFileType FileType = 0);
+    virtual void SaveToFile(const std::wstring& FileName, TIOFileType FileType = -1);
+    virtual void SaveToStream(TStream* Stream, TIOFileType FileType);
+    // Writes the image, encoded as FileType, as source text (Kind 0: a byte-array constant, 1: a
+    // hexadecimal list, 2: Base64 lines, 3: a character picture of the bitmap itself).
+    virtual void SaveToSourceFile(const std::wstring& FileName, TIOFileType FileType, uint8_t Kind);
+
+    // ---- per-format loaders (the TIFF and GIF ones return the number of pages or frames)
+    int32_t LoadFromFileTIFF(const std::wstring& FileName);
+    int32_t LoadFromStreamTIFF(TStream* Stream);
+    int32_t SyncLoadFromStreamTIFF(TStream* Stream, bool HeaderFlag);
+    int32_t LoadFromFileGIF(const std::wstring& FileName);
+    int32_t LoadFromStreamGIF(TStream* Stream);
+    int32_t SyncLoadFromStreamGIF(TStream* Stream);
+    void LoadFromFileJPEG(const std::wstring& FileName);
+    void LoadFromStreamJPEG(TStream* Stream);
+    void LoadFromFilePCX(const std::wstring& FileName);
+    void LoadFromStreamPCX(TStream* Stream);
+    void SyncLoadFromStreamPCX(TStream* Stream, bool HeaderFlag);
+    void LoadFromFileBMP(const std::wstring& FileName);
+    void LoadFromStreamBMP(TStream* Stream);
+    void SyncLoadFromStreamBMP(TStream* Stream);
+    void LoadFromFileICO(const std::wstring& FileName);
+    void LoadFromStreamICO(TStream* Stream);
+    void SyncLoadFromStreamICO(TStream* Stream);
+    void LoadFromFileCUR(const std::wstring& FileName);
+    void LoadFromStreamCUR(TStream* Stream);
+    void SyncLoadFromStreamCUR(TStream* Stream);
+    void LoadFromFilePNG(const std::wstring& FileName);
+    void LoadFromStreamPNG(TStream* Stream);
+    void LoadFromFileTGA(const std::wstring& FileName);
+    void LoadFromStreamTGA(TStream* Stream);
+    void LoadFromFilePXM(const std::wstring& FileName);
+    void LoadFromStreamPXM(TStream* Stream);
+    void LoadFromFileJP2(const std::wstring& FileName);
+    void LoadFromStreamJP2(TStream* Stream);
+    void LoadFromFileJ2K(const std::wstring& FileName);
+    void LoadFromStreamJ2K(TStream* Stream);
+    void SyncLoadFromStreamJ2000(TStream* Stream);
+    void LoadFromFileWBMP(const std::wstring& FileName);
+    void LoadFromStreamWBMP(TStream* Stream);
+    void LoadFromFileDCX(const std::wstring& FileName);
+    void LoadFromStreamDCX(TStream* Stream);
+    void SyncLoadFromStreamDCX(TStream* Stream);
+    void LoadFromFileRAW(const std::wstring& FileName);
+    void LoadFromStreamRAW(TStream* Stream);
+    void SyncLoadFromStreamRAW(TStream* Stream);
+    void LoadFromFileBMPRAW(const std::wstring& FileName);
+    void LoadFromStreamBMPRAW(TStream* Stream);
+    void SyncLoadFromStreamBMPRAW(TStream* Stream);
+    void LoadFromFilePSD(const std::wstring& FileName);
+    void LoadFromStreamPSD(TStream* Stream);
+    void SyncLoadFromStreamPSD(TStream* Stream);
+    void LoadFromFileLayered(const std::wstring& FileName, TIOFileType FileType);
+    void LoadFromStreamLayered(TStream* Stream, TIOFileType FileType);
+    void LoadFromFileDICOM(const std::wstring& FileName);
+    void LoadFromStreamDICOM(TStream* Stream);
+    void LoadFromFileHDP(const std::wstring& FileName);
+    void LoadFromStreamHDP(TStream* Stream);
+    void SyncLoadFromStreamHDP(TStream* Stream);
+
+    // ---- metafile import (WMF and EMF drawn to pixels; Width/Height negative keep the aspect
+    // ratio, both negative the metafile's own size). Where the platform has no metafile support
+    // the import fails with Aborting set.
+    void ImportMetafileFromFile(const std::wstring& FileName, int32_t Width, int32_t Height, bool WithAlpha);
+    void ImportMetafileFromStream(TStream* Stream, int32_t Width, int32_t Height, bool WithAlpha);
+    void ParamsFromMetafileStream(TStream* Stream);
+
+    // ---- per-format savers
+    void SaveToFileTIFF(const std::wstring& FileName);
+    void SaveToStreamTIFF(TStream* Stream);
+    void SaveToFileGIF(const std::wstring& FileName);
+    void SaveToStreamGIF(TStream* Stream);
+    void SaveToFileJPEG(const std::wstring& FileName);
+    void SaveToStreamJPEG(TStream* Stream);
+    // Brings the APP13/APP1 markers of Params in line with the resolution, IPTC, EXIF and XMP
+    // before a JPEG save.
+    void UpdateJPEGResolutionMarker();
+    void SaveToFilePCX(const std::wstring& FileName);
+    void SaveToStreamPCX(TStream* Stream);
+    void SaveToFileBMP(const std::wstring& FileName);
+    void SaveToStreamBMP(TStream* Stream);
+    void SyncSaveToStreamBMP(TStream* Stream);
+    void SaveToFileICO(const std::wstring& FileName);
+    void SaveToStreamICO(TStream* Stream);
+    void SaveToFilePNG(const std::wstring& FileName);
+    void SaveToStreamPNG(TStream* Stream);
+    void SaveToFileTGA(const std::wstring& FileName);
+    void SaveToStreamTGA(TStream* Stream);
+    void SaveToFilePXM(const std::wstring& FileName);
+    void SaveToStreamPXM(TStream* Stream);
+    void SaveToFileJP2(const std::wstring& FileName);
+    void SaveToStreamJP2(TStream* Stream);
+    void SaveToFileJ2K(const std::wstring& FileName);
+    void SaveToStreamJ2K(TStream* Stream);
+    // Variant 0 writes a JP2 file, 1 a bare J2K code stream.
+    void SyncSaveToStreamJ2000(TStream* Stream, int32_t Variant);
+    void SaveToFileWBMP(const std::wstring& FileName);
+    void SaveToStreamWBMP(TStream* Stream);
+    void SaveToFilePS(const std::wstring& FileName);
+    void SaveToStreamPS(TStream* Stream);
+    void SyncSaveToStreamPS(TStream* Stream);
+    void SaveToFilePDF(const std::wstring& FileName);
+    void SaveToStreamPDF(TStream* Stream);
+    void SyncSaveToStreamPDF(TStream* Stream);
+    void SaveToFileDCX(const std::wstring& FileName);
+    void SaveToStreamDCX(TStream* Stream);
+    void SyncSaveToStreamDCX(TStream* Stream);
+    void SaveToFilePSD(const std::wstring& FileName);
+    void SaveToStreamPSD(TStream* Stream);
+    void SyncSaveToStreamPSD(TStream* Stream);
+    void SaveToFileHDP(const std::wstring& FileName);
+    void SaveToStreamHDP(TStream* Stream);
+    void SyncSaveToStreamHDP(TStream* Stream);
+
     // ---- public state
     TIOParamsVals* GetParams() const { return Params.get(); }
     std::unique_ptr<TIOParamsVals> Params;
@@ -203,4 +332,11 @@ private:
     std::vector<std::thread::id> IOThreads;
     TEvent IOThreadsDone{false, false};
     TCriticalSection IOThreadsLock;
+
+    // ---- helpers of the loaders (picturaio_load.cpp)
+    // ---- helpers of the savers (picturaio_save.cpp)
+    // ---- helpers of the generic operations (picturaio_generic.cpp)
+    // ---- helpers of GIF composition, metafile import and source export
+    // ---- helpers of the camera-raw loaders
+    // ---- helpers of the HD Photo loaders and savers
 };

@@ -1,0 +1,14 @@
+// Not built yet: each operation below raises until its body lands.
+#include "picturaio.h"
+
+#include "SysUtils.h"
+
+namespace {
+[[noreturn]] void NotBuilt(const wchar_t* Name) {
+    throw Exception(std::wstring(L"TPicturaIO::") + Name + L" is not built yet");
+}
+}  // namespace
+
+void TPicturaIO::LoadFromFileRAW(const std::wstring&) { NotBuilt(L"LoadFromFileRAW"); }
+void TPicturaIO::LoadFromStreamRAW(TStream*) { NotBuilt(L"LoadFromStreamRAW"); }
+void TPicturaIO::SyncLoadFromStreamRAW(TStream*) { NotBuilt(L"SyncLoadFromStreamRAW"); }
