@@ -7,7 +7,7 @@
 # build; nothing natively). Exit status 0 when every check passed; each failure is listed.
 set -u
 out=${1:?usage: imgtool_check.sh OUTDIR IMGTOOL [RUNNER...]}
-tool=${2:?}
+tool=$(readlink -f "${2:?}")
 shift 2
 IMG() { timeout 60 "$@"; }
 tool_run() { timeout 60 "${runner[@]}" "$tool" "$@"; }
@@ -16,6 +16,7 @@ IM=/usr/bin/convert
 [ -x "$IM" ] || IM=convert
 command -v "$IM" >/dev/null || { echo "SKIP: ImageMagick is missing"; exit 0; }
 
+[ -x "$tool" ] || { echo "FAIL: no program $tool"; exit 1; }
 rm -rf "$out" && mkdir -p "$out" && cd "$out" || exit 1
 fail=0
 bad() { echo "FAIL: $*"; fail=1; }
