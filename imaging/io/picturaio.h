@@ -364,6 +364,9 @@ private:
     void LoadJ2000File(const std::wstring& FileName, TIOFileType FileType);
     // ---- helpers of the savers (picturaio_save.cpp)
     // ---- helpers of the generic operations (picturaio_generic.cpp)
+    // Loads Stream as FileType: the per-format stream loader of a built-in row (WBMP and the
+    // headerless raw bitmap only when TypeGiven), else the plug-in row's reader.
+    void LoadStreamOfType(TStream* Stream, TIOFileType FileType, bool TypeGiven);
     // ---- helpers of GIF composition, metafile import and source export
     // ---- helpers of the camera-raw loaders
     // ---- helpers of the HD Photo loaders and savers
