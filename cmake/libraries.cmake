@@ -54,7 +54,8 @@ kw_library(rtl rtl ${KW_SYSTEM_LIBS})
 kw_library(zipengine zipengine rtl ${KW_ZLIB})
 kw_library(kwlib_common kwlib/common rtl zipengine)
 kw_library(ui ui WINDOWS_ONLY rtl)
-kw_library(kwlib_controls kwlib/controls WINDOWS_ONLY kwlib_common ui)
+# The controls draw anti-aliased text and skins through the image library (KWPicturaLib).
+kw_library(kwlib_controls kwlib/controls WINDOWS_ONLY kwlib_common ui imaging_core)
 kw_library(installer_lib installer WINDOWS_ONLY kwlib_common kwlib_controls zipengine)
 
 # The image library. Its subsystems call each other in circles (the core's start-up runs a set-up
