@@ -129,7 +129,7 @@ void TPicturaIO::LoadRead(TStream& Stream, TIOFileType FileType, const std::wstr
     IOBitmap->RemoveAlphaChannel(false, 0xFFFFFF);
     TMaskHolder mask;
     if (!Read(Stream, progress, mask.Mask)) return;
-    if (mask.Mask) IOBitmap->CopyFromTIEMask(mask.Mask);
+    if (mask.Mask) IOBitmap->GetAlphaChannel()->CopyFromTIEMask(mask.Mask);
     if (Steps & ielsCheckDPI) CheckDPI();
     if ((Steps & ielsAdjustDPI) && AutoAdjustDPI) AdjustDPI();
     Params->FileName = FileName;
