@@ -321,6 +321,13 @@ TEST_F(PicturaIOLoad, JPEGStreamHeaderIsReadEvenWithoutStreamHeaders) {
         EXPECT_EQ(io.GetIEBitmap()->GetWidth(), kWidth);
         EXPECT_EQ(stream.GetPosition(), static_cast<int64_t>(image * (12 + n))) << "right after the image";
     }
+    // A length past the end of the stream leaves the stream at its end.
+    stream.Clear();
+    FillStream(stream, Join({StreamHeader("JFIF", 0x7FFFFFF0u), jpg}), 0);
+    io.LoadFromStreamJPEG(&stream);
+    EXPECT_FALSE(io.Aborting);
+    EXPECT_EQ(stream.GetPosition(), stream.GetSize());
+
     // A plain JPEG is read from where the header would have been.
     stream.Clear();
     FillStream(stream, jpg, 3);
@@ -348,6 +355,15 @@ TEST_F(PicturaIOLoad, PCXStreamHeaders) {
         ExpectPixels(*io.GetIEBitmap(), Gradient, 0, "PCX2");
         EXPECT_EQ(stream.GetPosition(), static_cast<int64_t>(image * (12 + n)));
     }
+
+    // A header that promises more than the stream holds: the image is read from what is there
+    // and the stream is left at its end, not beyond.
+    stream.Clear();
+    FillStream(stream, Join({StreamHeader("PCX2", 0x7FFFFFF0u), pcx}), 0);
+    io.LoadFromStreamPCX(&stream);
+    EXPECT_FALSE(io.Aborting);
+    ExpectPixels(*io.GetIEBitmap(), Gradient, 0, "PCX2, long");
+    EXPECT_EQ(stream.GetPosition(), stream.GetSize());
 
     // The older 4-byte header.
     stream.Clear();
