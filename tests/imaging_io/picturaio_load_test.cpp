@@ -472,3 +472,54 @@ TEST_F(PicturaIOLoad, LayeredFilesFailWithoutTheirViewer) {
     }
     EXPECT_EQ(finished, 6);
 }
+
+TEST_F(PicturaIOLoad, RawBitmapFillsTheBitmapAsTheCallerSizedIt) {
+    TPicturaIO io(nullptr);
+    TIEBitmap* b = io.GetIEBitmap();
+    b->Allocate(2, 2, ie24RGB);
+    b->GetAlphaChannel()->Fill(3);
+    // Red first, rows of 6 bytes (aligned to 8 bits).
+    const uint8_t pixels[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    TMemoryStream stream;
+    FillStream(stream, std::vector<uint8_t>(pixels, pixels + sizeof pixels), 0);
+    io.LoadFromStreamBMPRAW(&stream);
+    EXPECT_FALSE(io.Aborting);
+    EXPECT_EQ(io.Params->FileType, ioRawBitmap);
+    EXPECT_FALSE(b->HasAlphaChannel());
+    ASSERT_EQ(b->GetWidth(), 2);
+    const TIERGB last = b->GetPixelAsRGB(1, 1);
+    EXPECT_EQ(last.r, 10);
+    EXPECT_EQ(last.g, 11);
+    EXPECT_EQ(last.b, 12);
+
+    // No file name: nothing happens at all.
+    int finished = 0;
+    io.OnFinishWork = [&](TObject*) { ++finished; };
+    io.Params->FileType = ioPNG;
+    io.LoadFromFileBMPRAW(L"");
+    EXPECT_EQ(finished, 0);
+    EXPECT_EQ(io.Params->FileType, ioPNG);
+}
+
+TEST_F(PicturaIOLoad, AutoAdjustDPIEvensTheResolutions) {
+    // A 4 x 2 BMP of 2000 x 1000 pixels per metre (51 x 25 dpi): the shorter side is scaled.
+    uint8_t file[54 + 24] = {'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 4, 0, 0, 0, 2, 0, 0, 0,
+                             1, 0, 24, 0, 0, 0, 0, 0, 24, 0, 0, 0, 0xD0, 0x07, 0, 0, 0xE8, 0x03, 0, 0};
+    TPicturaIO io(nullptr);
+    for (bool adjust : {false, true}) {
+        SCOPED_TRACE(adjust);
+        io.AutoAdjustDPI = adjust;
+        TMemoryStream stream;
+        FillStream(stream, std::vector<uint8_t>(file, file + sizeof file), 0);
+        io.LoadFromStreamBMP(&stream);
+        ASSERT_FALSE(io.Aborting);
+        EXPECT_EQ(io.GetIEBitmap()->GetWidth(), 4);
+        if (!adjust) {
+            EXPECT_NE(io.Params->DpiX, io.Params->DpiY);
+            EXPECT_EQ(io.GetIEBitmap()->GetHeight(), 2);
+        } else {
+            EXPECT_EQ(io.Params->DpiX, io.Params->DpiY);
+            EXPECT_EQ(io.GetIEBitmap()->GetHeight(), 4) << "the height follows the finer resolution";
+        }
+    }
+}
