@@ -455,6 +455,15 @@ TEST_F(PicturaIOLoad, PSDSingleLayerTransparencyLandsWhereTheLayerLies) {
             const bool inside = x >= 10 && x < 18 && y >= 20 && y < 26;
             ASSERT_EQ(b->GetAlpha(x, y), inside ? 200 : 0) << x << "," << y;
         }
+
+    // Asking for the layers with no viewer to take them still gives the document's image.
+    io.Params->PSDLoadLayers = true;
+    stream.SetPosition(0);
+    io.LoadFromStreamPSD(&stream);
+    ASSERT_FALSE(io.Aborting);
+    EXPECT_EQ(b->GetWidth(), 40);
+    EXPECT_EQ(b->GetHeight(), 40);
+    EXPECT_EQ(b->GetAlpha(12, 22), 200);
 }
 
 TEST_F(PicturaIOLoad, LayeredFilesFailWithoutTheirViewer) {
