@@ -13,6 +13,7 @@
 
 #include "CodecFuzz.h"
 #include "iebitmap.h"
+#include "iemask.h"
 #include "iepsd.h"
 #include "jpegfilt.h"
 #include "pcxfilter.h"

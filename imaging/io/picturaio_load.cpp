@@ -95,9 +95,11 @@ int64_t EndOfImage(TStream& Stream, int64_t HeaderEnd, int32_t Length) {
     return std::min(size, HeaderEnd + Length);
 }
 
-// A reader's length argument from a stream size (the readers take 32-bit lengths).
-int32_t LengthOf(int64_t Size) {
-    return static_cast<int32_t>(std::clamp<int64_t>(Size, 0, std::numeric_limits<int32_t>::max()));
+// The bytes from the stream's position to its end, at most Limit (the readers take 32-bit
+// lengths); a length from the data never promises a reader more than the stream holds.
+int32_t BytesLeft(TStream& Stream, int64_t Limit = std::numeric_limits<int32_t>::max()) {
+    const int64_t left = Stream.GetSize() - Stream.GetPosition();
+    return static_cast<int32_t>(std::clamp<int64_t>(std::min(left, Limit), 0, std::numeric_limits<int32_t>::max()));
 }
 
 // The alpha channel of a single PSD layer, placed where the layer lies on the document: the
@@ -129,7 +131,7 @@ void TPicturaIO::LoadRead(TStream& Stream, TIOFileType FileType, const std::wstr
     IOBitmap->RemoveAlphaChannel(false, 0xFFFFFF);
     TMaskHolder mask;
     if (!Read(Stream, progress, mask.Mask)) return;
-    if (mask.Mask) IOBitmap->CopyFromTIEMask(mask.Mask);
+    if (mask.Mask) IOBitmap->GetAlphaChannel()->CopyFromTIEMask(mask.Mask);
     if (Steps & ielsCheckDPI) CheckDPI();
     if ((Steps & ielsAdjustDPI) && AutoAdjustDPI) AdjustDPI();
     Params->FileName = FileName;
@@ -310,7 +312,7 @@ int32_t TPicturaIO::LoadFromFileTIFF(const std::wstring& FileName) {
 void TPicturaIO::SyncLoadFromStreamPCX(TStream* Stream, bool HeaderFlag) {
     LoadStreamSteps(*Stream, ioPCX, ielsAll, [&](TStream& S, TIOProgressRecord& Progress, TIEMask*&) {
         if (!HeaderFlag) {
-            IEReadPCXStream(S, IOBitmap, *Params, LengthOf(S.GetSize()), Progress, false);
+            IEReadPCXStream(S, IOBitmap, *Params, BytesLeft(S), Progress, false);
             return true;
         }
         const int64_t start = S.GetPosition();
@@ -324,13 +326,13 @@ void TPicturaIO::SyncLoadFromStreamPCX(TStream* Stream, bool HeaderFlag) {
             S.SetPosition(start);
             int32_t length = 0;
             ReadStreamHeader(S, "PCX2", length);
-            IEReadPCXStream(S, IOBitmap, *Params, std::max(length, 0), Progress, false);
+            IEReadPCXStream(S, IOBitmap, *Params, BytesLeft(S, std::max(length, 0)), Progress, false);
             S.SetPosition(EndOfImage(S, start + IEStreamHeaderSize, length));
             return true;
         }
         // The older 4-byte header: the image follows it and runs to the end of the stream.
         S.SetPosition(start + 4);
-        IEReadPCXStream(S, IOBitmap, *Params, LengthOf(S.GetSize()), Progress, false);
+        IEReadPCXStream(S, IOBitmap, *Params, BytesLeft(S), Progress, false);
         return true;
     });
 }

@@ -121,7 +121,9 @@ const LoadCase kCases[] = {
     {"grad.wbmp", ioWBMP, KW_LOADERS(WBMP), nullptr, "grad.pbm", 0, false},
     {"grad.jp2", ioJP2, KW_LOADERS(JP2), Gradient, nullptr, 0, false},
     {"grad.j2k", ioJ2K, KW_LOADERS(J2K), Gradient, nullptr, 0, false},
-    {"grad.psd", ioPSD, KW_LOADERS(PSD), Gradient, nullptr, 0, false},
+    // ImageMagick writes the image as the document's single layer, whose transparency (opaque
+    // here) the document then takes.
+    {"grad.psd", ioPSD, KW_LOADERS(PSD), Gradient, nullptr, 0, true},
     {"grad.dcm", ioDICOM, KW_LOADERS(DICOM), DicomGrey, nullptr, 0, false},
 };
 
@@ -167,11 +169,12 @@ TEST_F(PicturaIOLoad, EveryFormatByFileAndByStream) {
         EXPECT_EQ(io.GetIEBitmap()->HasAlphaChannel(), c.KeepsAlpha);
         ExpectCasePixels(*io.GetIEBitmap(), c);
 
-        // From a stream, behind other bytes: the reader starts at the position.
+        // From a stream, behind other bytes: the reader starts at the position (a DCX container
+        // is a whole stream: its page table holds stream positions).
         Dirty(io);
         io.Params->FileType = ioUnknown;
         TMemoryStream stream;
-        FillStream(stream, bytes, 5);
+        FillStream(stream, bytes, c.Type == ioDCX ? 0 : 5);
         c.ByStream(io, &stream);
         EXPECT_FALSE(io.Aborting);
         EXPECT_EQ(io.Params->FileType, c.Type);
@@ -318,6 +321,13 @@ TEST_F(PicturaIOLoad, JPEGStreamHeaderIsReadEvenWithoutStreamHeaders) {
         EXPECT_EQ(io.GetIEBitmap()->GetWidth(), kWidth);
         EXPECT_EQ(stream.GetPosition(), static_cast<int64_t>(image * (12 + n))) << "right after the image";
     }
+    // A length past the end of the stream leaves the stream at its end.
+    stream.Clear();
+    FillStream(stream, Join({StreamHeader("JFIF", 0x7FFFFFF0u), jpg}), 0);
+    io.LoadFromStreamJPEG(&stream);
+    EXPECT_FALSE(io.Aborting);
+    EXPECT_EQ(stream.GetPosition(), stream.GetSize());
+
     // A plain JPEG is read from where the header would have been.
     stream.Clear();
     FillStream(stream, jpg, 3);
@@ -345,6 +355,15 @@ TEST_F(PicturaIOLoad, PCXStreamHeaders) {
         ExpectPixels(*io.GetIEBitmap(), Gradient, 0, "PCX2");
         EXPECT_EQ(stream.GetPosition(), static_cast<int64_t>(image * (12 + n)));
     }
+
+    // A header that promises more than the stream holds: the image is read from what is there
+    // and the stream is left at its end, not beyond.
+    stream.Clear();
+    FillStream(stream, Join({StreamHeader("PCX2", 0x7FFFFFF0u), pcx}), 0);
+    io.LoadFromStreamPCX(&stream);
+    EXPECT_FALSE(io.Aborting);
+    ExpectPixels(*io.GetIEBitmap(), Gradient, 0, "PCX2, long");
+    EXPECT_EQ(stream.GetPosition(), stream.GetSize());
 
     // The older 4-byte header.
     stream.Clear();
@@ -436,6 +455,15 @@ TEST_F(PicturaIOLoad, PSDSingleLayerTransparencyLandsWhereTheLayerLies) {
             const bool inside = x >= 10 && x < 18 && y >= 20 && y < 26;
             ASSERT_EQ(b->GetAlpha(x, y), inside ? 200 : 0) << x << "," << y;
         }
+
+    // Asking for the layers with no viewer to take them still gives the document's image.
+    io.Params->PSDLoadLayers = true;
+    stream.SetPosition(0);
+    io.LoadFromStreamPSD(&stream);
+    ASSERT_FALSE(io.Aborting);
+    EXPECT_EQ(b->GetWidth(), 40);
+    EXPECT_EQ(b->GetHeight(), 40);
+    EXPECT_EQ(b->GetAlpha(12, 22), 200);
 }
 
 TEST_F(PicturaIOLoad, LayeredFilesFailWithoutTheirViewer) {
@@ -452,4 +480,55 @@ TEST_F(PicturaIOLoad, LayeredFilesFailWithoutTheirViewer) {
         EXPECT_TRUE(io.Aborting);
     }
     EXPECT_EQ(finished, 6);
+}
+
+TEST_F(PicturaIOLoad, RawBitmapFillsTheBitmapAsTheCallerSizedIt) {
+    TPicturaIO io(nullptr);
+    TIEBitmap* b = io.GetIEBitmap();
+    b->Allocate(2, 2, ie24RGB);
+    b->GetAlphaChannel()->Fill(3);
+    // Red first, rows of 6 bytes (aligned to 8 bits).
+    const uint8_t pixels[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    TMemoryStream stream;
+    FillStream(stream, std::vector<uint8_t>(pixels, pixels + sizeof pixels), 0);
+    io.LoadFromStreamBMPRAW(&stream);
+    EXPECT_FALSE(io.Aborting);
+    EXPECT_EQ(io.Params->FileType, ioRawBitmap);
+    EXPECT_FALSE(b->HasAlphaChannel());
+    ASSERT_EQ(b->GetWidth(), 2);
+    const TIERGB last = b->GetPixelAsRGB(1, 1);
+    EXPECT_EQ(last.r, 10);
+    EXPECT_EQ(last.g, 11);
+    EXPECT_EQ(last.b, 12);
+
+    // No file name: nothing happens at all.
+    int finished = 0;
+    io.OnFinishWork = [&](TObject*) { ++finished; };
+    io.Params->FileType = ioPNG;
+    io.LoadFromFileBMPRAW(L"");
+    EXPECT_EQ(finished, 0);
+    EXPECT_EQ(io.Params->FileType, ioPNG);
+}
+
+TEST_F(PicturaIOLoad, AutoAdjustDPIEvensTheResolutions) {
+    // A 4 x 2 BMP of 2000 x 1000 pixels per metre (51 x 25 dpi): the shorter side is scaled.
+    uint8_t file[54 + 24] = {'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 4, 0, 0, 0, 2, 0, 0, 0,
+                             1, 0, 24, 0, 0, 0, 0, 0, 24, 0, 0, 0, 0xD0, 0x07, 0, 0, 0xE8, 0x03, 0, 0};
+    TPicturaIO io(nullptr);
+    for (bool adjust : {false, true}) {
+        SCOPED_TRACE(adjust);
+        io.AutoAdjustDPI = adjust;
+        TMemoryStream stream;
+        FillStream(stream, std::vector<uint8_t>(file, file + sizeof file), 0);
+        io.LoadFromStreamBMP(&stream);
+        ASSERT_FALSE(io.Aborting);
+        EXPECT_EQ(io.GetIEBitmap()->GetWidth(), 4);
+        if (!adjust) {
+            EXPECT_NE(io.Params->DpiX, io.Params->DpiY);
+            EXPECT_EQ(io.GetIEBitmap()->GetHeight(), 2);
+        } else {
+            EXPECT_EQ(io.Params->DpiX, io.Params->DpiY);
+            EXPECT_EQ(io.GetIEBitmap()->GetHeight(), 4) << "the height follows the finer resolution";
+        }
+    }
 }
