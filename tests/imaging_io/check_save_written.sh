@@ -81,8 +81,9 @@ expect "icon with two sizes" "--icon --index=1 --width=64 --height=64 --bit-dept
 # A DCX written after page 2 of another was loaded: one page.
 expect "pages of index2.dcx" "1" bash -c "identify-im6.q16 '$out/index2.dcx' | wc -l"
 # PXM: 48-bit stays 16 bits per sample, 16-bit grey becomes 8-bit RGB.
-expect "maxval of the 48-bit PPM" "65535" bash -c "pamfile -machine '$out/rule-48.ppm' | cut -d' ' -f6"
-expect "maxval of the 16-bit grey PPM" "PPM 255" bash -c "pamfile -machine '$out/rule-16g.ppm' | cut -d' ' -f1,6"
+# (pamfile -machine: name, format, RAW, width, height, depth, maxval, tuple type)
+expect "the 48-bit PPM" "PPM 16 8 65535" bash -c "pamfile -machine '$out/rule-48.ppm' | awk '{print \$2, \$4, \$5, \$7}'"
+expect "the 16-bit grey PPM" "PPM 16 8 255" bash -c "pamfile -machine '$out/rule-16g.ppm' | awk '{print \$2, \$4, \$5, \$7}'"
 
 # JPEG metadata markers.
 expect "resolution resource behind a named name" "200|150" \
