@@ -253,7 +253,7 @@ void WritePNG(TPicturaIO& IO, TStream& Stream, TIOProgressRecord& Progress) {
     TIEBitmap* bitmap = IO.GetIEBitmap();
     if (bitmap->HasAlphaChannel()) {
         TIEMask mask;
-        bitmap->CopyToTIEMask(&mask);
+        bitmap->GetAlphaChannel()->CopyToTIEMask(&mask);
         IEWritePNGStream(Stream, bitmap, *IO.Params, Progress, &mask);
     } else {
         IEWritePNGStream(Stream, bitmap, *IO.Params, Progress, nullptr);
@@ -264,7 +264,7 @@ void WriteTGA(TPicturaIO& IO, TStream& Stream, TIOProgressRecord& Progress) {
     TIEBitmap* bitmap = IO.GetIEBitmap();
     if (bitmap->HasAlphaChannel()) {
         TIEMask mask;
-        bitmap->CopyToTIEMask(&mask);
+        bitmap->GetAlphaChannel()->CopyToTIEMask(&mask);
         IEWriteTGAStream(Stream, bitmap, *IO.Params, Progress, &mask);
     } else {
         IEWriteTGAStream(Stream, bitmap, *IO.Params, Progress, nullptr);

@@ -85,6 +85,11 @@ expect "pages of index2.dcx" "1" bash -c "identify-im6.q16 '$out/index2.dcx' | w
 expect "the 48-bit PPM" "PPM 16 8 65535" bash -c "pamfile -machine '$out/rule-48.ppm' | awk '{print \$2, \$4, \$5, \$7}'"
 expect "the 16-bit grey PPM" "PPM 16 8 255" bash -c "pamfile -machine '$out/rule-16g.ppm' | awk '{print \$2, \$4, \$5, \$7}'"
 
+# The alpha channel: RGBA, the top row transparent, the rest opaque.
+for f in alpha.png alpha.tga; do
+  expect "alpha of $f" "0 255" identify-im6.q16 -format '%[fx:int(255*p{3,0}.a)] %[fx:int(255*p{3,1}.a)]' "$out/$f"
+done
+
 # JPEG metadata markers.
 expect "resolution resource behind a named name" "200|150" \
   exiftool -m -s3 -p '${Photoshop:XResolution}|${Photoshop:YResolution}' "$out/res-named.jpg"

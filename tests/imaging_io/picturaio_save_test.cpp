@@ -548,3 +548,26 @@ TEST_F(PicturaIOSaveTest, JPEGRoundTripKeepsAPP13) {
         EXPECT_EQ(ByteOrder::GetBE32(written.data() + app13.size() - 16), 240u << 16);
     }
 }
+
+// The alpha channel goes to the PNG and TGA writers as a mask: RGBA and 32-bit pixels.
+TEST_F(PicturaIOSaveTest, AlphaChannelReachesPNGAndTGA) {
+    TPicturaIO io(nullptr);
+    FillGradient(*io.GetIEBitmap());
+    TIEBitmap* alpha = io.GetIEBitmap()->GetAlphaChannel();
+    for (int32_t x = 0; x < 16; ++x) alpha->SetPixelByte(x, 0, 0);   // the top row transparent
+    alpha->SetFull(false);
+
+    io.SaveToFilePNG(OutFile("alpha.png"));
+    EXPECT_FALSE(io.Aborting);
+    const std::string png = testsupport::ReadFileBytes(OutFile("alpha.png"));
+    ASSERT_GT(png.size(), 26u);
+    EXPECT_EQ(static_cast<uint8_t>(png[25]), 6);   // IHDR colour type: RGB with alpha
+
+    TMemoryStream tga;
+    io.SaveToStreamTGA(&tga);
+    EXPECT_FALSE(io.Aborting);
+    const std::string t = StreamBytes(tga);
+    ASSERT_GT(t.size(), 18u);
+    EXPECT_EQ(static_cast<uint8_t>(t[16]), 32);   // bits per pixel
+    testsupport::WriteFileBytes(OutFile("alpha.tga"), t);
+}
