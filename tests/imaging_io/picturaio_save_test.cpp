@@ -116,10 +116,11 @@ TEST_F(PicturaIOSaveTest, EverySaverWritesByFileAndByStream) {
         EXPECT_EQ(io.Params->FileType, ioUnknown);
         EXPECT_EQ(io.Params->FileName, L"kept");
         const std::string bytes = StreamBytes(stream);
-        if (s.SameBytes)
+        if (s.SameBytes) {
             EXPECT_TRUE(bytes == file) << "stream " << bytes.size() << " bytes, file " << file.size();
-        else
+        } else {
             EXPECT_EQ(bytes.compare(0, s.Magic.size(), s.Magic), 0);
+        }
     }
 }
 
@@ -234,10 +235,11 @@ TEST_F(PicturaIOSaveTest, StreamHeaders) {
         TMemoryStream plain;
         io.StreamHeaders = false;
         c.Save(io, &plain);
-        if (std::string(c.Tag) == "TIFF")
+        if (std::string(c.Tag) == "TIFF") {
             EXPECT_EQ(StreamBytes(plain).size(), b.size() - 16);
-        else
+        } else {
             EXPECT_EQ(StreamBytes(plain), b.substr(16));
+        }
     }
 
     // Two PCX images one behind the other: the second header starts where the first image ends.
