@@ -47,6 +47,8 @@ public:
     int32_t GetDataSet(int32_t Index) const { return FItems[Index].DataSet; }
     const std::vector<uint8_t>& GetData(int32_t Index) const { return FItems[Index].Data; }
     bool GetModified() const { return FModified; }
+    // A reset of the owner (its defaults, a new load) clears the flag: nothing the caller changed.
+    void SetModified(bool Value) { FModified = Value; }
     // Appends a copy of BufferLen bytes; returns the new index; sets the modified flag.
     int32_t AddData(int32_t RecordNumber, int32_t DataSet, const void* Buffer, int32_t BufferLen);
     void Clear();

@@ -54,6 +54,7 @@ void TIOParamsVals::SetDefaultParams() {
     DICOMTags->Clear();
     TGADate = Date();
     IPTCInfo->Clear();
+    IPTCInfo->SetModified(false);   // emptied by the reset, not changed: a JPEG save keeps APP13
     PXMComments->Clear();
 
     // After the DPI and the TIFF orientation: the EXIF resolution and orientation end at 0.
@@ -82,6 +83,7 @@ void TIOParamsVals::ResetEXIF() {
 
 void TIOParamsVals::ResetInfo() {
     IPTCInfo->Clear();
+    IPTCInfo->SetModified(false);   // emptied by the reset, not changed: a JPEG save keeps APP13
     ImagingAnnot.reset();
     JPEGMarkers->Clear();
     ResetEXIF();
@@ -146,6 +148,7 @@ void TIOParamsVals::Assign(const TIOParamsVals* Source) {
     JPEGMarkers->Assign(Source->JPEGMarkers.get());
     DICOMTags->Assign(Source->DICOMTags.get());
     IPTCInfo->Assign(Source->IPTCInfo.get());
+    IPTCInfo->SetModified(Source->IPTCInfo->GetModified());   // as changed as the source
 
     AssignOptional(ImagingAnnot, Source->ImagingAnnot, [this] { return std::make_unique<TIEImagingAnnot>(this); });
     auto newICC = [] { return std::make_unique<TIEICC>(); };
