@@ -493,6 +493,28 @@ TEST_F(GenericIO, EveryFormatSavesAndLoadsByNameAndStream) {
             failures.push_back(tag + ": " + WideToUtf8(e.Message()));
         }
     }
+    // The document formats are written only: by name and by stream, each starting as it must.
+    const struct {
+        TIOFileType Type;
+        const wchar_t* Name;
+        const char* Head;
+    } documents[] = {{ioPS, L"doc.ps", "%!PS"}, {ioPS, L"doc.eps", "%!PS"}, {ioPDF, L"doc.pdf", "%PDF"}};
+    for (const auto& d : documents) {
+        try {
+            Hold(16, 16);
+            io.SaveToFile(dir / d.Name);
+            const std::string bytes = testsupport::ReadFileBytesOr(dir / d.Name, "");
+            if (io.Aborting || bytes.compare(0, 4, d.Head) != 0) throw Exception(L"save by name failed");
+            TMemoryStream stream;
+            io.SaveToStream(&stream, d.Type);
+            char head[4] = {};
+            stream.SetPosition(0);
+            if (io.Aborting || stream.Read(head, 4) != 4 || std::memcmp(head, d.Head, 4) != 0)
+                throw Exception(L"save to stream failed");
+        } catch (const Exception& e) {
+            failures.push_back(WideToUtf8(d.Name) + ": " + WideToUtf8(e.Message()));
+        }
+    }
     std::string all;
     for (const std::string& f : failures) all += f + "\n";
     EXPECT_TRUE(failures.empty()) << all;
