@@ -356,6 +356,7 @@ TEST_F(GenericIO, ExtensionsReachTheirFormatsLoader) {
     for (const Case& c : cases) {
         SCOPED_TRACE(WideToUtf8(c.Name));
         testsupport::WriteFileBytes(dir / c.Name, std::string(3, '\x7F'));
+        Hold();
         io.Aborting = false;
         // The loader reports the bad content through Aborting or by raising.
         bool raised = false;
@@ -460,6 +461,7 @@ const RoundTripFormat kRoundTrip[] = {
 
 TEST_F(GenericIO, EveryFormatSavesAndLoadsByNameAndStream) {
     std::vector<std::string> failures;
+    const int32_t icoSide = io.Params->ICOSizes[0].Width;   // the first size an icon is saved at
     for (const RoundTripFormat& f : kRoundTrip) {
         const std::string tag = std::to_string(f.Type) + " " + WideToUtf8(f.Ext);
         try {
@@ -471,7 +473,9 @@ TEST_F(GenericIO, EveryFormatSavesAndLoadsByNameAndStream) {
             io.GetIEBitmap()->Allocate(1, 1, ie24RGB);
             io.LoadFromFile(name);
             if (io.Aborting || io.Params->FileType != f.Type) throw Exception(L"load by name failed");
-            if (io.GetIEBitmap()->GetWidth() != 16 || io.GetIEBitmap()->GetHeight() != 16)
+            // An icon holds the image at the sizes of ICOSizes, the first one read back.
+            const int32_t side = f.Type == ioICO ? icoSide : 16;
+            if (io.GetIEBitmap()->GetWidth() != side || io.GetIEBitmap()->GetHeight() != side)
                 throw Exception(L"load by name gave another size");
             // By stream: saved by type, loaded by content and by the given type.
             Hold(16, 16);
@@ -487,10 +491,33 @@ TEST_F(GenericIO, EveryFormatSavesAndLoadsByNameAndStream) {
                     continue;   // WBMP has no signature to be found by
                 else
                     io.LoadFromStream(&stream);
-                if (io.Aborting || io.GetIEBitmap()->GetWidth() != 16) throw Exception(L"load from stream failed");
+                if (io.Aborting || io.GetIEBitmap()->GetWidth() != (f.Type == ioICO ? icoSide : 16))
+                    throw Exception(L"load from stream failed");
             }
         } catch (const Exception& e) {
             failures.push_back(tag + ": " + WideToUtf8(e.Message()));
+        }
+    }
+    // The document formats are written only: by name and by stream, each starting as it must.
+    const struct {
+        TIOFileType Type;
+        const wchar_t* Name;
+        const char* Head;
+    } documents[] = {{ioPS, L"doc.ps", "%!PS"}, {ioPS, L"doc.eps", "%!PS"}, {ioPDF, L"doc.pdf", "%PDF"}};
+    for (const auto& d : documents) {
+        try {
+            Hold(16, 16);
+            io.SaveToFile(dir / d.Name);
+            const std::string bytes = testsupport::ReadFileBytesOr(dir / d.Name, "");
+            if (io.Aborting || bytes.compare(0, 4, d.Head) != 0) throw Exception(L"save by name failed");
+            TMemoryStream stream;
+            io.SaveToStream(&stream, d.Type);
+            char head[4] = {};
+            stream.SetPosition(0);
+            if (io.Aborting || stream.Read(head, 4) != 4 || std::memcmp(head, d.Head, 4) != 0)
+                throw Exception(L"save to stream failed");
+        } catch (const Exception& e) {
+            failures.push_back(WideToUtf8(d.Name) + ": " + WideToUtf8(e.Message()));
         }
     }
     std::string all;
