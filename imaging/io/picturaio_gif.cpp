@@ -88,6 +88,10 @@ int32_t TPicturaIO::SyncLoadFromStreamGIF(TStream* Stream) {
         params.SetImageIndex(i);
         TIEMask* alphaMask = nullptr;
         IEReadGIFStream(*Stream, frame.get(), count, params, readerProgress, false, alphaMask, false);
+        // The reader parses the file a little differently for each frame it is asked for, so a
+        // damaged file may count a frame it then does not deliver: the replay cannot go on (and
+        // a file without frames has loaded nothing).
+        if (!Aborting && frame->IsEmpty()) Aborting = true;
         const TIEPixelFormat frameFormat = frame->GetPixelFormat();
         CheckDPI();
         const int32_t frameWidth = frame->GetWidth(), frameHeight = frame->GetHeight();

@@ -182,3 +182,28 @@ TEST_F(GIFLoad, NotAGIFFailsAndFinishes) {
     EXPECT_EQ(finished, 1);
     EXPECT_EQ(io.GetIEBitmap()->GetWidth(), 2);   // untouched
 }
+
+TEST_F(GIFLoad, AFrameCountedButNotDeliveredOrNoFrameAtAllFails) {
+    // A damaged animation (found by fuzzing): the replay stops with Aborting set and the image
+    // composed so far, instead of an empty image reported as loaded.
+    const std::string damaged = ReadAll(std::string(TEST_DATA_DIR) + "/fuzz/fuzz_gif_compose/frame_counted_not_delivered.bin");
+    ASSERT_FALSE(damaged.empty());
+    // A GIF with a screen and a colour table but no frame.
+    const std::string empty("GIF89a\x02\x00\x02\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff\x3b\x00", 20);
+    struct Case {
+        const std::string* Bytes;
+        int32_t Width, Height;   // the image left behind
+    };
+    for (const Case& c : {Case{&damaged, 12, 10}, Case{&empty, 0, 0}}) {
+        TPicturaIO io(nullptr);
+        io.SetNativePixelFormat(true);
+        TMemoryStream stream;
+        stream.Write(c.Bytes->data(), static_cast<int32_t>(c.Bytes->size()));
+        stream.SetPosition(0);
+        io.GetParams()->SetImageIndex(-1);
+        io.LoadFromStreamGIF(&stream);
+        EXPECT_TRUE(io.Aborting) << c.Width;
+        EXPECT_EQ(io.GetIEBitmap()->GetWidth(), c.Width);
+        EXPECT_EQ(io.GetIEBitmap()->GetHeight(), c.Height);
+    }
+}

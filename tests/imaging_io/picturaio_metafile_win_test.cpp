@@ -172,6 +172,13 @@ TEST_F(MetafileImport, PlaceableWindowsMetafileFromFile) {
     EXPECT_TRUE(IsRGB(b, 10, 10, 255, 255, 255));
     EXPECT_EQ(b.GetAlpha(10, 10), 0);
 
+    // Without the placeable header GDI chooses the frame; the drawing still comes through.
+    TPicturaIO plain(nullptr);
+    Import(plain, wmf.substr(22), -1, -1, false);
+    EXPECT_FALSE(plain.Aborting);
+    EXPECT_EQ(plain.GetParams()->FileType, ioWMF);
+    EXPECT_GT(plain.GetIEBitmap()->GetWidth(), 0);
+
     // The parameters alone: the metafile's own size, the bitmap untouched.
     TPicturaIO other(nullptr);
     TMemoryStream stream;
