@@ -5,6 +5,7 @@
 //
 // Input: the file's bytes; the last byte selects the frame (its value modulo 5, 4 meaning -1,
 // every frame), bit 3 of it asks for the readers' palette format.
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
@@ -18,14 +19,15 @@
 
 namespace {
 
-// Frames and screens above this many pixels are skipped: the fuzzer looks for faults of the
+// Canvases above this many pixels are skipped: the fuzzer looks for faults of the
 // composition, not for the memory limit.
 constexpr int64_t kMaxPixels = 1 << 16;
 
 bool SmallEnough(const uint8_t* Data, size_t Size) {
     if (Size < 10) return true;
-    const int64_t screen = (int64_t)(Data[6] | Data[7] << 8) * (Data[8] | Data[9] << 8);
-    if (screen > kMaxPixels) return false;
+    // The canvas grows to the widest and the highest of the screen and the frames.
+    int64_t width = Data[6] | Data[7] << 8, height = Data[8] | Data[9] << 8;
+    if (width * height > kMaxPixels) return false;
     // A read of the parameters alone gives each frame's size.
     for (int32_t index = 0;; ++index) {
         TIEBitmap none;
@@ -38,7 +40,9 @@ bool SmallEnough(const uint8_t* Data, size_t Size) {
             IEReadGIFStream(S, &none, frames, p, Progress, true, mask, true);
         });
         delete mask;
-        if ((int64_t)p.Width * p.Height > kMaxPixels) return false;
+        width = std::max<int64_t>(width, p.Width);
+        height = std::max<int64_t>(height, p.Height);
+        if (width * height > kMaxPixels) return false;
         if (index + 1 >= frames || index >= 64) return frames <= 64;
     }
 }

@@ -23,6 +23,10 @@ int32_t TPicturaIO::LoadFromStreamGIF(TStream* Stream) { return SyncLoadFromStre
 
 namespace {
 
+// The most memory a canvas may take, on every build: a quarter of a 32-bit process's own 2 GiB,
+// the share one image may have there before it has to go to a file.
+constexpr int64_t kMaxCanvasBytes = int64_t{512} << 20;
+
 // Finishes the work on every path out of the loader, exceptions included.
 struct TFinishGuard {
     TPicturaIO* IO;
@@ -111,7 +115,8 @@ int32_t TPicturaIO::SyncLoadFromStreamGIF(TStream* Stream) {
             // The canvas is drawn into, so it must stay in memory: a logical screen too large
             // for that (its size comes from the file) fails the load instead of allocating.
             if (!canvas) canvas = std::make_unique<TIEBitmap>();
-            if (static_cast<int64_t>(winWidth) * winHeight * 4 > canvas->MinFileSize) {
+            const int64_t canvasBytes = static_cast<int64_t>(winWidth) * winHeight * 4;   // RGB and alpha
+            if (canvasBytes > canvas->MinFileSize || canvasBytes > kMaxCanvasBytes) {
                 Aborting = true;
                 break;
             }

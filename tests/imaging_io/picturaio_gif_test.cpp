@@ -207,3 +207,18 @@ TEST_F(GIFLoad, AFrameCountedButNotDeliveredOrNoFrameAtAllFails) {
         EXPECT_EQ(io.GetIEBitmap()->GetHeight(), c.Height);
     }
 }
+
+TEST_F(GIFLoad, ALogicalScreenTooLargeToHoldFailsBeforeAllocating) {
+    // Two 1 x 1 frames on a 65535 x 65535 screen: the canvas would take 16 GiB.
+    const std::string frame("\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00", 15);
+    const std::string gif = std::string("GIF89a\xff\xff\xff\xff\x80\x00\x00\x00\x00\x00\xff\xff\xff", 19) + frame +
+                            frame + ";";
+    TPicturaIO io(nullptr);
+    ASSERT_TRUE(io.GetIEBitmap()->Allocate(3, 2, ie24RGB));
+    TMemoryStream stream;
+    stream.Write(gif.data(), static_cast<int32_t>(gif.size()));
+    stream.SetPosition(0);
+    EXPECT_EQ(io.LoadFromStreamGIF(&stream), 2);
+    EXPECT_TRUE(io.Aborting);
+    EXPECT_EQ(io.GetIEBitmap()->GetWidth(), 3);
+}
