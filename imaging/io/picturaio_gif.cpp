@@ -83,7 +83,6 @@ int32_t TPicturaIO::SyncLoadFromStreamGIF(TStream* Stream) {
     std::unique_ptr<TIEBitmap> canvas;
     int32_t prevX = 0, prevY = 0, prevWidth = 0, prevHeight = 0;
     uint8_t prevAction = 0;
-    const TColor background = IERGBToColor(params.GIFBackground);
     double percentPerFrame = 0;
 
     for (int32_t i = 0;; ++i) {
@@ -108,6 +107,7 @@ int32_t TPicturaIO::SyncLoadFromStreamGIF(TStream* Stream) {
 
         TIEBitmap* image = frame.get();
         if (count > 1) {
+            const TColor background = IERGBToColor(params.GIFBackground);
             if (canvas && !canvas->IsEmpty() && prevAction == 2) {
                 canvas->FillRect(prevX, prevY, prevX + prevWidth - 1, prevY + prevHeight - 1, background);
                 canvas->GetAlphaChannel()->FillRect(prevX, prevY, prevX + prevWidth - 1, prevY + prevHeight - 1, 0);

@@ -11,6 +11,7 @@
 
 #include "giflzw.h"
 #include "iebitmap.h"
+#include "iecoreutils_general.h"
 #include "picturaio.h"
 #include "picturaview.h"
 #include "support/TestSupport.h"
@@ -86,6 +87,15 @@ TEST_F(GIFLoad, EveryFrameIsTheReplayOfTheFramesBeforeIt) {
         EXPECT_EQ(p.GIFAction, 2);
         EXPECT_EQ(p.FileType, ioGIF);
         EXPECT_TRUE(p.FileName.empty());
+        // The background becomes the last frame's transparent colour, else the screen's.
+        EXPECT_EQ(io.GetBackground(), IERGBToColor(p.GIFFlagTranspColor ? p.GIFTranspColor : p.GIFBackground));
+        EXPECT_EQ(p.GIFFlagTranspColor, index == 3);
+        if (index == 2) {
+            // Frame 1's rectangle, restored: the screen's background colour, transparent.
+            const TIERGB c = io.GetIEBitmap()->GetPixelAsRGB(4, 3);
+            EXPECT_TRUE(IESameRGB(c, p.GIFBackground)) << int(c.r) << " " << int(c.g) << " " << int(c.b);
+            EXPECT_FALSE(IESameRGB(c, TIERGB{0, 0, 0}));
+        }
     }
 }
 
