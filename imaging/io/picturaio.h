@@ -368,6 +368,9 @@ private:
     // headerless raw bitmap only when TypeGiven), else the plug-in row's reader.
     void LoadStreamOfType(TStream* Stream, TIOFileType FileType, bool TypeGiven);
     // ---- helpers of GIF composition, metafile import and source export
+    // Reads a metafile from the stream's position to its end and draws it into IOBitmap (the
+    // import without the finishing work); the platform's twin of picturaio_metafile.
+    void ImportMetafileData(TStream* Stream, int32_t Width, int32_t Height, bool WithAlpha);
     // ---- helpers of the camera-raw loaders
     // ---- helpers of the HD Photo loaders and savers
 };

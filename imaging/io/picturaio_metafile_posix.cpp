@@ -1,0 +1,7 @@
+// Metafile import where the system has no metafile support: every import fails (Aborting set,
+// the bitmap and the parameters untouched).
+#include "picturaio.h"
+
+void TPicturaIO::ImportMetafileData(TStream*, int32_t, int32_t, bool) { Aborting = true; }
+
+void TPicturaIO::ParamsFromMetafileStream(TStream*) { Aborting = true; }
