@@ -61,7 +61,7 @@ kw_library(installer_lib installer WINDOWS_ONLY kwlib_common kwlib_controls zipe
 # step of every image folder), so the five libraries link as one group.
 kw_library(imaging_core imaging/core rtl ${KW_ZLIB})
 kw_library(imaging_codecs imaging/codecs imaging_core)
-target_link_libraries(imaging_codecs PUBLIC kw_jpeg kw_openjp2 kw_png)   # the JPEG, JPEG 2000 and PNG codec glue
+target_link_libraries(imaging_codecs PUBLIC kw_jpeg kw_openjp2 kw_png kw_raw)   # the JPEG, JPEG 2000, PNG and camera-raw codec glue
 kw_library(imaging_io imaging/io imaging_core)
 # The built-in CMYK profile of the colour rows: Ghostscript's CMYK output profile (Debian's
 # libgs-common), compressed into a source file of the build tree; without it the array is empty.
