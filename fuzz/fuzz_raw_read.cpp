@@ -20,11 +20,14 @@
 namespace {
 
 bool SmallEnough(const std::string& File) {
-    auto raw = std::make_unique<LibRaw>(LIBRAW_OPTIONS_NONE);
+    static LibRaw* raw = new LibRaw(LIBRAW_OPTIONS_NONE);
+    raw->recycle();
     if (raw->open_buffer(const_cast<char*>(File.data()), File.size()) != LIBRAW_SUCCESS) return true;
     raw->adjust_sizes_info_only();
-    return (uint64_t)raw->imgdata.sizes.raw_width * raw->imgdata.sizes.raw_height <= (1u << 18) &&
-           (uint64_t)raw->imgdata.sizes.iwidth * raw->imgdata.sizes.iheight <= (1u << 18);
+    const bool small = (uint64_t)raw->imgdata.sizes.raw_width * raw->imgdata.sizes.raw_height <= (1u << 18) &&
+                       (uint64_t)raw->imgdata.sizes.iwidth * raw->imgdata.sizes.iheight <= (1u << 18);
+    raw->recycle();
+    return small;
 }
 
 }  // namespace

@@ -334,10 +334,14 @@ bool IEIsCameraRAW(TStream* Stream) {
     if (HasRawSignature(Stream)) return true;
     bool found = false;
     try {
+        // Format detection asks this of every file no other probe took: each thread keeps one
+        // decoder for it (making one clears most of a megabyte) and recycles it after each file.
+        static thread_local std::unique_ptr<LibRaw> probe;
+        if (!probe) probe = NewDecoder();
         TIEBufferedReadStream buffered(Stream, 8192, true);
         TRawStream binding(&buffered, 0);
-        std::unique_ptr<LibRaw> raw = NewDecoder();
-        found = raw->open_datastream(&binding) == LIBRAW_SUCCESS;
+        found = probe->open_datastream(&binding) == LIBRAW_SUCCESS;
+        probe->recycle();
     } catch (...) {
         found = false;
     }

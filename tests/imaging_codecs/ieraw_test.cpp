@@ -208,6 +208,31 @@ TEST(CameraRaw, ThumbnailInsteadOfDecoding) {
     EXPECT_EQ(RGBBytes(b), thumb.Data);
 }
 
+// Automatic colour adjustment matches each channel's histogram to the embedded preview's: the
+// channel means come out near the preview's, which the plain decode's are not.
+TEST(CameraRaw, AutoAdjustColorsFollowsThePreview) {
+    auto means = [](TIEBitmap& B) {
+        std::vector<double> m(3);
+        const std::string rgb = RGBBytes(B);
+        for (size_t i = 0; i < rgb.size(); ++i) m[i % 3] += (uint8_t)rgb[i];
+        for (double& v : m) v /= (double)B.GetWidth() * B.GetHeight();
+        return m;
+    };
+    double plainGap = 0, adjustedGap = 0;
+    for (bool adjust : {false, true}) {
+        TCall c;
+        c.Params.RAWAutoAdjustColors = adjust;
+        TIEBitmap b;
+        ASSERT_TRUE(ReadRaw(Sample("inch72.dng"), b, c));
+        ASSERT_TRUE(c.Params.EXIFThumbnail);
+        const std::vector<double> got = means(b), want = means(*c.Params.EXIFThumbnail);
+        double& gap = adjust ? adjustedGap : plainGap;
+        for (int k = 0; k < 3; ++k) gap = std::max(gap, std::abs(got[k] - want[k]));
+    }
+    EXPECT_LT(adjustedGap, 10) << plainGap;
+    EXPECT_GT(plainGap, 4 * adjustedGap);
+}
+
 // Of two preview JPEGs the smaller is kept; the texts become the EXIF make and model. The file
 // itself is no raw file LibRaw knows, so the decode fails cleanly after the search.
 TEST(CameraRaw, CIFFPreviewSearchKeepsTheSmallerJPEG) {
