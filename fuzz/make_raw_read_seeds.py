@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Seeds of the camera-raw fuzz target, written with struct alone: two small DNG files (a 24 x 22
 Bayer image of 16-bit samples; one with an 8-bit RGB preview first and the sensor image in a
-sub-IFD, the way cameras store them) and the header of a Canon CIFF file, each after the
+sub-IFD, the way cameras store them) and a Canon CIFF file of texts and arrays, each after the
 target's control byte.
 
 usage: make_raw_read_seeds.py ZIP_FIXTURES OUT_DIR   (the first argument is not used)
@@ -89,8 +89,12 @@ def dng_with_preview():
 
 def ciff_header():
     names = b'Canon\0PowerShot\0'
-    heap = names + struct.pack('<H', 1) + struct.pack('<HII', 0x080A, len(names), 0)
-    heap += struct.pack('<I', len(names))
+    shorts = struct.pack('<6H', 1, 2, 3, 4, 5, 6)
+    table = len(names) + len(shorts)
+    heap = names + shorts + struct.pack('<H', 3) + struct.pack('<HII', 0x080A, len(names), 0)
+    heap += struct.pack('<HII', 0x102A, len(shorts), len(names))
+    heap += struct.pack('<H', 0x402D) + struct.pack('<4H', 7, 8, 9, 10)   # an array in the record itself
+    heap += struct.pack('<I', table)
     return b'II' + struct.pack('<I', 26) + b'HEAPCCDR' + struct.pack('<I', 0x00010002) + b'\0' * 10 + heap
 
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "ByteOrder.h"
@@ -15,6 +16,7 @@
 #include "iecoredefs_types.h"
 #include "iecoreutils_exif.h"
 #include "iecoreutils_streams.h"
+#include "iecoreutils_tiffhandler.h"
 #include "imaging/codecs/jpegfilt.h"
 #include "imaging/io/picturaio_probes.h"
 #include "imaging/proc/picturaproc_histogram.h"
@@ -164,6 +166,7 @@ public:
         if (headerLength >= (uint64_t)FSize) return;
         ParseHeap(headerLength, FSize - headerLength, 0);
         if (BestPos >= 0) LoadThumbnail();
+        if (!Arrays.empty()) WriteMakerNote();
     }
 
 private:
@@ -203,6 +206,8 @@ private:
             }
             case 0x2007:
             case 0x2008: ConsiderJPEG(pos, size); break;
+            case 0x102A: KeepArray(4, pos, size); break;
+            case 0x102D: KeepArray(1, pos, size); break;
             case 0x2800: case 0x2807: case 0x3000: case 0x3002: case 0x3003: case 0x3004:
             case 0x300A: case 0x300B:
                 if (!inRecord) ParseHeap(pos, size, Depth + 1);
@@ -258,6 +263,43 @@ private:
         if (abort) P.EXIFThumbnail->FreeImage(true);
     }
 
+    // A record of 16-bit values kept as a maker-note entry: its size / 2 values (at most 4096).
+    void KeepArray(uint16_t Tag, int64_t Pos, int64_t Size) {
+        const int32_t count = (int32_t)std::min<int64_t>(Size / 2, 4096);
+        std::vector<uint8_t> raw((size_t)count * 2);
+        if (count == 0 || !ReadAt(Pos, raw.data(), (int32_t)raw.size())) return;
+        std::vector<uint16_t> values((size_t)count);
+        for (int32_t i = 0; i < count; ++i) values[i] = Get16(&raw[(size_t)i * 2]);
+        Arrays.emplace_back(Tag, std::move(values));
+    }
+
+    // The kept arrays as the maker note: a little-endian IFD of SHORT entries, their data behind
+    // it, read back by the parameter set's maker-note handler.
+    void WriteMakerNote() {
+        std::vector<uint8_t> note(2 + Arrays.size() * 12);
+        ByteOrder::PutLE16(note.data(), (uint16_t)Arrays.size());
+        for (size_t i = 0; i < Arrays.size(); ++i) {
+            uint8_t* e = &note[2 + i * 12];
+            const std::vector<uint16_t>& v = Arrays[i].second;
+            ByteOrder::PutLE16(e, Arrays[i].first);
+            ByteOrder::PutLE16(e + 2, 3);
+            ByteOrder::PutLE32(e + 4, (uint32_t)v.size());
+            if (v.size() <= 2) {
+                for (size_t k = 0; k < v.size(); ++k) ByteOrder::PutLE16(e + 8 + k * 2, v[k]);
+            } else {
+                ByteOrder::PutLE32(e + 8, (uint32_t)note.size());
+                for (uint16_t x : v) {
+                    note.push_back((uint8_t)x);
+                    note.push_back((uint8_t)(x >> 8));
+                }
+            }
+        }
+        TMemoryStream m;
+        m.WriteBuffer(note.data(), (int32_t)note.size());
+        m.SetPosition(0);
+        P.EXIFMakerNote->LoadFromStream(&m, (int32_t)note.size(), true);
+    }
+
     bool ReadAt(int64_t Pos, void* Buffer, int32_t Count) {
         if (Pos < 0 || Pos > FSize - Count) return false;
         S->SetPosition(FBase + Pos);
@@ -273,6 +315,7 @@ private:
     bool Big = false;
     int64_t BestPos = -1;
     int32_t BestWidth = 0, BestHeight = 0;
+    std::vector<std::pair<uint16_t, std::vector<uint16_t>>> Arrays;
 };
 
 // LibRaw's options from the parameter set. Gamma and brightness are the output stage's own.

@@ -13,6 +13,7 @@
 #include "ByteOrder.h"
 #include "CodecTestUtil.h"
 #include "iebitmap.h"
+#include "iecoreutils_tiffhandler.h"
 #include "imaging/codecs/ieraw.h"
 #include "imaging/codecs/jpegfilt.h"
 #include "picturaio.h"
@@ -76,7 +77,7 @@ int32_t MaxDifference(TIEBitmap& B, const TRef& Linear, const TCall& C) {
 }
 
 // A Canon CIFF file: the header, then a heap holding the texts, two JPEG previews (16 x 8 and
-// 8 x 4 pixels), the record table and its offset. No raw data: LibRaw does not accept it.
+// 8 x 4 pixels), an array of four 16-bit values, the record table and its offset. No raw data: LibRaw does not accept it.
 std::string CIFFWithTwoPreviews() {
     std::string jpegs[2];
     for (int i = 0; i < 2; ++i) {
@@ -90,11 +91,13 @@ std::string CIFFWithTwoPreviews() {
         jpegs[i] = Contents(s);
     }
     const std::string names("Canon\0PowerShot Test\0", 21);
-    std::string heap = names + jpegs[0] + jpegs[1];
     auto le16 = [](uint32_t v) { return std::string{(char)v, (char)(v >> 8)}; };
     auto le32 = [](uint32_t v) { return std::string{(char)v, (char)(v >> 8), (char)(v >> 16), (char)(v >> 24)}; };
+    const std::string shorts = le16(11) + le16(22) + le16(33) + le16(44);
+    std::string heap = names + jpegs[0] + jpegs[1] + shorts;
     const uint32_t table = (uint32_t)heap.size();
-    heap += le16(3);
+    heap += le16(4);
+    heap += le16(0x102A) + le32(8) + le32((uint32_t)(heap.size() - 2 - shorts.size()));
     heap += le16(0x080A) + le32((uint32_t)names.size()) + le32(0);
     heap += le16(0x2007) + le32((uint32_t)jpegs[0].size()) + le32((uint32_t)names.size());
     heap += le16(0x2008) + le32((uint32_t)jpegs[1].size()) + le32((uint32_t)(names.size() + jpegs[0].size()));
@@ -246,6 +249,18 @@ TEST(CameraRaw, CIFFPreviewSearchKeepsTheSmallerJPEG) {
         EXPECT_EQ(b.GetHeight(), 4);
         EXPECT_EQ(c.Params.EXIFMake, "Canon");
         EXPECT_EQ(c.Params.EXIFModel, "PowerShot Test");
+        // The array is maker-note entry 4: four SHORT values.
+        ASSERT_EQ(c.Params.EXIFMakerNote->GetEntryCount(), 1);
+        const TIEMakerNoteEntry& e = c.Params.EXIFMakerNote->GetEntry(0);
+        EXPECT_EQ(e.Tag, 4);
+        EXPECT_EQ(e.TagType, 3);
+        ASSERT_EQ(e.Count, 4u);
+        const uint8_t* d = c.Params.EXIFMakerNote->GetEntryData(0);
+        ASSERT_NE(d, nullptr);
+        uint16_t v[4];
+        std::memcpy(v, d, 8);
+        EXPECT_EQ(v[0], 11);
+        EXPECT_EQ(v[3], 44);
     }
     TCall c;
     TIEBitmap b;
