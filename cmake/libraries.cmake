@@ -71,6 +71,7 @@ add_custom_command(OUTPUT ${KW_PRESET_SOURCE}
   DEPENDS ${KW_ROOT}/tools/embed/make_preset_images.py
   VERBATIM)
 target_sources(imaging_codecs PRIVATE ${KW_PRESET_SOURCE})
+target_link_libraries(imaging_codecs PUBLIC kw_jpeg kw_openjp2 kw_png kw_raw)   # the JPEG, JPEG 2000, PNG and camera-raw codec glue
 kw_library(imaging_io imaging/io imaging_core)
 # The built-in CMYK profile of the colour rows: Ghostscript's CMYK output profile (Debian's
 # libgs-common), compressed into a source file of the build tree; without it the array is empty.

@@ -9,6 +9,7 @@
 #include "picturaio_probes.h"
 #include "imaging/codecs/iedicom.h"
 #include "imaging/codecs/iej2000.h"
+#include "imaging/codecs/ieraw.h"
 #include "imaging/codecs/bmpfilt_ico.h"
 #include "imaging/codecs/pngfilt.h"
 

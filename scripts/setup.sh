@@ -35,6 +35,8 @@ PKGS+=(libimage-exiftool-perl)
 PKGS+=(libopenjp2-tools python3-numpy)
 # The icon and cursor tests take their files from Wine's own DLLs with wrestool.
 PKGS+=(icoutils)
+# Camera raw: DNG test files are made by python3-tifffile; dcraw_emu (libraw-bin) decodes them for comparison.
+PKGS+=(python3-tifffile libraw-bin)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)
 fi
