@@ -35,6 +35,8 @@ PKGS+=(libimage-exiftool-perl)
 PKGS+=(libopenjp2-tools python3-numpy)
 # The icon and cursor tests take their files from Wine's own DLLs with wrestool.
 PKGS+=(icoutils)
+# JxrEncApp makes the HD Photo file that the imaging-component reader is tested with.
+PKGS+=(libjxr-tools)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)
 fi

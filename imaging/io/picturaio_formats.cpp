@@ -8,6 +8,7 @@
 #include "picturaio_probes.h"
 #include "imaging/codecs/iedicom.h"
 #include "imaging/codecs/iej2000.h"
+#include "imaging/codecs/iewic.h"
 
 std::vector<std::unique_ptr<TIEFileFormatInfo>> IEFileFormats;
 std::vector<TIEIOPlugin> IEIOPlugins;

@@ -191,4 +191,3 @@ bool IEIsCameraRAW(TStream* Stream) {
     return IEIsCameraRAWTIFF(Stream);
 }
 
-bool IEWICAvailable() { return false; }

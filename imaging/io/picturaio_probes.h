@@ -34,5 +34,3 @@ bool IEIsAllStream(TStream* Stream);
 int64_t IEFindJPEGStart(TStream* Stream, bool Flag);
 // A camera raw file of one of the non-TIFF layouts, or a TIFF-structured one.
 bool IEIsCameraRAW(TStream* Stream);
-// True when the Windows Imaging Component can be used (never, until its codec unit lands).
-bool IEWICAvailable();
