@@ -152,7 +152,7 @@ const TIEWICContainer* FindContainer(TIOFileType FileType) {
 // The WIC pixel formats {6fddc324-4e03-4bfe-b185-3d77768dc9xx}, by their last byte.
 GUID WICFormat(uint8_t Last) { return {0x6fddc324, 0x4e03, 0x4bfe, {0xb1, 0x85, 0x3d, 0x77, 0x76, 0x8d, 0xc9, Last}}; }
 constexpr uint8_t kFmt1bppIndexed = 0x01, kFmt8bppIndexed = 0x04, kFmtBlackWhite = 0x05, kFmt8bppGray = 0x08,
-                  kFmt16bppGray = 0x0b, kFmt24bppBGR = 0x0c, kFmt48bppRGB = 0x15, kFmt32bppCMYK = 0x1c;
+                  kFmt16bppGray = 0x0b, kFmt24bppBGR = 0x0c, kFmt32bppBGRA = 0x0f, kFmt48bppRGB = 0x15, kFmt32bppCMYK = 0x1c;
 
 bool IsWICFormat(const GUID& Format, uint8_t Last) { return IsEqualGUID(Format, WICFormat(Last)); }
 
@@ -407,12 +407,61 @@ IWICFormatConverter* MakeConverter(IE_IWICImagingFactory* Factory, IE_IWICBitmap
     IWICFormatConverter* converter = nullptr;
     if (FAILED(Factory->CreateFormatConverter(&converter)) || !converter) return nullptr;
     const GUID target = WICFormat(Target);
-    if (FAILED(converter->Initialize(reinterpret_cast<IWICBitmapSource*>(Source), target, WICBitmapDitherTypeNone, nullptr,
-                                     0.0, WICBitmapPaletteTypeCustom))) {
+    const HRESULT hr = converter->Initialize(reinterpret_cast<IWICBitmapSource*>(Source), target, WICBitmapDitherTypeNone, nullptr,
+                                     0.0, WICBitmapPaletteTypeCustom);
+    if (FAILED(hr)) {
         converter->Release();
         return nullptr;
     }
     return converter;
+}
+
+enum class TIEWICCopy { Done, NotStarted, Partly };
+
+// Converts Source to the mapping's WIC format row by row into Bitmap (allocated at the source's
+// size). A source already in that format is copied as it is (WIC's converter does not take every
+// format as its own target). NotStarted: no converter, no size, no bitmap or not even the first
+// row (the bitmap is then of no use); Partly: a later row failed (the rows from there are cleared).
+// With Via32, WIC delivers 32-bit BGRA rows that are packed into the 24-bit bitmap.
+TIEWICCopy CopyConverted(IE_IWICImagingFactory* Factory, IE_IWICBitmapSource* Source, const GUID& SourceFormat,
+                         const TIEReadMapping& Mapping, bool Via32, TIEBitmap* Bitmap) {
+    const uint8_t wic = Via32 ? kFmt32bppBGRA : Mapping.Wic;
+    IWICFormatConverter* converter = nullptr;
+    IE_IWICBitmapSource* pixels = Source;
+    if (!IsWICFormat(SourceFormat, wic)) {
+        converter = MakeConverter(Factory, Source, wic);
+        if (!converter) return TIEWICCopy::NotStarted;
+        pixels = reinterpret_cast<IE_IWICBitmapSource*>(converter);
+    }
+    UINT width = 0, height = 0;
+    if (FAILED(pixels->GetSize(&width, &height)) || width == 0 || height == 0 || width > INT32_MAX / 4 ||
+        height > INT32_MAX || !Bitmap->Allocate((int32_t)width, (int32_t)height, Mapping.Format)) {
+        SafeRelease(converter);
+        return TIEWICCopy::NotStarted;
+    }
+    if (Mapping.Format == ie8p) CopyPaletteInto(Factory, Source, Bitmap);
+    TIEWICCopy result = TIEWICCopy::Done;
+    std::vector<uint8_t> wide(Via32 ? (size_t)width * 4 : 0);
+    const UINT stride = Via32 ? (UINT)wide.size() : (UINT)Bitmap->GetRowLen();
+    for (int32_t row = 0; row < (int32_t)height; ++row) {
+        const WICRect rect = {0, row, (INT)width, 1};
+        uint8_t* line = Bitmap->GetScanline(row);
+        if (FAILED(pixels->CopyPixels(&rect, stride, stride, Via32 ? wide.data() : line))) {
+            if (row == 0) {
+                result = TIEWICCopy::NotStarted;
+            } else {
+                IEClearRowsFrom(Bitmap, row);
+                result = TIEWICCopy::Partly;
+            }
+            break;
+        }
+        if (Via32)
+            for (UINT x = 0; x < width; ++x) std::memcpy(line + 3 * (size_t)x, &wide[4 * (size_t)x], 3);
+        if (Mapping.Format == ieCMYK)
+            for (UINT i = 0; i < stride; ++i) line[i] = (uint8_t)(255 - line[i]);
+    }
+    SafeRelease(converter);
+    return result;
 }
 
 }  // namespace
@@ -444,35 +493,17 @@ void TIEWICReader::Read(int32_t FrameIndex, TIEBitmap* Bitmap, bool& Aborting, T
     GUID sourceFormat = GUID_NULL;
     source->GetPixelFormat(&sourceFormat);
     TIEReadMapping mapping = MapForRead(sourceFormat, !IOParams || IOParams->NativePixelFormat);
-    IWICFormatConverter* converter = MakeConverter(s.Session.Factory, source, mapping.Wic);
-    if (!converter && mapping.Format != ie24RGB) {
+    TIEWICCopy result = CopyConverted(s.Session.Factory, source, sourceFormat, mapping, false, Bitmap);
+    if (result == TIEWICCopy::NotStarted && mapping.Format != ie24RGB) {
         // The system cannot give this format: the image comes as 24-bit colour instead.
         mapping = {kFmt24bppBGR, ie24RGB};
-        converter = MakeConverter(s.Session.Factory, source, mapping.Wic);
+        result = CopyConverted(s.Session.Factory, source, sourceFormat, mapping, false, Bitmap);
     }
-    UINT width = 0, height = 0;
-    if (!converter || FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0 || width > INT32_MAX ||
-        height > INT32_MAX || !Bitmap->Allocate((int32_t)width, (int32_t)height, mapping.Format)) {
-        if (converter) converter->Release();
-        SafeRelease(thumbnail);
-        Aborting = true;
-        return;
-    }
-    if (mapping.Format == ie8p) CopyPaletteInto(s.Session.Factory, source, Bitmap);
-    const UINT stride = (UINT)Bitmap->GetRowLen();
-    for (int32_t row = 0; row < (int32_t)height; ++row) {
-        const WICRect rect = {0, row, (INT)width, 1};
-        uint8_t* line = Bitmap->GetScanline(row);
-        if (FAILED(converter->CopyPixels(&rect, stride, stride, line))) {
-            IEClearRowsFrom(Bitmap, row);
-            Aborting = true;
-            break;
-        }
-        if (mapping.Format == ieCMYK)
-            for (UINT i = 0; i < stride; ++i) line[i] = (uint8_t)(255 - line[i]);
-    }
-    converter->Release();
+    if (result == TIEWICCopy::NotStarted)   // nor that (indexed sources, under Wine): through BGRA
+        result = CopyConverted(s.Session.Factory, source, sourceFormat, mapping, true, Bitmap);
     SafeRelease(thumbnail);
+    if (result != TIEWICCopy::Done) Aborting = true;
+    if (result == TIEWICCopy::NotStarted) return;
 
     if (IOParams) {
         if (s.Stream) {
@@ -581,6 +612,22 @@ void WriteWordOption(IPropertyBag2* Bag, const wchar_t* Name, uint16_t Value) {
 // WIC's TIFF compression options, by the writer's index.
 const uint8_t kTIFFCompressionOptions[7] = {0, 1, 2, 3, 4, 5, 6};
 
+// Gives the frame the palette of an ie8p image.
+bool SetFramePalette(IE_IWICImagingFactory* Factory, IWICBitmapFrameEncode* Frame, TIEBitmap* Image) {
+    IWICPalette* palette = nullptr;
+    if (FAILED(Factory->CreatePalette(&palette)) || !palette) return false;
+    const int32_t count = std::min(Image->GetPaletteLength(), 256);
+    std::vector<WICColor> colors((size_t)std::max(count, 1), 0xFF000000u);
+    for (int32_t i = 0; i < count; ++i) {
+        const TIERGB c = Image->GetPaletteEntry(i);
+        colors[(size_t)i] = 0xFF000000u | (WICColor)c.r << 16 | (WICColor)c.g << 8 | c.b;
+    }
+    const bool ok = SUCCEEDED(palette->InitializeCustom(colors.data(), (UINT)colors.size())) &&
+                    SUCCEEDED(Frame->SetPalette(palette));
+    palette->Release();
+    return ok;
+}
+
 }  // namespace
 
 bool TIEWICWriter::WriteFrame(TIEBitmap* Bitmap, TIOParamsVals* IOParams) {
@@ -618,22 +665,36 @@ bool TIEWICWriter::WriteFrame(TIEBitmap* Bitmap, TIOParamsVals* IOParams) {
     ok = ok && SUCCEEDED(frame->SetSize((UINT)Bitmap->GetWidth(), (UINT)Bitmap->GetHeight()));
     ok = ok && SUCCEEDED(frame->SetResolution(DpiX, DpiY));
 
-    // Formats without a WIC counterpart go as 24-bit colour; so does an image whose format the
-    // encoder would replace with another (the rows would not match it).
+    // The encoder may answer the format asked for with another one it prefers: the image is then
+    // sent as 24-bit colour, or as 8-bit indexed colour with its palette to an encoder that takes
+    // only that (GIF). Formats without a WIC counterpart go as 24-bit colour too; ie8p as indexed.
+    const TIEPixelFormat own = Bitmap->GetPixelFormat();
+    uint8_t asked = own == ie8p ? kFmt8bppIndexed : MapForWrite(own);
+    if (!asked) asked = kFmt24bppBGR;
+    GUID format = WICFormat(asked);
+    if (ok) ok = SUCCEEDED(frame->SetPixelFormat(&format));
+    if (ok && !IsWICFormat(format, asked)) {
+        if (IsWICFormat(format, kFmt8bppIndexed)) {
+            asked = kFmt8bppIndexed;
+        } else {
+            asked = kFmt24bppBGR;
+            format = WICFormat(asked);
+            ok = SUCCEEDED(frame->SetPixelFormat(&format));
+            if (ok && IsWICFormat(format, kFmt8bppIndexed)) asked = kFmt8bppIndexed;
+            else ok = ok && IsWICFormat(format, asked);
+        }
+    }
+    const TIEPixelFormat sent = asked == kFmt8bppIndexed ? ie8p : asked == kFmt24bppBGR ? ie24RGB : own;
     TIEBitmap* image = Bitmap;
     std::unique_ptr<TIEBitmap> copy;
-    uint8_t wic = MapForWrite(Bitmap->GetPixelFormat());
-    GUID format = WICFormat(wic ? wic : kFmt24bppBGR);
-    if (ok) ok = SUCCEEDED(frame->SetPixelFormat(&format));
-    if (ok && (!wic || !IsWICFormat(format, wic))) {
+    if (ok && sent != own) {
         copy = std::make_unique<TIEBitmap>();
         copy->Assign(Bitmap);
-        copy->SetPixelFormat(ie24RGB);
+        copy->SetPixelFormat(sent);
         image = copy.get();
-        wic = kFmt24bppBGR;
-        format = WICFormat(wic);
-        ok = SUCCEEDED(frame->SetPixelFormat(&format)) && IsWICFormat(format, wic);
+        ok = image->GetPixelFormat() == sent;
     }
+    if (ok && sent == ie8p) ok = SetFramePalette(s.Session.Factory, frame, image);
     if (ok) {
         const int32_t rowLen = image->GetRowLen();
         std::vector<uint8_t> inverted(image->GetPixelFormat() == ieCMYK ? (size_t)rowLen : 0);

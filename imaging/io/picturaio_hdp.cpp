@@ -5,6 +5,9 @@
 #include "iewic.h"
 
 namespace {
+// The mode of TIEWideFileStream that creates (or truncates) the file.
+constexpr uint16_t kCreateFile = 0xFFFF;
+
 // Ends every operation with the component's finishing report, on every path.
 struct TIEFinishWork {
     TPicturaIO* IO;
@@ -39,7 +42,7 @@ void TPicturaIO::SyncLoadFromStreamHDP(TStream* Stream) {
 void TPicturaIO::SaveToFileHDP(const std::wstring& FileName) {
     Aborting = true;
     {
-        TIEWideFileStream stream(FileName, fmCreate | fmShareExclusive);
+        TIEWideFileStream stream(FileName, kCreateFile);
         SyncSaveToStreamHDP(&stream);
     }
     Params->FileName = FileName;
