@@ -10,7 +10,7 @@
 // ie24RGB, 48bppRGB <-> ieRGB48, 32bppCMYK <-> ieCMYK (bytes inverted: ieCMYK keeps 255 - ink),
 // 1bppIndexed -> ie8p (with the source's palette), everything else -> ie24RGB. Without
 // NativePixelFormat (and with a parameter set) a read gives ie1g for BlackWhite and ie24RGB
-// otherwise. A write sends ie8p as 8bppIndexed with its palette and the formats without WIC
+// otherwise. A format the system's converter cannot deliver comes as ie24RGB instead. A write sends ie8p as 8bppIndexed with its palette and the formats without WIC
 // counterpart (ie32f, ieCIELab, ie32RGB) as a 24-bit copy; when the encoder answers the format
 // asked for with another, the image goes as 24-bit colour, or as 8-bit indexed colour from the
 // quantizer to an encoder that takes only that (GIF).
