@@ -37,6 +37,8 @@ PKGS+=(libopenjp2-tools python3-numpy)
 PKGS+=(icoutils)
 # Camera raw: DNG test files are made by python3-tifffile; dcraw_emu (libraw-bin) decodes them for comparison.
 PKGS+=(python3-tifffile libraw-bin)
+# JxrEncApp makes the HD Photo file that the imaging-component reader is tested with.
+PKGS+=(libjxr-tools)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
 else PKGS+=(wine32:i386)
 fi

@@ -9,6 +9,7 @@
 #include "imaging/codecs/iedicom.h"
 #include "imaging/codecs/iej2000.h"
 #include "imaging/codecs/ieraw.h"
+#include "imaging/codecs/iewic.h"
 
 std::vector<std::unique_ptr<TIEFileFormatInfo>> IEFileFormats;
 std::vector<TIEIOPlugin> IEIOPlugins;

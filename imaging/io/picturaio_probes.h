@@ -35,3 +35,5 @@ int64_t IEFindJPEGStart(TStream* Stream, bool Flag);
 // (Camera raw files of every layout: IEIsCameraRAW in imaging/codecs/ieraw.h.)
 // True when the Windows Imaging Component can be used (never, until its codec unit lands).
 bool IEWICAvailable();
+// A camera raw file of one of the non-TIFF layouts, or a TIFF-structured one.
+bool IEIsCameraRAW(TStream* Stream);

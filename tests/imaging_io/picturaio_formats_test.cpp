@@ -12,6 +12,7 @@
 
 #include "Classes.h"
 #include "SysUtils.h"
+#include "imaging/codecs/iewic.h"
 #include "picturaio_formats.h"
 
 namespace {
@@ -46,10 +47,18 @@ protected:
 }  // namespace
 
 TEST_F(FileFormats, TableRowsAndLookups) {
-    // Without the Windows Imaging Component there is no HD Photo row.
-    EXPECT_EQ(IEFileFormats.size(), 25u);
-    EXPECT_EQ(IEFileFormatGetInfo(ioHDP), nullptr);
-    EXPECT_EQ(IEExtensionToFileType(L"hdp"), ioUnknown);
+    // The HD Photo row comes last, and only where the Windows Imaging Component exists.
+    if (IEWICAvailable()) {
+        EXPECT_EQ(IEFileFormats.size(), 26u);
+        ASSERT_NE(IEFileFormatGetInfo(ioHDP), nullptr);
+        EXPECT_EQ(IEFileFormats[25]->FileType, ioHDP);
+        EXPECT_EQ(IEExtensionToFileType(L"hdp"), ioHDP);
+        EXPECT_EQ(IEExtensionToFileType(L"wdp"), ioHDP);
+    } else {
+        EXPECT_EQ(IEFileFormats.size(), 25u);
+        EXPECT_EQ(IEFileFormatGetInfo(ioHDP), nullptr);
+        EXPECT_EQ(IEExtensionToFileType(L"hdp"), ioUnknown);
+    }
     EXPECT_EQ(IEFileFormats[0]->FileType, ioTIFF);
     EXPECT_EQ(IEFileFormats[5]->FileType, ioRawBitmap);
     EXPECT_EQ(IEFileFormats[24]->Description, L"Layers and objects");
@@ -90,7 +99,7 @@ TEST_F(FileFormats, TableRowsAndLookups) {
     EXPECT_EQ(IEExtensionToFileType(L"jpg"), ioJPEG);   // the first row wins
     IEFileFormatRemove(100);
     IEFileFormatRemove(100);   // nothing left to remove
-    EXPECT_EQ(IEFileFormats.size(), 25u);
+    EXPECT_EQ(IEFileFormats.size(), IEWICAvailable() ? 26u : 25u);
 }
 
 TEST_F(FileFormats, FilesMadeByOtherTools) {

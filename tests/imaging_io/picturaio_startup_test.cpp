@@ -8,6 +8,7 @@
 #include "SysUtils.h"
 #include "giflzw.h"
 #include "iecoreutils_icc.h"
+#include "imaging/codecs/iewic.h"
 #include "picturaio.h"
 #include "tiflzw.h"
 
@@ -56,7 +57,7 @@ TEST(PicturaIOStartup, StartUpSetsTheLibraryStateAndShutDownFreesIt) {
     EXPECT_TRUE(IEFileFormats.empty());
     // Start-up again, as the library's own start-up leaves it.
     IEInitializePicturaIO();
-    EXPECT_EQ(IEFileFormats.size(), 25u);
+    EXPECT_EQ(IEFileFormats.size(), IEWICAvailable() ? 26u : 25u);   // HD Photo with the imaging component
 }
 
 TEST(PicturaIOStartup, DebugLog) {
