@@ -4,6 +4,7 @@
 // checked by where the ink lands and how its edges look; the label's anti-aliased captions.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -472,12 +473,14 @@ TEST(KWPicturaLib, LabelAntialiasedCaption) {
     TKWLabel* plain = new TKWLabel(form.get());
     plain->SetParent(form.get());
     plain->Font()->SetName(L"Tahoma");
-    plain->Font()->SetSize(14);
+    plain->Font()->SetSize(20);
+    plain->Font()->SetStyle(fsBold);
     plain->SetCaption(L"Quillbox");
     TKWLabel* smooth = new TKWLabel(form.get());
     smooth->SetParent(form.get());
     smooth->Font()->SetName(L"Tahoma");
-    smooth->Font()->SetSize(14);
+    smooth->Font()->SetSize(20);
+    smooth->Font()->SetStyle(fsBold);
     smooth->SetCaption(L"Quillbox");
     smooth->SetCaptionAntialias(true);
     EXPECT_EQ(smooth->Width(), plain->Width());
@@ -489,6 +492,29 @@ TEST(KWPicturaLib, LabelAntialiasedCaption) {
     const RECT all{0, 0, smooth->Width(), smooth->Height()};
     EXPECT_FALSE(AllPixels(b, all, PixelOf(b, 0, 0)));   // ink was drawn
     EXPECT_GT(DifferentPixels(a, b, all), 0);             // and not by the plain path
+
+    // Disabled: the text twice, in the highlight colour one pixel down and right, then in the
+    // shadow colour.
+    smooth->SetEnabled(false);
+    TBitmap c;
+    RenderControl(smooth, c, clWhite);
+    const TColor shadow = ColorToRGB(clBtnShadow), highlight = ColorToRGB(clBtnHighlight);
+    const TColor background = PixelOf(c, 0, 0);
+    auto isNear = [](TColor a, TColor b) {
+        for (int shift = 0; shift < 24; shift += 8)
+            if (std::abs(((a >> shift) & 255) - ((b >> shift) & 255)) > 24) return false;
+        return true;
+    };
+    int32_t shadowPixels = 0, highlightPixels = 0;
+    for (int32_t y = 0; y < smooth->Height(); ++y)
+        for (int32_t x = 0; x < smooth->Width(); ++x) {
+            const TColor p = PixelOf(c, x, y);
+            if (p == background) continue;
+            if (isNear(p, shadow)) ++shadowPixels;
+            if (isNear(p, highlight)) ++highlightPixels;
+        }
+    EXPECT_GT(shadowPixels, 10);
+    if (highlight != ColorToRGB(smooth->Color())) EXPECT_GT(highlightPixels, 5);
 }
 
 // A picture for the eye: the kinds of text on a white bitmap, saved as a BMP in the build tree.
