@@ -428,6 +428,20 @@ TEST(KWPicturaLib, VerticalText) {
         EXPECT_TRUE(Inside(ink.Box, info.Rect));
         EXPECT_GT(ink.Height(), 2 * ink.Width());
     }
+
+    // Drawn without a measurement, the text is measured first and so centred like the block.
+    TieDrawTextInfo d = TextInfo(L"縦書きの文字");
+    d.FontName = L"IPAGothic";
+    d.Vertical = true;
+    d.Flags = DT_CENTER | DT_VCENTER;
+    d.Rect = RECT{0, 0, 120, 200};
+    std::unique_ptr<TIEBitmap> out = KWCreateBlankBitmap(120, 200);
+    KWRenderText(out.get(), d);
+    EXPECT_EQ(d.Rect.left, info.Rect.left);
+    EXPECT_EQ(d.Rect.top, info.Rect.top);
+    const TInk ink = InkOf(*out);
+    ASSERT_TRUE(ink.Any());
+    EXPECT_TRUE(Inside(ink.Box, info.Rect));
 }
 
 // On a canvas: the text is blended through its alpha at the rectangle moved by the offsets;
