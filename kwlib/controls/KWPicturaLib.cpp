@@ -246,12 +246,13 @@ void KWRenderText(TIEBitmap* ABitmap, TieDrawTextInfo& AInfo) {
         return;
     }
 
+    // Vertical text not yet measured is measured first: the block takes its place in the
+    // rectangle by the alignment flags, and the lines are drawn there.
     if (AInfo.Vertical && AInfo.LineExtents.empty()) {
-        TieDrawTextInfo measured = AInfo;
-        measured.Flags |= DT_CALCRECT;
-        measured.Angle = 0;
-        MeasureText(work->GetCanvas()->Handle(), &font, measured, 0);
-        AInfo.LineExtents = measured.LineExtents;
+        const int32_t flags = AInfo.Flags;
+        AInfo.Flags |= DT_CALCRECT;
+        MeasureText(work->GetCanvas()->Handle(), &font, AInfo, angle);
+        AInfo.Flags = flags;
     }
 
     const int32_t rectWidth = RectWidth(AInfo.Rect), rectHeight = RectHeight(AInfo.Rect);

@@ -2,7 +2,10 @@
 // memory bitmaps.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "Controls.h"
 #include "Forms.h"
@@ -54,4 +57,30 @@ inline int32_t DifferentPixels(TBitmap& a, TBitmap& b, const RECT& r) {
         for (int32_t x = r.left; x < r.right; ++x)
             if (PixelOf(a, x, y) != PixelOf(b, x, y)) ++n;
     return n;
+}
+
+// Writes a 24-bit bitmap as a BMP file.
+inline bool SaveBmp(TBitmap& bmp, const std::string& path) {
+    const int32_t w = bmp.Width(), h = bmp.Height(), row = (w * 3 + 3) & ~3;
+    std::vector<uint8_t> bits((size_t)row * h);
+    for (int32_t y = 0; y < h; ++y) {
+        const uint8_t* src = static_cast<const uint8_t*>(bmp.ScanLine(y));
+        std::copy(src, src + w * 3, bits.begin() + (size_t)(h - 1 - y) * row);
+    }
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = w;
+    info.biHeight = h;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biSizeImage = (DWORD)bits.size();
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + (DWORD)bits.size();
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool ok = std::fwrite(&file, sizeof file, 1, f) == 1 && std::fwrite(&info, sizeof info, 1, f) == 1 &&
+                    std::fwrite(bits.data(), bits.size(), 1, f) == 1;
+    return std::fclose(f) == 0 && ok;
 }
