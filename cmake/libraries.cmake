@@ -54,8 +54,9 @@ kw_library(rtl rtl ${KW_SYSTEM_LIBS})
 kw_library(zipengine zipengine rtl ${KW_ZLIB})
 kw_library(kwlib_common kwlib/common rtl zipengine)
 kw_library(ui ui WINDOWS_ONLY rtl)
-kw_library(kwlib_controls kwlib/controls WINDOWS_ONLY kwlib_common ui)
-kw_library(installer_lib installer WINDOWS_ONLY kwlib_common kwlib_controls zipengine)
+# The skin engine decodes and draws its strips with the image library.
+kw_library(kwlib_controls kwlib/controls WINDOWS_ONLY kwlib_common ui imaging_core)
+kw_library(installer_lib installer WINDOWS_ONLY kwlib_common kwlib_controls zipengine imaging_core)
 
 # The image library. Its subsystems call each other in circles (the core's start-up runs a set-up
 # step of every image folder), so the five libraries link as one group.
