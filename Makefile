@@ -70,21 +70,17 @@ endif
 	@bash tools/demo/demo.sh $(WIN_BUILD)
 
 # The benchmarks (not tests), each printing its table and `ratio NAME: X.XX` lines: the extraction
-# under Wine beside unzip and NSIS; then the image library's, optimised native programs (and the blur
-# and the renderer under Wine) beside ImageMagick, libvips, Pillow, pngquant, giflib, libtiff's
-# tiffcp, pixman and GDI. Pillow is Debian's, so those scripts run with /usr/bin/python3.
+# under Wine beside unzip and NSIS; then the image section (tools/bench/image_bench.py): imgtool
+# natively and under Wine, and the in-process codec, conversion, resampling and processing
+# benchmarks, beside ImageMagick, libvips, Pillow, pngquant, giflib and libtiff's tiffcp, in one
+# table; then the renderer beside pixman and GDI. Pillow is Debian's, so the scripts run with
+# /usr/bin/python3.
 bench: configure native-configure
-	@cmake --build $(WIN_BUILD) -j $(JOBS) --target bench_extract bench_blur bench_render
+	@cmake --build $(WIN_BUILD) -j $(JOBS) --target bench_extract bench_blur bench_render imgtool
 	@scripts/wine-session.sh $(WIN_BUILD) python3 tools/bench/extract_bench.py $(WIN_BUILD)
-	@cmake --build $(NATIVE_BUILD) -j $(JOBS) --target bench_image_convert bench_resample bench_proc bench_codecs bench_jpeg bench_formats bench_render_pixman
-	@/usr/bin/python3 tools/bench/bench_image_convert.py $(NATIVE_BUILD)/bench_image_convert
-	@/usr/bin/python3 tools/bench/resample_bench.py $(NATIVE_BUILD)/bench_resample
-	@/usr/bin/python3 tools/bench/proc_bench.py $(NATIVE_BUILD)
-	@$(NATIVE_BUILD)/bench_codecs
-	@/usr/bin/python3 tools/bench/jpeg_bench.py $(NATIVE_BUILD)
-	@/usr/bin/python3 tools/bench/formats_bench.py $(NATIVE_BUILD)
+	@cmake --build $(NATIVE_BUILD) -j $(JOBS) --target bench_image_convert bench_resample bench_proc bench_codecs bench_jpeg bench_formats bench_render_pixman imgtool_fast
+	@timeout 7200 scripts/wine-session.sh $(WIN_BUILD) /usr/bin/python3 tools/bench/image_bench.py $(NATIVE_BUILD) $(WIN_BUILD)
 	@$(NATIVE_BUILD)/bench_render_pixman
-	@scripts/wine-session.sh $(WIN_BUILD) /usr/bin/python3 tools/bench/blur_bench.py $(WIN_BUILD)
 	@scripts/wine-session.sh $(WIN_BUILD) wine $(WIN_BUILD)/bench_render.exe
 
 clean:

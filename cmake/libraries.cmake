@@ -54,7 +54,7 @@ kw_library(rtl rtl ${KW_SYSTEM_LIBS})
 kw_library(zipengine zipengine rtl ${KW_ZLIB})
 kw_library(kwlib_common kwlib/common rtl zipengine)
 kw_library(ui ui WINDOWS_ONLY rtl)
-# The skin engine decodes and draws its strips with the image library.
+# The controls draw anti-aliased text and skins through the image library (KWPicturaLib).
 kw_library(kwlib_controls kwlib/controls WINDOWS_ONLY kwlib_common ui imaging_core)
 kw_library(installer_lib installer WINDOWS_ONLY kwlib_common kwlib_controls zipengine imaging_core)
 
@@ -63,6 +63,14 @@ kw_library(installer_lib installer WINDOWS_ONLY kwlib_common kwlib_controls zipe
 kw_library(imaging_core imaging/core rtl ${KW_ZLIB})
 kw_library(imaging_codecs imaging/codecs imaging_core)
 target_link_libraries(imaging_codecs PUBLIC kw_jpeg kw_openjp2 kw_png)   # the JPEG, JPEG 2000 and PNG codec glue
+# The preset frame pictures: PNG files drawn by a script of ours into a source file of the build tree.
+set(KW_PRESET_SOURCE ${CMAKE_BINARY_DIR}/generated/iepresetim_images.cpp)
+add_custom_command(OUTPUT ${KW_PRESET_SOURCE}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated
+  COMMAND python3 ${KW_ROOT}/tools/embed/make_preset_images.py ${KW_PRESET_SOURCE}
+  DEPENDS ${KW_ROOT}/tools/embed/make_preset_images.py
+  VERBATIM)
+target_sources(imaging_codecs PRIVATE ${KW_PRESET_SOURCE})
 kw_library(imaging_io imaging/io imaging_core)
 # The built-in CMYK profile of the colour rows: Ghostscript's CMYK output profile (Debian's
 # libgs-common), compressed into a source file of the build tree; without it the array is empty.

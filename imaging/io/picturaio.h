@@ -334,8 +334,39 @@ private:
     TCriticalSection IOThreadsLock;
 
     // ---- helpers of the loaders (picturaio_load.cpp)
+    // A codec call of a load: reads from the stream into IOBitmap and Params; an alpha mask it
+    // returns is copied into IOBitmap's alpha channel. False ends the load before the steps
+    // after the reader (a stream header that does not fit).
+    using TIELoadReader = std::function<bool(TStream& Stream, TIOProgressRecord& Progress, TIEMask*& AlphaMask)>;
+    // From the progress record on: the alpha channel dropped, Read, its mask, the chosen Steps
+    // (bits of the loaders' own file: resolution checks, viewer resolution, Update),
+    // Params->FileName := FileName and (unless ioUnknown) Params->FileType := FileType.
+    void LoadRead(TStream& Stream, TIOFileType FileType, const std::wstring& FileName, uint32_t Steps,
+                  const TIELoadReader& Read);
+    // A whole load from a stream: Aborting False, the bitmap checked, ResetInfo, LoadRead,
+    // DoFinishWork on every path. Without a bitmap the load fails (Aborting True).
+    void LoadStreamSteps(TStream& Stream, TIOFileType FileType, uint32_t Steps, const TIELoadReader& Read);
+    // A whole load from a file: Aborting True until the file is open, then as LoadStreamSteps with
+    // Params->FileName := FileName. An open failure raises (Aborting stays True).
+    void LoadFileSteps(const std::wstring& FileName, TIOFileType FileType, uint32_t Steps,
+                       const TIELoadReader& Read);
+    // The loaders of PNG, JPEG, TGA, PXM, WBMP and DICOM: their codec call (FromFile: for the
+    // file form) and their whole stream and file forms.
+    TIELoadReader InlineReader(TIOFileType FileType, bool FromFile);
+    void LoadStreamInline(TStream* Stream, TIOFileType FileType);
+    void LoadFileInline(const std::wstring& FileName, TIOFileType FileType);
+    bool ReadPNG(TStream& Stream, TIOProgressRecord& Progress, TIEMask*& AlphaMask);
+    bool ReadJPEG(TStream& Stream, TIOProgressRecord& Progress, TIEMask*& AlphaMask);
+    // The body of the icon (ioICO) and cursor (ioCUR) stream loaders.
+    void LoadIconStream(TStream* Stream, TIOFileType FileType);
+    // A JPEG 2000 load of either variant, from the caller's stream or from a file.
+    void LoadJ2000(TStream* Stream, const std::wstring& FileName, TIOFileType FileType);
+    void LoadJ2000File(const std::wstring& FileName, TIOFileType FileType);
     // ---- helpers of the savers (picturaio_save.cpp)
     // ---- helpers of the generic operations (picturaio_generic.cpp)
+    // Loads Stream as FileType: the per-format stream loader of a built-in row (WBMP and the
+    // headerless raw bitmap only when TypeGiven), else the plug-in row's reader.
+    void LoadStreamOfType(TStream* Stream, TIOFileType FileType, bool TypeGiven);
     // ---- helpers of GIF composition, metafile import and source export
     // ---- helpers of the camera-raw loaders
     // ---- helpers of the HD Photo loaders and savers

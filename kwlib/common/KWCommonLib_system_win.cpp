@@ -14,6 +14,7 @@
 #include "KWCommonClass.h"
 #include "KWCommonLib_files.h"
 #include "KWCommonLib_strings.h"
+#include "KWGdiObjects.h"
 #include "SysUtils.h"
 #include "UnitInit.h"
 
@@ -300,58 +301,6 @@ void KWSplitVersion(std::wstring& AVersion, std::wstring& ABuild, const std::wst
 }
 
 // ---- Text measurement -----------------------------------------------------------------------
-
-namespace {
-
-// A memory device context compatible with the screen, released with the object.
-class TMemoryDC {
-public:
-    TMemoryDC() {
-        HDC screen = GetDC(nullptr);
-        FDC = CreateCompatibleDC(screen);
-        ReleaseDC(nullptr, screen);
-    }
-    ~TMemoryDC() {
-        if (FDC) DeleteDC(FDC);
-    }
-    TMemoryDC(const TMemoryDC&) = delete;
-    TMemoryDC& operator=(const TMemoryDC&) = delete;
-    HDC Handle() const { return FDC; }
-
-private:
-    HDC FDC;
-};
-
-// Selects a GDI object into a device context and puts the previous one back.
-class TSelect {
-public:
-    TSelect(HDC ADC, HGDIOBJ AObject) : FDC(ADC), FOld(SelectObject(ADC, AObject)) {}
-    ~TSelect() { SelectObject(FDC, FOld); }
-    TSelect(const TSelect&) = delete;
-    TSelect& operator=(const TSelect&) = delete;
-
-private:
-    HDC FDC;
-    HGDIOBJ FOld;
-};
-
-// Owns one GDI object.
-template <class T>
-class TGdiObject {
-public:
-    explicit TGdiObject(T AHandle) : FHandle(AHandle) {}
-    ~TGdiObject() {
-        if (FHandle) DeleteObject(FHandle);
-    }
-    TGdiObject(const TGdiObject&) = delete;
-    TGdiObject& operator=(const TGdiObject&) = delete;
-    T Get() const { return FHandle; }
-
-private:
-    T FHandle;
-};
-
-}  // namespace
 
 void KWGetTextExtent(const std::wstring& AText, HFONT AFont, bool AVertical, SIZE& ASize) {
     TKWLineExtents lines;

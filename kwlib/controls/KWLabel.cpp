@@ -1,6 +1,7 @@
 #include "KWLabel.h"
 
 #include "KWCommonLib.h"
+#include "KWPicturaLib.h"
 
 TKWLabel::TKWLabel(TComponent* AOwner)
     : TCustomLabel(AOwner), FCaptions(new TStringList), FFontOfClick(new TFont), FFontOfHotTrack(new TFont),
@@ -124,11 +125,65 @@ void TKWLabel::SetFontOfHotTrack(const TFont* AValue) {
     Invalidate();
 }
 
+// Anti-aliased captions go through the image library's text renderer; under a debugger, or
+// without CaptionAntialias, the label draws as the plain label does.
 void TKWLabel::DoDrawText(RECT& Rect, UINT Flags) {
-    // Anti-aliased captions (not under a debugger) would be rendered here through the image
-    // library's text renderer; until it is part of the library, every label draws as the plain
-    // label does.
-    TCustomLabel::DoDrawText(Rect, Flags);
+    if (!FCaptionAntialias || KWIsDebugging()) {
+        TCustomLabel::DoDrawText(Rect, Flags);
+        return;
+    }
+    std::wstring text = GetLabelText();
+    if ((Flags & DT_CALCRECT) && (text.empty() || (ShowAccelChar() && text == L"&"))) text += L' ';
+    if (!ShowAccelChar()) Flags |= DT_NOPREFIX;
+    TCanvas* canvas = Canvas();
+    canvas->SetFont(Font());
+    if (EllipsisPosition() != epNone && !AutoSize()) {
+        Flags &= ~DT_EXPANDTABS;
+        Flags |= EllipsisPosition() == epPathEllipsis  ? DT_PATH_ELLIPSIS
+                 : EllipsisPosition() == epEndEllipsis ? DT_END_ELLIPSIS
+                                                       : DT_WORD_ELLIPSIS;
+        if (WordWrap() && (EllipsisPosition() == epEndEllipsis || EllipsisPosition() == epWordEllipsis))
+            text = ShortenForEllipsis(text, Rect, Flags);
+    }
+    TieDrawTextInfo info;
+    KWMakeTextInfo(canvas->Font(), info);
+    info.Text = text;
+    info.Rect = Rect;
+    info.Flags = (int32_t)Flags;
+    info.AntiAlias = true;
+    if (Enabled()) {
+        KWDrawTextToCanvas(canvas, info);
+    } else {
+        info.FontColor = clBtnHighlight;
+        OffsetRect(&info.Rect, 1, 1);
+        KWDrawTextToCanvas(canvas, info);
+        info.FontColor = clBtnShadow;
+        info.Rect = Rect;
+        KWDrawTextToCanvas(canvas, info);
+    }
+    Rect = info.Rect;
+}
+
+// Wrapped text with an end or word ellipsis loses words from its end until it fits the label's
+// height with "..." appended: the text is cut before its last blank or tab (all of it when there
+// is none) until the measured height is no more than the client height or the font's height.
+std::wstring TKWLabel::ShortenForEllipsis(const std::wstring& AText, const RECT& ARect, UINT AFlags) {
+    HDC dc = Canvas()->Handle();
+    const int32_t ellipsisWidth = Canvas()->TextWidth(L"...");
+    const int32_t fontHeight = Canvas()->TextHeight(L"W");
+    const int32_t clientHeight = ClientHeight();
+    std::wstring text = AText;
+    while (!text.empty()) {
+        std::wstring trial = text + L"...";
+        RECT r = ARect;
+        r.right -= ellipsisWidth;
+        DrawTextW(dc, trial.c_str(), (int)trial.size(), &r, AFlags | DT_CALCRECT);
+        const int32_t height = r.bottom - r.top;
+        if (height <= clientHeight || height <= fontHeight) break;
+        const size_t cut = text.find_last_of(L" \t");
+        text = cut == std::wstring::npos ? std::wstring() : text.substr(0, cut);
+    }
+    return text.empty() ? text : text + L"...";
 }
 
 // Sizing in one direction: the text is measured as for sizing in both (the left edge moving for

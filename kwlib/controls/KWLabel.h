@@ -27,8 +27,8 @@ public:
     void SetAutoSizeMode(tlbAutoSizeMode AValue);
     tlbAlignmentInside AlignmentForParentInside() const { return FAlignmentInside; }
     void SetAlignmentForParentInside(tlbAlignmentInside AValue);
-    // Anti-aliased text needs the image library's text renderer, which this library does not
-    // have yet: the label then draws as without it.
+    // Draws the caption through the image library's text renderer (anti-aliased), except under
+    // a debugger.
     bool CaptionAntialias() const { return FCaptionAntialias; }
     void SetCaptionAntialias(bool AValue);
     bool HotTrack() const { return FHotTrack; }
@@ -62,6 +62,7 @@ protected:
 private:
     int32_t TextWidth(const std::wstring& AText);
     void ShowFont(const TFont* AFont);
+    std::wstring ShortenForEllipsis(const std::wstring& AText, const RECT& ARect, UINT AFlags);
 
     std::unique_ptr<TStringList> FCaptions;
     bool FWordWrapSelf = false;
