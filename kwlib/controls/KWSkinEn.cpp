@@ -5,6 +5,7 @@
 
 #include "KWCommonLib.h"
 #include "KWIniFile.h"
+#include "KWPicturaLib.h"
 #include "iebitmap.h"
 #include "picturaio.h"
 
@@ -185,9 +186,10 @@ bool TKWSkinEn::DrawPart(TCanvas* ACanvas, int32_t APartID, int32_t AState, cons
         {true, L, y0 + T, W - L - Rm, S - T - B, L, T, w - L - Rm, h - T - B},
     };
 
-    TIEBitmap work(w, h, ie24RGB);
-    work.Fill(strip->DisplayRange[0]);
-    work.GetAlphaChannel()->Fill(0);
+    // Black (the display-range minimum of a decoded strip) and transparent until pieces land.
+    std::unique_ptr<TIEBitmap> workBitmap = KWCreateBlankBitmap(w, h);
+    TIEBitmap& work = *workBitmap;
+    if (strip->DisplayRange[0] != 0) work.Fill(strip->DisplayRange[0]);
     for (const TPiece& p : pieces) {
         if (!p.Drawn || p.DstW <= 0 || p.DstH <= 0 || p.SrcW <= 0 || p.SrcH <= 0) continue;
         // Margins or an image count that do not fit the strip would read outside it: such a
@@ -216,8 +218,17 @@ void TKWSkinEn::DrawText(TCanvas* ACanvas, int32_t APartID, int32_t AState, cons
     ACanvas->Font()->SetColor(colour);
     HDC dc = ACanvas->Handle();
     const int oldMode = SetBkMode(dc, TRANSPARENT);
-    RECT r = ARect;
-    (void)AAntialias;   // the alpha-blending text renderer is not part of this library yet
-    ::DrawTextW(dc, AText.c_str(), (int)AText.size(), &r, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+    if (AAntialias) {
+        // Rendered at its own size into the renderer's alpha bitmap and blended.
+        TieDrawTextInfo info;
+        KWMakeTextInfo(ACanvas->Font(), info);
+        info.Text = AText;
+        info.Rect = ARect;
+        info.Flags = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+        KWDrawTextToCanvas(ACanvas, info);
+    } else {
+        RECT r = ARect;
+        ::DrawTextW(dc, AText.c_str(), (int)AText.size(), &r, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+    }
     SetBkMode(dc, oldMode);
 }
