@@ -56,7 +56,7 @@ kw_library(kwlib_common kwlib/common rtl zipengine)
 kw_library(ui ui WINDOWS_ONLY rtl)
 # The controls draw anti-aliased text and skins through the image library (KWPicturaLib).
 kw_library(kwlib_controls kwlib/controls WINDOWS_ONLY kwlib_common ui imaging_core)
-kw_library(installer_lib installer WINDOWS_ONLY kwlib_common kwlib_controls zipengine)
+kw_library(installer_lib installer WINDOWS_ONLY kwlib_common kwlib_controls zipengine imaging_core)
 
 # The image library. Its subsystems call each other in circles (the core's start-up runs a set-up
 # step of every image folder), so the five libraries link as one group.

@@ -11,6 +11,7 @@
 #include "QdPrinters.h"
 #include "UnitInit.h"
 #include "ZFConst.h"
+#include "iecoreutils_startup.h"
 
 void TKWApplicationAdapter::DoOnMessage(MSG& AMsg, bool& AHandled) {
     if (FApplication->OnMessage) FApplication->OnMessage(AMsg, AHandled);
@@ -34,6 +35,7 @@ void InstallerRegisterUnits() {
     KWLogger_Register();
     QdPrinters_Register();
     CommonConst_Register();
+    iecoreutils_Register();
     RegisterUnit(L"KWFileDialog", urFolderBrowse, KWFileDialog_Initialize, KWFileDialog_Finalize);
     IndividualMutex_Register();
 }

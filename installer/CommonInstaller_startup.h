@@ -25,6 +25,6 @@ private:
 // start: the printer unit hooks the window registered here.
 void InstallerConnectApplication();
 // Registers every unit of the program with the unit registry, in start-up order: the ZIP engine,
-// the in-house library (CRC-32, base unit, logger, printers), the installer's constants, the
-// folder-browse unit and, last, the single-instance guard.
+// the in-house library (CRC-32, base unit, logger, printers), the installer's constants, the image
+// library's start-up, the folder-browse unit and, last, the single-instance guard.
 void InstallerRegisterUnits();

@@ -7,3 +7,4 @@
 #include "KWCommonLib_folders.h"   // shell folders and the special-folder test
 #include "KWCommonLib_temp.h"      // temporary names and the self-deleting batch file
 #include "KWCommonLib_system.h"    // shortcuts, OS version, shell, message boxes, pump, versions
+#include "KWCommonLib_objects.h"   // published object properties set by name

@@ -4,15 +4,36 @@
 
 #include "Forms.h"
 #include "KWCanvasAttach.h"
+#include "KWCommonLib.h"
+#include "KWSkinEn.h"
 #include "Themes.h"
 
 TKWButton::TKWButton(TComponent* AOwner) : TButton(AOwner), FCanvas(new TCanvas) {
+    KWRegisterObjectProperty(L"SkinEn", &TKWButton::SetSkinEn);
     DoubleBuffered = true;
     ControlStyle &= ~csOpaque;
     Brush()->SetStyle(bsClear);
 }
 
-TKWButton::~TKWButton() { FSkinEn = nullptr; }
+TKWButton::~TKWButton() {
+    if (FSkinEn) {
+        FSkinEn->UnregisterClient(this);
+        FSkinEn->RemoveFreeNotification(this);
+    }
+    FSkinEn = nullptr;
+}
+
+// An engine that goes is dropped even while skins are not allowed (when SkinEn writes are
+// ignored), so that the button never keeps a freed engine.
+void TKWButton::Notification(TComponent* AComponent, TOperation Operation) {
+    TButton::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent != nullptr && AComponent == FSkinEn) {
+        FSkinEn = nullptr;
+        if (!Destroying()) Invalidate();
+    }
+}
+
+bool TKWButton::SkinEnEnabled() const { return FSkinEn && FSkinEn->Loaded() && FSkinEnIsAllow; }
 
 void TKWButton::CreateParams(TCreateParams& Params) {
     TButton::CreateParams(Params);
@@ -34,7 +55,18 @@ void TKWButton::SetButtonStyle(bool ADefault) {
 
 void TKWButton::SetSkinEn(TKWSkinEn* AValue) {
     if (!FSkinEnIsAllow || FSkinEn == AValue) return;
+    if (FSkinEn) {
+        try {
+            FSkinEn->UnregisterClient(this);
+            FSkinEn->RemoveFreeNotification(this);
+        } catch (...) {
+        }
+    }
     FSkinEn = AValue;
+    if (FSkinEn) {
+        FSkinEn->RegisterClient(this);
+        FSkinEn->FreeNotification(this);
+    }
     Invalidate();
 }
 
@@ -141,11 +173,21 @@ void TKWButton::WMEraseBkgnd(TMessage& Message) {
     TButton::WMEraseBkgnd(Message);
 }
 
+// Skinned when an engine with a loaded skin is attached; a skin that cannot draw the part leaves
+// the button to the themed or classic look rather than blank.
 void TKWButton::DrawButton(const RECT& ARect, UINT AItemState) {
-    // The skinned look would come first here; without a loaded engine the button is themed or
-    // classic.
+    if (SkinEnEnabled() && DrawSkinned(ARect, AItemState)) return;
     if (DrawThemed(ARect, AItemState)) return;
     DrawClassic(ARect, AItemState);
+}
+
+bool TKWButton::DrawSkinned(const RECT& ARect, UINT AItemState) {
+    const int32_t state = StateNumber(AItemState);
+    RECT content;
+    if (!FSkinEn->DrawPart(FCanvas.get(), smpPushButton, state, ARect, content)) return false;
+    FSkinEn->DrawText(FCanvas.get(), smpPushButton, state, Caption(), ARect, CaptionAntialias);
+    if (FIsDefault && (AItemState & ODS_FOCUS) && FShowFocusRect) FCanvas->DrawFocusRect(content);
+    return true;
 }
 
 bool TKWButton::DrawThemed(const RECT& ARect, UINT AItemState) {

@@ -1,6 +1,7 @@
 // KWButton: a push button that always draws itself: with the visual theme when themes are on,
 // otherwise in the classic three-dimensional look; it adds a hot (mouse-over) state, a forced hot
-// look and an optional focus rectangle. A skin engine can be attached for a skinned look.
+// look and an optional focus rectangle. With a loaded skin engine attached it draws the engine's
+// push-button part instead, with the caption in the skin's colour.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -16,14 +17,15 @@ public:
     explicit TKWButton(TComponent* AOwner);
     ~TKWButton() override;
 
-    // The skin engine (not owned). Writes are ignored while SkinEnIsAllow is off.
+    // The skin engine (not owned; also settable by name, "SkinEn", through KWSetObjectProperty).
+    // Writes are ignored while SkinEnIsAllow is off; an engine that is freed is dropped whatever
+    // SkinEnIsAllow says.
     TKWSkinEn* SkinEn() const { return FSkinEn; }
     void SetSkinEn(TKWSkinEn* AValue);
     bool SkinEnIsAllow() const { return FSkinEnIsAllow; }
     void SetSkinEnIsAllow(bool AValue);
-    // An engine is set, its skin loaded and skins allowed. The skin engine is not part of this
-    // library yet, so no engine counts as loaded and the button draws themed or classic.
-    bool SkinEnEnabled() const { return false; }
+    // An engine is set, its skin loaded and skins allowed.
+    bool SkinEnEnabled() const;
     bool ForceHotlight() const { return FForceHotlight; }
     void SetForceHotlight(bool AValue);
     bool ShowFocusRect() const { return FShowFocusRect; }
@@ -39,6 +41,7 @@ public:
     int32_t StateNumber(UINT AItemState) const;
 
 protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override;
     void CreateParams(TCreateParams& Params) override;
     void CreateWnd() override;
     void SetButtonStyle(bool ADefault) override;
@@ -57,6 +60,7 @@ private:
     // Draws the button in its current state into a context handed over for painting.
     void PaintInto(HDC ADC);
     void DrawButton(const RECT& ARect, UINT AItemState);
+    bool DrawSkinned(const RECT& ARect, UINT AItemState);
     bool DrawThemed(const RECT& ARect, UINT AItemState);
     void DrawClassic(const RECT& ARect, UINT AItemState);
 
