@@ -62,7 +62,6 @@ kw_library(installer_lib installer WINDOWS_ONLY kwlib_common kwlib_controls zipe
 # step of every image folder), so the five libraries link as one group.
 kw_library(imaging_core imaging/core rtl ${KW_ZLIB})
 kw_library(imaging_codecs imaging/codecs imaging_core)
-target_link_libraries(imaging_codecs PUBLIC kw_jpeg kw_openjp2 kw_png)   # the JPEG, JPEG 2000 and PNG codec glue
 # The preset frame pictures: PNG files drawn by a script of ours into a source file of the build tree.
 set(KW_PRESET_SOURCE ${CMAKE_BINARY_DIR}/generated/iepresetim_images.cpp)
 add_custom_command(OUTPUT ${KW_PRESET_SOURCE}

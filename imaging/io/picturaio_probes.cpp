@@ -179,16 +179,3 @@ bool IEIsAllStream(TStream* Stream) {
     Stream->SetPosition(pos);
     return objects;
 }
-
-bool IEWICAvailable() { return false; }
-bool IEIsCameraRAW(TStream* Stream) {
-    const std::vector<uint8_t> b = Peek(Stream, 16);
-    if (StartsWith(b, "HEAPCCDR", 8, 6)) return true;           // Canon CRW
-    if (StartsWith(b, "FUJIFILMCCD-RAW", 15)) return true;      // Fujifilm RAF
-    if (StartsWith(b, "\0MRM", 4)) return true;                 // Minolta MRW
-    if (StartsWith(b, "FOVb", 4)) return true;                  // Sigma X3F
-    if (StartsWith(b, "IIRO", 4) || StartsWith(b, "IIRS", 4) || StartsWith(b, "MMOR", 4)) return true;   // Olympus ORF
-    if (StartsWith(b, "IIU\0", 4)) return true;                 // Panasonic RW2
-    return IEIsCameraRAWTIFF(Stream);
-}
-

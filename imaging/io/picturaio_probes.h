@@ -33,7 +33,3 @@ bool IEIsAllStream(TStream* Stream);
 // absolute position of the first within the next 150 bytes, or -1.
 int64_t IEFindJPEGStart(TStream* Stream, bool Flag);
 // (Camera raw files of every layout: IEIsCameraRAW in imaging/codecs/ieraw.h.)
-// True when the Windows Imaging Component can be used (never, until its codec unit lands).
-bool IEWICAvailable();
-// A camera raw file of one of the non-TIFF layouts, or a TIFF-structured one.
-bool IEIsCameraRAW(TStream* Stream);
