@@ -1063,6 +1063,10 @@ void Parse(TDICOMContext& C, bool Preview) {
         Derive(C);
         FillParams(C);
         if (!Preview && C.Bitmap) LoadFrame(C, C.Bitmap);
+    } else if (!loaded && !Preview && C.Bitmap) {
+        // A data set without pixel data (or anything that is not DICOM at all) has no image to
+        // load: the load fails rather than leaving the previous image reported as loaded.
+        C.Abort();
     }
     C.Params.SetImageCount(C.Frames);
     // Data sets without pixel data still report an index within their count.

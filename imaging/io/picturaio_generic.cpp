@@ -22,11 +22,13 @@
 #include "imaging/codecs/iedicom.h"
 #include "imaging/codecs/iej2000.h"
 #include "imaging/codecs/iepsd.h"
+#include "imaging/codecs/ieraw.h"
 #include "imaging/codecs/ietgafil.h"
 #include "imaging/codecs/jpegfilt.h"
 #include "imaging/codecs/pcxfilter.h"
 #include "imaging/codecs/pngfilt.h"
 #include "imaging/codecs/tiffilt_read.h"
+#include "imaging/codecs/iewic.h"
 #include "iecoreutils_streams.h"
 #include "iecoreutils_text.h"
 #include "iemask.h"
@@ -401,6 +403,8 @@ bool ReadParams(TPicturaIO& IO, TStream& Stream, TIOFileType FileType) {
         case ioDCX: IEReadDCXStream(Stream, bitmap, params, progress, true); return true;
         case ioDICOM: IEReadDICOMStream(&Stream, params, bitmap, progress, true); return true;
         case ioPSD: IEReadPSDStream(&Stream, nullptr, params, progress, false, nullptr); return true;
+        case ioRAW: IEReadCameraRAWStream(&Stream, bitmap, params, progress, true); return true;
+        case ioHDP: IEReadHDPhotoStream(&Stream, bitmap, params, progress, true); return true;
         case ioWMF:
         case ioEMF: IO.ParamsFromMetafileStream(&Stream); return true;
         default: break;
