@@ -7,31 +7,11 @@
 # Usage: check_tiff_written.sh BUILD_DIR
 set -uo pipefail
 out=${1:?usage: check_tiff_written.sh BUILD_DIR}/tiffwrite-out
-failures=0
-checks=0
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-run() {   # run DESCRIPTION COMMAND...: the command must succeed without an error message
-  local what=$1; shift
-  checks=$((checks + 1))
-  if ! timeout 60 "$@" >"$work/log" 2>&1 </dev/null || grep -qi "error" "$work/log"; then
-    fail "$what"
-    sed 's/^/    /' "$work/log" | head -20
-  fi
-}
-expect() {   # expect DESCRIPTION EXPECTED COMMAND...: the output must equal EXPECTED
-  local what=$1 want=$2; shift 2
-  checks=$((checks + 1))
-  local got
-  got=$(timeout 60 "$@" 2>/dev/null </dev/null)
-  if [ "$got" != "$want" ]; then
-    fail "$what"
-    echo "    expected: $want"
-    echo "    got:      $got"
-  fi
-}
+check_log="$work/log"
+. "$(dirname "$0")/../check_lib.sh"
 
 for tool in tiffinfo tiffdump tiff2rgba exiftool /usr/bin/python3; do
   if ! command -v "$tool" >/dev/null; then echo "SKIP: $tool is not installed"; exit 0; fi
@@ -48,7 +28,7 @@ for f in "${tiffs[@]}"; do
     exif_only|description_only|exif_block_thumb) ;;
     *) run "tiffinfo $name" tiffinfo -D "$f" ;;
   esac
-  run "tiffdump $name" tiffdump "$f"
+  run_clean "tiffdump $name" tiffdump "$f"
   if [ -f "$out/$name.expect" ]; then
     checks=$((checks + 1))
     if ! timeout 60 tiff2rgba -c none "$f" "$work/$name.rgba.tif" >"$work/log" 2>&1; then
@@ -108,5 +88,4 @@ fi
 expect "IPTC caption" "abcdef" exiftool -m -s3 -p '${IPTC:Caption-Abstract}' "$out/iptc6.tif"
 expect "XMP packet" "yes" bash -c "exiftool -m -s3 -XMP -b '$out/xmp_annot.tif' | grep -q xmpmeta && echo yes"
 
-echo "$checks checks, $failures failures"
-[ "$failures" -eq 0 ]
+check_summary

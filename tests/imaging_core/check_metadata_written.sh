@@ -7,32 +7,11 @@
 set -uo pipefail
 out=${1:?usage: check_metadata_written.sh BUILD_DIR [FIXTURE_DIR]}
 fixtures=${2:-$(cd "$(dirname "$0")/../data/tiff" && pwd)}
-failures=0
-checks=0
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-run() {   # run DESCRIPTION COMMAND...: the command must succeed
-  local what=$1; shift
-  checks=$((checks + 1))
-  if ! timeout 60 "$@" >"$log" 2>&1 </dev/null; then
-    fail "$what"
-    sed 's/^/    /' "$log" | head -20
-  fi
-}
-# expect DESCRIPTION EXPECTED COMMAND...: the command's output must equal EXPECTED
-expect() {
-  local what=$1 want=$2; shift 2
-  checks=$((checks + 1))
-  local got
-  got=$(timeout 60 "$@" 2>/dev/null </dev/null)
-  if [ "$got" != "$want" ]; then
-    fail "$what"
-    echo "    expected: $want"
-    echo "    got:      $got"
-  fi
-}
+check_log="$log"
+. "$(dirname "$0")/../check_lib.sh"
 
 for tool in tiffcmp tiffinfo tiffdump exiftool; do
   if ! command -v "$tool" >/dev/null; then echo "SKIP: $tool is not installed"; exit 0; fi
@@ -69,5 +48,4 @@ else
   fail "no metadata-out-ours.jpg in $out"
 fi
 
-echo "$checks checks, $failures failures"
-[ "$failures" -eq 0 ]
+check_summary

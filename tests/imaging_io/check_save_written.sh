@@ -8,31 +8,11 @@
 set -uo pipefail
 build=${1:?usage: check_save_written.sh BUILD_DIR}
 out=$build/save-out
-failures=0
-checks=0
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-run() {   # run DESCRIPTION COMMAND...: the command must succeed
-  local what=$1; shift
-  checks=$((checks + 1))
-  if ! timeout 60 "$@" >"$tmp/log" 2>&1 </dev/null; then
-    fail "$what"
-    sed 's/^/    /' "$tmp/log" | head -20
-  fi
-}
-expect() {   # expect DESCRIPTION EXPECTED COMMAND...: the command's output must equal EXPECTED
-  local what=$1 want=$2; shift 2
-  checks=$((checks + 1))
-  local got
-  got=$(timeout 60 "$@" 2>/dev/null </dev/null)
-  if [ "$got" != "$want" ]; then
-    fail "$what"
-    echo "    expected: $want"
-    echo "    got:      $got"
-  fi
-}
+check_log="$tmp/log"
+. "$(dirname "$0")/../check_lib.sh"
 # differing NAME FILE FUZZ: the number of pixels of FILE that differ from the gradient by more
 # than FUZZ (ImageMagick's absolute-error count).
 differing() {
@@ -99,5 +79,4 @@ expect "EXIF and XMP written anew" "KwCam|Kw XMP" \
 run "djpeg of the JPEG without its oversized XMP" djpeg -outfile /dev/null "$out/xmp-too-large.jpg"
 expect "no XMP in it" "" exiftool -m -s3 -XMP:all "$out/xmp-too-large.jpg"
 
-echo "$checks checks, $failures failures"
-[ "$failures" -eq 0 ]
+check_summary
