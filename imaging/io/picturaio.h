@@ -67,6 +67,13 @@ using TIEAcquireBitmapEvent = std::function<void(TObject* Sender, TIEBitmap* ABi
 // May replace the parameter dialog: setting Handled makes DoPreviews return True at once.
 using TIEDoPreviewsEvent = std::function<void(TObject* Sender, bool& Handled)>;
 
+// The steps after the reader that a format takes (bits of the Steps of TPicturaIO's load sequence).
+constexpr uint32_t ielsCheckDPI = 1;    // resolutions below 2 become the defaults
+constexpr uint32_t ielsAdjustDPI = 2;   // AdjustDPI when AutoAdjustDPI
+constexpr uint32_t ielsViewDPI = 4;     // the attached viewer takes the resolution
+constexpr uint32_t ielsUpdate = 8;      // Update
+constexpr uint32_t ielsAll = 15;
+
 // The non-visual component through which an image is read from or written to a file, a stream or
 // a memory buffer. It owns one parameter set (Params) that a load fills and a save reads, and works
 // on exactly one TIEBitmap at a time (IOBitmap): its own, one a caller lends it

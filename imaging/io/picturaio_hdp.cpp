@@ -24,19 +24,10 @@ void TPicturaIO::LoadFromFileHDP(const std::wstring& FileName) {
 void TPicturaIO::LoadFromStreamHDP(TStream* Stream) { SyncLoadFromStreamHDP(Stream); }
 
 void TPicturaIO::SyncLoadFromStreamHDP(TStream* Stream) {
-    Aborting = false;
-    TIEFinishWork finish{this};
-    if (!MakeConsistentBitmap(0)) return;
-    Params->ResetInfo();
-    TIOProgressRecord progress = MakeProgressRecord();
-    IOBitmap->RemoveAlphaChannel(false, 0xFFFFFF);
-    IEReadHDPhotoStream(Stream, IOBitmap, *Params, progress, false);
-    CheckDPI();
-    if (AutoAdjustDPI) AdjustDPI();
-    Params->FileName.clear();
-    Params->FileType = ioHDP;
-    UpdateViewDPI();
-    Update();
+    LoadStreamSteps(*Stream, ioHDP, ielsAll, [this](TStream& S, TIOProgressRecord& Progress, TIEMask*&) {
+        IEReadHDPhotoStream(&S, IOBitmap, *Params, Progress, false);
+        return true;
+    });
 }
 
 void TPicturaIO::SaveToFileHDP(const std::wstring& FileName) {

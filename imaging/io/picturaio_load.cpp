@@ -32,13 +32,6 @@ namespace {
 // Loaders open files for reading and keep writers out while they read.
 constexpr uint16_t kLoadMode = fmOpenRead | fmShareDenyWrite;
 
-// The steps after the reader that a format takes (bits of LoadRead's Steps).
-constexpr uint32_t ielsCheckDPI = 1;    // resolutions below 2 become the defaults
-constexpr uint32_t ielsAdjustDPI = 2;   // AdjustDPI when AutoAdjustDPI
-constexpr uint32_t ielsViewDPI = 4;     // the attached viewer takes the resolution
-constexpr uint32_t ielsUpdate = 8;      // Update
-constexpr uint32_t ielsAll = 15;
-
 // Runs Work, then DoFinishWork, also when Work raises (the exception then goes on to the caller).
 void WithFinish(TPicturaIO& IO, const std::function<void()>& Work) {
     try {

@@ -24,23 +24,8 @@ void TPicturaIO::SyncLoadFromStreamRAW(TStream* Stream) {
         LoadFromStreamFormat(Stream, claimed);
         return;
     }
-    try {
-        Aborting = false;
-        if (MakeConsistentBitmap(0)) {
-            Params->ResetInfo();
-            TIOProgressRecord progress = MakeProgressRecord();
-            IOBitmap->RemoveAlphaChannel(false, 0xFFFFFF);
-            IEReadCameraRAWStream(Stream, IOBitmap, *Params, progress, false);
-            CheckDPI();
-            if (AutoAdjustDPI) AdjustDPI();
-            Params->FileName.clear();
-            Params->FileType = ioRAW;
-            UpdateViewDPI();
-            Update();
-        }
-    } catch (...) {
-        DoFinishWork();
-        throw;
-    }
-    DoFinishWork();
+    LoadStreamSteps(*Stream, ioRAW, ielsAll, [this](TStream& S, TIOProgressRecord& Progress, TIEMask*&) {
+        IEReadCameraRAWStream(&S, IOBitmap, *Params, Progress, false);
+        return true;
+    });
 }
