@@ -1,5 +1,6 @@
 // HD Photo loading and saving through the system's imaging component (iewic).
 #include "picturaio.h"
+#include "picturaio_finish.h"
 
 #include "iecoreutils_streams.h"
 #include "iewic.h"
@@ -7,12 +8,6 @@
 namespace {
 // The mode of TIEWideFileStream that creates (or truncates) the file.
 constexpr uint16_t kCreateFile = 0xFFFF;
-
-// Ends every operation with the component's finishing report, on every path.
-struct TIEFinishWork {
-    TPicturaIO* IO;
-    ~TIEFinishWork() { IO->DoFinishWork(); }
-};
 }  // namespace
 
 void TPicturaIO::LoadFromFileHDP(const std::wstring& FileName) {
@@ -44,8 +39,9 @@ void TPicturaIO::SaveToStreamHDP(TStream* Stream) { SyncSaveToStreamHDP(Stream);
 
 void TPicturaIO::SyncSaveToStreamHDP(TStream* Stream) {
     Aborting = false;
-    TIEFinishWork finish{this};
-    if (!MakeConsistentBitmap(0)) return;
-    TIOProgressRecord progress = MakeProgressRecord();
-    IEWriteHDPhotoStream(Stream, IOBitmap, *Params, progress);
+    IEWithFinishWork(*this, [&] {
+        if (!MakeConsistentBitmap(0)) return;
+        TIOProgressRecord progress = MakeProgressRecord();
+        IEWriteHDPhotoStream(Stream, IOBitmap, *Params, progress);
+    });
 }

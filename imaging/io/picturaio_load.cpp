@@ -23,6 +23,7 @@
 #include "jpegfilt.h"
 #include "pcxfilter.h"
 #include "picturaio.h"
+#include "picturaio_finish.h"
 #include "pngfilt.h"
 #include "SysUtils.h"
 #include "tiffilt_read.h"
@@ -31,17 +32,6 @@ namespace {
 
 // Loaders open files for reading and keep writers out while they read.
 constexpr uint16_t kLoadMode = fmOpenRead | fmShareDenyWrite;
-
-// Runs Work, then DoFinishWork, also when Work raises (the exception then goes on to the caller).
-void WithFinish(TPicturaIO& IO, const std::function<void()>& Work) {
-    try {
-        Work();
-    } catch (...) {
-        IO.DoFinishWork();
-        throw;
-    }
-    IO.DoFinishWork();
-}
 
 // The file form of a loader with a body of its own: the file opened (read-only, writers kept
 // out), the body run on it, Params->FileName set. With AbortWhileOpening, Aborting is True until
@@ -135,7 +125,7 @@ void TPicturaIO::LoadRead(TStream& Stream, TIOFileType FileType, const std::wstr
 
 void TPicturaIO::LoadStreamSteps(TStream& Stream, TIOFileType FileType, uint32_t Steps, const TIELoadReader& Read) {
     Aborting = false;
-    WithFinish(*this, [&] {
+    IEWithFinishWork(*this, [&] {
         // Without a bitmap nothing can be loaded: the load fails.
         if (!MakeConsistentBitmap(0)) {
             Aborting = true;
@@ -149,7 +139,7 @@ void TPicturaIO::LoadStreamSteps(TStream& Stream, TIOFileType FileType, uint32_t
 void TPicturaIO::LoadFileSteps(const std::wstring& FileName, TIOFileType FileType, uint32_t Steps,
                                const TIELoadReader& Read) {
     Aborting = true;
-    WithFinish(*this, [&] {
+    IEWithFinishWork(*this, [&] {
         if (!MakeConsistentBitmap(0)) return;
         Params->ResetInfo();
         TIEWideFileStream file(FileName, kLoadMode);
@@ -404,7 +394,7 @@ void TPicturaIO::SyncLoadFromStreamJ2000(TStream* Stream) {
 }
 
 void TPicturaIO::LoadJ2000(TStream* Stream, const std::wstring& FileName, TIOFileType FileType) {
-    WithFinish(*this, [&] {
+    IEWithFinishWork(*this, [&] {
         SyncLoadFromStreamJ2000(Stream);
         if (!IOBitmap) return;
         Params->FileName = FileName;

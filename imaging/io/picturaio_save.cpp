@@ -25,6 +25,7 @@
 #include "ietgafil.h"
 #include "jpegfilt.h"
 #include "pcxfilter.h"
+#include "picturaio_finish.h"
 #include "pngfiltw.h"
 #include "tiffilt_write.h"
 
@@ -48,18 +49,6 @@ void ApplyPixelRule(TIEBitmap* Bitmap, TPixelRule Rule) {
     if (format == ie24RGB || format == ie1g) return;
     if (Rule == TPixelRule::RGBor1gor48 && format == ieRGB48) return;
     Bitmap->SetPixelFormat(ie24RGB);
-}
-
-// Runs Body, then DoFinishWork, also when Body raises (the exception then goes on to the caller).
-template <class TBody>
-void WithFinishWork(TPicturaIO& IO, TBody&& Body) {
-    try {
-        Body();
-    } catch (...) {
-        IO.DoFinishWork();
-        throw;
-    }
-    IO.DoFinishWork();
 }
 
 // The stream header in front of an image written to a stream: a zero-filled placeholder first,
@@ -210,7 +199,7 @@ using TWriteProc = std::function<void(TPicturaIO& IO, TStream& Stream, TIOProgre
 void SaveFileInline(TPicturaIO& IO, const std::wstring& FileName, TIOFileType FileType, TPixelRule Rule,
                     const TWriteProc& Write) {
     IO.Aborting = true;
-    WithFinishWork(IO, [&] {
+    IEWithFinishWork(IO, [&] {
         if (!IO.MakeConsistentBitmap(0)) return;
         ApplyPixelRule(IO.GetIEBitmap(), Rule);
         TIEWideFileStream file(FileName, kCreateFile);
@@ -224,7 +213,7 @@ void SaveFileInline(TPicturaIO& IO, const std::wstring& FileName, TIOFileType Fi
 
 void SaveStreamInline(TPicturaIO& IO, TStream& Stream, TPixelRule Rule, const TWriteProc& Write) {
     IO.Aborting = false;
-    WithFinishWork(IO, [&] {
+    IEWithFinishWork(IO, [&] {
         if (!IO.MakeConsistentBitmap(0)) return;
         ApplyPixelRule(IO.GetIEBitmap(), Rule);
         TIOProgressRecord progress = IO.MakeProgressRecord();

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include "Classes.h"
@@ -59,6 +60,10 @@ TEST(WICAbsent, HDPhotoMembersFailCleanly) {
     EXPECT_TRUE(io.Aborting);
     EXPECT_EQ(out.GetSize(), 0);
     EXPECT_EQ(finished, 2);
+
+    // A finishing handler that raises reaches the caller; the program goes on.
+    io.OnFinishWork = [](TObject*) { throw std::runtime_error("handler"); };
+    EXPECT_THROW(io.SaveToStreamHDP(&out), std::runtime_error);
 }
 
 // The second half of an HD Photo save (the EXIF tags added to the file the encoder wrote) on a
