@@ -9,6 +9,7 @@
 // object files are written by the viewer, for instance) reports failure through Aborting instead
 // of "loading" or "saving" nothing, and no empty file is created for it.
 #include "picturaio.h"
+#include "picturaio_finish.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -273,19 +274,17 @@ void TPicturaIO::LoadFromFileFormat(const std::wstring& FileName, TIOFileType Fi
         DoFinishWork();
         return;
     }
-    struct FinishGuard {
-        TPicturaIO* IO;
-        ~FinishGuard() { IO->DoFinishWork(); }
-    } finish{this};
-    TIEWideFileStream stream(FileName, kOpenReadDenyWrite);
-    Aborting = false;
-    TIOProgressRecord progress = MakeProgressRecord();
-    Params->FileName = FileName;
-    Params->FileType = info->FileType;
-    reader(&stream, IOBitmap, *Params, progress, false);
-    if (AutoAdjustDPI) AdjustDPI();
-    UpdateViewDPI();
-    Update();
+    IEWithFinishWork(*this, [&] {
+        TIEWideFileStream stream(FileName, kOpenReadDenyWrite);
+        Aborting = false;
+        TIOProgressRecord progress = MakeProgressRecord();
+        Params->FileName = FileName;
+        Params->FileType = info->FileType;
+        reader(&stream, IOBitmap, *Params, progress, false);
+        if (AutoAdjustDPI) AdjustDPI();
+        UpdateViewDPI();
+        Update();
+    });
 }
 
 void TPicturaIO::LoadFromStream(TStream* Stream) {
@@ -497,20 +496,18 @@ void TPicturaIO::SaveToFile(const std::wstring& FileName, TIOFileType FileType) 
         return;
     }
     Aborting = true;
-    struct FinishGuard {
-        TPicturaIO* IO;
-        ~FinishGuard() { IO->DoFinishWork(); }
-    } finish{this};
-    if (!MakeConsistentBitmap(0)) return;
-    ConvertForWriter(IOBitmap);
-    TIEWideFileStream stream(FileName, kCreateFile);
-    Aborting = false;
-    TIOProgressRecord progress = MakeProgressRecord();
-    Params->FileName = FileName;
-    Params->FileType = info->FileType;
-    writer(&stream, IOBitmap, *Params, progress);
-    Params->FileName = FileName;
-    Params->FileType = info->FileType;
+    IEWithFinishWork(*this, [&] {
+        if (!MakeConsistentBitmap(0)) return;
+        ConvertForWriter(IOBitmap);
+        TIEWideFileStream stream(FileName, kCreateFile);
+        Aborting = false;
+        TIOProgressRecord progress = MakeProgressRecord();
+        Params->FileName = FileName;
+        Params->FileType = info->FileType;
+        writer(&stream, IOBitmap, *Params, progress);
+        Params->FileName = FileName;
+        Params->FileType = info->FileType;
+    });
 }
 
 void TPicturaIO::SaveToStream(TStream* Stream, TIOFileType FileType) {
@@ -518,22 +515,20 @@ void TPicturaIO::SaveToStream(TStream* Stream, TIOFileType FileType) {
         (this->*saver)(Stream);
         return;
     }
-    struct FinishGuard {
-        TPicturaIO* IO;
-        ~FinishGuard() { IO->DoFinishWork(); }
-    } finish{this};
-    const TIEWriteImageProc writer = PluginWriter(IEFileFormatGetInfo(FileType));
-    if (!writer) {
-        Aborting = true;
-        return;
-    }
-    Aborting = false;
-    if (!MakeConsistentBitmap(0)) {
-        Aborting = true;
-        return;
-    }
-    ConvertForWriter(IOBitmap);
-    TIOProgressRecord progress = MakeProgressRecord();
-    Params->FileType = FileType;
-    writer(Stream, IOBitmap, *Params, progress);
+    IEWithFinishWork(*this, [&] {
+        const TIEWriteImageProc writer = PluginWriter(IEFileFormatGetInfo(FileType));
+        if (!writer) {
+            Aborting = true;
+            return;
+        }
+        Aborting = false;
+        if (!MakeConsistentBitmap(0)) {
+            Aborting = true;
+            return;
+        }
+        ConvertForWriter(IOBitmap);
+        TIOProgressRecord progress = MakeProgressRecord();
+        Params->FileType = FileType;
+        writer(Stream, IOBitmap, *Params, progress);
+    });
 }

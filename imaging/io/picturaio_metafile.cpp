@@ -7,6 +7,7 @@
 
 #include "iecoreutils_streams.h"
 #include "picturaio.h"
+#include "picturaio_finish.h"
 
 bool IEMetafileImportSize(int32_t MetaWidth, int32_t MetaHeight, int32_t Width, int32_t Height, int32_t MaxSize,
                           int32_t& OutWidth, int32_t& OutHeight) {
@@ -39,24 +40,17 @@ bool IEMetafileImportSize(int32_t MetaWidth, int32_t MetaHeight, int32_t Width, 
     return true;
 }
 
-namespace {
-
-struct TFinishGuard {
-    TPicturaIO* IO;
-    ~TFinishGuard() { IO->DoFinishWork(); }
-};
-
-}  // namespace
-
 void TPicturaIO::ImportMetafileFromFile(const std::wstring& FileName, int32_t Width, int32_t Height, bool WithAlpha) {
-    TFinishGuard finish{this};
-    TIEWideFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
-    ImportMetafileData(&stream, Width, Height, WithAlpha);
-    Params->FileName = FileName;
+    IEWithFinishWork(*this, [&] {
+        TIEWideFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
+        ImportMetafileData(&stream, Width, Height, WithAlpha);
+        Params->FileName = FileName;
+    });
 }
 
 void TPicturaIO::ImportMetafileFromStream(TStream* Stream, int32_t Width, int32_t Height, bool WithAlpha) {
-    TFinishGuard finish{this};
-    ImportMetafileData(Stream, Width, Height, WithAlpha);
-    Params->FileName.clear();
+    IEWithFinishWork(*this, [&] {
+        ImportMetafileData(Stream, Width, Height, WithAlpha);
+        Params->FileName.clear();
+    });
 }

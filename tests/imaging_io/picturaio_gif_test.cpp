@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -191,6 +192,11 @@ TEST_F(GIFLoad, NotAGIFFailsAndFinishes) {
     EXPECT_TRUE(io.Aborting);
     EXPECT_EQ(finished, 1);
     EXPECT_EQ(io.GetIEBitmap()->GetWidth(), 2);   // untouched
+
+    // A finishing handler that raises reaches the caller; the program goes on.
+    io.OnFinishWork = [](TObject*) { throw std::runtime_error("handler"); };
+    stream.SetPosition(0);
+    EXPECT_THROW(io.LoadFromStreamGIF(&stream), std::runtime_error);
 }
 
 TEST_F(GIFLoad, AFrameCountedButNotDeliveredOrNoFrameAtAllFails) {
