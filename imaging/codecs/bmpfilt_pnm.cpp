@@ -239,7 +239,17 @@ void IEReadPNMStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
                                           : line[(size_t)i];
             return v > (uint32_t)maxval ? (native16 ? 65535u : 255u) : scale[v];
         };
-        if (native16) {
+        if (!binaryWide && maxval == 255 && !native16) {
+            // Full-range bytes need no scaling: the samples are only put in the bitmap's order.
+            if (spp == 3) {
+                IECopySwapRB(row, line.data(), width);
+            } else {
+                for (int32_t x = 0; x < width; ++x) {
+                    uint8_t* p = row + 3 * (size_t)x;
+                    p[0] = p[1] = p[2] = line[(size_t)x];
+                }
+            }
+        } else if (native16) {
             uint16_t* out = reinterpret_cast<uint16_t*>(row);
             for (int64_t i = 0; i < samples; ++i) {
                 const uint16_t w = (uint16_t)sample(i);

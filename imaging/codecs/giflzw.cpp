@@ -177,20 +177,48 @@ void IEGIFLZWDecompress(TStream* Stream, int32_t Height, int32_t Width, bool Int
         Stream->SetPosition(start);
         return;
     }
-    // The sub-blocks' data, gathered with geometric growth (a frame's data can be megabytes).
+    // The sub-blocks' data. The stream is read in large pieces, not block by block (a photo-sized
+    // frame has thousands of 255-byte blocks), and set back just behind the last byte taken.
+    const int64_t dataStart = Stream->GetPosition();
     std::vector<uint8_t> data;
-    uint8_t block[255];
+    // Codes take at most 12 bits a pixel: a frame's data rarely needs more, so one allocation
+    // usually holds it (the stream's own size bounds the guess).
+    const int64_t left = Stream->GetSize() - dataStart;
+    data.reserve((size_t)std::max<int64_t>(0, std::min<int64_t>(left, (int64_t)Height * Width * 3 / 2 + 1024)));
+    std::vector<uint8_t> piece(64 * 1024);
+    size_t at = 0, have = 0;
+    bool ended = false;
+    // Up to Count bytes (at most 256) at piece[at]: fewer only where the stream ends.
+    auto available = [&](size_t count) -> size_t {
+        if (have - at < count && !ended) {
+            std::memmove(piece.data(), piece.data() + at, have - at);
+            have -= at;
+            at = 0;
+            while (have < count && !ended) {
+                const int32_t got = Stream->Read(piece.data() + have, (int32_t)(piece.size() - have));
+                if (got <= 0) ended = true;
+                else have += (size_t)got;
+            }
+        }
+        return std::min(count, have - at);
+    };
+    int64_t used = 0;
     for (;;) {
-        uint8_t blockLength = 0;
-        if (Stream->Read(&blockLength, 1) != 1 || blockLength == 0) break;
+        if (available(1) < 1) break;
+        const uint8_t blockLength = piece[at++];
+        ++used;
+        if (blockLength == 0) break;
         if (data.size() > (size_t)INT32_MAX - 256) {   // more than a frame can hold in memory here
             Stream->SetPosition(start);
             return;
         }
-        const int32_t got = Stream->Read(block, blockLength);
-        data.insert(data.end(), block, block + std::max(got, 0));
+        const size_t got = available(blockLength);
+        data.insert(data.end(), piece.data() + at, piece.data() + at + got);
+        at += got;
+        used += (int64_t)got;
         if (got < blockLength) break;
     }
+    Stream->SetPosition(dataStart + used);
     if (data.empty()) return;
     if (!IEGIFLZWDecodeCodes(data.data(), (int32_t)data.size(), minCodeSize, Height, Width, Interlaced,
                              static_cast<uint8_t*>(Buffer)))
