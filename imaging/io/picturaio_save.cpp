@@ -22,6 +22,7 @@
 #include "iej2000.h"
 #include "iemask.h"
 #include "iepsd.h"
+#include "iewic.h"
 #include "ietgafil.h"
 #include "jpegfilt.h"
 #include "pcxfilter.h"
@@ -480,3 +481,17 @@ void TPicturaIO::SaveToStreamPSD(TStream* Stream) { SyncSaveToStreamPSD(Stream);
 
 // The merged image alone: no viewer with layers is attached in this system.
 void TPicturaIO::SyncSaveToStreamPSD(TStream* Stream) { SaveBody(*this, *Stream, TPixelRule::Any, WritePSD); }
+
+// ---- HD Photo (through the system's imaging component, where it has an encoder)
+
+void TPicturaIO::SaveToFileHDP(const std::wstring& FileName) {
+    SaveFileWithBody(*this, FileName, ioHDP, true, [this](TStream* S) { SyncSaveToStreamHDP(S); });
+}
+
+void TPicturaIO::SaveToStreamHDP(TStream* Stream) { SyncSaveToStreamHDP(Stream); }
+
+void TPicturaIO::SyncSaveToStreamHDP(TStream* Stream) {
+    SaveBody(*this, *Stream, TPixelRule::Any, [](TPicturaIO& IO, TStream& S, TIOProgressRecord& Progress) {
+        IEWriteHDPhotoStream(&S, IO.GetIEBitmap(), *IO.Params, Progress);
+    });
+}
