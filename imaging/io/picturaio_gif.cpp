@@ -61,7 +61,11 @@ int32_t TPicturaIO::SyncLoadFromStreamGIF(TStream* Stream) {
     Aborting = false;
     int32_t count = 0;
     IEWithFinishWork(*this, [&] {
-        if (!MakeConsistentBitmap(0)) return;
+        // Without a bitmap nothing can be loaded: the load fails.
+        if (!MakeConsistentBitmap(0)) {
+            Aborting = true;
+            return;
+        }
         TIOParamsVals& params = *Params;
         params.ResetInfo();
         TIOProgressRecord progress = MakeProgressRecord();

@@ -135,7 +135,11 @@ void TPicturaIO::ImportMetafileData(TStream* Stream, int32_t Width, int32_t Heig
         Aborting = true;
         return;
     }
-    if (!MakeConsistentBitmap(0)) return;
+    // Without a bitmap nothing can be imported: the import fails.
+    if (!MakeConsistentBitmap(0)) {
+        Aborting = true;
+        return;
+    }
     Params->ResetInfo();
 
     int32_t width = 0, height = 0;

@@ -215,7 +215,11 @@ void SaveFileInline(TPicturaIO& IO, const std::wstring& FileName, TIOFileType Fi
 void SaveStreamInline(TPicturaIO& IO, TStream& Stream, TPixelRule Rule, const TWriteProc& Write) {
     IO.Aborting = false;
     IEWithFinishWork(IO, [&] {
-        if (!IO.MakeConsistentBitmap(0)) return;
+        // Without a bitmap nothing can be saved: the save fails.
+        if (!IO.MakeConsistentBitmap(0)) {
+            IO.Aborting = true;
+            return;
+        }
         ApplyPixelRule(IO.GetIEBitmap(), Rule);
         TIOProgressRecord progress = IO.MakeProgressRecord();
         Write(IO, Stream, progress);

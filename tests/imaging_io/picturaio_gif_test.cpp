@@ -199,6 +199,16 @@ TEST_F(GIFLoad, NotAGIFFailsAndFinishes) {
     EXPECT_THROW(io.LoadFromStreamGIF(&stream), std::runtime_error);
 }
 
+TEST_F(GIFLoad, WithoutABitmapTheLoadFails) {
+    TPicturaIO io(nullptr);
+    io.SetAttachedIEBitmap(nullptr);
+    int finished = 0;
+    io.OnFinishWork = [&](TObject*) { ++finished; };
+    REQUIRE_FRAMES(Load(io, "anim.gif", 0));
+    EXPECT_TRUE(io.Aborting);
+    EXPECT_EQ(finished, 1);
+}
+
 TEST_F(GIFLoad, AFrameCountedButNotDeliveredOrNoFrameAtAllFails) {
     // A damaged animation (found by fuzzing): the replay stops with Aborting set and the image
     // composed so far, instead of an empty image reported as loaded.

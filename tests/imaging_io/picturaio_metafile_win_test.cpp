@@ -203,8 +203,11 @@ TEST_F(MetafileImport, EmptyOrUnreadableMetafileFailsAndLeavesTheBitmap) {
         EXPECT_EQ(io.GetIEBitmap()->GetWidth(), 3);
         EXPECT_EQ(io.GetIEBitmap()->GetHeight(), 2);
     }
-    // A side asked to be 0 loads nothing either.
+    // A side asked to be 0 loads nothing either, nor does a component without a bitmap.
     TPicturaIO io(nullptr);
     Import(io, RecordEMF(), 0, 50, false);
+    EXPECT_TRUE(io.Aborting);
+    io.SetAttachedIEBitmap(nullptr);
+    Import(io, RecordEMF(), -1, -1, false);
     EXPECT_TRUE(io.Aborting);
 }

@@ -124,6 +124,27 @@ TEST_F(PicturaIOSaveTest, EverySaverWritesByFileAndByStream) {
     }
 }
 
+// Without a bitmap every saver fails by file and by stream, writes nothing and still finishes.
+TEST_F(PicturaIOSaveTest, WithoutABitmapEverySaveFails) {
+    for (const TSaver& s : Savers()) {
+        SCOPED_TRACE(s.Ext);
+        TPicturaIO io(nullptr);
+        io.SetAttachedIEBitmap(nullptr);
+        int finished = 0;
+        io.OnFinishWork = [&](TObject*) { ++finished; };
+        const std::wstring name = OutFile(std::string("nobitmap.") + s.Ext);
+        s.ToFile(io, name);
+        EXPECT_TRUE(io.Aborting);
+        EXPECT_EQ(finished, 1);
+        EXPECT_EQ(testsupport::ReadFileBytesOr(name, ""), "");   // no file, or an empty one
+        TMemoryStream stream;
+        s.ToStream(io, &stream);
+        EXPECT_TRUE(io.Aborting);
+        EXPECT_EQ(finished, 2);
+        EXPECT_EQ(stream.GetSize(), 0);
+    }
+}
+
 // Formats whose writers take only some pixel formats get ie24RGB first; 48-bit RGB stays 48-bit
 // in PXM (maximum 65535) while 16-bit grey becomes 8-bit RGB; the others keep the format.
 TEST_F(PicturaIOSaveTest, PixelFormatRules) {
