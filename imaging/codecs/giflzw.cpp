@@ -179,11 +179,10 @@ void IEGIFLZWDecompress(TStream* Stream, int32_t Height, int32_t Width, bool Int
     }
     // The sub-blocks' data. The stream is read in large pieces, not block by block (a photo-sized
     // frame has thousands of 255-byte blocks), and set back just behind the last byte taken.
-    const int64_t dataStart = Stream->GetPosition();
     std::vector<uint8_t> data;
     // Codes take at most 12 bits a pixel: a frame's data rarely needs more, so one allocation
     // usually holds it (the stream's own size bounds the guess).
-    const int64_t left = Stream->GetSize() - dataStart;
+    const int64_t left = Stream->GetSize() - Stream->GetPosition();
     data.reserve((size_t)std::max<int64_t>(0, std::min<int64_t>(left, (int64_t)Height * Width * 3 / 2 + 1024)));
     std::vector<uint8_t> piece(64 * 1024);
     size_t at = 0, have = 0;
@@ -202,11 +201,9 @@ void IEGIFLZWDecompress(TStream* Stream, int32_t Height, int32_t Width, bool Int
         }
         return std::min(count, have - at);
     };
-    int64_t used = 0;
     for (;;) {
         if (available(1) < 1) break;
         const uint8_t blockLength = piece[at++];
-        ++used;
         if (blockLength == 0) break;
         if (data.size() > (size_t)INT32_MAX - 256) {   // more than a frame can hold in memory here
             Stream->SetPosition(start);
@@ -215,10 +212,9 @@ void IEGIFLZWDecompress(TStream* Stream, int32_t Height, int32_t Width, bool Int
         const size_t got = available(blockLength);
         data.insert(data.end(), piece.data() + at, piece.data() + at + got);
         at += got;
-        used += (int64_t)got;
         if (got < blockLength) break;
     }
-    Stream->SetPosition(dataStart + used);
+    Stream->SetPosition(Stream->GetPosition() - (int64_t)(have - at));   // the bytes read ahead
     if (data.empty()) return;
     if (!IEGIFLZWDecodeCodes(data.data(), (int32_t)data.size(), minCodeSize, Height, Width, Interlaced,
                              static_cast<uint8_t*>(Buffer)))
