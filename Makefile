@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CTEST_ARGS ?=
 # The native sanitizer and fuzzing build (clang, ASan, UBSan, libFuzzer) lives inside the build
-# folder; its tests and fuzz runs take about two minutes on two cores.
+# folder; its tests and fixed-seed fuzz runs take a few minutes on two cores.
 NATIVE_BUILD ?= $(BUILD)/native
 NATIVE_CTEST_JOBS ?= 2
 # The Wine road (scripts/wine-road.sh): "32" where the kernel runs 32-bit programs, so that the
@@ -21,7 +21,7 @@ else
 WIN_BUILD ?= $(BUILD)
 endif
 
-.PHONY: setup configure build test demo bench clean native-configure native-build native-test
+.PHONY: setup configure build test demo bench clean native-configure native-build native-test fuzz
 
 setup:
 	@echo "$(ROAD_WHY)"
@@ -58,7 +58,15 @@ native-build: native-configure
 	@cmake --build $(NATIVE_BUILD) -j $(JOBS)
 
 native-test: native-build
-	@ctest --test-dir $(NATIVE_BUILD) --output-on-failure -j $(NATIVE_CTEST_JOBS)
+	@ctest --test-dir $(NATIVE_BUILD) --output-on-failure -j $(NATIVE_CTEST_JOBS) -LE fuzz-explore
+
+# Exploration, not a test: every fuzz target from a random seed for FUZZ_SECONDS seconds each,
+# growing its corpus in the build tree. Whatever it finds (fuzz/<name>/artifacts in the native
+# build) becomes a fixture in tests/data/fuzz/<name> with its fix.
+FUZZ_SECONDS ?= 60
+FUZZ_JOBS ?= $(JOBS)
+fuzz: native-build
+	@KW_FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --test-dir $(NATIVE_BUILD) --output-on-failure -j $(FUZZ_JOBS) -L fuzz-explore
 
 # Builds the program and a sample shop's installer and runs it under Wine: on the display when
 # there is one, otherwise headless, driven through its pages with a screenshot of each.

@@ -4,6 +4,7 @@
 // cleanly.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <type_traits>
@@ -61,6 +62,45 @@ bool InRange(T AOffset, T ALength, T ASize) {
     }
     T end;
     return Add(AOffset, ALength, &end) && end <= ASize;
+}
+
+
+// Floating-point values from a file or a caller become integers through these two: converting a
+// double outside the target's range (or NaN) is undefined behaviour in C++, so a file with a
+// resolution of 1e300 must not reach a plain cast.
+
+// Trunc(AValue) as T when it is a number whose truncation fits T; false otherwise (NaN, infinity,
+// out of range), *AResult untouched.
+template <class T, class F>
+bool TruncFloat(F AValue, T* AResult) {
+    static_assert(std::is_integral<T>::value && std::is_floating_point<F>::value, "float to integer");
+    if (!std::isfinite(AValue)) return false;
+    const long double t = std::trunc(static_cast<long double>(AValue));
+    if (t < static_cast<long double>(std::numeric_limits<T>::min()) ||
+        t > static_cast<long double>(std::numeric_limits<T>::max()))
+        return false;
+    *AResult = static_cast<T>(t);
+    return true;
+}
+
+// Trunc(AValue) clamped into T's range: NaN gives ANaN (0 unless said), -inf and values below the
+// range the minimum, +inf and values above it the maximum.
+template <class T, class F>
+T TruncSaturate(F AValue, T ANaN = 0) {
+    static_assert(std::is_integral<T>::value && std::is_floating_point<F>::value, "float to integer");
+    if (std::isnan(AValue)) return ANaN;
+    const long double t = std::trunc(static_cast<long double>(AValue));
+    if (t <= static_cast<long double>(std::numeric_limits<T>::min())) return std::numeric_limits<T>::min();
+    if (t >= static_cast<long double>(std::numeric_limits<T>::max())) return std::numeric_limits<T>::max();
+    return static_cast<T>(t);
+}
+
+// Round(AValue) (to nearest, ties to even) clamped into T's range, NaN giving ANaN.
+template <class T, class F>
+T RoundSaturate(F AValue, T ANaN = 0) {
+    static_assert(std::is_integral<T>::value && std::is_floating_point<F>::value, "float to integer");
+    if (std::isnan(AValue)) return ANaN;
+    return TruncSaturate<T>(std::nearbyint(static_cast<long double>(AValue)), ANaN);
 }
 
 }  // namespace Checked

@@ -188,7 +188,11 @@ void IEReadGIFStream(TStream& Stream, TIEBitmap* Bitmap, int32_t& FrameCount, TI
         if (!Preview) {
             const bool blackWhite = IOParams.ColorMapCount == 2 && table[0].r == 0 && table[0].g == 0 &&
                                     table[0].b == 0 && table[1].r == 255 && table[1].g == 255 && table[1].b == 255;
-            if (!blackWhite && (width > 65000 || height > 65000) && streamSize - Stream.GetPosition() < 2000) {
+            // A very wide or tall frame with little after it is usually a truncated file. Only a
+            // frame whose data ran into the stream's end (no terminating empty sub-block, so no
+            // trailer either) is refused: one that decoded completely is read whatever follows.
+            const int64_t after = streamSize - Stream.GetPosition();
+            if (!blackWhite && (width > 65000 || height > 65000) && after <= 0) {
                 IEAbort(Progress);
                 break;
             }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ByteOrder.h"
+#include "CheckedMath.h"
 #include "Classes.h"
 #include "SysUtils.h"
 #include "codecs_common.h"
@@ -708,8 +709,9 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, TStream* Stream, int32_t& ImageCount, T
     }
 
     // The DPI setters keep the EXIF resolutions in step (as whole numbers): they go first.
-    P.SetDpiX((int32_t)std::trunc(v.XResolution * unitFactor));
-    P.SetDpiY((int32_t)std::trunc(v.YResolution * unitFactor));
+    // A resolution is any rational of the file: one beyond the integer range saturates.
+    P.SetDpiX(Checked::TruncSaturate<int32_t>(v.XResolution * unitFactor));
+    P.SetDpiY(Checked::TruncSaturate<int32_t>(v.YResolution * unitFactor));
     P.SetEXIFXResolution(v.XResolution * unitFactor);
     P.SetEXIFYResolution(v.YResolution * unitFactor);
 

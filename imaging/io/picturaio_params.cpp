@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include "CheckedMath.h"
 
 #include "iebitmap.h"
 #include "picturaview.h"
@@ -176,13 +177,14 @@ void TIOParamsVals::SetDpiY(int32_t Value) {
     if (Owner) IEParamsOwnerDpiChanged(Owner, true, Value);
 }
 
+// The whole-number resolution of an EXIF rational saturates: a file may hold any value, NaN included.
 void TIOParamsVals::SetEXIFXResolution(double Value) {
-    SetDpiX(static_cast<int32_t>(Value));
+    SetDpiX(Checked::TruncSaturate<int32_t>(Value));
     EXIFXResolution = Value;
 }
 
 void TIOParamsVals::SetEXIFYResolution(double Value) {
-    SetDpiY(static_cast<int32_t>(Value));
+    SetDpiY(Checked::TruncSaturate<int32_t>(Value));
     EXIFYResolution = Value;
 }
 
