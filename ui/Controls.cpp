@@ -1012,7 +1012,7 @@ void TWinControl::WMSetCursor(TMessage& Message) {
         TCursor cursor = FCursor;
         POINT p{};
         GetCursorPos(&p);
-        ScreenToClient(FHandle, &p);
+        ::ScreenToClient(FHandle, &p);
         if (TControl* child = ControlAtPos(p, false))
             if (child->Cursor() != crDefault) cursor = child->Cursor();
         for (TWinControl* up = FParent; cursor == crDefault && up; up = up->FParent) cursor = up->FCursor;
