@@ -11,3 +11,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Test programs run under Wine through our wrapper.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
+# Floating point in SSE2 registers, as on x86_64: the x87 unit keeps intermediates at 80 bits
+# only while they stay in registers, so one formula could round differently depending on where
+# the compiler spilled it (a resampled row depended on how the rows were split between threads).
+# Explicit long double arithmetic still uses the 80-bit format.
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")

@@ -3,6 +3,10 @@
 #include "Classes.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <cstdlib>
 #include <cstring>
 
@@ -606,7 +610,94 @@ unsigned TThread::RunBody() {
             FFatalException = std::current_exception();
         }
     }
+    try {
+        DoTerminate();
+    } catch (...) {
+        if (!FFatalException) FFatalException = std::current_exception();
+    }
     const unsigned result = (unsigned)ReturnValue;
     FFinished = true;
     return result;
+}
+
+void TThread::DoTerminate() {
+    if (OnTerminate) Synchronize([this] { OnTerminate(this); });
+}
+
+// ---- Synchronize: calls handed to the main thread -----------------------------------------------
+
+// The platform's half (Classes_win.cpp, Classes_posix.cpp): makes the main thread look at the
+// queue soon, and readies what that needs (on the main thread).
+void PlatformWakeMainThread();
+void PlatformPrepareSynchronize();
+
+std::function<void()> WakeMainThread;
+
+namespace {
+
+struct TSyncRequest {
+    const std::function<void()>* Method;
+    std::exception_ptr Error;
+    bool Done = false;
+};
+
+// One lock and one signal for the queue and for the requests' completion.
+struct TSyncQueue {
+    std::mutex Lock;
+    std::condition_variable Signal;
+    std::deque<TSyncRequest*> Waiting;
+};
+
+TSyncQueue& SyncQueue() {
+    static TSyncQueue* queue = new TSyncQueue();   // never freed: threads may outlive static destruction
+    return *queue;
+}
+
+}  // namespace
+
+void TThread::Synchronize(TThread* AThread, const std::function<void()>& AMethod) {
+    (void)AThread;
+    if (IsMainThread()) {
+        AMethod();
+        return;
+    }
+    TSyncQueue& q = SyncQueue();
+    TSyncRequest request{&AMethod};
+    {
+        std::lock_guard<std::mutex> lock(q.Lock);
+        q.Waiting.push_back(&request);
+    }
+    q.Signal.notify_all();
+    PlatformWakeMainThread();
+    if (WakeMainThread) WakeMainThread();
+    {
+        std::unique_lock<std::mutex> lock(q.Lock);
+        q.Signal.wait(lock, [&] { return request.Done; });
+    }
+    if (request.Error) std::rethrow_exception(request.Error);
+}
+
+bool CheckSynchronize(uint32_t ATimeoutMs) {
+    if (!IsMainThread()) return false;
+    PlatformPrepareSynchronize();
+    TSyncQueue& q = SyncQueue();
+    std::deque<TSyncRequest*> batch;
+    {
+        std::unique_lock<std::mutex> lock(q.Lock);
+        if (q.Waiting.empty() && ATimeoutMs > 0)
+            q.Signal.wait_for(lock, std::chrono::milliseconds(ATimeoutMs), [&] { return !q.Waiting.empty(); });
+        batch.swap(q.Waiting);
+    }
+    if (batch.empty()) return false;
+    for (TSyncRequest* request : batch) {
+        try {
+            (*request->Method)();
+        } catch (...) {
+            request->Error = std::current_exception();
+        }
+        std::lock_guard<std::mutex> lock(q.Lock);
+        request->Done = true;
+    }
+    q.Signal.notify_all();
+    return true;
 }

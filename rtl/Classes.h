@@ -390,6 +390,16 @@ enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest,
 // a class whose Execute uses its own members does the same in its destructor (Terminate, then
 // WaitFor), before those members go. An exception that escapes Execute ends the thread and is
 // kept in GetFatalException.
+//
+// After Execute, OnTerminate runs on the main thread (through Synchronize); then a thread with
+// FreeOnTerminate frees itself on its own thread: nobody else may free it or touch it once it has
+// been started.
+//
+// Synchronize runs a call on the main thread (the thread that started the program) and waits
+// for it: on Windows a message to a hidden window of the main thread makes it run there, inside
+// whatever message loop the main thread is in; elsewhere the main thread runs the waiting calls
+// when it calls CheckSynchronize. A thread waiting in WaitFor on the main thread keeps running
+// them, so a worker that synchronizes while the main thread waits for it cannot dead-lock.
 class TThread : public TObject {
 public:
     KW_CLASS_NAME(TThread)
@@ -403,7 +413,8 @@ public:
     // Sets Terminated; Execute is expected to check it and return.
     void Terminate() { FTerminated = true; }
     bool Terminated() const { return FTerminated; }
-    // Waits until the thread has ended (at once when it never ran) and returns ReturnValue.
+    // Waits until the thread has ended (at once when it never ran) and returns ReturnValue. On the
+    // main thread the waiting calls of Synchronize keep running meanwhile.
     uint32_t WaitFor();
     bool Finished() const { return FFinished; }
     bool Started() const { return FStarted; }
@@ -414,15 +425,30 @@ public:
     uint32_t GetThreadID() const { return FThreadID; }
     std::exception_ptr GetFatalException() const { return FFatalException; }
 
+    // Runs AMethod on the main thread and returns once it has run (at once on the main thread
+    // itself). An exception AMethod raises is raised again in the calling thread.
+    void Synchronize(const std::function<void()>& AMethod) { Synchronize(this, AMethod); }
+    // The same for any thread, a TThread or not (AThread may be nullptr).
+    static void Synchronize(TThread* AThread, const std::function<void()>& AMethod);
+
+    // Set before Start: the thread frees itself once Execute and OnTerminate are done.
+    bool FreeOnTerminate = false;
+    // Runs on the main thread after Execute, with the thread as Sender.
+    TNotifyEvent OnTerminate;
+
 protected:
     virtual void Execute() = 0;
+    // Runs OnTerminate through Synchronize; called on the thread after Execute.
+    virtual void DoTerminate();
     int32_t ReturnValue = 0;
 
 private:
     static unsigned __stdcall ThreadProc(void* Param);
     // The thread's body, shared by both platforms' entry points: Execute unless terminated
-    // before it ran, an escaping exception kept, then Finished.
+    // before it ran, an escaping exception kept, OnTerminate, then Finished.
     unsigned RunBody();
+    // True when called on this thread itself (a self-freeing thread's destructor).
+    bool OnOwnThread() const;
     void* FHandle = nullptr;
     uint32_t FThreadID = 0;
     std::atomic<bool> FTerminated{false};
@@ -430,6 +456,18 @@ private:
     std::atomic<bool> FStarted{false};
     std::exception_ptr FFatalException;
 };
+
+// The thread that started the program; IsMainThread tells whether the caller is it.
+uint32_t MainThreadID();
+bool IsMainThread();
+
+// On the main thread: runs every call waiting in Synchronize, after waiting up to ATimeoutMs for
+// one to arrive when none waits. True when it ran any. Elsewhere it does nothing and gives false.
+bool CheckSynchronize(uint32_t ATimeoutMs = 0);
+
+// Makes the main thread call CheckSynchronize soon (Synchronize calls it for every request). On
+// Windows it posts a message to the hidden window; a program may add its own wake-up.
+extern std::function<void()> WakeMainThread;
 
 // Builds a T (a TThread) and, unless CreateSuspended, starts it once it is complete.
 template <class T, class... A>

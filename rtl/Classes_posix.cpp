@@ -148,7 +148,7 @@ TPosixThread& ThreadOf(void* handle) {
 }
 
 uint32_t NextThreadId() {
-    static std::atomic<uint32_t> next{1};
+    static std::atomic<uint32_t> next{2};   // 1 is the main thread
     return next++;
 }
 
@@ -158,6 +158,12 @@ struct TThreadStart {
     unsigned (*Proc)(void*);
 };
 
+pthread_t MainThreadHandle() {
+    static const pthread_t main = pthread_self();
+    return main;
+}
+const pthread_t gMainThreadAtStart = MainThreadHandle();   // static set-up runs on the first thread
+
 void* ThreadEntry(void* param) {
     const TThreadStart start = *static_cast<TThreadStart*>(param);
     delete static_cast<TThreadStart*>(param);
@@ -165,13 +171,26 @@ void* ThreadEntry(void* param) {
         std::unique_lock<std::mutex> lock(start.Thread->Lock);
         start.Thread->Gate.wait(lock, [&] { return start.Thread->Open; });
     }
+    const bool freeSelf = start.Self->FreeOnTerminate;
     const unsigned code = start.Proc(start.Self);
+    if (freeSelf) {
+        delete start.Self;   // detaches the thread and frees its record
+        return nullptr;
+    }
     std::lock_guard<std::mutex> lock(start.Thread->Lock);
     start.Thread->ExitCode = code;
     return nullptr;
 }
 
 }  // namespace
+
+uint32_t MainThreadID() { return 1; }   // the first number threads are given here
+bool IsMainThread() { return pthread_equal(pthread_self(), MainThreadHandle()) != 0; }
+
+// Without a message loop, the main thread runs the waiting calls when it calls CheckSynchronize
+// (and while it waits for a thread): nothing to prepare, nobody to wake but the signal.
+void PlatformPrepareSynchronize() {}
+void PlatformWakeMainThread() {}
 
 TThread::TThread() {
     auto thread = std::make_unique<TPosixThread>();
@@ -185,6 +204,11 @@ TThread::TThread() {
 
 TThread::~TThread() {
     if (!FHandle) return;
+    if (OnOwnThread()) {   // a thread freeing itself: nobody joins it
+        pthread_detach(ThreadOf(FHandle).Thread);
+        delete &ThreadOf(FHandle);
+        return;
+    }
     if (!FFinished) {
         Terminate();
         // A thread that never ran is let go; it sees Terminated and skips Execute.
@@ -193,6 +217,8 @@ TThread::~TThread() {
     WaitFor();
     delete &ThreadOf(FHandle);
 }
+
+bool TThread::OnOwnThread() const { return pthread_equal(pthread_self(), ThreadOf(FHandle).Thread) != 0; }
 
 unsigned TThread::ThreadProc(void* Param) {
     return static_cast<TThread*>(Param)->RunBody();
@@ -209,7 +235,11 @@ void TThread::Start() {
 }
 
 uint32_t TThread::WaitFor() {
-    if (!FStarted) return (uint32_t)ReturnValue;
+    // A thread never waits for itself (a self-freeing thread's destructor asks for that).
+    if (!FStarted || OnOwnThread()) return (uint32_t)ReturnValue;
+    // On the main thread the worker may be waiting in Synchronize for this very thread.
+    if (IsMainThread())
+        while (!FFinished) CheckSynchronize(5);
     TPosixThread& thread = ThreadOf(FHandle);
     std::lock_guard<std::mutex> join(thread.JoinLock);
     if (!thread.Joined) {

@@ -115,7 +115,45 @@ const int Priorities[] = {THREAD_PRIORITY_IDLE,   THREAD_PRIORITY_LOWEST,  THREA
 
 }  // namespace
 
+namespace {
+
+const DWORD gMainThreadId = GetCurrentThreadId();   // static set-up runs on the program's first thread
+constexpr UINT kSyncMessage = WM_USER + 1;
+HWND gSyncWindow = nullptr;
+
+LRESULT CALLBACK SyncWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+    if (Msg == kSyncMessage) {
+        CheckSynchronize(0);
+        return 0;
+    }
+    return DefWindowProcW(Wnd, Msg, WParam, LParam);
+}
+
+}  // namespace
+
+uint32_t MainThreadID() { return gMainThreadId; }
+bool IsMainThread() { return GetCurrentThreadId() == gMainThreadId; }
+
+// The hidden message-only window that the waiting calls of Synchronize are posted to; made on the
+// main thread, so that any message loop running there (a modal dialog's included) runs them.
+void PlatformPrepareSynchronize() {
+    if (gSyncWindow || !IsMainThread()) return;
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW cls{};
+    cls.lpfnWndProc = SyncWindowProc;
+    cls.hInstance = instance;
+    cls.lpszClassName = L"KWThreadSynchronizeWindow";
+    RegisterClassW(&cls);   // fails harmlessly when registered already
+    gSyncWindow = CreateWindowExW(0, cls.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+}
+
+void PlatformWakeMainThread() {
+    if (gSyncWindow) PostMessageW(gSyncWindow, kSyncMessage, 0, 0);
+    else PostThreadMessageW(gMainThreadId, WM_NULL, 0, 0);
+}
+
 TThread::TThread() {
+    PlatformPrepareSynchronize();
     unsigned id = 0;
     FHandle = reinterpret_cast<void*>(_beginthreadex(nullptr, 0, &TThread::ThreadProc, this, CREATE_SUSPENDED, &id));
     if (!FHandle) RaiseLastOSError();
@@ -124,6 +162,10 @@ TThread::TThread() {
 
 TThread::~TThread() {
     if (!FHandle) return;
+    if (OnOwnThread()) {   // a thread freeing itself: nothing to wait for
+        CloseHandle(FHandle);
+        return;
+    }
     if (!FFinished) {
         Terminate();
         // A thread that never ran is let go; it sees Terminated and skips Execute.
@@ -133,8 +175,14 @@ TThread::~TThread() {
     CloseHandle(FHandle);
 }
 
+bool TThread::OnOwnThread() const { return GetCurrentThreadId() == FThreadID; }
+
 unsigned __stdcall TThread::ThreadProc(void* Param) {
-    return static_cast<TThread*>(Param)->RunBody();
+    TThread* self = static_cast<TThread*>(Param);
+    const bool freeSelf = self->FreeOnTerminate;
+    const unsigned result = self->RunBody();
+    if (freeSelf) delete self;
+    return result;
 }
 
 void TThread::Start() {
@@ -143,8 +191,14 @@ void TThread::Start() {
 }
 
 uint32_t TThread::WaitFor() {
-    if (!FStarted) return (uint32_t)ReturnValue;
-    WaitForSingleObject(FHandle, INFINITE);
+    // A thread never waits for itself (a self-freeing thread's destructor asks for that).
+    if (!FStarted || OnOwnThread()) return (uint32_t)ReturnValue;
+    if (IsMainThread()) {
+        // The worker may be waiting in Synchronize for this very thread.
+        while (WaitForSingleObject(FHandle, 0) == WAIT_TIMEOUT) CheckSynchronize(5);
+    } else {
+        WaitForSingleObject(FHandle, INFINITE);
+    }
     DWORD code = 0;
     GetExitCodeThread(FHandle, &code);
     return code;

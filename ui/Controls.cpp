@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "Forms.h"
@@ -98,6 +99,81 @@ static TShiftState KeysToShiftState(WPARAM keys) {
     if (keys & MK_MBUTTON) s |= ssMiddle;
     if (GetKeyState(VK_MENU) < 0) s |= ssAlt;
     return s;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The cursor table
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+struct TCursorEntry {
+    HCURSOR Handle = nullptr;
+    bool Owned = false;   // loaded from a resource: destroyed when replaced
+};
+
+std::map<TCursor, TCursorEntry>& CursorTable() {
+    static std::map<TCursor, TCursorEntry> table;
+    return table;
+}
+
+const wchar_t* StandardCursorId(TCursor ACursor) {
+    switch (ACursor) {
+    case crArrow: return IDC_ARROW;
+    case crCross: return IDC_CROSS;
+    case crIBeam: return IDC_IBEAM;
+    case crSizeNESW: return IDC_SIZENESW;
+    case crSizeNS: return IDC_SIZENS;
+    case crSizeNWSE: return IDC_SIZENWSE;
+    case crSizeWE: return IDC_SIZEWE;
+    case crUpArrow: return IDC_UPARROW;
+    case crHourGlass: return IDC_WAIT;
+    case crNo: return IDC_NO;
+    case crAppStart: return IDC_APPSTARTING;
+    case crHelp: return IDC_HELP;
+    case crHandPoint: return IDC_HAND;
+    case crSizeAll: return IDC_SIZEALL;
+    default: return nullptr;
+    }
+}
+
+// Resource cursors the table owns (so that replacing one frees it).
+std::vector<HCURSOR>& LoadedCursors() {
+    static std::vector<HCURSOR> loaded;
+    return loaded;
+}
+
+}  // namespace
+
+HCURSOR ScreenCursor(TCursor ACursor) {
+    if (ACursor == crNone) return nullptr;
+    auto& table = CursorTable();
+    auto it = table.find(ACursor);
+    if (it != table.end() && it->second.Handle) return it->second.Handle;
+    if (const wchar_t* id = StandardCursorId(ACursor)) {
+        HCURSOR h = LoadCursorW(nullptr, id);
+        table[ACursor] = TCursorEntry{h, false};
+        if (h) return h;
+    }
+    return LoadCursorW(nullptr, IDC_ARROW);
+}
+
+void SetScreenCursor(TCursor ACursor, HCURSOR AHandle) {
+    auto& table = CursorTable();
+    auto& loaded = LoadedCursors();
+    auto it = table.find(ACursor);
+    if (it != table.end() && it->second.Owned && it->second.Handle != AHandle) {
+        DestroyCursor(it->second.Handle);
+        loaded.erase(std::remove(loaded.begin(), loaded.end(), it->second.Handle), loaded.end());
+    }
+    const bool owned = std::find(loaded.begin(), loaded.end(), AHandle) != loaded.end();
+    table[ACursor] = TCursorEntry{AHandle, owned};
+}
+
+HCURSOR LoadCursorResource(const wchar_t* AName) {
+    HCURSOR h = static_cast<HCURSOR>(LoadImageW(ModuleInstance(), AName, IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
+    if (h) LoadedCursors().push_back(h);
+    return h;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -212,6 +288,8 @@ void TControl::WMMouse(TMessage& Message) {
 
 void TControl::HandleMouseDown(TMessage& Message, TMouseButton Button, bool Double) {
     DefaultHandler(Message);
+    if (auto* w = dynamic_cast<TWinControl*>(this))
+        if (w->FocusOnClick && !w->Focused() && w->CanFocus()) w->SetFocus();
     if (Button == mbLeft) {
         ControlState |= csLButtonDown;
         if (ControlStyle & csCaptureMouse) SetMouseCapture(true);
@@ -256,6 +334,34 @@ void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int3
 
 void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
     if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+}
+
+void TControl::SetCursor(TCursor value) {
+    if (value == FCursor) return;
+    FCursor = value;
+    // Shown at once when the mouse is over the control's window.
+    TWinControl* owner = dynamic_cast<TWinControl*>(this);
+    if (!owner) owner = FParent;
+    if (!owner || !owner->HandleAllocated()) return;
+    POINT p{};
+    GetCursorPos(&p);
+    if (WindowFromPoint(p) == owner->FHandle)
+        SendMessageW(owner->FHandle, WM_SETCURSOR, (WPARAM)owner->FHandle, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+}
+
+bool TControl::DoMouseWheel(TShiftState Shift, int32_t WheelDelta, POINT MousePos) {
+    bool handled = false;
+    if (OnMouseWheel) OnMouseWheel(this, Shift, WheelDelta, MousePos, handled);
+    if (handled) return true;
+    // Whole notches fire the up and down events; a partial turn waits for the rest.
+    FWheelAccumulator += WheelDelta;
+    while (FWheelAccumulator >= WHEEL_DELTA || FWheelAccumulator <= -WHEEL_DELTA) {
+        const bool up = FWheelAccumulator > 0;
+        FWheelAccumulator += up ? -WHEEL_DELTA : WHEEL_DELTA;
+        const TMouseWheelUpDownEvent& event = up ? OnMouseWheelUp : OnMouseWheelDown;
+        if (event) event(this, Shift, MousePos, handled);
+    }
+    return handled;
 }
 
 void TControl::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
@@ -773,8 +879,6 @@ void TWinControl::Dispatch(TMessage& Message) {
     case WM_NOTIFY:
     case WM_DRAWITEM:
     case WM_MEASUREITEM:
-    case WM_HSCROLL:
-    case WM_VSCROLL:
     case WM_CTLCOLORMSGBOX:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
@@ -782,6 +886,16 @@ void TWinControl::Dispatch(TMessage& Message) {
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSCROLLBAR:
     case WM_CTLCOLORSTATIC: ReflectMessage(Message); return;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        // From the window's own scroll bars lParam is 0; a scroll-bar control's own go back to it.
+        if (Message.LParam == 0) {
+            if (Message.Msg == WM_HSCROLL) WMHScroll(Message);
+            else WMVScroll(Message);
+        } else {
+            ReflectMessage(Message);
+        }
+        return;
     case WM_SIZE: WMSize(Message); return;
     case WM_MOVE: WMMove(Message); return;
     case WM_WINDOWPOSCHANGED: WMWindowPosChanged(Message); return;
@@ -790,6 +904,9 @@ void TWinControl::Dispatch(TMessage& Message) {
     case WM_NCHITTEST: WMNCHitTest(Message); return;
     case WM_DROPFILES: WMDropFiles(Message); return;
     case WM_NCDESTROY: WMNCDestroy(Message); return;
+    case WM_MOUSEWHEEL: WMMouseWheel(Message); return;
+    case WM_SETCURSOR: WMSetCursor(Message); return;
+    case WM_GETDLGCODE: WMGetDlgCode(Message); return;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
         uint16_t key = (uint16_t)Message.WParam;
@@ -873,6 +990,78 @@ void TWinControl::ReflectMessage(TMessage& Message) {
     default: child = (HWND)Message.LParam; break;
     }
     if (!DoControlMsg(child, Message)) DefaultHandler(Message);
+}
+
+void TWinControl::WMMouseWheel(TMessage& Message) {
+    TShiftState shift = KeysToShiftState(GET_KEYSTATE_WPARAM(Message.WParam));
+    const int32_t delta = GET_WHEEL_DELTA_WPARAM(Message.WParam);
+    const POINT pos{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+    if (DoMouseWheel(shift, delta, pos)) {
+        Message.Result = 1;
+        return;
+    }
+    // Not taken: the parent may scroll instead.
+    if (FParent) Message.Result = FParent->Perform(Message.Msg, Message.WParam, Message.LParam);
+    else DefaultHandler(Message);
+}
+
+void TWinControl::WMSetCursor(TMessage& Message) {
+    if ((HWND)Message.WParam == FHandle && LOWORD(Message.LParam) == HTCLIENT) {
+        // The control under the mouse decides: a windowless child first, then this control, then
+        // its parents up to one that names a cursor.
+        TCursor cursor = FCursor;
+        POINT p{};
+        GetCursorPos(&p);
+        ::ScreenToClient(FHandle, &p);
+        if (TControl* child = ControlAtPos(p, false))
+            if (child->Cursor() != crDefault) cursor = child->Cursor();
+        for (TWinControl* up = FParent; cursor == crDefault && up; up = up->FParent) cursor = up->FCursor;
+        if (cursor != crDefault) {
+            ::SetCursor(ScreenCursor(cursor));
+            Message.Result = TRUE;
+            return;
+        }
+    }
+    DefaultHandler(Message);
+}
+
+void TWinControl::WMGetDlgCode(TMessage& Message) {
+    DefaultHandler(Message);
+    Message.Result |= DialogCode;
+}
+
+void TWinControl::SetScrollBar(int32_t Bar, int32_t Min, int32_t Max, int32_t Page, int32_t Pos, bool Redraw) {
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    info.nMin = Min;
+    info.nMax = Max;
+    info.nPage = (UINT)std::max<int32_t>(0, Page);
+    info.nPos = Pos;
+    ::SetScrollInfo(Handle(), Bar, &info, Redraw);
+}
+
+void TWinControl::SetScrollBarPos(int32_t Bar, int32_t Pos, bool Redraw) {
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_POS;
+    info.nPos = Pos;
+    ::SetScrollInfo(Handle(), Bar, &info, Redraw);
+}
+
+TWinControl::TScrollBarState TWinControl::GetScrollBar(int32_t Bar) {
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_ALL;
+    TScrollBarState state;
+    if (::GetScrollInfo(Handle(), Bar, &info)) {
+        state.Min = info.nMin;
+        state.Max = info.nMax;
+        state.Page = (int32_t)info.nPage;
+        state.Pos = info.nPos;
+        state.TrackPos = info.nTrackPos;
+    }
+    return state;
 }
 
 bool TWinControl::DoControlMsg(HWND ControlHandle, TMessage& Message) {

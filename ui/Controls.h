@@ -118,10 +118,31 @@ class TControl;
 class TWinControl;
 class TCustomForm;
 
+// Cursors: the standard ones are negative, an application's own take positive numbers in the
+// cursor table (ScreenCursor / SetScreenCursor).
+typedef int16_t TCursor;
+constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4, crSizeNESW = -6,
+                  crSizeNS = -7, crSizeNWSE = -8, crSizeWE = -9, crUpArrow = -10, crHourGlass = -11,
+                  crNo = -18, crAppStart = -19, crHelp = -20, crHandPoint = -21, crSizeAll = -22;
+
+// The application's cursor table: the handle shown for a cursor number (the arrow for a number
+// without one; nullptr for crNone).
+HCURSOR ScreenCursor(TCursor ACursor);
+// Enters a handle under a number (a standard number too); the table owns and destroys handles
+// it replaces when they were loaded from resources through LoadCursorResource.
+void SetScreenCursor(TCursor ACursor, HCURSOR AHandle);
+// A cursor resource of the program's module, or nullptr when there is none of that name.
+HCURSOR LoadCursorResource(const wchar_t* AName);
+
 typedef std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y)> TMouseEvent;
 typedef std::function<void(TObject* Sender, TShiftState Shift, int32_t X, int32_t Y)> TMouseMoveEvent;
 typedef std::function<void(TObject* Sender, uint16_t& Key, TShiftState Shift)> TKeyEvent;
 typedef std::function<void(TObject* Sender, wchar_t& Key)> TKeyPressEvent;
+// Wheel turns: WheelDelta in the system's units (120 a notch, positive away from the user),
+// MousePos in screen coordinates; a handler sets Handled to keep the turn from the parent.
+typedef std::function<void(TObject* Sender, TShiftState Shift, int32_t WheelDelta, POINT MousePos, bool& Handled)>
+    TMouseWheelEvent;
+typedef std::function<void(TObject* Sender, TShiftState Shift, POINT MousePos, bool& Handled)> TMouseWheelUpDownEvent;
 
 // The parameters a windowed control is created with.
 struct TCreateParams {
@@ -246,6 +267,10 @@ public:
 
     virtual bool HasWindow() const { return false; }
 
+    // The cursor shown while the mouse is over the control (crDefault: the parent's, or the class's).
+    TCursor Cursor() const { return FCursor; }
+    void SetCursor(TCursor value);
+
     TNotifyEvent OnClick;
     TNotifyEvent OnDblClick;
     TNotifyEvent OnResize;
@@ -254,9 +279,15 @@ public:
     TMouseEvent OnMouseDown;
     TMouseEvent OnMouseUp;
     TMouseMoveEvent OnMouseMove;
+    TMouseWheelEvent OnMouseWheel;
+    TMouseWheelUpDownEvent OnMouseWheelUp;
+    TMouseWheelUpDownEvent OnMouseWheelDown;
 
 protected:
     friend class TWinControl;
+    // A wheel turn: OnMouseWheel, then (unless handled) OnMouseWheelUp or OnMouseWheelDown once for
+    // every whole notch turned so far. True when handled; an unhandled turn goes to the parent.
+    virtual bool DoMouseWheel(TShiftState Shift, int32_t WheelDelta, POINT MousePos);
     virtual void Click();
     virtual void DblClick();
     virtual void Resize();
@@ -292,6 +323,8 @@ protected:
     bool FParentColor = true;
     bool FParentFont = true;
     TAlign FAlign = alNone;
+    TCursor FCursor = crDefault;
+    int32_t FWheelAccumulator = 0;
     std::unique_ptr<TFont> FFont;
 
 private:
@@ -379,6 +412,22 @@ public:
     // of framed windowed children into the context.
     void PaintControls(HDC dc, TControl* First);
 
+    // The control's own scroll bars (SB_HORZ, SB_VERT): range, page and position in one call, and
+    // what they hold (TrackPos: the thumb's place while it is dragged).
+    struct TScrollBarState {
+        int32_t Min = 0, Max = 0, Page = 0, Pos = 0, TrackPos = 0;
+    };
+    void SetScrollBar(int32_t Bar, int32_t Min, int32_t Max, int32_t Page, int32_t Pos, bool Redraw = true);
+    void SetScrollBarPos(int32_t Bar, int32_t Pos, bool Redraw = true);
+    TScrollBarState GetScrollBar(int32_t Bar);
+
+    // What the control asks of dialog navigation (WM_GETDLGCODE: DLGC_WANTARROWS, DLGC_WANTCHARS,
+    // DLGC_WANTTAB, DLGC_WANTALLKEYS): keys it claims reach its key handlers instead of moving
+    // the focus. 0 leaves the answer to the window class.
+    uint32_t DialogCode = 0;
+    // A click takes the focus to the control (custom controls that handle keys want this).
+    bool FocusOnClick = false;
+
     TKeyEvent OnKeyDown;
     TKeyEvent OnKeyUp;
     TKeyPressEvent OnKeyPress;
@@ -459,6 +508,12 @@ protected:
     virtual void WMKillFocus(TMessage& Message);
     virtual void WMDropFiles(TMessage& Message) { DefaultHandler(Message); }
     virtual void WMNCDestroy(TMessage& Message);
+    virtual void WMMouseWheel(TMessage& Message);
+    virtual void WMSetCursor(TMessage& Message);
+    virtual void WMGetDlgCode(TMessage& Message);
+    // The control's own scroll bars were used (LOWORD(WParam): SB_LINEUP ... SB_THUMBTRACK).
+    virtual void WMHScroll(TMessage& Message) { DefaultHandler(Message); }
+    virtual void WMVScroll(TMessage& Message) { DefaultHandler(Message); }
 
     HWND FHandle = nullptr;
     WNDPROC FDefWndProc = nullptr;

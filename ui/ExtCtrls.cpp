@@ -1,5 +1,7 @@
 #include "ExtCtrls.h"
 
+#include <map>
+
 #include "Themes.h"
 
 void Frame3D(TCanvas* Canvas, RECT& Rect, TColor TopColor, TColor BottomColor, int32_t Width) {
@@ -217,4 +219,97 @@ void TImage::Paint() {
     TGraphic* g = FPicture->Graphic();
     if (!g || g->Empty()) return;
     Canvas()->StretchDraw(DestRect(), g);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Timers on window messages
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+class TWindowTimerSource : public TTimerSource {
+public:
+    TTimerId StartTimer(uint32_t AIntervalMs, std::function<void()> AOnTick) override {
+        if (!EnsureWindow()) return 0;
+        const TTimerId id = FNext++;
+        if (!SetTimer(FWindow, id, AIntervalMs < 1 ? 1 : AIntervalMs, nullptr)) return 0;
+        FTimers[id] = std::move(AOnTick);
+        return id;
+    }
+    void StopTimer(TTimerId AId) override {
+        if (FTimers.erase(AId) && FWindow) KillTimer(FWindow, AId);
+    }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+        if (Msg == WM_TIMER) {
+            auto* self = reinterpret_cast<TWindowTimerSource*>(GetWindowLongPtrW(Wnd, GWLP_USERDATA));
+            if (self) self->Tick((TTimerId)WParam);
+            return 0;
+        }
+        return DefWindowProcW(Wnd, Msg, WParam, LParam);
+    }
+    void Tick(TTimerId AId) {
+        auto it = FTimers.find(AId);
+        if (it == FTimers.end()) return;
+        const std::function<void()> tick = it->second;   // a copy: the call may stop the timer
+        if (tick) tick();
+    }
+    bool EnsureWindow() {
+        if (FWindow) return true;
+        HINSTANCE instance = GetModuleHandleW(nullptr);
+        WNDCLASSW cls{};
+        cls.lpfnWndProc = WindowProc;
+        cls.hInstance = instance;
+        cls.lpszClassName = L"KWTimerWindow";
+        RegisterClassW(&cls);
+        FWindow = CreateWindowExW(0, cls.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+        if (FWindow) SetWindowLongPtrW(FWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        return FWindow != nullptr;
+    }
+    HWND FWindow = nullptr;
+    TTimerId FNext = 1;
+    std::map<TTimerId, std::function<void()>> FTimers;
+};
+
+}  // namespace
+
+TTimerSource* WindowTimerSource() {
+    static TWindowTimerSource* source = new TWindowTimerSource();   // lives as long as the program
+    return source;
+}
+
+TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) {}
+
+TTimer::~TTimer() {
+    if (FSource && FId) FSource->StopTimer(FId);
+}
+
+void TTimer::SetEnabled(bool value) {
+    if (value == FEnabled) return;
+    FEnabled = value;
+    UpdateTimer();
+}
+
+void TTimer::SetInterval(uint32_t value) {
+    if (value == FInterval) return;
+    FInterval = value;
+    UpdateTimer();
+}
+
+void TTimer::SetOnTimer(TNotifyEvent value) {
+    FOnTimer = std::move(value);
+    UpdateTimer();
+}
+
+void TTimer::UpdateTimer() {
+    if (FSource && FId) FSource->StopTimer(FId);
+    FSource = nullptr;
+    FId = 0;
+    if (!FEnabled || FInterval == 0 || !FOnTimer) return;
+    if (!GetTimerSource()) SetDefaultTimerSource(WindowTimerSource());
+    FSource = GetTimerSource();
+    FId = FSource->StartTimer(FInterval, [this] {
+        if (FOnTimer) FOnTimer(this);
+    });
 }

@@ -1,7 +1,9 @@
-// The panel (a container with bevels and a caption), the bevel line or frame, and the image.
+// The panel (a container with bevels and a caption), the bevel line or frame, the image, and the
+// timer.
 #pragma once
 #include <memory>
 
+#include "Clock.h"
 #include "Controls.h"
 
 enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
@@ -101,4 +103,35 @@ private:
     bool FCenter = false;
     bool FTransparent = false;
     bool FAutoSize = false;
+};
+
+// The timer source of the visual layer: timers on WM_TIMER messages of a hidden window of the
+// thread that first asks for it (the GUI thread), so their callbacks run inside that thread's
+// message loop. Installed as the default timer source the first time a timer needs one.
+TTimerSource* WindowTimerSource();
+
+// Calls OnTimer every Interval milliseconds while enabled, through the timer source in force
+// (GetTimerSource(), the window-message source by default), so tests step it with a manual source.
+// The source is taken when the timer starts; changing Interval or Enabled restarts it.
+class TTimer : public TComponent {
+public:
+    KW_CLASS_NAME(TTimer)
+    explicit TTimer(TComponent* AOwner);
+    ~TTimer() override;
+
+    bool Enabled() const { return FEnabled; }
+    void SetEnabled(bool value);
+    uint32_t Interval() const { return FInterval; }
+    void SetInterval(uint32_t value);
+    // Setting it (or clearing it) restarts the timer as the other two do; without one nothing runs.
+    const TNotifyEvent& OnTimer() const { return FOnTimer; }
+    void SetOnTimer(TNotifyEvent value);
+
+private:
+    void UpdateTimer();
+    bool FEnabled = true;
+    uint32_t FInterval = 1000;   // milliseconds; 0 stops the timer
+    TNotifyEvent FOnTimer;
+    TTimerSource* FSource = nullptr;
+    TTimerId FId = 0;
 };

@@ -328,6 +328,8 @@ private:
     // Posts one of the viewer's private messages when called from a background thread of this
     // component and the viewer has a parent window; False when the caller must act directly.
     bool PostToViewFromThread(uint32_t Msg, uintptr_t WParam);
+    // Runs an event handler: on the main thread when raised on one of the component's own threads.
+    void RunEvent(const std::function<void()>& AEvent);
 
     TBitmap* LegacyTBitmap = nullptr;
     TIEBitmap* IOBitmap = nullptr;

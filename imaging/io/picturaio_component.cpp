@@ -178,7 +178,12 @@ void TPicturaIO::WaitThreads(bool SetAborting) {
             count = IOThreads.size();
         }
         if (count == 0) return;
-        IOThreadsDone.WaitFor();
+        // On the main thread a worker may be waiting in Synchronize to report its progress.
+        if (IsMainThread()) {
+            if (IOThreadsDone.WaitFor(5) != wrSignaled) CheckSynchronize(0);
+        } else {
+            IOThreadsDone.WaitFor();
+        }
     }
 }
 

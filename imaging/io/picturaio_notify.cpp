@@ -1,8 +1,10 @@
 // The component's notifications (progress, end of work, acquired images) and the resolution
 // kept consistent between the image, its parameter set and the attached viewer.
+#include <functional>
 #include <limits>
 #include <memory>
 
+#include "Classes.h"
 #include "picturaio.h"
 #include "picturaio_view.h"
 #include "picturaproc_resample.h"
@@ -12,14 +14,22 @@ bool TPicturaIO::PostToViewFromThread(uint32_t Msg, uintptr_t WParam) {
     // From a background thread of this component, a viewer with a parent window gets a message
     // instead of a call, so that no event runs on the worker thread.
     if (!AttachedPictura || !IEViewHasParent(AttachedPictura) || !IsInsideAsyncThreads()) return false;
-    IEViewPostMessage(AttachedPictura, Msg, WParam);
-    return true;
+    return IEViewPostMessage(AttachedPictura, Msg, WParam);
+}
+
+// An event raised on one of this component's background threads runs on the main thread (a
+// handler may touch windows); a viewer without a window yet cannot take a message, so this is
+// also its road. Other threads (a resampler's bands, joined by a caller that does not look at the
+// queue) call the handler where they are.
+void TPicturaIO::RunEvent(const std::function<void()>& AEvent) {
+    if (IsInsideAsyncThreads() && !IsMainThread()) TThread::Synchronize(nullptr, AEvent);
+    else AEvent();
 }
 
 void TPicturaIO::DoIntProgress(TObject* Sender, int32_t per) {
     if (!OnProgress) return;
     if (PostToViewFromThread(IEMSG_PROGRESS, static_cast<uintptr_t>(per))) return;
-    OnProgress(Sender, per);
+    RunEvent([&] { OnProgress(Sender, per); });
 }
 
 void TPicturaIO::DoFinishWork() {
@@ -27,7 +37,7 @@ void TPicturaIO::DoFinishWork() {
     if (InternalProgress) InternalProgress(this, 100);
     if (!OnFinishWork) return;
     if (PostToViewFromThread(IEMSG_FINISHWORK, 0)) return;
-    OnFinishWork(this);
+    RunEvent([&] { OnFinishWork(this); });
 }
 
 void TPicturaIO::DoAcquireBitmap(TIEBitmap* ABitmap, bool& Handled) {

@@ -344,7 +344,7 @@ TEST_F(PicturaIOTest, BackgroundThreadsAreRecognisedAndWaitedFor) {
     std::thread worker([&] {
         io.RegisterIOThread();
         inside = io.IsInsideAsyncThreads();
-        // Without a viewer, progress is reported on the worker itself.
+        // Without a viewer, progress is handed to the main thread and reported there.
         io.DoIntProgress(&io, 30);
         registered = true;
         // Runs until someone asks it to stop.
@@ -352,7 +352,7 @@ TEST_F(PicturaIOTest, BackgroundThreadsAreRecognisedAndWaitedFor) {
         sawAbort = true;
         io.UnregisterIOThread();
     });
-    while (!registered) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (!registered) CheckSynchronize(1);
     EXPECT_FALSE(io.IsInsideAsyncThreads());
     // Waiting with the abort request returns once the worker has seen it and left.
     io.WaitThreads(true);
@@ -360,7 +360,7 @@ TEST_F(PicturaIOTest, BackgroundThreadsAreRecognisedAndWaitedFor) {
     worker.join();
     EXPECT_TRUE(inside);
     EXPECT_EQ(progressSeen, std::vector<int32_t>{30});
-    EXPECT_NE(progressThread, std::this_thread::get_id());
+    EXPECT_EQ(progressThread, std::this_thread::get_id());
     EXPECT_FALSE(io.IsInsideAsyncThreads());
 }
 
@@ -387,4 +387,53 @@ TEST_F(PicturaIOTest, OwnedByAnotherComponent) {
     EXPECT_EQ(owner.GetComponentCount(), 1);
     EXPECT_EQ(io->GetOwner(), &owner);
     // The owner frees it (the sanitizers report a leak otherwise).
+}
+
+namespace {
+
+// A background thread of the component: registered while it reports progress and finishes.
+class TReportingWorker : public TThread {
+public:
+    explicit TReportingWorker(TPicturaIO* AIO) : FIO(AIO) {}
+    ~TReportingWorker() override {
+        Terminate();
+        WaitFor();
+    }
+
+protected:
+    void Execute() override {
+        FIO->RegisterIOThread();
+        FIO->DoIntProgress(FIO, 40);
+        FIO->DoFinishWork();
+        FIO->UnregisterIOThread();
+    }
+
+private:
+    TPicturaIO* FIO;
+};
+
+}  // namespace
+
+TEST_F(PicturaIOTest, EventsOfABackgroundThreadRunOnTheMainThread) {
+    TPicturaIO io(nullptr);
+    std::vector<int32_t> progress;
+    int finished = 0;
+    bool allOnMain = true;
+    io.OnProgress = [&](TObject*, int32_t per) {
+        allOnMain = allOnMain && IsMainThread();
+        progress.push_back(per);
+    };
+    io.OnFinishWork = [&](TObject*) {
+        allOnMain = allOnMain && IsMainThread();
+        ++finished;
+    };
+    TReportingWorker worker(&io);
+    worker.Start();
+    // The component's wait (or, when the worker has not registered yet, the thread's own) runs
+    // the handed-over events.
+    io.WaitThreads(false);
+    worker.WaitFor();
+    EXPECT_TRUE(allOnMain);
+    EXPECT_EQ(progress, (std::vector<int32_t>{40, 100}));   // the finish reports 100 first
+    EXPECT_EQ(finished, 1);
 }

@@ -9,6 +9,7 @@
 
 #include "ExtCtrls.h"
 #include "KWButton.h"
+#include "KWSkinEn.h"
 #include "Themes.h"
 #include "controls_test_util.h"
 
@@ -140,16 +141,20 @@ TEST(KWButton, ClassicPressedDefaultHasFrameAndSunkenFace) {
 }
 
 TEST(KWButton, SkinEngineWritesNeedPermission) {
+    TKWSkinEn engine(nullptr);   // a real engine: the button registers with it
     TKWButton button(nullptr);
-    auto* engine = reinterpret_cast<TKWSkinEn*>(&button);   // only stored, never used
     button.SetSkinEnIsAllow(false);
-    button.SetSkinEn(engine);
+    button.SetSkinEn(&engine);
     EXPECT_EQ(button.SkinEn(), nullptr);
     button.SetSkinEnIsAllow(true);
-    button.SetSkinEn(engine);
-    EXPECT_EQ(button.SkinEn(), engine);
+    button.SetSkinEn(&engine);
+    EXPECT_EQ(button.SkinEn(), &engine);
+    EXPECT_EQ(button.SkinEnEnabled(), engine.Loaded());
+    button.SetSkinEnIsAllow(false);
     EXPECT_FALSE(button.SkinEnEnabled());
+    button.SetSkinEnIsAllow(true);
     button.SetSkinEn(nullptr);
+    EXPECT_EQ(button.SkinEn(), nullptr);
 }
 
 TEST(KWButton, DoubleClickCountsAsASecondPress) {

@@ -184,3 +184,36 @@ TEST(RangeStream, RefusesWindowsOutsideTheBase) {
     for (const auto& b : bad) EXPECT_THROW(TRangeStream(&base, b.start, b.size), EStreamError) << b.start << " " << b.size;
     EXPECT_THROW(TRangeStream(nullptr, 0, 0), EStreamError);
 }
+
+TEST(CheckedMath, FloatsBecomeIntegersOnlyInRange) {
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    struct {
+        double Value;
+        bool Fits;
+        int32_t Trunc, Saturated, Rounded;
+    } cases[] = {
+        {2.5, true, 2, 2, 2},   // round: ties to even
+        {-2.5, true, -2, -2, -2},
+        {3.5, true, 3, 3, 4},
+        {2147483647.9, true, 2147483647, 2147483647, 2147483647},
+        {2147483648.0, false, 0, 2147483647, 2147483647},
+        {-2147483648.9, true, -2147483647 - 1, -2147483647 - 1, -2147483647 - 1},
+        {-2147483649.0, false, 0, -2147483647 - 1, -2147483647 - 1},
+        {1e300, false, 0, 2147483647, 2147483647},
+        {inf, false, 0, 2147483647, 2147483647},
+        {-inf, false, 0, -2147483647 - 1, -2147483647 - 1},
+        {nan, false, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        int32_t r = 77;
+        EXPECT_EQ(Checked::TruncFloat(c.Value, &r), c.Fits) << c.Value;
+        EXPECT_EQ(r, c.Fits ? c.Trunc : 77) << c.Value;
+        EXPECT_EQ(Checked::TruncSaturate<int32_t>(c.Value), c.Saturated) << c.Value;
+        EXPECT_EQ(Checked::RoundSaturate<int32_t>(c.Value), c.Rounded) << c.Value;
+    }
+    EXPECT_EQ(Checked::TruncSaturate<int32_t>(nan, -1), -1);
+    int64_t big = 0;
+    EXPECT_FALSE(Checked::TruncFloat(9.3e18, &big));
+    EXPECT_TRUE(Checked::TruncFloat(-9.2e18, &big));
+    EXPECT_EQ(big, -9200000000000000000LL);
+}
