@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes small image files of every format the library detects by content with tools no one here
-# wrote (ImageMagick, netpbm, libtiff's tools, python3-tifffile, a DICOM file pydicom ships) into
-# the folder given, plus copies with misleading extensions and near-misses cut or patched from
-# them. make test installs every tool; the test reports a file that is missing.
+# wrote (ImageMagick, netpbm, libtiff's tools, python3-tifffile, libjxr's encoder, a DICOM file
+# that pydicom ships) into the folder given, plus copies with misleading extensions and near-misses
+# cut or patched from them. make test installs every tool; the test reports a file that is missing.
 set -u
 out=${1:?usage: make_format_samples.sh OUTDIR}
 rm -rf "$out" && mkdir -p "$out" || exit 1
@@ -29,6 +29,9 @@ if command -v "$IM" >/dev/null || [ -x "$IM" ]; then
   $T "$IM" -size 16x16 "$src" im.ico 2>/dev/null
   $T "$IM" -size 16x16 "$src" -compress rle "im_rle.tga" 2>/dev/null
   $T "$IM" -size 7x5 "$src" -type palette "im_palette.tga" 2>/dev/null
+  # HD Photo by the reference encoder (libjxr-tools).
+  $T "$IM" -size 16x8 "$src" BMP3:jxr_in.bmp 2>/dev/null && $T JxrEncApp -i jxr_in.bmp -o jxr.wdp -q 1 >/dev/null 2>&1
+  rm -f jxr_in.bmp
   # A cursor is an icon whose directory says type 2.
   if [ -s im.ico ]; then cp im.ico im.cur && printf '\x02' | dd of=im.cur bs=1 seek=2 conv=notrunc status=none; fi
 fi

@@ -119,7 +119,7 @@ TEST_F(FileFormats, FilesMadeByOtherTools) {
         {"im.png", ioPNG},       {"im.tga", ioTGA},       {"im_rle.tga", ioTGA},     {"im_palette.tga", ioTGA},
         {"netpbm.tga", ioTGA},   {"raw.ppm", ioPXM},      {"raw.pgm", ioPXM},        {"raw.pbm", ioPXM},
         {"plain.ppm", ioPXM},    {"im.jp2", ioJP2},       {"im.j2k", ioJ2K},         {"im.dcx", ioDCX},
-        {"im.psd", ioPSD},       {"ct_small.dcm", ioDICOM},
+        {"im.psd", ioPSD},       {"ct_small.dcm", ioDICOM}, {"jxr.wdp", ioHDP},
         // TIFF-structured camera raw files: a colour filter array, LinearRaw, a DNG version tag, a
         // thumbnail IFD with sub-IFDs and the TIFF/EP tag.
         {"cfa.tif", ioRAW},      {"linearraw.tif", ioRAW}, {"dng.dng", ioRAW},       {"subifd.nef", ioRAW},
