@@ -6,20 +6,27 @@
 #include "Classes.h"
 #include "FuzzInput.h"
 #include "picturaio_formats.h"
-#include "picturaio_probes.h"
+#include "imaging/codecs/bmpfilt_ico.h"
+#include "imaging/codecs/bmpfilt_pnm.h"
+#include "imaging/codecs/bmpfilt_raw.h"
 #include "imaging/codecs/iedicom.h"
 #include "imaging/codecs/iej2000.h"
+#include "imaging/codecs/iepsd.h"
 #include "imaging/codecs/ieraw.h"
-#include "imaging/codecs/bmpfilt_ico.h"
+#include "imaging/codecs/ietgafil.h"
+#include "imaging/codecs/jpegfilt.h"
+#include "imaging/codecs/pcxfilter.h"
 #include "imaging/codecs/pngfilt.h"
+#include "imaging/codecs/tiffilt_read.h"
+#include "imaging/view/ievect.h"
+#include "imaging/view/picturaview.h"
 
 namespace {
 
 void Check(TStream& Stream, int64_t Position) {
     static bool (*const probes[])(TStream*) = {
-        IEIsHDPhoto, IEIsTIFF, IEIsCameraRAWTIFF, IEIsDICOM, IEIsTGA, IEIsPNM,
-        IEIsJP2, IEIsJ2K, IEIsAVI, IEIsDCX, IEIsWMF, IEIsEMF, IEIsPSD, IEIsObjectsStream, IEIsLayersStream,
-        IEIsAllStream, IEIsCameraRAW,
+        IEIsHDPhoto, IEIsTIFF, IEIsTIFFStructure, IEIsCameraRAWTIFF, IEIsDICOM, IEIsJP2, IEIsJ2K, IEIsAVI,
+        IEIsPSD, IEIsObjectsStream, IEIsLayersStream, IEIsAllStream, IEIsCameraRAW,
     };
     Stream.SetPosition(Position);
     const TIOFileType found = IEFindStreamFormat(&Stream);
@@ -29,7 +36,7 @@ void Check(TStream& Stream, int64_t Position) {
         probe(&Stream);
         if (Stream.GetPosition() != Position) FuzzFinding("a probe moved the stream position");
     }
-    for (auto probe : {IEIsPNG, IEIsICO, IEIsCUR}) {
+    for (auto probe : {IEIsPNG, IEIsICO, IEIsCUR, IEIsTGA, IEIsPNM, IEIsDCX, IEIsWMF, IEIsEMF}) {
         probe(Stream);
         if (Stream.GetPosition() != Position) FuzzFinding("a probe moved the stream position");
     }

@@ -18,7 +18,7 @@
 #include "iecoreutils_streams.h"
 #include "iecoreutils_tiffhandler.h"
 #include "imaging/codecs/jpegfilt.h"
-#include "imaging/io/picturaio_probes.h"
+#include "imaging/codecs/tiffilt_read.h"
 #include "imaging/proc/picturaproc_histogram.h"
 #include "imaging/view/picturaview.h"
 

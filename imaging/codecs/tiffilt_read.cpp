@@ -814,3 +814,86 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, TStream* Stream, int32_t& ImageCount, T
         P.SetTIFFOrientation(1);
     }
 }
+
+namespace {
+
+// Runs Probe on the TIFF structure whose header stands at the stream's position and puts the
+// position back, also when the stream raises.
+template <typename P>
+bool ProbeTIFFAt(TStream* Stream, P Probe) {
+    const int64_t start = Stream->GetPosition();
+    bool found = false;
+    try {
+        found = Probe(start);
+    } catch (...) {
+        Stream->SetPosition(start);
+        throw;
+    }
+    Stream->SetPosition(start);
+    return found;
+}
+
+// The entries of the first IFD of the structure at Start (offsets from Start) into View; false
+// for an unknown byte order, a first IFD outside the stream or one without entries.
+bool LoadFirstIFD(TStream* Stream, int64_t Start, std::unique_ptr<TIFDView>& View) {
+    bool le = true;
+    uint32_t first = 0;
+    if (!ReadHeader(Stream, Start, le, first)) return false;
+    View = std::make_unique<TIFDView>(Stream, le, Start);
+    return View->LoadAt(first);
+}
+
+bool IsTIFF(TStream* Stream, bool RefuseBA) {
+    return ProbeTIFFAt(Stream, [&](int64_t Start) {
+        bool le = true;
+        uint32_t first = 0;
+        if (Stream->GetSize() - Start <= 8 || !ReadHeader(Stream, Start, le, first)) return false;
+        if (Start + int64_t(first) >= Stream->GetSize()) return false;
+        if (!le && RefuseBA) {
+            uint8_t b = 0;
+            Stream->SetPosition(Start + 8);
+            if (Stream->Read(&b, 1) == 1 && b == 0xBA) return false;
+        }
+        TIFDView view(Stream, le, Start);
+        return view.LoadAt(first) && view.Has(kTagImageWidth) && view.Has(kTagImageLength);
+    });
+}
+
+}  // namespace
+
+bool IEIsTIFF(TStream* Stream) { return IsTIFF(Stream, true); }
+
+bool IEIsTIFFStructure(TStream* Stream) { return IsTIFF(Stream, false); }
+
+bool IEIsCameraRAWTIFF(TStream* Stream) {
+    return ProbeTIFFAt(Stream, [&](int64_t Start) {
+        uint8_t h[11] = {};
+        Stream->SetPosition(Start);
+        if (Stream->Read(h, 11) == 11 && std::memcmp(h, "II*\0", 4) == 0 && std::memcmp(h + 8, "CR\x02", 3) == 0)
+            return true;
+        std::unique_ptr<TIFDView> view;
+        if (!LoadFirstIFD(Stream, Start, view)) return false;
+        const TEntry* dng = view->Find(50706);
+        if (dng && dng->Type == kBYTE && dng->Count == 4) return true;
+        const TEntry* photometric = view->Find(kTagPhotometric);
+        if (photometric && photometric->Type == kSHORT && photometric->Count == 1) {
+            const uint16_t v = view->W(photometric->Raw);
+            if (v == 32803 || v == 34892) return true;   // CFA, LinearRaw
+        }
+        auto small = [&](uint16_t Tag) {
+            const int64_t v = view->Int(Tag, 0);
+            return v >= 0 && v < 200;
+        };
+        return view->Has(kTagSubIFDs) && view->Has(37398) && small(kTagImageWidth) && small(kTagImageLength);
+    });
+}
+
+bool IEIsHDPhoto(TStream* Stream) {
+    return ProbeTIFFAt(Stream, [&](int64_t Start) {
+        std::unique_ptr<TIFDView> view;
+        if (Stream->GetSize() - Start <= 8 || !LoadFirstIFD(Stream, Start, view) || !view->LE) return false;
+        for (uint16_t tag : {48256, 48257, 48129, 48320, 48321})
+            if (!view->Has(tag)) return false;
+        return true;
+    });
+}

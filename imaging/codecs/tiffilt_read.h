@@ -30,3 +30,21 @@ class TStream;
 void IEReadTIFFStream(TIEBitmap* Bitmap, TStream* Stream, int32_t& ImageCount, TIOParamsVals& Params,
                       TIOProgressRecord& Progress, bool ParamsOnly, TIEMask*& AlphaMask, bool HeaderAtPosition,
                       bool IgnoreAlpha, bool Thumbnail, bool IsEXIFBlock);
+
+// The probes of TIFF-structured files. Each reads the header at the stream's position and takes
+// the IFD offsets from that header (a TIFF behind other bytes is found like one at the start), and
+// restores the position, also when the stream raises.
+// A TIFF file: "II" or "MM", the first IFD inside the stream and holding the width and height
+// tags. A big-endian header followed by the byte 0xBA is refused (a camera raw layout).
+bool IEIsTIFF(TStream* Stream);
+// IEIsTIFF without the refusal of big-endian headers followed by 0xBA: detection's last answer
+// for such a file when no camera-raw reader claims it.
+bool IEIsTIFFStructure(TStream* Stream);
+// A TIFF-structured camera raw file: its first IFD holds a DNG version (4 bytes), a CFA or
+// LinearRaw photometric interpretation, or sub-IFDs with the TIFF/EP standard tag and a size
+// below 200 pixels a side (a thumbnail before the raw data); or a Canon CR2 header ("II*\0" and
+// "CR" with major version 2 at byte 8), whose first IFD is a plain preview.
+bool IEIsCameraRAWTIFF(TStream* Stream);
+// An HD Photo file: "II" and a first IFD holding the five tags of HD Photo's pixel format, size,
+// image offset and byte count.
+bool IEIsHDPhoto(TStream* Stream);

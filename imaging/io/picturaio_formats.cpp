@@ -1,15 +1,24 @@
 #include "picturaio_formats.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "SysUtils.h"
 #include "imaging/codecs/bmpfilt_ico.h"
+#include "imaging/codecs/bmpfilt_pnm.h"
+#include "imaging/codecs/bmpfilt_raw.h"
 #include "imaging/codecs/pngfilt.h"
-#include "picturaio_probes.h"
 #include "imaging/codecs/iedicom.h"
 #include "imaging/codecs/iej2000.h"
+#include "imaging/codecs/iepsd.h"
 #include "imaging/codecs/ieraw.h"
+#include "imaging/codecs/ietgafil.h"
 #include "imaging/codecs/iewic.h"
+#include "imaging/codecs/jpegfilt.h"
+#include "imaging/codecs/pcxfilter.h"
+#include "imaging/codecs/tiffilt_read.h"
+#include "imaging/view/ievect.h"
+#include "imaging/view/picturaview.h"
 
 std::vector<std::unique_ptr<TIEFileFormatInfo>> IEFileFormats;
 std::vector<TIEIOPlugin> IEIOPlugins;
@@ -61,6 +70,45 @@ std::string ZText5(const uint8_t* Bytes) {
 bool IsPNG(TStream* Stream) { return IEIsPNG(*Stream); }
 bool IsICO(TStream* Stream) { return IEIsICO(*Stream); }
 bool IsCUR(TStream* Stream) { return IEIsCUR(*Stream); }
+bool IsTGA(TStream* Stream) { return IEIsTGA(*Stream); }
+bool IsWMF(TStream* Stream) { return IEIsWMF(*Stream); }
+bool IsEMF(TStream* Stream) { return IEIsEMF(*Stream); }
+
+// The PNM header is read a byte at a time and may begin after any run of separators: it is looked
+// for in the first 64 KB only, so that a large file of blanks is not read to its end.
+bool IsPNM(TStream* Stream) {
+    constexpr int32_t kWindow = 64 * 1024;
+    const int64_t left = Stream->GetSize() - Stream->GetPosition();
+    std::vector<uint8_t> head(static_cast<size_t>(std::max<int64_t>(0, std::min<int64_t>(kWindow, left))));
+    if (head.empty() || Stream->Read(head.data(), static_cast<int32_t>(head.size())) != static_cast<int32_t>(head.size()))
+        return false;
+    TMemoryStream window;
+    window.Write(head.data(), static_cast<int32_t>(head.size()));
+    window.SetPosition(0);
+    return IEIsPNM(window);
+}
+
+// A DCX table that names no page holds no image: the magic alone, or the magic and the closing 0,
+// is not taken for a DCX file.
+bool IsDCX(TStream* Stream) {
+    if (!IEIsDCX(*Stream)) return false;
+    uint8_t head[8] = {};
+    return Stream->Read(head, 8) == 8 && (head[4] | head[5] | head[6] | head[7]) != 0;
+}
+
+// A Targa file of version 2: its 18-byte header passes the TGA probe and the stream ends with the
+// 26-byte Targa footer, whose last 18 bytes are the signature. Its first two bytes may also read as
+// a PCX header (an image ID of 10 bytes and a colour-map type of 0 or 1); the footer tells it apart.
+bool IsTGAWithFooter(TStream* Stream, int64_t Position) {
+    static const char kSignature[] = "TRUEVISION-XFILE.";   // and its zero byte: 18 bytes
+    const int64_t size = Stream->GetSize();
+    if (size - Position < 18 + 26 || !IEIsTGA(*Stream)) return false;
+    uint8_t tail[18] = {};
+    Stream->SetPosition(size - 18);
+    const bool read = Stream->Read(tail, 18) == 18;
+    Stream->SetPosition(Position);
+    return read && std::memcmp(tail, kSignature, 18) == 0;
+}
 
 // Runs one probe and puts the position back, whatever the probe did.
 template <typename Probe>
@@ -91,7 +139,7 @@ TIOFileType FindStreamFormat(TStream* Stream, int64_t Position) {
         uint8_t pcx[2] = {};
         Stream->Read(pcx, 2);
         Stream->SetPosition(Position);
-        if (pcx[0] == 10 && pcx[1] <= 5) return ioPCX;
+        if (pcx[0] == 10 && pcx[1] <= 5 && !IsTGAWithFooter(Stream, Position)) return ioPCX;
     }
     if (size > 12 && ZText5(head) == "TIFF") return ioTIFF;
 
@@ -103,9 +151,9 @@ TIOFileType FindStreamFormat(TStream* Stream, int64_t Position) {
     if (Try(Stream, Position, IEIsTIFF) && !Try(Stream, Position, IEIsCameraRAWTIFF)) return ioTIFF;
     if (size > 8 && Try(Stream, Position, IsPNG)) return ioPNG;
     static const ProbeRow probes[] = {
-        {IEIsDICOM, ioDICOM}, {IsICO, ioICO}, {IsCUR, ioCUR}, {IEIsTGA, ioTGA}, {IEIsPNM, ioPXM},
-        {IEIsJP2, ioJP2}, {IEIsJ2K, ioJ2K}, {IEIsAVI, ioAVI}, {IEIsDCX, ioDCX}, {IEIsWMF, ioWMF},
-        {IEIsEMF, ioEMF}, {IEIsPSD, ioPSD}, {IEIsObjectsStream, ioIEV}, {IEIsLayersStream, ioLYR},
+        {IEIsDICOM, ioDICOM}, {IsICO, ioICO}, {IsCUR, ioCUR}, {IsTGA, ioTGA}, {IsPNM, ioPXM},
+        {IEIsJP2, ioJP2}, {IEIsJ2K, ioJ2K}, {IEIsAVI, ioAVI}, {IsDCX, ioDCX}, {IsWMF, ioWMF},
+        {IsEMF, ioEMF}, {IEIsPSD, ioPSD}, {IEIsObjectsStream, ioIEV}, {IEIsLayersStream, ioLYR},
         {IEIsAllStream, ioALL},
     };
     for (const ProbeRow& row : probes)
@@ -122,6 +170,9 @@ TIOFileType FindStreamFormat(TStream* Stream, int64_t Position) {
         if (found) return plugin.FileType;
     }
     if (Try(Stream, Position, IEIsCameraRAW)) return ioRAW;
+    // A big-endian TIFF whose byte 8 is 0xBA was left to the camera-raw reader above; none took
+    // it, so it is the TIFF it looks like.
+    if (Try(Stream, Position, IEIsTIFFStructure)) return ioTIFF;
     return ioUnknown;
 }
 

@@ -21,3 +21,7 @@ extern int32_t IEPixelGridZoomThreshold;
 
 void IEPicturaViewInitialize();
 void IEPicturaViewFinalize();
+
+class TStream;
+// A layers stream at the position: "PICTURALAYERS" and a version above 0. The position is restored.
+bool IEIsLayersStream(TStream* Stream);
