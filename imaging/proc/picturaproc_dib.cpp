@@ -261,6 +261,7 @@ TIEGlobalHandle _CopyBitmaptoDIBEx(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, in
     if (!Bitmap->IsEmpty() && format != ie1g && format != ie8p && format != ie8g && format != ie24RGB) {
         TIEBitmap copy;
         CopyAs24(Bitmap, &copy);
+        if (copy.IsEmpty()) return nullptr;   // no 24-bit copy: no block rather than an empty one
         return _CopyBitmaptoDIBEx(&copy, X1, Y1, X2, Y2, DpiX, DpiY);
     }
     int32_t bits = 0, tableBytes = 0;
