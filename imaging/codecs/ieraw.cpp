@@ -442,7 +442,9 @@ void IERawOutputStage(const uint16_t (*Pixels)[4], int32_t W, int32_t H, bool Fu
 void IEReadCameraRAWStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams, TIOProgressRecord& Progress,
                            bool Preview) {
     const int64_t base = Stream->GetPosition();
-    if (IOParams.RAWGetExifThumbnail) {
+    // A read of the parameters only leaves the bitmap alone (a caller may pass none): the
+    // thumbnail takes the bitmap's place in a full read only.
+    if (IOParams.RAWGetExifThumbnail && !Preview) {
         if (IOParams.EXIFThumbnail) IOParams.EXIFThumbnail->FreeImage(true);
         IOParams.SetRAWGetExifThumbnail(false);
         const bool abortedBefore = IEIsAborting(Progress);
