@@ -282,7 +282,7 @@ void IEWritePNMStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     std::unique_ptr<TIEBitmap> copy;
     const TIEPixelFormat given = Bitmap->GetPixelFormat();
     if (given != ie1g && given != ieRGB48) Bitmap = IEBilevelOrRGB(Bitmap, copy);
-    TIEPixelFormat format = Bitmap->GetPixelFormat();
+    const TIEPixelFormat format = Bitmap->GetPixelFormat();
     const int32_t bps = IOParams.BitsPerSample, spp = IOParams.SamplesPerPixel;
     std::string comments;
     for (int32_t i = 0; i < IOParams.PXMComments->GetCount(); ++i)
@@ -315,7 +315,6 @@ void IEWritePNMStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     } else if (mode == kP5 && format == ieRGB48) {
         Bitmap = IEBilevelOrRGB(Bitmap, copy);
     }
-    format = Bitmap->GetPixelFormat();
     if (width <= 0 || height <= 0) return;
     if (Bitmap->GetWidth() != width || Bitmap->GetHeight() != height) {
         IEAbort(Progress);   // the copy could not be made
