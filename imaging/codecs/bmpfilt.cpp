@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ByteOrder.h"
+#include "CheckedMath.h"
 #include "codecs_common.h"
 #include "iecoreutils_colour.h"
 #include "iecoreutils_general.h"
@@ -447,8 +448,10 @@ void IEWriteBMPStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
         ByteOrder::PutLE32(h + 8, (uint32_t)height);
         ByteOrder::PutLE16(h + 12, 1);
         ByteOrder::PutLE32(h + 16, rle ? (bits == 4 ? 2 : 1) : 0);
-        ByteOrder::PutLE32(h + 24, (uint32_t)std::lround(IOParams.DpiX / 2.54 * 100));
-        ByteOrder::PutLE32(h + 28, (uint32_t)std::lround(IOParams.DpiY / 2.54 * 100));
+        // Pixels per metre (halves away from zero) of any caller's resolution, saturating at the
+        // field's range.
+        ByteOrder::PutLE32(h + 24, (uint32_t)Checked::TruncSaturate<int32_t>(std::round(IOParams.DpiX / 2.54 * 100)));
+        ByteOrder::PutLE32(h + 28, (uint32_t)Checked::TruncSaturate<int32_t>(std::round(IOParams.DpiY / 2.54 * 100)));
         if (bits <= 8) ByteOrder::PutLE32(h + 32, 1u << bits);
         ByteOrder::PutLE32(h + 36, bits <= 8 ? 1u << bits : bits == 24 ? 16777216u : 1u);
     }

@@ -278,6 +278,10 @@ void IEReadPNMStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
 
 void IEWritePNMStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams, TIOProgressRecord& Progress) {
     const int32_t width = Bitmap->GetWidth(), height = Bitmap->GetHeight();
+    // Any other format is written from a 24-bit copy, as the front end would give it.
+    std::unique_ptr<TIEBitmap> copy;
+    const TIEPixelFormat given = Bitmap->GetPixelFormat();
+    if (given != ie1g && given != ieRGB48) Bitmap = IEBilevelOrRGB(Bitmap, copy);
     const TIEPixelFormat format = Bitmap->GetPixelFormat();
     const int32_t bps = IOParams.BitsPerSample, spp = IOParams.SamplesPerPixel;
     std::string comments;
@@ -303,11 +307,19 @@ void IEWritePNMStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
         mode = kP6;
         header = "P6 " + size + " 255\n";
     }
-    // Rows of a format the mode does not expect would be read past their end: nothing is written.
-    const bool fits = (mode == kP4 && format == ie1g) || (mode == kP5 && format == ie24RGB) ||
-                      (mode == kP6Wide24 && format == ie24RGB) || mode == kP6Wide48 ||
-                      (mode == kP6 && format == ie24RGB);
-    if (!fits || width <= 0 || height <= 0) return;
+    // The kind of file asked for decides: a bilevel file from a colour image takes its
+    // thresholded copy, a grey file from 48-bit colour the 24-bit one.
+    if (mode == kP4 && format != ie1g) {
+        copy = IEMake1BitByThreshold(Bitmap, width, height);
+        Bitmap = copy.get();
+    } else if (mode == kP5 && format == ieRGB48) {
+        Bitmap = IEBilevelOrRGB(Bitmap, copy);
+    }
+    if (width <= 0 || height <= 0) return;
+    if (Bitmap->GetWidth() != width || Bitmap->GetHeight() != height) {
+        IEAbort(Progress);   // the copy could not be made
+        return;
+    }
 
     bool aborting = false;
     IEStreamWriteChecked(Stream, aborting, header.data(), (int32_t)header.size());

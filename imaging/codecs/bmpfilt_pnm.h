@@ -30,7 +30,8 @@ void IEReadPNMStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
                      bool ParamsOnly);
 // Writes P4 (1 bit), P5 (8-bit grey), P6 with maximum 65535 (16 bits per sample) or P6 with
 // maximum 255, chosen by BitsPerSample, SamplesPerPixel and the pixel format; the comment lines
-// of PXMComments go into the header. The caller brings other formats to ie24RGB first.
+// of PXMComments go into the header. An image of another format is written from a converted
+// copy (thresholded for P4, 24-bit otherwise); a copy that cannot be made sets the abort flag.
 void IEWritePNMStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams, TIOProgressRecord& Progress);
 
 // A WBMP multi-byte integer of at most 4 bytes (7 bits each, most significant first).

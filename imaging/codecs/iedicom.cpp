@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "CheckedMath.h"
 #include "codecs_common.h"
 #include "iebitmap.h"
 #include "iecoreutils_dicomtags.h"
@@ -109,13 +110,23 @@ std::string Upper(std::string S) {
     return S;
 }
 
-// The first value of a decimal string (the text up to the first "\"); -1 when it does not parse.
-double DecimalValue(const std::string& S) {
+// The first value of a decimal string (the text up to the first "\") when it is a number a double
+// holds: text that does not parse, "NaN", infinities and values beyond the range ("1e400") are
+// refused, so that no later arithmetic or conversion meets them.
+bool FiniteDecimal(const std::string& S, double& AValue) {
     std::string t = Trimmed(S.substr(0, S.find('\\')));
-    if (t.empty()) return -1;
+    if (t.empty()) return false;
     char* end = nullptr;
     const double v = std::strtod(t.c_str(), &end);
-    return end && *end == '\0' ? v : -1;
+    if (!end || *end != '\0' || !std::isfinite(v)) return false;
+    AValue = v;
+    return true;
+}
+
+// The first value of a decimal string; -1 when it is refused.
+double DecimalValue(const std::string& S) {
+    double v;
+    return FiniteDecimal(S, v) ? v : -1;
 }
 
 // ---- Transfer syntaxes -------------------------------------------------------------------------
@@ -246,10 +257,11 @@ void ApplyWindow(TDICOMContext& C, TIEBitmap* Bitmap, bool Wide) {
             const double s = std::trunc(Windowed(C, StoredSample(Bitmap, C, row, x, Wide), hasWindow, lo, hi, top) + offset);
             // A flat image keeps its level (within the format's range).
             const double out = smax > smin ? std::trunc((s - smin) / (smax - smin) * top) : std::min(s, top);
+            // Extreme finite slopes can still overflow the arithmetic: the store saturates.
             if (Wide)
-                reinterpret_cast<uint16_t*>(row)[x] = (uint16_t)out;
+                reinterpret_cast<uint16_t*>(row)[x] = Checked::TruncSaturate<uint16_t>(out);
             else
-                row[x] = (uint8_t)out;
+                row[x] = Checked::TruncSaturate<uint8_t>(out);
         }
     }
 }
@@ -940,8 +952,9 @@ void NoteAttribute(TDICOMContext& C, uint16_t Group, uint16_t Element, uint32_t 
         case 0x0103: C.PixelRepresentation = (int32_t)Number; break;
         case 0x1050: C.WindowCenter = DecimalValue(text); if (C.WindowCenter == 0) C.WindowCenter = -1; break;
         case 0x1051: C.WindowWidth = DecimalValue(text); break;
-        case 0x1052: C.RescaleIntercept = DecimalValue(text); break;
-        case 0x1053: C.RescaleSlope = DecimalValue(text); break;
+        // A rescale value that is no finite number keeps the default, as an absent one.
+        case 0x1052: FiniteDecimal(text, C.RescaleIntercept); break;
+        case 0x1053: FiniteDecimal(text, C.RescaleSlope); break;
         case 0x1201:
         case 0x1202:
         case 0x1203: {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ByteOrder.h"
+#include "CheckedMath.h"
 #include "codecs_common.h"
 #include "iebitmap.h"
 #include "iecoredefs_types.h"
@@ -422,16 +423,17 @@ void IERawOutputStage(const uint16_t (*Pixels)[4], int32_t W, int32_t H, bool Fu
                 v[c] = std::floor(src[x][c] * f);
                 if (v[c] > cap) v[c] = cap;
             }
+            // A caller's gamma or brightness can make any value (negative, NaN): the stores saturate.
             if (wide) {
                 uint16_t* p = reinterpret_cast<uint16_t*>(row) + (size_t)x * 3;
-                p[0] = (uint16_t)v[0];
-                p[1] = (uint16_t)v[1];
-                p[2] = (uint16_t)v[2];
+                p[0] = Checked::TruncSaturate<uint16_t>(v[0]);
+                p[1] = Checked::TruncSaturate<uint16_t>(v[1]);
+                p[2] = Checked::TruncSaturate<uint16_t>(v[2]);
             } else {
                 uint8_t* p = row + (size_t)x * 3;
-                p[0] = (uint8_t)v[2];
-                p[1] = (uint8_t)v[1];
-                p[2] = (uint8_t)v[0];
+                p[0] = Checked::TruncSaturate<uint8_t>(v[2]);
+                p[1] = Checked::TruncSaturate<uint8_t>(v[1]);
+                p[2] = Checked::TruncSaturate<uint8_t>(v[0]);
             }
         }
     }
@@ -440,7 +442,9 @@ void IERawOutputStage(const uint16_t (*Pixels)[4], int32_t W, int32_t H, bool Fu
 void IEReadCameraRAWStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams, TIOProgressRecord& Progress,
                            bool Preview) {
     const int64_t base = Stream->GetPosition();
-    if (IOParams.RAWGetExifThumbnail) {
+    // A read of the parameters only leaves the bitmap alone (a caller may pass none): the
+    // thumbnail takes the bitmap's place in a full read only.
+    if (IOParams.RAWGetExifThumbnail && !Preview) {
         if (IOParams.EXIFThumbnail) IOParams.EXIFThumbnail->FreeImage(true);
         IOParams.SetRAWGetExifThumbnail(false);
         const bool abortedBefore = IEIsAborting(Progress);

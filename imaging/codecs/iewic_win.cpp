@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "CheckedMath.h"
 #include "codecs_common.h"
 #include "iebitmap.h"
 #include "iecoreutils_exif.h"
@@ -523,8 +524,9 @@ void TIEWICReader::Read(int32_t FrameIndex, TIEBitmap* Bitmap, bool& Aborting, T
         IOParams->OriginalHeight = FrameHeight();
         IOParams->Width = Bitmap->GetWidth();
         IOParams->Height = Bitmap->GetHeight();
-        IOParams->SetDpiX((int32_t)FDpiX);
-        IOParams->SetDpiY((int32_t)FDpiY);
+        // The system reports any double the file holds: whole numbers, saturating.
+        IOParams->SetDpiX(Checked::TruncSaturate<int32_t>(FDpiX));
+        IOParams->SetDpiY(Checked::TruncSaturate<int32_t>(FDpiY));
     }
 }
 

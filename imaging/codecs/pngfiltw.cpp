@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "CheckedMath.h"
 #include "SysUtils.h"
 #include "codecs_common.h"
 #include "pngfilt_glue.h"
@@ -169,8 +170,9 @@ void IEWritePNGStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
         texts[i].text = &values[i][0];
         texts[i].text_length = values[i].size();
     }
-    const png_uint_32 ppmX = (png_uint_32)std::max<long double>(0, std::nearbyint(IOParams.DpiX * 100.0L / 2.54L));
-    const png_uint_32 ppmY = (png_uint_32)std::max<long double>(0, std::nearbyint(IOParams.DpiY * 100.0L / 2.54L));
+    // Pixels per metre within the 31 bits the chunk allows, whatever the caller's resolution.
+    const png_uint_32 ppmX = (png_uint_32)std::max<int32_t>(0, Checked::RoundSaturate<int32_t>(IOParams.DpiX * 100.0L / 2.54L));
+    const png_uint_32 ppmY = (png_uint_32)std::max<int32_t>(0, Checked::RoundSaturate<int32_t>(IOParams.DpiY * 100.0L / 2.54L));
     int filters = -1;
     switch (IOParams.PNGFilter) {
         case 0: filters = PNG_FILTER_NONE; break;

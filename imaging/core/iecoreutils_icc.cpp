@@ -1,8 +1,10 @@
 #include "iecoreutils_icc.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "iebitmap.h"
 
@@ -228,13 +230,19 @@ bool TIEICC::TransformPixels(TIEICC* DestProfile, int32_t InputFormat, int32_t O
     }
     if (!FTransform) return false;
     if (Count <= 0 || !Source || !Dest) return true;
-    std::unique_ptr<TIEICCColor[]> in(new (std::nothrow) TIEICCColor[(size_t)Count]);
-    std::unique_ptr<TIEICCColor[]> out(new (std::nothrow) TIEICCColor[(size_t)Count]);
-    if (!in || !out) return true;
+    // Pixels that were not converted are a failure: the caller then converts them its own way.
+    // A count whose buffers exceed the largest object size is refused before the allocation (a
+    // new-expression of that size would throw even in its nothrow form).
+    std::unique_ptr<TIEICCColor[]> in, out;
+    if ((size_t)Count <= (size_t)PTRDIFF_MAX / sizeof(TIEICCColor)) {
+        in.reset(new (std::nothrow) TIEICCColor[(size_t)Count]);
+        out.reset(new (std::nothrow) TIEICCColor[(size_t)Count]);
+    }
+    if (!in || !out) return false;
     Expand(InputFormat, static_cast<uint8_t*>(Source), in.get(), Count);
     std::memset(out.get(), 0, sizeof(TIEICCColor) * (size_t)Count);
-    if (IEICCTranslateColors(FTransform, in.get(), Count, inputType, out.get(), outputType))
-        Store(OutputFormat, out.get(), static_cast<uint8_t*>(Dest), Count);
+    if (!IEICCTranslateColors(FTransform, in.get(), Count, inputType, out.get(), outputType)) return false;
+    Store(OutputFormat, out.get(), static_cast<uint8_t*>(Dest), Count);
     return true;
 }
 
@@ -248,9 +256,11 @@ bool TIEICC::ConvertBitmap(TIEBitmap* Bitmap, TIEPixelFormat DestFormat, TIEICC*
     // A first call without pixels makes the transform, so that a missing module or a profile it
     // cannot pair changes nothing.
     if (!TransformPixels(DestProfile, source, dest, 0, 0, nullptr, nullptr, 0)) return false;
-    for (int32_t y = 0; y < height; ++y)
-        TransformPixels(DestProfile, source, dest, 0, 0, Bitmap->GetScanline(y), converted.GetScanline(y), width);
+    bool ok = true;
+    for (int32_t y = 0; y < height && ok; ++y)
+        ok = TransformPixels(DestProfile, source, dest, 0, 0, Bitmap->GetScanline(y), converted.GetScanline(y), width);
     FreeTransform();
+    if (!ok) return false;   // the bitmap stays as it was
     Bitmap->AssignImage(&converted);
     return true;
 }

@@ -1,5 +1,6 @@
 // The colour-management module (mscms.dll) behind TIEICC, loaded at run time on first use.
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "WinApi.h"
@@ -105,7 +106,13 @@ bool IEICCTranslateColors(void* Transform, const TIEICCColor* Input, int32_t Cou
                           TIEICCColor* Output, int32_t OutputType) {
     if (!Transform || Count <= 0 || !IELoadMSCMS()) return false;
     // The module's colour record is 8 bytes on 32-bit systems and wider on 64-bit ones.
-    std::vector<COLOR> in((size_t)Count), out((size_t)Count);
+    std::vector<COLOR> in, out;
+    try {
+        in.resize((size_t)Count);
+        out.resize((size_t)Count);
+    } catch (const std::bad_alloc&) {
+        return false;   // no memory for the records: nothing translated
+    }
     for (int32_t i = 0; i < Count; ++i) {
         std::memset(&in[i], 0, sizeof(COLOR));
         std::memcpy(&in[i], Input[i].c, sizeof Input[i].c);

@@ -97,6 +97,14 @@ void TPicturaIO::AdjustDPI() {
     if (newWidth <= 0 || newHeight <= 0 || newWidth > std::numeric_limits<int32_t>::max() ||
         newHeight > std::numeric_limits<int32_t>::max())
         return;
+    // The resized image is made first: when it cannot be allocated, the image and its parameters
+    // stay as they were and the failure is reported.
+    auto resized = std::make_unique<TIEBitmap>(static_cast<int32_t>(newWidth), static_cast<int32_t>(newHeight),
+                                               FilteredAdjustDPI ? ie24RGB : IOBitmap->GetPixelFormat());
+    if (resized->IsEmpty()) {
+        Aborting = true;
+        return;
+    }
     if (p.Height < p.Width) {
         p.DpiY = p.DpiX;
         p.Height = static_cast<int32_t>(newHeight);
@@ -108,13 +116,10 @@ void TPicturaIO::AdjustDPI() {
     std::unique_ptr<TIEBitmap> alpha;
     if (IOBitmap->HasAlphaChannel()) alpha = std::make_unique<TIEBitmap>(IOBitmap->GetAlphaChannel());
 
-    std::unique_ptr<TIEBitmap> resized;
     if (FilteredAdjustDPI) {
-        resized = std::make_unique<TIEBitmap>(p.Width, p.Height, ie24RGB);
         if (IOBitmap->GetPixelFormat() != ie24RGB) IOBitmap->SetPixelFormat(ie24RGB);
         IEResample(IOBitmap, resized.get(), nullptr, rfFastLinear);
     } else {
-        resized = std::make_unique<TIEBitmap>(p.Width, p.Height, IOBitmap->GetPixelFormat());
         IEResampleNoFilter(IOBitmap, resized.get());
     }
     IOBitmap->Assign(resized.get());

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "CheckedMath.h"
 #include "picturaproc_pixels.h"
 
 namespace {
@@ -260,6 +261,7 @@ TIEGlobalHandle _CopyBitmaptoDIBEx(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, in
     if (!Bitmap->IsEmpty() && format != ie1g && format != ie8p && format != ie8g && format != ie24RGB) {
         TIEBitmap copy;
         CopyAs24(Bitmap, &copy);
+        if (copy.IsEmpty()) return nullptr;   // no 24-bit copy: no block rather than an empty one
         return _CopyBitmaptoDIBEx(&copy, X1, Y1, X2, Y2, DpiX, DpiY);
     }
     int32_t bits = 0, tableBytes = 0;
@@ -287,8 +289,9 @@ TIEGlobalHandle _CopyBitmaptoDIBEx(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, in
     Write<int32_t>(p, 8, rows);
     Write<uint16_t>(p, 12, 1);
     Write<uint16_t>(p, 14, (uint16_t)bits);
-    Write<int32_t>(p, 24, (int32_t)(DpiX * 39.3700787L));
-    Write<int32_t>(p, 28, (int32_t)(DpiY * 39.3700787L));
+    // Pixels per metre; a resolution beyond the field's range saturates.
+    Write<int32_t>(p, 24, Checked::TruncSaturate<int32_t>(DpiX * 39.3700787L));
+    Write<int32_t>(p, 28, Checked::TruncSaturate<int32_t>(DpiY * 39.3700787L));
     uint8_t* table = p + kHeaderSize;
     if (bits == 1) {
         std::memset(table + 4, 255, 4);

@@ -1,5 +1,6 @@
 #include "picturaproc_histogram.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -155,22 +156,41 @@ void IEThresholdTo1Bit(TIEBitmap* Source, TIEBitmap* Dest, int32_t Threshold, TI
     }
 }
 
+namespace {
+
+using TIEHistogram64 = int64_t[256];
+// IEMatchChannelHistogram with 64-bit counts.
+void MatchChannel(TIEBitmap* Target, int32_t Channel, const TIEHistogram64& ReferenceHistogram,
+                  int64_t ReferenceCount);
+
+}  // namespace
+
 void IEMatchHistogram(TIEBitmap* Reference, TIEBitmap* Target) {
     if (!Reference || !Target || Reference->GetPixelFormat() != ie24RGB || Reference->IsEmpty() || Target->IsEmpty())
         return;
-    TIEHistogram histograms[3] = {};
+    // Counts and their total in 64 bits: an image may have more than 2^31 pixels.
+    TIEHistogram64 histograms[3] = {};
     const int32_t w = Reference->GetWidth(), h = Reference->GetHeight();
     for (int32_t y = 0; y < h; ++y) {
         const uint8_t* p = Reference->GetScanline(y);
         for (int32_t x = 0; x < w; ++x, p += 3)
             for (int32_t c = 0; c < 3; ++c) ++histograms[c][p[c]];
     }
-    for (int32_t c = 0; c < 3; ++c) IEMatchChannelHistogram(Target, c, histograms[c], 255, w * h);
+    for (int32_t c = 0; c < 3; ++c) MatchChannel(Target, c, histograms[c], (int64_t)w * h);
 }
 
 void IEMatchChannelHistogram(TIEBitmap* Target, int32_t Channel, const TIEHistogram& ReferenceHistogram,
                              int32_t Levels, int32_t ReferenceCount) {
     (void)Levels;
+    TIEHistogram64 reference;
+    std::copy(ReferenceHistogram, ReferenceHistogram + 256, reference);
+    MatchChannel(Target, Channel, reference, ReferenceCount);
+}
+
+namespace {
+
+void MatchChannel(TIEBitmap* Target, int32_t Channel, const TIEHistogram64& ReferenceHistogram,
+                  int64_t ReferenceCount) {
     if (!Target || Target->IsEmpty() || Channel < 0 || Channel > 2 || ReferenceCount <= 0) return;
     const TIEPixelFormat format = Target->GetPixelFormat();
     if (format != ie24RGB && format != ieRGB48) return;
@@ -185,7 +205,7 @@ void IEMatchChannelHistogram(TIEBitmap* Target, int32_t Channel, const TIEHistog
         return (int32_t)(v >> 8);
     };
 
-    TIEHistogram histogram = {};
+    TIEHistogram64 histogram = {};
     for (int32_t y = 0; y < h; ++y) {
         const uint8_t* p = Target->GetScanline(y);
         for (int32_t x = 0; x < w; ++x, p += step) ++histogram[level(p)];
@@ -224,3 +244,5 @@ void IEMatchChannelHistogram(TIEBitmap* Target, int32_t Channel, const TIEHistog
         }
     }
 }
+
+}  // namespace

@@ -239,10 +239,11 @@ void IEConvolve3x3Gray8(TIEBitmap* Bitmap, const TIEFilterRecord& Filter, int32_
     Y2 = std::min(Y2, h);
     if (X2 <= X1 || Y2 <= Y1) return;
     const int32_t divisor = Filter.Divisor == 0 ? 1 : Filter.Divisor;
-    // Coefficient k times every grey value.
-    std::vector<int32_t> table(9 * 256);
+    // Coefficient k times every grey value, and the sums, in 64 bits: a caller's coefficient may
+    // take any 32-bit value.
+    std::vector<int64_t> table(9 * 256);
     for (int32_t k = 0; k < 9; ++k)
-        for (int32_t v = 0; v < 256; ++v) table[(size_t)k * 256 + v] = Filter.Values[k / 3][k % 3] * v;
+        for (int32_t v = 0; v < 256; ++v) table[(size_t)k * 256 + v] = (int64_t)Filter.Values[k / 3][k % 3] * v;
     const int32_t cols = X2 - X1;
     std::vector<uint8_t> result((size_t)cols * (size_t)(Y2 - Y1));
     {
@@ -252,10 +253,10 @@ void IEConvolve3x3Gray8(TIEBitmap* Bitmap, const TIEFilterRecord& Filter, int32_
             uint8_t* out = &result[(size_t)(y - Y1) * cols];
             for (int32_t x = X1; x < X2; ++x) {
                 const int32_t at[3] = {std::max(x - 1, 0), x, std::min(x + 1, w - 1)};
-                int32_t sum = 0;
+                int64_t sum = 0;
                 for (int32_t r = 0; r < 3; ++r)
                     for (int32_t c = 0; c < 3; ++c) sum += table[(size_t)(r * 3 + c) * 256 + line[r][at[c]]];
-                out[x - X1] = (uint8_t)std::min(std::max(std::abs(sum) / divisor, 0), 255);
+                out[x - X1] = (uint8_t)std::min<int64_t>(std::max<int64_t>(std::abs(sum) / divisor, 0), 255);
             }
         }
     }

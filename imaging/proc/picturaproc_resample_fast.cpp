@@ -179,7 +179,8 @@ void IEResample1BitAverage(TIEBitmap* Source, int32_t X1, int32_t Y1, int32_t X2
         left[(size_t)i] = IEClamp(X1 + (int32_t)(i * xstep - xstep / 2), 0, sW - 1);
         right[(size_t)i] = IEClamp(X1 + (int32_t)(xstep / 2 + i * xstep), 0, sW - 1);
     }
-    std::vector<int32_t> counts((size_t)dW);
+    // Set pixels of a box: a box can hold more than 2^31 / 255 of them, so counts and products are 64-bit.
+    std::vector<int64_t> counts((size_t)dW);
     std::vector<uint8_t> row((size_t)Source->GetRowLen() + 16);
     for (int32_t i = 0; i < dH; ++i) {
         // Rows are clamped before the offset, and again after it: a rectangle reaching past the
@@ -196,9 +197,9 @@ void IEResample1BitAverage(TIEBitmap* Source, int32_t X1, int32_t Y1, int32_t X2
             }
         }
         uint8_t* dst = Dest->GetScanline(i);
-        const int32_t rows = bottom - top + 1;
+        const int64_t rows = bottom - top + 1;
         for (int32_t x = 0; x < dW; ++x) {
-            const int32_t pixels = rows * (right[(size_t)x] - left[(size_t)x] + 1);
+            const int64_t pixels = rows * (right[(size_t)x] - left[(size_t)x] + 1);
             const uint8_t v = (uint8_t)(pixels > 0 ? 255 * counts[(size_t)x] / pixels : 0);
             dst[3 * x] = dst[3 * x + 1] = dst[3 * x + 2] = v;
         }

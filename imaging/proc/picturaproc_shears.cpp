@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "CheckedMath.h"
 #include "picturaproc_pixels.h"
 #include "picturaproc_rotate.h"
 #include "picturaproc_rows.h"
@@ -151,8 +152,11 @@ template <int C>
 void RotateByShears(TIEBitmap* Bitmap, double Angle, bool AntiAlias, const uint8_t* Background, int32_t Fill,
                     const TIEProgressEvent& OnProgress, TObject* Sender, bool OnlyChanges) {
     if (Angle == 0 || !std::isfinite(Angle) || Bitmap->IsEmpty()) return;
-    // Thousandths of a degree, sign kept, magnitude below 360.
-    double a = (double)((int64_t)std::trunc(Angle * 1000) % 360000) / 1000;
+    // Thousandths of a degree, sign kept, magnitude below 360. An angle whose thousandths do not
+    // fit 64 bits is no angle to turn by, like an infinite one: the image stays as it is.
+    int64_t thousandths;
+    if (!Checked::TruncFloat(Angle * 1000, &thousandths)) return;
+    double a = (double)(thousandths % 360000) / 1000;
     TIEBitmap turned;
     bool haveTurned = false;
     while (a > 45 || a < -45) {

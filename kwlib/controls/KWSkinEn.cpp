@@ -172,6 +172,9 @@ bool TKWSkinEn::DrawPart(TCanvas* ACanvas, int32_t APartID, int32_t AState, cons
 
     const int32_t W = strip->GetWidth(), H = strip->GetHeight();
     const int32_t S = H / part->ImageCount, y0 = k * S;
+    // More images than the strip has rows: there is no image to draw, and the caller falls back
+    // to its own look.
+    if (S <= 0) return false;
     const int32_t L = part->SizingMargins.left, T = part->SizingMargins.top;
     const int32_t Rm = part->SizingMargins.right, B = part->SizingMargins.bottom;
     const TPiece pieces[] = {

@@ -2,6 +2,8 @@
 // refused headers, comments, 16-bit samples and the WBMP round trip.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "CodecTestUtil.h"
 #include "bmpfilt_pnm.h"
 #include "codecs_common.h"
@@ -163,6 +165,52 @@ TEST(PNMWrite, OneBitAsP4) {
     IEWritePNMStream(out, &b, c.Params, c.Progress);
     const std::string w = Contents(out);
     EXPECT_EQ(w.substr(0, 10), "P4 10 2\n\x7f\xff");
+}
+
+// The kind of file the parameters ask for is written whatever the image's format: P4 from colour
+// and grey (thresholded), P5 from 48-bit colour and grey, P6 from grey and paletted images.
+TEST(PNMWrite, OtherFormatsAreConverted) {
+    struct {
+        TIEPixelFormat format;
+        int32_t bps, spp;
+        std::string header;
+        std::string rgb;   // of the file read back
+    } cases[] = {
+        {ie24RGB, 1, 1, "P4 2 1\n", std::string("\xff\xff\xff\0\0\0", 6)},
+        {ie8g, 1, 1, "P4 2 1\n", std::string("\xff\xff\xff\0\0\0", 6)},
+        {ieRGB48, 1, 1, "P4 2 1\n", std::string("\xff\xff\xff\0\0\0", 6)},
+        {ieRGB48, 8, 1, "P5 2 1 255\n", std::string("\xff\xff\xff\0\0\0", 6)},
+        {ie8g, 8, 1, "P5 2 1 255\n", std::string("\xff\xff\xff\0\0\0", 6)},
+        {ie8g, 8, 3, "P6 2 1 255\n", std::string("\xff\xff\xff\0\0\0", 6)},
+        {ie8p, 16, 1, "P6 2 1 255\n", std::string("\xff\xff\xff\0\0\0", 6)},
+    };
+    for (const auto& c : cases) {
+        // A white pixel, then a black one.
+        TIEBitmap b(2, 1, c.format);
+        uint8_t* row = b.GetScanline(0);
+        std::memset(row, 0, (size_t)b.GetRowLen());
+        if (c.format == ieRGB48) {
+            b.SetPixelRGB48(0, 0, 65535, 65535, 65535);
+        } else if (c.format == ie8p) {
+            b.SetPaletteEntry(1, TIERGB{255, 255, 255});
+            b.SetPaletteEntry(0, TIERGB{0, 0, 0});
+            row[0] = 1;
+        } else {
+            std::memset(row, 255, c.format == ie24RGB ? 3 : 1);
+        }
+        TCall save;
+        save.Params.BitsPerSample = c.bps;
+        save.Params.SamplesPerPixel = c.spp;
+        TMemoryStream out;
+        IEWritePNMStream(out, &b, save.Params, save.Progress);
+        EXPECT_FALSE(save.Aborting) << c.format;
+        const std::string written = Contents(out);
+        EXPECT_EQ(written.substr(0, c.header.size()), c.header) << c.format;
+        TCall back;
+        TIEBitmap again;
+        EXPECT_EQ(ReadPNM(written, back, again), c.rgb) << c.format;
+        EXPECT_EQ(b.GetPixelFormat(), c.format);   // the caller's image is left as it was
+    }
 }
 
 TEST(WBMP, RoundTripAndHeader) {

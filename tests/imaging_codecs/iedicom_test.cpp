@@ -271,6 +271,14 @@ TEST(DICOM, WindowRescaleStretchAndInversion) {
         {"25.5", "1", "MONOCHROME1", nullptr, nullptr, {65535, 65535, 65535, 0, 0, 0}},
         // A rescale to negative values is lifted by one offset for every sample.
         {nullptr, nullptr, "MONOCHROME2", "-2", "10", Stretch({10, -10, -30, -50, -70, -90}, 65535)},
+        // Rescale values that are no finite number keep the defaults (slope 1, intercept 0).
+        {nullptr, nullptr, "MONOCHROME2", "NaN", "-inf", Stretch({0, 10, 20, 30, 40, 50}, 65535)},
+        {nullptr, nullptr, "MONOCHROME2", "1e400", "1e400", Stretch({0, 10, 20, 30, 40, 50}, 65535)},
+        {nullptr, nullptr, "MONOCHROME2", "-1e400", "nan", Stretch({0, 10, 20, 30, 40, 50}, 65535)},
+        // A finite slope whose products leave the doubles' range: the stores saturate.
+        {nullptr, nullptr, "MONOCHROME2", "1e307", nullptr, {0, 0, 0, 0, 0, 0}},
+        // A window of no finite number is no window.
+        {"NaN", "inf", "MONOCHROME2", nullptr, nullptr, Stretch({0, 10, 20, 30, 40, 50}, 65535)},
     };
     for (const Case& c : cases) {
         TDataSet d;

@@ -211,6 +211,30 @@ TEST(CameraRaw, ThumbnailInsteadOfDecoding) {
     EXPECT_EQ(RGBBytes(b), thumb.Data);
 }
 
+// A read of the parameters only with RAWGetExifThumbnail gives the parameters and leaves the
+// caller's bitmap alone, also when there is none.
+TEST(CameraRaw, ParametersOnlyWithTheThumbnailSwitchKeepTheBitmap) {
+    const std::string dng = Sample("inch72.dng");
+    ASSERT_FALSE(dng.empty());
+    TCall c;
+    c.Params.SetRAWGetExifThumbnail(true);
+    TIEBitmap b(3, 3, ie8g);
+    b.Fill(77);
+    ASSERT_TRUE(ReadRaw(dng, b, c, true));
+    EXPECT_GT(c.Params.Width, 16);
+    EXPECT_EQ(b.GetWidth(), 3);
+    EXPECT_EQ(b.GetPixelFormat(), ie8g);
+    EXPECT_EQ(b.GetPixelByte(2, 2), 77);
+    TCall none;
+    none.Params.SetRAWGetExifThumbnail(true);
+    TMemoryStream s;
+    Fill(s, dng);
+    IEReadCameraRAWStream(&s, nullptr, none.Params, none.Progress, true);
+    EXPECT_FALSE(none.Aborting);
+    EXPECT_EQ(none.Params.Width, c.Params.Width);
+    EXPECT_TRUE(none.Params.RAWGetExifThumbnail);
+}
+
 // Automatic colour adjustment matches each channel's histogram to the embedded preview's: the
 // channel means come out near the preview's, which the plain decode's are not.
 TEST(CameraRaw, AutoAdjustColorsFollowsThePreview) {

@@ -232,6 +232,38 @@ TEST_F(WIC, RefusalsSetTheAbortFlag) {
     EXPECT_FALSE(writer.WriteFrame(&b, nullptr));  // nothing open
 }
 
+// The resolution the system reports is any double of the file: a TIFF of 4,294,967,295 dots per
+// inch gives the largest whole-number resolution, not a wrapped one.
+TEST_F(WIC, ResolutionsBeyondTheIntegerRangeSaturate) {
+    std::string f("II*\0\x08\0\0\0", 8);
+    auto u16 = [&](uint32_t v) { f += (char)v; f += (char)(v >> 8); };
+    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
+    const uint16_t n = 12;
+    const uint32_t data = 8 + 2 + 12 * n + 4;   // after the IFD: two rationals, then the pixel
+    const uint32_t entries[n][3] = {{256, 4, 1},         {257, 4, 1},        {258, 3, 8},   {259, 3, 1},
+                                    {262, 3, 1},         {273, 4, data + 16}, {277, 3, 1},   {278, 4, 1},
+                                    {279, 4, 1},         {282, 5, data},     {283, 5, data + 8}, {296, 3, 2}};
+    u16(n);
+    for (const auto& e : entries) {
+        u16(e[0]);
+        u16(e[1]);
+        u32(1);
+        u32(e[2]);
+    }
+    u32(0);
+    for (int i = 0; i < 2; ++i) {
+        u32(0xFFFFFFFFu);
+        u32(1);
+    }
+    f += '\x80';
+    TIEBitmap b;
+    TIOParamsVals params(nullptr);
+    ASSERT_TRUE(WICRead(f, ioTIFF, b, &params));
+    EXPECT_EQ(b.GetWidth(), 1);
+    EXPECT_EQ(params.DpiX, 2147483647);
+    EXPECT_EQ(params.DpiY, 2147483647);
+}
+
 TEST_F(WIC, AnImageInTheMiddleOfAStream) {
     // The reader counts positions from where the stream stood.
     TMemoryStream s;

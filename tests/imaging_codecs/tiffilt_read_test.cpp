@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -331,6 +332,35 @@ TEST_F(TIFFReader, BothByteOrdersGiveTheSamePage) {
         EXPECT_EQ(p.TIFFPageCount, 5);
         EXPECT_EQ(r[i].Bitmap.GetPixelFormat(), ie8g);
         EXPECT_EQ(r[i].Bitmap.GetScanline(1)[2], 0x60);
+    }
+}
+
+// Resolutions and positions are any rational of the file (times 2.54 in centimetres): beyond the
+// integer range they saturate.
+TEST_F(TIFFReader, ExtremeRationalsSaturate) {
+    const int32_t kMax = std::numeric_limits<int32_t>::max(), kMin = std::numeric_limits<int32_t>::min();
+    struct Case {
+        uint32_t Unit, Num, Den;
+        uint16_t Type;
+        int32_t Expected;
+    } cases[] = {
+        {2, 0xFFFFFFFFu, 1, 5, kMax},
+        {3, 0xFFFFFFFFu, 1, 5, kMax},
+        {3, 0x80000000u, 1, 10, kMin},   // signed: -2^31 per centimetre
+        {3, 1000, 0, 5, 2540},           // a zero denominator counts as 1
+    };
+    for (const Case& c : cases) {
+        TTiffBuilder b;
+        const TTag values[] = {{282, c.Type, {c.Num, c.Den}}, {283, c.Type, {c.Num, c.Den}},
+                               {286, c.Type, {c.Num, c.Den}}, {287, c.Type, {c.Num, c.Den}}};
+        b.Page(GreyPage(2, 1, 2, {values[0], values[1], Short(296, {c.Unit}), values[2], values[3]}), "ab");
+        TRead r;
+        ASSERT_TRUE(r.Run(b.Finish(), true)) << c.Num;
+        const TIOParamsVals& p = r.Call.Params;
+        EXPECT_EQ(p.TIFFXPos, c.Expected) << c.Num << "/" << c.Den;
+        EXPECT_EQ(p.TIFFYPos, c.Expected) << c.Num << "/" << c.Den;
+        EXPECT_EQ(p.DpiX, c.Expected) << c.Num << "/" << c.Den;
+        EXPECT_EQ(p.DpiY, c.Expected) << c.Num << "/" << c.Den;
     }
 }
 

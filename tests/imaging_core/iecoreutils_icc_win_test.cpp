@@ -125,3 +125,21 @@ TEST(IEICCWin, ConvertBitmapKeepsTheAlphaChannel) {
     EXPECT_LT(red.g, 90);
     EXPECT_LT(red.b, 90);
 }
+
+// Pixels that could not be converted are reported as such, so that the caller converts them its
+// own way: two buffers of 2^28 - 1 pixels (2 GB each) do not fit the product's 32-bit address
+// space, and 2^31 - 1 pixels are more than any object there may hold.
+TEST(IEICCWin, ConversionsWithoutMemoryFail) {
+    TIEICC src, dst;
+    Load(src, Ghostscript(L"srgb.icc"));
+    Load(dst, Ghostscript(L"default_cmyk.icc"));
+    uint8_t rgb[3] = {10, 20, 30}, cmyk[4];
+    ASSERT_TRUE(src.TransformPixels(&dst, ieiccRGB, ieiccCMYKInv, 0, 0, rgb, cmyk, 1));
+    if (sizeof(size_t) == 4) {
+        for (int32_t count : {0x0FFFFFFF, 0x7FFFFFFF}) {
+            bool converted = true;
+            EXPECT_NO_THROW(converted = src.TransformPixels(&dst, ieiccRGB, ieiccCMYKInv, 0, 0, rgb, cmyk, count));
+            EXPECT_FALSE(converted) << count;
+        }
+    }
+}

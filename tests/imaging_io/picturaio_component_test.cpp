@@ -218,6 +218,7 @@ TEST_F(PicturaIOTest, AdjustDPIScalesTheShorterSideToTheOtherResolution) {
     struct Case {
         int32_t w, h, dpiX, dpiY;
         int32_t expW, expH, expDpiX, expDpiY;
+        bool refused = false;   // the resized image cannot be allocated: reported, nothing changed
     } cases[] = {
         {600, 400, 300, 150, 600, 800, 300, 300},   // height < width: the height follows DpiX
         {400, 600, 300, 150, 200, 600, 150, 150},   // otherwise the width follows DpiY
@@ -225,6 +226,8 @@ TEST_F(PicturaIOTest, AdjustDPIScalesTheShorterSideToTheOtherResolution) {
         {600, 400, 300, 300, 600, 400, 300, 300},   // equal: nothing
         {600, 400, 0, 150, 600, 400, 0, 150},       // a resolution of 0: nothing
         {600, 400, -5, 150, 600, 400, -5, 150},
+        // 300,000,000 pixels are more than a row of 8 (or 24) bits may hold.
+        {1, 2, 1, 300000000, 1, 2, 1, 300000000, true},
     };
     for (const Case& c : cases) {
         for (bool filtered : {false, true}) {
@@ -239,6 +242,7 @@ TEST_F(PicturaIOTest, AdjustDPIScalesTheShorterSideToTheOtherResolution) {
             p.SetDpiY(c.dpiY);
             io.AdjustDPI();
             SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " @" << c.dpiX << "/" << c.dpiY << " filtered " << filtered);
+            EXPECT_EQ(io.Aborting, c.refused);
             EXPECT_EQ(p.Width, c.expW);
             EXPECT_EQ(p.Height, c.expH);
             EXPECT_EQ(p.DpiX, c.expDpiX);

@@ -90,6 +90,15 @@ TEST(CopyBitmapToDIB, OneBitRectangleAndOtherFormats) {
     IEDIBGlobalUnlock(e.H);
 }
 
+// A format written through a 24-bit copy gives no block when that copy cannot be made (rather
+// than a header without pixels): 90,000,000 grey words fit a row, their 24-bit pixels do not.
+TEST(CopyBitmapToDIB, NoBlockWithoutItsTwentyFourBitCopy) {
+    TIEBitmap wide(90000000, 1, ie16g);
+    ASSERT_EQ(wide.GetWidth(), 90000000);
+    TBlock b{_CopyBitmaptoDIBEx(&wide, 0, 0, 0, 0, 96, 96)};
+    EXPECT_EQ(b.H, nullptr);
+}
+
 TEST(IEDIBToIEBitmap, PalettedBitFieldAndRowOrder) {
     // 5 pixels of 4 bits: a 3-byte row padded to 4, two table entries.
     auto d = DibHeader(5, 1, 4, 0, 8 + 4);

@@ -216,6 +216,19 @@ TEST(IEConvolve3x3Gray8, PresetFiltersOnADot) {
     EXPECT_TRUE(IEPresetFilters.empty());
 }
 
+// Coefficients of any 32-bit size: the weighted sums are taken in 64 bits before the division.
+TEST(IEConvolve3x3Gray8, LargeCoefficientsDoNotWrap) {
+    TIEBitmap bmp(3, 3, ie8g);
+    for (int32_t y = 0; y < 3; ++y) std::memset(bmp.GetScanline(y), 255, (size_t)bmp.GetRowLen());
+    // 9 x 10,000,000 x 255 / 100,000,000 = 229.5; the same negated gives its magnitude.
+    for (int32_t k : {10000000, -10000000, 2147483647}) {
+        for (int32_t y = 0; y < 3; ++y) std::memset(bmp.GetScanline(y), 255, (size_t)bmp.GetRowLen());
+        TIEFilterRecord f{{{k, k, k}, {k, k, k}, {k, k, k}}, 100000000};
+        IEConvolve3x3Gray8(&bmp, f, 0, 0, 3, 3);
+        EXPECT_EQ(bmp.GetPixelByte(1, 1), k == 2147483647 ? 255 : 229) << k;
+    }
+}
+
 TEST(IE1To24Table, ExpandsEachBitToAWhiteOrBlackPixel) {
     IEBuild1To24Table();
     for (int32_t bit = 0; bit < 8; ++bit) {

@@ -1,6 +1,8 @@
 // Fast linear, 1-bit and projection resampling, and the area walk: hand-computed values.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "picturaproc_resample.h"
 #include "resample_test_util.h"
 
@@ -89,6 +91,18 @@ TEST(Resample1Bit, RectangleAwayFromTheOriginStaysInsideTheSource) {
     TIEBitmap dst(1, 2, ie24RGB);
     IEResample1BitAverage(src.get(), 2, 2, 3, 5, &dst);
     EXPECT_EQ(GrayOf24(&dst), (std::vector<uint8_t>{255, 255}));
+}
+
+// A box of more than 2^31 / 255 set pixels (3,001 x 3,001 of a white 6,000 x 6,000 image) averages
+// to white and a half-set one to mid-grey: the sums do not wrap.
+TEST(Resample1Bit, BoxesOfMillionsOfPixels) {
+    TIEBitmap src(6000, 6000, ie1g);
+    for (uint8_t fill : {0xFF, 0xAA}) {
+        for (int32_t y = 0; y < src.GetHeight(); ++y) std::memset(src.GetScanline(y), fill, (size_t)src.GetRowLen());
+        TIEBitmap dst(1, 1, ie24RGB);
+        IEResample1BitAverage(&src, 0, 0, 5999, 5999, &dst);
+        EXPECT_EQ(GrayOf24(&dst), (std::vector<uint8_t>{fill == 0xFF ? (uint8_t)255 : (uint8_t)127}));
+    }
 }
 
 TEST(Resample1Bit, EnlargingInterpolatesBitsAsZeroOr255) {
