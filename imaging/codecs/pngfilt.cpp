@@ -96,12 +96,13 @@ void IEReadPNGStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
         return;
     }
     png_set_read_fn(g.Png, &Stream, ReadData);
-    // A chunk longer than the stream has left (or 8 MB, for decompressed texts) is refused before
-    // libpng allocates for it: libpng only warns about such lengths unless its benign errors are
-    // errors. The chunks this reader has no use for are passed over unread.
+    // A chunk longer than the stream has left (or 8 MB, for decompressed texts) is not allocated:
+    // libpng skips such an ancillary chunk with a warning. libpng's benign errors (bytes after the
+    // image's zlib stream, a damaged ancillary chunk) stay warnings, as every other reader has them.
+    // The chunks this reader has no use for are passed over unread.
     const int64_t left = Stream.GetSize() - Stream.GetPosition();
     png_set_chunk_malloc_max(g.Png, (png_alloc_size_t)std::max<int64_t>(std::min<int64_t>(left, 0x7FFFFFFF), 8 << 20));
-    png_set_benign_errors(g.Png, 0);
+    png_set_benign_errors(g.Png, 1);
     static const png_byte kUnused[] = "cHRM\0gAMA\0iCCP\0sRGB\0sBIT\0hIST\0sPLT\0tIME\0pCAL\0sCAL\0oFFs\0sTER\0eXIf";
     png_set_keep_unknown_chunks(g.Png, PNG_HANDLE_CHUNK_NEVER, kUnused, (int)(sizeof kUnused / 5));
     png_structp png = g.Png;
@@ -130,11 +131,13 @@ void IEReadPNGStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     const bool palette = colorType == PNG_COLOR_TYPE_PALETTE;
     const bool grey = colorType == PNG_COLOR_TYPE_GRAY;
     const bool native = IOParams.NativePixelFormat && (depth == 8 || depth == 16) && (grey || palette);
+    // 1-bit images with transparency go through the expansion to colour and alpha as well.
+    const bool transparent = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
     int passes = 1;
     ok = IEPngTry(png, [&] {
         if (native) {
             if (depth == 16) png_set_swap(png);
-        } else if (depth > 1) {
+        } else if (depth > 1 || transparent) {
             if ((palette && depth <= 8) || (grey && depth < 8)) png_set_expand(png);
             if (depth == 16) png_set_strip_16(png);
             if (depth < 8) png_set_packing(png);
@@ -187,14 +190,14 @@ void IEReadPNGStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     const int channels = png_get_channels(png, info);
     const int outDepth = png_get_bit_depth(png, info);
     TIEPixelFormat format;
-    if (depth == 1 && grey)
+    if (depth == 1 && grey && !transparent)
         format = ie1g;
     else if (native)
         format = palette ? ie8p : (depth == 8 ? ie8g : ie16g);
     else
         format = ie24RGB;
     const bool rgba = format == ie24RGB && channels == 4 && outDepth == 8;
-    const bool packedPalette = format == ie24RGB && palette && depth == 1;
+    const bool packedPalette = format == ie24RGB && palette && depth == 1 && !transparent;
     if (!Bitmap->Allocate((int32_t)width, (int32_t)height, format)) {
         IEAbort(Progress);
         return;
