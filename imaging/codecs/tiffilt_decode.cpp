@@ -942,6 +942,9 @@ void IETIFFReadOldJPEG(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progr
     TIOParamsVals params(nullptr);
     TStream* s = V.Stream;
     const int64_t total = s->GetSize();
+    // Writers of these pages give the JPEG stream whole MCU rows: a stream up to the next multiple
+    // of 16 rows beyond the page is its own, and is cut to the page.
+    const auto padded = [](int32_t N) { return (int32_t)std::min<int64_t>((int64_t(N) + 15) / 16 * 16, INT32_MAX); };
     if (!V.StripByteCounts.empty() && !V.StripOffsets.empty()) {
         if (V.ImageWidth <= 0 || V.ImageLength <= 0 || int64_t(V.ImageWidth) * V.ImageLength > kIETIFFMaxPixels ||
             !Bitmap->Allocate(V.ImageWidth, V.ImageLength, ie24RGB)) {
@@ -955,6 +958,7 @@ void IETIFFReadOldJPEG(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progr
         const size_t n = V.StripOffsets.size();
         TIOProgressRecord inner;
         inner.Aborting = Progress.Aborting;
+        bool drawn = false;
         for (size_t i = 0; i < n; ++i) {
             if (IEIsAborting(Progress)) break;
             const int64_t row0 = int64_t(i) * rps;
@@ -974,7 +978,7 @@ void IETIFFReadOldJPEG(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progr
             ReadPiece(s, off, std::min<int64_t>(cnt, total - off), strip);
             if (!strip.empty()) ms.WriteBuffer(strip.data(), (int32_t)strip.size());
             ms.SetPosition(0);
-            if (!JPEGFits(&ms, nullptr, V.ImageWidth, V.ImageLength)) continue;
+            if (!JPEGFits(&ms, nullptr, V.ImageWidth, padded(V.ImageLength))) continue;
             TIEBitmap tmp;
             const bool was = IEIsAborting(Progress);
             try {
@@ -985,10 +989,15 @@ void IETIFFReadOldJPEG(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progr
             }
             if (!was && IEIsAborting(Progress) && tmp.GetHeight() * 2 > rps && Progress.Aborting)
                 Progress.Aborting->store(false);
-            if (tmp.GetPixelFormat() == ie24RGB)
-                tmp.CopyRectTo(Bitmap, 0, 0, 0, (int32_t)row0, tmp.GetWidth(), std::min(tmp.GetHeight(), rps));
+            if (tmp.GetPixelFormat() == ie24RGB && tmp.GetWidth() > 0 && tmp.GetHeight() > 0) {
+                tmp.CopyRectTo(Bitmap, 0, 0, 0, (int32_t)row0, std::min(tmp.GetWidth(), V.ImageWidth),
+                               (int32_t)std::min<int64_t>({tmp.GetHeight(), rps, V.ImageLength - row0}));
+                drawn = true;
+            }
             if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, (int32_t)(double(i + 1) / n * 100));
         }
+        // A page none of whose strips decoded is refused rather than shown black.
+        if (!drawn) IEAbort(Progress);
         return;
     }
     int64_t start = (uint32_t)V.JPEGInterchangeFormat;
@@ -1010,7 +1019,7 @@ void IETIFFReadOldJPEG(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progr
     ms.WriteBuffer(data.data(), (int32_t)data.size());
     ms.SetPosition(0);
     // A thumbnail page may have no size tags: its JPEG stream then gives the size (up to 400 a side).
-    const int32_t maxW = V.ImageWidth > 0 ? V.ImageWidth : 400, maxH = V.ImageLength > 0 ? V.ImageLength : 400;
+    const int32_t maxW = V.ImageWidth > 0 ? V.ImageWidth : 400, maxH = V.ImageLength > 0 ? padded(V.ImageLength) : 400;
     if (!JPEGFits(&ms, nullptr, maxW, maxH)) {
         IEAbort(Progress);
         return;
@@ -1020,4 +1029,7 @@ void IETIFFReadOldJPEG(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progr
     } catch (...) {
         IEAbort(Progress);
     }
+    // A stream padded past the page is cut to it.
+    if (V.ImageWidth > 0 && V.ImageLength > 0 && (Bitmap->GetWidth() > V.ImageWidth || Bitmap->GetHeight() > V.ImageLength))
+        Bitmap->Resize(std::min(Bitmap->GetWidth(), V.ImageWidth), std::min(Bitmap->GetHeight(), V.ImageLength), 0, 255, 0, 0);
 }

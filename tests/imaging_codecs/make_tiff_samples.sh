@@ -68,6 +68,16 @@ done
 c -f lsb2msb -c zip rgb_none.tif rgb_fill2_zip.tif
 # A BitsPerSample that lists more values than the page has samples.
 $PY rgb_extra_bits rgb_extra_bits.tif base.ppm
+# Old-style JPEG pages without RowsPerStrip (no tool writes these): a JPEG stream of whole MCU rows
+# below the page's 23 rows, with and without StripByteCounts; one whose data are no JPEG.
+if command -v cjpeg >/dev/null; then
+  $T "$IM" base.ppm -background gray -extent 37x32 -depth 8 ppm:- | $T cjpeg -quality 90 -sample 1x1 > padded.jpg
+  $PY ojpeg ojpeg_padded.tif padded.jpg 37 23 1
+  $PY ojpeg ojpeg_padded_nocounts.tif padded.jpg 37 23 0
+  head -c 600 /dev/zero > zeros.bin
+  $PY ojpeg ojpeg_no_jpeg.tif zeros.bin 37 23 1
+  rm -f padded.jpg zeros.bin
+fi
 # Uncompressed YCbCr with chroma subsampling (no tool writes these).
 $PY ycbcr ycbcr_22.tif base.ppm 2 2
 $PY ycbcr ycbcr_21.tif base.ppm 2 1

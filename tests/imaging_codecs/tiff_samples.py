@@ -6,6 +6,7 @@
 #                             rows top to bottom, as raw bytes
 #   palette_alpha OUT.tif IN.ppm   an 8-bit palette page with an alpha sample
 #   rgb_extra_bits OUT.tif IN.ppm  an RGB page whose BitsPerSample has four values for three samples
+#   ojpeg OUT.tif IN.jpg W H COUNTS  an old-style JPEG page without RowsPerStrip
 import struct
 import sys
 
@@ -90,11 +91,12 @@ def ycbcr(out, src, hs, vs):
     open(out, "wb").write(out_b)
 
 
-def write_tiff(out, tags, data):
-    """An uncompressed little-endian TIFF of one strip: tags maps tag -> (type, values)."""
+def write_tiff(out, tags, data, counts=True):
+    """A little-endian TIFF of one strip holding data: tags maps tag -> (type, values)."""
     tags = dict(tags)
     tags[273] = (4, [0])
-    tags[279] = (4, [len(data)])
+    if counts:
+        tags[279] = (4, [len(data)])
     blobs = bytearray()
     entries = sorted(tags.items())
     ifd_at = 8 + len(data) + (len(data) & 1)
@@ -138,6 +140,15 @@ def rgb_extra_bits(out, src):
                      277: (3, [3]), 278: (4, [h])}, bytes(px))
 
 
+def ojpeg(out, src, w, h, counts):
+    """An old-style JPEG page (compression 6) of W x H pixels without RowsPerStrip: tags 513/514 and
+    the strip both hold the JPEG file SRC (not subsampled); StripByteCounts only when COUNTS is 1."""
+    jpg = open(src, "rb").read()
+    tags = {256: (4, [int(w)]), 257: (4, [int(h)]), 258: (3, [8, 8, 8]), 259: (3, [6]), 262: (3, [6]),
+            277: (3, [3]), 513: (4, [8]), 514: (4, [len(jpg)]), 530: (3, [1, 1])}
+    write_tiff(out, tags, jpg, counts == "1")
+
+
 def rgba(src, out):
     f = open(src, "rb").read()
     e = "<" if f[:2] == b"II" else ">"
@@ -170,3 +181,5 @@ if __name__ == "__main__":
         palette_alpha(sys.argv[2], sys.argv[3])
     elif cmd == "rgb_extra_bits":
         rgb_extra_bits(sys.argv[2], sys.argv[3])
+    elif cmd == "ojpeg":
+        ojpeg(*sys.argv[2:7])

@@ -207,6 +207,7 @@ TEST_F(TIFFReader, DecodesLikeLibtiff) {
         {"grey16_fill2_none", 0, 0}, {"grey16_fill2_zip", 0, 0},
         {"grey16_fill2_lzw", 0, 0},  {"grey16_fill2_packbits", 0, 0},
         {"rgb_fill2_zip", 0, 0},     {"rgb_extra_bits", 0, 0},
+        {"ojpeg_padded", 2, 0},      {"ojpeg_padded_nocounts", 2, 0},
     };
     ASSERT_FALSE(ReadFileBytes(kSamples + "rgb_none.rgba").empty()) << "make_tiff_samples.sh has not run";
     for (const TCase& c : cases) {
@@ -276,6 +277,15 @@ TEST_F(TIFFReader, DeepSamplesDecodeLikeImageMagick) {
         ASSERT_TRUE(n.Run(file));
         EXPECT_EQ(n.Bitmap.GetPixelFormat(), c.Native);
     }
+}
+
+// An old-style JPEG page whose strip holds no JPEG stream draws nothing: it is refused, not
+// shown black.
+TEST_F(TIFFReader, OldJPEGPageWithoutAStreamIsRefused) {
+    const std::string file = ReadFileBytes(kSamples + "ojpeg_no_jpeg.tif");
+    ASSERT_FALSE(file.empty()) << "make_tiff_samples.sh made no ojpeg_no_jpeg.tif";
+    TRead r;
+    EXPECT_FALSE(r.Run(file));
 }
 
 TEST_F(TIFFReader, CMYKSamplesInvertedIntoTheBitmap) {
