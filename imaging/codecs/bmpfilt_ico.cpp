@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ByteOrder.h"
+#include "CheckedMath.h"
 #include "SysUtils.h"
 #include "bmpfilt.h"
 #include "codecs_common.h"
@@ -508,8 +509,9 @@ void IEWriteICOStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
         ByteOrder::PutLE16(info + 12, 1);
         ByteOrder::PutLE16(info + 14, (uint16_t)depth);
         ByteOrder::PutLE32(info + 20, imageSize);
-        ByteOrder::PutLE32(info + 24, (uint32_t)(int32_t)std::nearbyint(IOParams.DpiX / 2.54L * 100));
-        ByteOrder::PutLE32(info + 28, (uint32_t)(int32_t)std::nearbyint(IOParams.DpiY / 2.54L * 100));
+        // A resolution beyond the field saturates (a file may have given any value).
+        ByteOrder::PutLE32(info + 24, (uint32_t)Checked::RoundSaturate<int32_t>(IOParams.DpiX / 2.54L * 100));
+        ByteOrder::PutLE32(info + 28, (uint32_t)Checked::RoundSaturate<int32_t>(IOParams.DpiY / 2.54L * 100));
         WriteBytes(Stream, info, sizeof info, Progress);
 
         std::vector<uint8_t> row(xorRow, 0);
