@@ -168,8 +168,9 @@ void ReadIconBitmap(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams,
     // The colour rows must be there before anything is allocated for them.
     const size_t xorRow = (((size_t)width * depth + 31) >> 5) * 4;
     const size_t xorBytes = (depth == 32 ? (size_t)width * 4 : xorRow) * (size_t)height;
+    // Depths the rows below do not draw are refused rather than returned undrawn.
     const bool drawn = depth == 1 || depth == 4 || depth == 8 || depth == 24 || depth == 32;
-    if (drawn && Stream.GetSize() - Stream.GetPosition() < (int64_t)xorBytes) {
+    if (!drawn || Stream.GetSize() - Stream.GetPosition() < (int64_t)xorBytes) {
         IEAbort(Progress);
         return;
     }

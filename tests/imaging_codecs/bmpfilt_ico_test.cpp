@@ -239,6 +239,9 @@ TEST(ICOReader, BrokenFilesAndProbes) {
         {"cut in the directory", good.substr(0, 12)},
         {"no depth", IconFile(1, {{8, 2, 0, 0, 0, InfoHeader(8, 2, 0) + std::string(64, 0)}})},
         {"huge header size", IconFile(1, {{0, 0, 0, 1, 24, InfoHeader(30000, 30000, 24)}})},
+        // Depths the reader does not draw: refused, not returned as an undrawn image.
+        {"2 bits", IconFile(1, {{8, 2, 4, 1, 2, InfoHeader(8, 2, 2) + std::string(16 + 8 + 8, 0)}})},
+        {"16 bits", IconFile(1, {{8, 2, 0, 1, 16, InfoHeader(8, 2, 16) + std::string(32 + 8, 0)}})},
     };
     for (const Case& c : broken) {
         SCOPED_TRACE(c.Name);
