@@ -38,12 +38,13 @@ struct TRowProgress {
 
 bool ReadAll(TStream& Stream, void* Buffer, int32_t Count) { return Stream.Read(Buffer, Count) == Count; }
 
-// One channel of a 16-bit bit-field pixel, scaled to 8 bits (low bits zero).
+// One channel of a 16-bit (or, with Wide, 32-bit) bit-field pixel, scaled to 8 bits (low bits
+// zero).
 struct TFieldMask {
     uint32_t Mask = 0;
     int32_t Shift = 0;
     int32_t Bits = 0;
-    explicit TFieldMask(uint32_t AMask) : Mask(AMask & 0xFFFF) {
+    explicit TFieldMask(uint32_t AMask, bool Wide = false) : Mask(Wide ? AMask : AMask & 0xFFFF) {
         if (!Mask) return;
         while (!((Mask >> Shift) & 1)) ++Shift;
         Bits = IEMaskBitCount((int32_t)Mask);
@@ -295,7 +296,13 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
     if (!plain || !(bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32)) return;
 
     std::vector<uint8_t> row((size_t)fileRow + 32);
-    const TFieldMask red(masks[0]), green(masks[1]), blue(masks[2]);
+    const bool wide = bits == 32;
+    const TFieldMask red(masks[0], wide), green(masks[1], wide), blue(masks[2], wide);
+    // 32-bit fields other than blue, green, red in the low three bytes go through the masks.
+    const bool fields32 = bits == 32 && compression == 3 &&
+                          !(masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF);
+    // Their alpha is the header's alpha field (version 3 and later headers), else none.
+    const TFieldMask alphaField(headerSize >= 56 ? ByteOrder::GetLE32(h + 52) : 0, true);
     bool anyAlpha = false, someNot0 = false, someNot255 = false;
     if (bits == 32 && !IgnoreAlpha) {
         if (!AlphaMask) AlphaMask = new TIEMask();
@@ -350,9 +357,16 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
             break;
         case 32:
             for (int32_t x = 0; x < width; ++x) {
-                std::memcpy(dst + 3 * x, src + 4 * x, 3);
+                const uint32_t w = ByteOrder::GetLE32(src + 4 * x);
+                if (fields32) {
+                    dst[3 * x] = blue.Get(w);
+                    dst[3 * x + 1] = green.Get(w);
+                    dst[3 * x + 2] = red.Get(w);
+                } else {
+                    std::memcpy(dst + 3 * x, src + 4 * x, 3);
+                }
                 if (anyAlpha) {
-                    const uint8_t a = src[4 * x + 3];
+                    const uint8_t a = !fields32 ? src[4 * x + 3] : alphaField.Mask ? alphaField.Get(w) : 255;
                     someNot0 |= a != 0;
                     someNot255 |= a != 255;
                     AlphaMask->SetPixel(x, y, a);

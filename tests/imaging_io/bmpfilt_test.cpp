@@ -241,6 +241,40 @@ TEST(BMPCodec, MasksFollowTheHeaderBeforeThePalette) {
     EXPECT_EQ(RGBBytes(r.bitmap), std::string("\xf8\x00\x00\x00\xfc\x00\x00\x00\xf8", 9));
 }
 
+TEST(BMPCodec, ThirtyTwoBitFieldsGoThroughTheirMasks) {
+    // Red, green, blue, alpha from the most significant byte down (a 56-byte header with an
+    // alpha mask), and 10-10-10 fields after a 40-byte header; then the usual order.
+    struct TCase {
+        const char* what;
+        uint32_t masks[4];
+        bool header56;
+        uint32_t pixel;
+        uint8_t r, g, b, a;
+    } cases[] = {
+        {"R8G8B8A8", {0xFF000000u, 0xFF0000u, 0xFF00u, 0xFFu}, true, 0x11223380u, 0x11, 0x22, 0x33, 0x80},
+        {"10-10-10", {0x3FF00000u, 0xFFC00u, 0x3FFu, 0}, false, (0x100u << 20) | (0x3FFu << 10) | 0x004u, 0x40, 0xFF, 0x01, 255},
+        {"B8G8R8", {0xFF0000u, 0xFF00u, 0xFFu, 0}, false, 0x80112233u, 0x11, 0x22, 0x33, 0x80},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> file = MakeFile(2, 1, 32, 3, {}, {});
+        for (int32_t m = 0; m < (c.header56 ? 4 : 3); ++m)
+            for (int32_t i = 0; i < 4; ++i) file.push_back((uint8_t)(c.masks[m] >> (8 * i)));
+        if (c.header56) file[14] = 56;
+        file[10] = (uint8_t)file.size();
+        for (uint32_t px : {c.pixel, 0u})
+            for (int32_t i = 0; i < 4; ++i) file.push_back((uint8_t)(px >> (8 * i)));
+        TReadResult r;
+        ReadBytes(file, r);
+        ASSERT_FALSE(r.aborted);
+        const TIERGB p = r.bitmap.GetPixelRGB(0, 0);
+        EXPECT_EQ((int)p.r, c.r);
+        EXPECT_EQ((int)p.g, c.g);
+        EXPECT_EQ((int)p.b, c.b);
+        EXPECT_EQ(r.alpha ? (int)r.alpha->GetPixel(0, 0) : 255, c.a);
+    }
+}
+
 TEST(BMPCodec, UndecodableDepthsAndCompressionsAreRefused) {
     // Each would otherwise come back as an allocated image that nothing was drawn into.
     struct TCase {
