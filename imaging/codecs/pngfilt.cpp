@@ -40,9 +40,9 @@ void ErrorCallback(png_structp Png, png_const_charp) {
 
 
 // libpng's memory for one read: no block larger than Limit (the bytes the stream has left, or
-// 8 MB for decompressed texts). With benign errors as warnings libpng only warns about a chunk
-// longer than the stream and then allocates its declared length; refused here, the chunk is
-// skipped or the read fails, as for any allocation that fails.
+// 64 MB, room for the rows of any image this library can hold). With benign errors as warnings
+// libpng only warns about a chunk longer than the stream and then allocates its declared length;
+// refused here, the chunk is skipped or the read fails, as for any allocation that fails.
 struct TPngMemory {
     png_alloc_size_t Limit;
 };
@@ -107,7 +107,8 @@ void IEReadPNGStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     std::atomic<bool>* abortFlag = Progress.Aborting ? Progress.Aborting : &ownAbort;
     TPngReadGuard g;
     const int64_t left = Stream.GetSize() - Stream.GetPosition();
-    TPngMemory memory{(png_alloc_size_t)std::max<int64_t>(std::min<int64_t>(left, 0x7FFFFFFF), 8 << 20)};
+    const int64_t leftOrMax = std::min<int64_t>(left, 0x7FFFFFFF);
+    TPngMemory memory{(png_alloc_size_t)std::max<int64_t>(leftOrMax, 64 << 20)};
     g.Png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, abortFlag, ErrorCallback, IEPngIgnoreWarning, &memory,
                                      LimitedMalloc, LimitedFree);
     if (g.Png) g.Info = png_create_info_struct(g.Png);
@@ -117,10 +118,11 @@ void IEReadPNGStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     }
     png_set_read_fn(g.Png, &Stream, ReadData);
     // libpng's benign errors (bytes after the image's zlib stream, a damaged ancillary chunk) stay
-    // warnings, as every other reader has them; chunks longer than the stream has left are kept
-    // from allocating by the limit above and by libpng's own, set to the same value. The chunks
-    // this reader has no use for are passed over unread.
-    png_set_chunk_malloc_max(g.Png, memory.Limit);
+    // warnings, as every other reader has them; chunks longer than the stream has left (or 8 MB,
+    // for decompressed texts) are kept from allocating by libpng's own limit and, where libpng
+    // only warns, by the allocator above. The chunks this reader has no use for are passed over
+    // unread.
+    png_set_chunk_malloc_max(g.Png, (png_alloc_size_t)std::max<int64_t>(leftOrMax, 8 << 20));
     png_set_benign_errors(g.Png, 1);
     static const png_byte kUnused[] = "cHRM\0gAMA\0iCCP\0sRGB\0sBIT\0hIST\0sPLT\0tIME\0pCAL\0sCAL\0oFFs\0sTER\0eXIf";
     png_set_keep_unknown_chunks(g.Png, PNG_HANDLE_CHUNK_NEVER, kUnused, (int)(sizeof kUnused / 5));
