@@ -39,12 +39,13 @@ struct TRowProgress {
 
 bool ReadAll(TStream& Stream, void* Buffer, int32_t Count) { return Stream.Read(Buffer, Count) == Count; }
 
-// One channel of a 16-bit bit-field pixel, scaled to 8 bits (low bits zero).
+// One channel of a 16-bit (or, with Wide, 32-bit) bit-field pixel, scaled to 8 bits (low bits
+// zero).
 struct TFieldMask {
     uint32_t Mask = 0;
     int32_t Shift = 0;
     int32_t Bits = 0;
-    explicit TFieldMask(uint32_t AMask) : Mask(AMask & 0xFFFF) {
+    explicit TFieldMask(uint32_t AMask, bool Wide = false) : Mask(Wide ? AMask : AMask & 0xFFFF) {
         if (!Mask) return;
         while (!((Mask >> Shift) & 1)) ++Shift;
         Bits = IEMaskBitCount((int32_t)Mask);
@@ -158,6 +159,7 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
     const uint32_t headerSize = ByteOrder::GetLE32(h);
     IOParams.FreeColorMap();
     TIERGB colorMap[256] = {};
+    uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
     int32_t width, height, bits, compression = 0, colours = 0;
     bool topDown = false;
     if (headerSize == 12) {
@@ -198,6 +200,17 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
         };
         IOParams.SetDpiX(dpi(ByteOrder::GetLE32(h + 24), IEDefaultDPIX));
         IOParams.SetDpiY(dpi(ByteOrder::GetLE32(h + 28), IEDefaultDPIY));
+        if (compression == 3 && (headerSize < 52 || headerSize == 64)) {
+            // The masks follow a header too short to hold them, before the palette. Some writers
+            // leave them out of 5-5-5 files: no room for them before the pixels.
+            if (pixelOffset && Stream.GetPosition() + 12 > start + (int64_t)pixelOffset) {
+                if (bits != 16) masks[0] = masks[1] = masks[2] = 0;
+            } else {
+                uint8_t m[12];
+                if (!ReadAll(Stream, m, 12)) return IEAbort(Progress);
+                for (int32_t i = 0; i < 3; ++i) masks[i] = ByteOrder::GetLE32(m + 4 * i);
+            }
+        }
         uint32_t used = ByteOrder::GetLE32(h + 32);
         if (used > 256) used = 0;
         if (used == 0 && bits <= 8) used = 1u << bits;
@@ -209,20 +222,20 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
         }
     }
     if (width < 0) return IEAbort(Progress);
-    uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
     if (compression == 3 && headerSize >= 52 && headerSize != 64) {
-        // Version 2 and later headers carry the masks themselves, at 40; nothing follows the palette.
+        // Version 2 and later headers carry the masks themselves, at 40.
         for (int32_t i = 0; i < 3; ++i) masks[i] = ByteOrder::GetLE32(h + 40 + 4 * i);
-    } else if (compression == 3 && pixelOffset && Stream.GetPosition() + 12 > start + (int64_t)pixelOffset) {
-        // No room for masks before the pixels: some writers leave them out of 5-5-5 files.
-        if (bits != 16) masks[0] = masks[1] = masks[2] = 0;
-    } else if (compression == 3) {
-        uint8_t m[12];
-        if (!ReadAll(Stream, m, 12)) return IEAbort(Progress);
-        for (int32_t i = 0; i < 3; ++i) masks[i] = ByteOrder::GetLE32(m + 4 * i);
-    } else if (compression != 0) {
+    } else if (compression != 0 && compression != 3) {
         masks[0] = masks[1] = masks[2] = 0;
     }
+    // Depths and compressions the rows below do not decode (a 2-bit palette, an embedded JPEG or
+    // PNG, Huffman-coded rows, an unknown bit count) are refused rather than left undrawn.
+    const bool decodable = compression == 0   ? bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32
+                           : compression == 1 ? bits == 8
+                           : compression == 2 ? bits == 4
+                           : compression == 3 ? bits == 16 || bits == 32
+                                              : false;
+    if (!decodable) return IEAbort(Progress);
     if (colours > 0) {
         IOParams.ColorMap.reset(new TIERGB[colours]);
         std::memcpy(IOParams.ColorMap.get(), colorMap, sizeof(TIERGB) * colours);
@@ -243,11 +256,18 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
     if (width == 0 || height == 0) ParamsOnly = true;
     if (ParamsOnly) return;
     const bool native = IOParams.NativePixelFormat;
-    const TIEPixelFormat format = bits == 1 ? ie1g : ((bits == 4 || bits == 8) && native) ? ie8p : ie24RGB;
+    // A 1-bit image is a bilevel bitmap when its two colours are black and white (either way
+    // round); any other pair of colours is read through the palette like 4-bit images.
+    const auto isColour = [&](int32_t I, uint8_t V) {
+        return colorMap[I].r == V && colorMap[I].g == V && colorMap[I].b == V;
+    };
+    const bool whiteBlack = colours == 2 && isColour(0, 255) && isColour(1, 0);
+    const bool bilevel = bits == 1 && (whiteBlack || (isColour(0, 0) && isColour(1, 255)));
+    const TIEPixelFormat format = bilevel ? ie1g : (bits <= 8 && native) ? ie8p : ie24RGB;
     if (!Bitmap->Allocate(width, height, format)) return IEAbort(Progress);
     if (format == ie8p) {
         for (int32_t i = 0; i < 256; ++i) Bitmap->SetPaletteEntry(i, colorMap[i]);
-        Bitmap->PaletteColors = bits == 4 ? 16 : 256;
+        Bitmap->PaletteColors = 1 << bits;
     }
     TRowProgress progress(Progress, height);
     const int64_t rowLen = FileRowLen(width, bits);
@@ -277,7 +297,13 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
     if (!plain || !(bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32)) return;
 
     std::vector<uint8_t> row((size_t)fileRow + 32);
-    const TFieldMask red(masks[0]), green(masks[1]), blue(masks[2]);
+    const bool wide = bits == 32;
+    const TFieldMask red(masks[0], wide), green(masks[1], wide), blue(masks[2], wide);
+    // 32-bit fields other than blue, green, red in the low three bytes go through the masks.
+    const bool fields32 = bits == 32 && compression == 3 &&
+                          !(masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF);
+    // Their alpha is the header's alpha field (version 3 and later headers), else none.
+    const TFieldMask alphaField(headerSize >= 56 ? ByteOrder::GetLE32(h + 52) : 0, true);
     bool anyAlpha = false, someNot0 = false, someNot255 = false;
     if (bits == 32 && !IgnoreAlpha) {
         if (!AlphaMask) AlphaMask = new TIEMask();
@@ -290,7 +316,7 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
         if (IEIsAborting(Progress)) return;
         uint8_t* dst = target(i);
         const int32_t y = topDown ? i : height - 1 - i;
-        if (bits == 1 || bits == 24) {
+        if (bilevel || bits == 24) {
             if (!ReadAll(Stream, row.data(), fileRow)) return IEAbort(Progress);
             std::memcpy(dst, row.data(), (size_t)std::min<int64_t>(Bitmap->GetRowLen(), fileRow));
             continue;
@@ -298,6 +324,15 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
         if (!ReadAll(Stream, row.data(), fileRow)) return IEAbort(Progress);
         const uint8_t* src = row.data();
         switch (bits) {
+        case 1:
+            for (int32_t x = 0; x < width; ++x) {
+                const uint8_t v = (uint8_t)(src[x / 8] >> (7 - (x & 7)) & 1);
+                if (native)
+                    dst[x] = v;
+                else
+                    std::memcpy(dst + 3 * x, &colorMap[v], 3);
+            }
+            break;
         case 4:
             for (int32_t x = 0; x < width; ++x) {
                 const uint8_t v = (x & 1) ? src[x / 2] & 15 : src[x / 2] >> 4;
@@ -323,9 +358,16 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
             break;
         case 32:
             for (int32_t x = 0; x < width; ++x) {
-                std::memcpy(dst + 3 * x, src + 4 * x, 3);
+                const uint32_t w = ByteOrder::GetLE32(src + 4 * x);
+                if (fields32) {
+                    dst[3 * x] = blue.Get(w);
+                    dst[3 * x + 1] = green.Get(w);
+                    dst[3 * x + 2] = red.Get(w);
+                } else {
+                    std::memcpy(dst + 3 * x, src + 4 * x, 3);
+                }
                 if (anyAlpha) {
-                    const uint8_t a = src[4 * x + 3];
+                    const uint8_t a = !fields32 ? src[4 * x + 3] : alphaField.Mask ? alphaField.Get(w) : 255;
                     someNot0 |= a != 0;
                     someNot255 |= a != 255;
                     AlphaMask->SetPixel(x, y, a);
@@ -334,9 +376,7 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
             break;
         }
     }
-    if (bits == 1 && colours == 2 && colorMap[0].r == 255 && colorMap[0].g == 255 && colorMap[0].b == 255 &&
-        colorMap[1].r == 0 && colorMap[1].g == 0 && colorMap[1].b == 0)
-        IENotBitmap(Bitmap);
+    if (bilevel && whiteBlack) IENotBitmap(Bitmap);
     if (anyAlpha && (!someNot0 || !someNot255)) {
         delete AlphaMask;
         AlphaMask = nullptr;

@@ -168,17 +168,25 @@ void ReadIconBitmap(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams,
     // The colour rows must be there before anything is allocated for them.
     const size_t xorRow = (((size_t)width * depth + 31) >> 5) * 4;
     const size_t xorBytes = (depth == 32 ? (size_t)width * 4 : xorRow) * (size_t)height;
+    // Depths the rows below do not draw are refused rather than returned undrawn.
     const bool drawn = depth == 1 || depth == 4 || depth == 8 || depth == 24 || depth == 32;
-    if (drawn && Stream.GetSize() - Stream.GetPosition() < (int64_t)xorBytes) {
+    if (!drawn || Stream.GetSize() - Stream.GetPosition() < (int64_t)xorBytes) {
         IEAbort(Progress);
         return;
     }
 
-    // Pixel format.
+    // Pixel format. A 1-bit image is bilevel when its palette is black then white, or white then
+    // black (its rows inverted); other colour pairs are read through the palette.
+    const auto isColour = [&](int32_t I, uint8_t V) {
+        const TIERGB c = I < IOParams.ColorMapCount ? IOParams.ColorMap[(size_t)I] : TIERGB{0, 0, 0};
+        return c.r == V && c.g == V && c.b == V;
+    };
+    const bool whiteBlack = depth == 1 && isColour(0, 255) && isColour(1, 0);
+    const bool bilevel = depth == 1 && (whiteBlack || (isColour(0, 0) && isColour(1, 255)));
     const bool native = IOParams.NativePixelFormat && !Image.Cursor;
-    TIEPixelFormat format = depth == 1 ? ie1g : ie24RGB;
-    if (native) {
-        if (depth == 4 || depth == 8)
+    TIEPixelFormat format = bilevel ? ie1g : ie24RGB;
+    if (native && !bilevel) {
+        if (depth == 1 || depth == 4 || depth == 8)
             format = ie8p;
         else if (depth != 1 && depth != 24 && depth != 32)
             throw Exception(L"Unsupported pixel format");
@@ -218,7 +226,7 @@ void ReadIconBitmap(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams,
         }
     };
 
-    if (depth == 1) {
+    if (bilevel) {
         const size_t lineBytes = ((size_t)width + 7) / 8;
         std::vector<uint8_t> row(xorRow);
         for (int32_t r = 0; r < height; ++r) {
@@ -226,6 +234,8 @@ void ReadIconBitmap(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams,
                 IEAbort(Progress);
                 return;
             }
+            if (whiteBlack)
+                for (uint8_t& b : row) b = (uint8_t)~b;
             std::memcpy(Bitmap->GetScanline(height - 1 - r), row.data(), lineBytes);
         }
         readAnd();
@@ -242,7 +252,7 @@ void ReadIconBitmap(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams,
                 }
             progress.Row(y + 1);
         }
-    } else if (depth == 4 || depth == 8) {
+    } else if (depth == 1 || depth == 4 || depth == 8) {
         std::vector<uint8_t> xorData(xorRow * (size_t)height);
         if (!ReadExact(Stream, xorData.data(), xorData.size())) {
             IEAbort(Progress);
@@ -255,7 +265,9 @@ void ReadIconBitmap(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams,
             const uint8_t* a = andRowOf(y);
             uint8_t* line = Bitmap->GetScanline(y);
             for (int32_t x = 0; x < width; ++x) {
-                const uint8_t index = depth == 8 ? src[x] : (uint8_t)((src[x >> 1] >> ((x & 1) ? 0 : 4)) & 15);
+                const uint8_t index = depth == 8   ? src[x]
+                                      : depth == 4 ? (uint8_t)((src[x >> 1] >> ((x & 1) ? 0 : 4)) & 15)
+                                                   : (uint8_t)(src[x >> 3] >> (7 - (x & 7)) & 1);
                 if (format == ie8p) {
                     line[x] = index;
                 } else {

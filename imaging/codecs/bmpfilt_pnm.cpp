@@ -53,7 +53,8 @@ void IEReadPNMToken(TStream& Stream, std::string& Token) {
     uint8_t c = 0;
     for (;;) {
         if (Stream.Read(&c, 1) != 1) return;
-        if (IsAlnum(c) || c == '#') break;
+        // A minus sign starts a token too, so that "-1" is not read as 1.
+        if (IsAlnum(c) || c == '#' || c == '-') break;
     }
     if (c == '#') {
         std::string text;

@@ -378,6 +378,26 @@ void ReadNative(TDICOMContext& C, TIEBitmap* Bitmap, int64_t FrameBytes) {
     if (spp == 3 && bs >= 1 && bs <= 8 && C.BytesPerSample == 1) {
         if (!Bitmap->Allocate(w, h, ie24RGB)) return C.Abort();
         const int32_t shift = 8 - bs;
+        if (C.Photo() == "YBR_FULL_422") {
+            // Two pixels in four bytes: two lumas, then the shared Cb and Cr.
+            row.resize((size_t)(w + 1) / 2 * 4);
+            TDICOMProgress progress(C.Progress, h);
+            for (int32_t y = 0; y < h; ++y) {
+                if (s->Read(row.data(), (int32_t)row.size()) != (int32_t)row.size()) return C.Abort();
+                uint8_t* out = Bitmap->GetScanline(y);
+                for (int32_t x = 0; x < w; ++x) {
+                    const uint8_t* pair = &row[(size_t)x / 2 * 4];
+                    TIERGB rgb;
+                    IEYCbCrToRGB(rgb, pair[x & 1], pair[2], pair[3]);
+                    out[3 * x] = rgb.b;
+                    out[3 * x + 1] = rgb.g;
+                    out[3 * x + 2] = rgb.r;
+                }
+                progress.Step();
+                if (progress.Aborted()) return;
+            }
+            return;
+        }
         if (C.PlanarConfiguration == 1) {
             row.resize((size_t)w);
             TDICOMProgress progress(C.Progress, (int64_t)h * 3);
@@ -404,6 +424,18 @@ void ReadNative(TDICOMContext& C, TIEBitmap* Bitmap, int64_t FrameBytes) {
                 if (progress.Aborted()) return;
             }
         }
+        // YBR_FULL samples were read like red, green and blue: converted now.
+        if (C.Photo() == "YBR_FULL")
+            for (int32_t y = 0; y < h; ++y) {
+                uint8_t* out = Bitmap->GetScanline(y);
+                for (int32_t x = 0; x < w; ++x) {
+                    TIERGB rgb;
+                    IEYCbCrToRGB(rgb, out[3 * x + 2], out[3 * x + 1], out[3 * x]);
+                    out[3 * x] = rgb.b;
+                    out[3 * x + 1] = rgb.g;
+                    out[3 * x + 2] = rgb.r;
+                }
+            }
         return;
     }
     // Layouts nothing here reads (32-bit samples, 16-bit colour, four samples...).
@@ -769,8 +801,40 @@ void ReadLosslessJPEG(TDICOMContext& C, TIEBitmap* Bitmap, const std::vector<uin
     FinishGrey(C, Bitmap, true);
 }
 
+// A grey JPEG 2000 frame at the samples' own depth, so that the rescale and the window see the
+// stored values (signed ones too): ie8g for up to 8 bits stored, else ie16g.
+void ReadJ2000Grey(TDICOMContext& C, TIEBitmap* Bitmap, const std::vector<uint8_t>& Frame) {
+    TReadOnlyMemoryStream s(Frame.data(), (int64_t)Frame.size());
+    int32_t w = 0, h = 0, prec = 0;
+    bool sgnd = false;
+    std::vector<int32_t> samples;
+    if (!IEReadJ2000Samples(&s, w, h, prec, sgnd, samples) || prec > 16) return C.Abort();
+    const bool wide = prec > 8 || C.BitsStored > 8;
+    if (!Bitmap->Allocate(w, h, wide ? ie16g : ie8g)) return C.Abort();
+    // Signed samples are kept in two's complement over the whole word; unsigned samples of a file
+    // that calls its pixels signed are taken as two's complement of its stored bits.
+    if (sgnd) {
+        C.PixelRepresentation = 1;
+        C.BitsStored = wide ? 16 : 8;
+    }
+    TDICOMProgress progress(C.Progress, h);
+    for (int32_t y = 0; y < h; ++y) {
+        uint8_t* out = Bitmap->GetScanline(y);
+        const int32_t* in = &samples[(size_t)y * w];
+        for (int32_t x = 0; x < w; ++x)
+            if (wide)
+                reinterpret_cast<uint16_t*>(out)[x] = (uint16_t)in[x];
+            else
+                out[x] = (uint8_t)in[x];
+        progress.Step();
+        if (progress.Aborted()) return;
+    }
+    FinishGrey(C, Bitmap, true);
+}
+
 // A codec of the library over the frame's bytes, with a parameter set of its own.
 void ReadWithCodec(TDICOMContext& C, TIEBitmap* Bitmap, const std::vector<uint8_t>& Frame, bool JPEG2000) {
+    if (JPEG2000 && C.SamplesPerPixel == 1) return ReadJ2000Grey(C, Bitmap, Frame);
     TReadOnlyMemoryStream s(Frame.data(), (int64_t)Frame.size());
     TIOParamsVals params(nullptr);
     if (JPEG2000)
@@ -886,7 +950,10 @@ void LoadFrame(TDICOMContext& C, TIEBitmap* Bitmap) {
     }
     if (!IsNativeSyntax(ts)) return C.Abort();   // compressed data not encapsulated: not readable
     const int32_t bits = C.BitsAllocated == 12 && C.BitsStored == 12 && C.SamplesPerPixel == 1 ? 12 : C.BytesPerSample * 8;
-    const int64_t frameBytes = ((int64_t)C.Columns * C.Rows * C.SamplesPerPixel * bits + 7) / 8;
+    int64_t frameBytes = ((int64_t)C.Columns * C.Rows * C.SamplesPerPixel * bits + 7) / 8;
+    // 4:2:2 luma and chroma: two pixels in four bytes.
+    if (C.Photo() == "YBR_FULL_422" && C.SamplesPerPixel == 3 && bits == 8)
+        frameBytes = ((int64_t)C.Columns + 1) / 2 * 4 * C.Rows;
     const int64_t skip = frameBytes * index;
     if (skip > C.Left() - frameBytes) return C.Abort();
     C.Stream->Seek(skip, soCurrent);

@@ -109,6 +109,11 @@ struct TComponentView {
     std::vector<int32_t> Columns;   // per image column: the component column, or -1 outside
     std::vector<int32_t> Rows;      // per image row
 
+    // The sample covering the pixel as the component holds it (0 outside the component).
+    int32_t Raw(int32_t X, int32_t Y) const {
+        const int32_t cx = Columns[(size_t)X], cy = Rows[(size_t)Y];
+        return cx < 0 || cy < 0 ? 0 : Data[(size_t)cy * (size_t)Width + (size_t)cx];
+    }
     uint8_t At(int32_t X, int32_t Y) const {
         const int32_t cx = Columns[(size_t)X], cy = Rows[(size_t)Y];
         if (cx < 0 || cy < 0) return 0;
@@ -183,40 +188,83 @@ void IEInitializeJ2000() {
 
 void IEFinalizeJ2000() {}
 
+namespace {
+
+// A decoder over the JP2 file or code stream at a stream's position, with its header read.
+struct TJ2000Decoder {
+    TJ2000StreamBinding Binding{nullptr, 0};
+    TStreamPtr Stream;
+    TCodecPtr Codec;
+    TImagePtr Image;
+
+    // False for an unknown signature, a damaged header or an empty image.
+    bool Open(TStream* Source) {
+        OPJ_CODEC_FORMAT format;
+        if (IEIsJP2(Source))
+            format = OPJ_CODEC_JP2;
+        else if (IEIsJ2K(Source))
+            format = OPJ_CODEC_J2K;
+        else
+            return false;
+        Binding = TJ2000StreamBinding{Source, Source->GetPosition()};
+        Stream = MakeStream(Binding, true);
+        Codec.reset(opj_create_decompress(format));
+        if (!Stream || !Codec) return false;
+        QuietCodec(Codec.get());
+        opj_dparameters_t dp;
+        opj_set_default_decoder_parameters(&dp);
+        opj_image_t* raw = nullptr;
+        const bool ok = opj_setup_decoder(Codec.get(), &dp) && opj_read_header(Stream.get(), Codec.get(), &raw);
+        Image.reset(raw);
+        if (!ok || !Image) return false;
+        const int64_t w64 = (int64_t)Image->x1 - Image->x0, h64 = (int64_t)Image->y1 - Image->y0;
+        return Image->numcomps > 0 && w64 > 0 && h64 > 0 && w64 <= 0x7FFFFFFF && h64 <= 0x7FFFFFFF;
+    }
+    int32_t Width() const { return (int32_t)(Image->x1 - Image->x0); }
+    int32_t Height() const { return (int32_t)(Image->y1 - Image->y0); }
+
+    // Decodes the samples; every component's buffer is bounded before the decoder allocates it.
+    bool Decode() {
+        int64_t total = 0;
+        for (uint32_t i = 0; i < Image->numcomps; ++i) {
+            const opj_image_comp_t& c = Image->comps[i];
+            const uint64_t cw = ((uint64_t)Image->x1 + c.dx - 1) / (c.dx ? c.dx : 1);
+            const uint64_t ch = ((uint64_t)Image->y1 + c.dy - 1) / (c.dy ? c.dy : 1);
+            total += (int64_t)std::min<uint64_t>(cw * ch * 4, (uint64_t)kMaxDecodedBytes + 1);
+            if (total > kMaxDecodedBytes) return false;
+        }
+        return opj_decode(Codec.get(), Stream.get(), Image.get()) && opj_end_decompress(Codec.get(), Stream.get());
+    }
+};
+
+}  // namespace
+
+bool IEReadJ2000Samples(TStream* Stream, int32_t& Width, int32_t& Height, int32_t& Precision, bool& Signed,
+                        std::vector<int32_t>& Samples) {
+    TJ2000Decoder d;
+    if (!d.Open(Stream) || !d.Decode()) return false;
+    Width = d.Width();
+    Height = d.Height();
+    TComponentView view;
+    if (!MakeView(view, d.Image.get(), 0, Width, Height)) return false;
+    const opj_image_comp_t& c = d.Image->comps[0];
+    Precision = (int32_t)c.prec;
+    Signed = c.sgnd != 0;
+    Samples.resize((size_t)Width * (size_t)Height);
+    for (int32_t y = 0; y < Height; ++y)
+        for (int32_t x = 0; x < Width; ++x) Samples[(size_t)y * Width + x] = view.Raw(x, y);
+    return true;
+}
+
 void IEReadJ2000Stream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TIOProgressRecord& Progress,
                        bool ParamsOnly) {
-    OPJ_CODEC_FORMAT format;
-    if (IEIsJP2(Stream))
-        format = OPJ_CODEC_JP2;
-    else if (IEIsJ2K(Stream))
-        format = OPJ_CODEC_J2K;
-    else {
+    TJ2000Decoder decoder;
+    if (!decoder.Open(Stream)) {
         IEAbort(Progress);
         return;
     }
-    TJ2000StreamBinding binding{Stream, Stream->GetPosition()};
-    TStreamPtr stream = MakeStream(binding, true);
-    TCodecPtr codec(opj_create_decompress(format));
-    if (!stream || !codec) {
-        IEAbort(Progress);
-        return;
-    }
-    QuietCodec(codec.get());
-    opj_dparameters_t dp;
-    opj_set_default_decoder_parameters(&dp);
-    opj_image_t* raw = nullptr;
-    if (!opj_setup_decoder(codec.get(), &dp) || !opj_read_header(stream.get(), codec.get(), &raw)) {
-        if (raw) opj_image_destroy(raw);
-        IEAbort(Progress);
-        return;
-    }
-    TImagePtr image(raw);
-    const int64_t w64 = (int64_t)image->x1 - image->x0, h64 = (int64_t)image->y1 - image->y0;
-    if (image->numcomps == 0 || w64 <= 0 || h64 <= 0 || w64 > 0x7FFFFFFF || h64 > 0x7FFFFFFF) {
-        IEAbort(Progress);
-        return;
-    }
-    const int32_t width = (int32_t)w64, height = (int32_t)h64;
+    opj_image_t* const image = decoder.Image.get();
+    const int32_t width = decoder.Width(), height = decoder.Height();
 
     // The colour space: a bare code stream says none; its component count decides (as for JP2
     // files without a colour specification).
@@ -243,37 +291,42 @@ void IEReadJ2000Stream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params
     Params.FreeColorMap();
     if (ParamsOnly || !Bitmap) return;
 
-    // Every component's buffer is bounded before the decoder allocates it.
-    int64_t total = 0;
-    for (uint32_t i = 0; i < image->numcomps; ++i) {
-        const opj_image_comp_t& c = image->comps[i];
-        const uint64_t cw = ((uint64_t)image->x1 + c.dx - 1) / (c.dx ? c.dx : 1);
-        const uint64_t ch = ((uint64_t)image->y1 + c.dy - 1) / (c.dy ? c.dy : 1);
-        total += (int64_t)std::min<uint64_t>(cw * ch * 4, (uint64_t)kMaxDecodedBytes + 1);
-        if (total > kMaxDecodedBytes) {
-            IEAbort(Progress);
-            return;
-        }
-    }
-    if (!opj_decode(codec.get(), stream.get(), image.get()) || !opj_end_decompress(codec.get(), stream.get())) {
+    if (!decoder.Decode()) {
         IEAbort(Progress);
         return;
     }
     const int32_t used = space == 1 ? 1 : 3;
     TComponentView views[3];
     for (int32_t i = 0; i < used; ++i)
-        if (!MakeView(views[i], image.get(), (uint32_t)i, width, height)) {
+        if (!MakeView(views[i], image, (uint32_t)i, width, height)) {
             IEAbort(Progress);
             return;
         }
-    const bool bilevel = space == 1 && image->comps[0].prec == 1;
+    // The opacity component: the one the file marks as such, else a single component after the
+    // colours (a bare code stream cannot mark it).
+    int32_t alphaIndex = -1;
+    for (uint32_t i = (uint32_t)used; i < image->numcomps && alphaIndex < 0; ++i)
+        if (image->comps[i].alpha) alphaIndex = (int32_t)i;
+    if (alphaIndex < 0 && image->numcomps == (uint32_t)used + 1) alphaIndex = used;
+    TComponentView alphaView;
+    if (alphaIndex >= 0 && !MakeView(alphaView, image, (uint32_t)alphaIndex, width, height)) alphaIndex = -1;
+    const bool bilevel = space == 1 && image->comps[0].prec == 1 && alphaIndex < 0;
     if (!Bitmap->Allocate(width, height, bilevel ? ie1g : ie24RGB)) {
         IEAbort(Progress);
         return;
     }
+    TIEBitmap* alpha = nullptr;
+    if (alphaIndex >= 0) {
+        alpha = Bitmap->GetAlphaChannel();
+        alpha->SetFull(false);
+    }
     TIERowProgress progress(Progress, height);
     for (int32_t y = 0; y < height; ++y) {
         uint8_t* row = Bitmap->GetScanline(y);
+        if (alpha) {
+            uint8_t* a = alpha->GetScanline(y);
+            for (int32_t x = 0; x < width; ++x) a[x] = alphaView.At(x, y);
+        }
         if (bilevel) {
             for (int32_t x = 0; x < width; ++x) IESetBit(row, x, views[0].At(x, y) != 0);
         } else if (space == 1) {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Classes.h"
 #include "imaging/io/picturaio_params.h"
@@ -28,9 +29,17 @@ bool IEIsJ2K(TStream* Stream);
 // reads the header only. Grey, RGB and YCbCr images are read (signed samples are shifted to the
 // unsigned range, sub-sampled components take the sample covering each pixel, an image offset on
 // the reference grid is honoured); samples of any precision become 8 bits (their top 8 bits, or
-// shifted up when fewer). Images of four or more components show their first three.
+// shifted up when fewer). A component the file marks as opacity, or a single component after the
+// colours, becomes the bitmap's alpha channel.
 void IEReadJ2000Stream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TIOProgressRecord& Progress,
                        bool ParamsOnly);
+
+// Decodes the first component of the JP2 file or code stream at the position at its own precision
+// (for readers that interpret the samples themselves, as DICOM's grey images): Samples receive
+// Width x Height values, rows top to bottom, signed when Signed. False when the stream is not
+// JPEG 2000, does not decode, or is too large to hold.
+bool IEReadJ2000Samples(TStream* Stream, int32_t& Width, int32_t& Height, int32_t& Precision, bool& Signed,
+                        std::vector<int32_t>& Samples);
 
 // Encodes Bitmap (ie24RGB or ie1g; the front end converts others) as a JP2 file (Format 0) or a
 // code stream (Format 1). Params.J2000ColorSpace 0 writes one grey component, 1 and 2 three RGB

@@ -94,6 +94,7 @@ struct TRowDecoder {
     bool PaletteAlpha;
     uint8_t* Row;
     uint8_t* AlphaRow;
+    bool GreyAlpha;   // 16-bit grey pages: a grey byte, then an alpha byte
     void Put(int32_t X, const uint8_t* V) const {
         uint8_t* p = Row + 3 * X;
         switch (Depth) {
@@ -103,6 +104,11 @@ struct TRowDecoder {
             if (PaletteAlpha) AlphaRow[X] = AlphaPalette[V[0]];
             break;
         case 16: {
+            if (GreyAlpha) {
+                p[0] = p[1] = p[2] = V[0];
+                AlphaRow[X] = V[1];
+                break;
+            }
             const uint16_t w = ByteOrder::GetLE16(V);
             p[0] = (uint8_t)((w & 31) << 3);
             p[1] = (uint8_t)(((w >> 5) & 31) << 3);
@@ -204,23 +210,29 @@ void IEReadTGAStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     IOParams.SetDpiX(IEDefaultDPIX);
     IOParams.SetDpiY(IEDefaultDPIY);
     IOParams.SetImageCount(1);
+    // Grey pages (types 3 and 11) of 16 bits hold grey and alpha.
+    const bool greyAlpha = (type == 3 || type == 11) && depth == 16;
     IESetDepthParams(IOParams, depth);
+    if (greyAlpha) {
+        IOParams.BitsPerSample = 8;
+        IOParams.SamplesPerPixel = 2;
+    }
     if (Preview || width == 0 || height == 0) return;
+    // 4-bit pages are not decoded: refused rather than shown black.
+    if (depth == 4) return IEAbort(Progress);
 
     if (!Bitmap->Allocate(width, height, depth == 1 ? ie1g : ie24RGB)) return IEAbort(Progress);
     Bitmap->Fill(0);
-    const bool wantAlpha = !IgnoreAlpha && (depth == 32 || (mapType == 1 && paletteAlpha && depth == 8));
+    const bool wantAlpha = !IgnoreAlpha && (depth == 32 || greyAlpha || (mapType == 1 && paletteAlpha && depth == 8));
     if (wantAlpha) {
         if (!AlphaMask) AlphaMask = new TIEMask();
         AlphaMask->Allocate(width, height, 8);
         AlphaMask->Fill(255);
         AlphaMask->Full = false;
     }
-    if (depth == 4) return;   // accepted, not decoded
-
     const int32_t rowBytes = depth == 1 ? (width + 7) / 8 : width * 3;
     std::vector<uint8_t> row((size_t)rowBytes + 4), alphaRow((size_t)width, 255);
-    const TRowDecoder decoder{depth, palette, alphaPalette, paletteAlpha, row.data(), alphaRow.data()};
+    const TRowDecoder decoder{depth, palette, alphaPalette, paletteAlpha, row.data(), alphaRow.data(), greyAlpha};
     // Units of a row: bytes of packed pixels for depth 1, else pixels.
     const int32_t units = depth == 1 ? rowBytes : width;
     const int32_t unitBytes = depth == 1 ? 1 : depth / 8;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -37,6 +38,22 @@ void ErrorCallback(png_structp Png, png_const_charp) {
     png_longjmp(Png, 1);
 }
 
+
+// libpng's memory for one read: no block larger than Limit (the bytes the stream has left, or
+// 64 MB, room for the rows of any image this library can hold). With benign errors as warnings
+// libpng only warns about a chunk longer than the stream and then allocates its declared length;
+// refused here, the chunk is skipped or the read fails, as for any allocation that fails.
+struct TPngMemory {
+    png_alloc_size_t Limit;
+};
+
+png_voidp LimitedMalloc(png_structp Png, png_alloc_size_t Size) {
+    const auto* m = static_cast<const TPngMemory*>(png_get_mem_ptr(Png));
+    if (m && Size > m->Limit) return nullptr;
+    return std::malloc(Size);
+}
+
+void LimitedFree(png_structp, png_voidp Block) { std::free(Block); }
 
 // Frees libpng's structures on every exit.
 struct TPngReadGuard {
@@ -89,19 +106,24 @@ void IEReadPNGStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     std::atomic<bool> ownAbort{false};
     std::atomic<bool>* abortFlag = Progress.Aborting ? Progress.Aborting : &ownAbort;
     TPngReadGuard g;
-    g.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, abortFlag, ErrorCallback, IEPngIgnoreWarning);
+    const int64_t left = Stream.GetSize() - Stream.GetPosition();
+    const int64_t leftOrMax = std::min<int64_t>(left, 0x7FFFFFFF);
+    TPngMemory memory{(png_alloc_size_t)std::max<int64_t>(leftOrMax, 64 << 20)};
+    g.Png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, abortFlag, ErrorCallback, IEPngIgnoreWarning, &memory,
+                                     LimitedMalloc, LimitedFree);
     if (g.Png) g.Info = png_create_info_struct(g.Png);
     if (!g.Png || !g.Info) {
         IEAbort(Progress);
         return;
     }
     png_set_read_fn(g.Png, &Stream, ReadData);
-    // A chunk longer than the stream has left (or 8 MB, for decompressed texts) is refused before
-    // libpng allocates for it: libpng only warns about such lengths unless its benign errors are
-    // errors. The chunks this reader has no use for are passed over unread.
-    const int64_t left = Stream.GetSize() - Stream.GetPosition();
-    png_set_chunk_malloc_max(g.Png, (png_alloc_size_t)std::max<int64_t>(std::min<int64_t>(left, 0x7FFFFFFF), 8 << 20));
-    png_set_benign_errors(g.Png, 0);
+    // libpng's benign errors (bytes after the image's zlib stream, a damaged ancillary chunk) stay
+    // warnings, as every other reader has them; chunks longer than the stream has left (or 8 MB,
+    // for decompressed texts) are kept from allocating by libpng's own limit and, where libpng
+    // only warns, by the allocator above. The chunks this reader has no use for are passed over
+    // unread.
+    png_set_chunk_malloc_max(g.Png, (png_alloc_size_t)std::max<int64_t>(leftOrMax, 8 << 20));
+    png_set_benign_errors(g.Png, 1);
     static const png_byte kUnused[] = "cHRM\0gAMA\0iCCP\0sRGB\0sBIT\0hIST\0sPLT\0tIME\0pCAL\0sCAL\0oFFs\0sTER\0eXIf";
     png_set_keep_unknown_chunks(g.Png, PNG_HANDLE_CHUNK_NEVER, kUnused, (int)(sizeof kUnused / 5));
     png_structp png = g.Png;
@@ -130,11 +152,13 @@ void IEReadPNGStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     const bool palette = colorType == PNG_COLOR_TYPE_PALETTE;
     const bool grey = colorType == PNG_COLOR_TYPE_GRAY;
     const bool native = IOParams.NativePixelFormat && (depth == 8 || depth == 16) && (grey || palette);
+    // 1-bit images with transparency go through the expansion to colour and alpha as well.
+    const bool transparent = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
     int passes = 1;
     ok = IEPngTry(png, [&] {
         if (native) {
             if (depth == 16) png_set_swap(png);
-        } else if (depth > 1) {
+        } else if (depth > 1 || transparent) {
             if ((palette && depth <= 8) || (grey && depth < 8)) png_set_expand(png);
             if (depth == 16) png_set_strip_16(png);
             if (depth < 8) png_set_packing(png);
@@ -187,14 +211,14 @@ void IEReadPNGStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     const int channels = png_get_channels(png, info);
     const int outDepth = png_get_bit_depth(png, info);
     TIEPixelFormat format;
-    if (depth == 1 && grey)
+    if (depth == 1 && grey && !transparent)
         format = ie1g;
     else if (native)
         format = palette ? ie8p : (depth == 8 ? ie8g : ie16g);
     else
         format = ie24RGB;
     const bool rgba = format == ie24RGB && channels == 4 && outDepth == 8;
-    const bool packedPalette = format == ie24RGB && palette && depth == 1;
+    const bool packedPalette = format == ie24RGB && palette && depth == 1 && !transparent;
     if (!Bitmap->Allocate((int32_t)width, (int32_t)height, format)) {
         IEAbort(Progress);
         return;

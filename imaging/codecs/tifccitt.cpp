@@ -218,7 +218,9 @@ void FindB1B2(const uint8_t* Ref, int32_t A0, bool Black, int32_t Width, int32_t
     B2 = B1 >= Width ? Width : FindBit(Ref, B1 + 1, Width, colourBit);
 }
 
-int64_t Decode1D(uint8_t* Row, const TBitReader& R, int32_t Width, int64_t Pos) {
+// Decodes one one-dimensional row; Changes, when given, receives the row's changing elements
+// (the end of every run, zero-length runs included).
+int64_t Decode1D(uint8_t* Row, const TBitReader& R, int32_t Width, int64_t Pos, std::vector<int32_t>* Changes = nullptr) {
     std::memset(Row, 0xFF, (size_t)RowBytes(Width));
     int32_t colour = 0;
     int64_t a = 0;
@@ -251,7 +253,10 @@ int64_t Decode1D(uint8_t* Row, const TBitReader& R, int32_t Width, int64_t Pos) 
         if (colour) FillRun(Row, (int32_t)a, (int32_t)end, 0);
         a = end;
         makeUpPending = entry >= kFirstMakeUp;
-        if (!makeUpPending) colour ^= 1;
+        if (!makeUpPending) {
+            if (Changes) Changes->push_back((int32_t)a);
+            colour ^= 1;
+        }
     }
     return Pos;
 }
@@ -276,9 +281,35 @@ int64_t ReadHorizontalRun(const TBitReader& R, int64_t& Pos, int32_t Colour) {
     }
 }
 
-int64_t Decode2D(uint8_t* Row, const TBitReader& R, int32_t Width, uint8_t* Ref, int64_t Pos, bool EOLMode) {
+// The changing elements of a decoded row (1 = white): the first change is to black.
+std::vector<int32_t> ChangesOf(const uint8_t* Row, int32_t Width) {
+    std::vector<int32_t> changes;
+    for (int32_t x = 0, bit = 0; (x = FindBit(Row, x, Width, bit)) < Width; bit ^= 1) changes.push_back(x);
+    return changes;
+}
+
+// One two-dimensional row against the reference row's changing elements Ref (positions where the
+// colour changes, the first to black, then alternately; a zero-length run coded in the reference
+// row gives two equal positions). Cur receives this row's changing elements. b1 and b2 are found
+// in Ref, not in the reference row's pixels, so that zero-length runs count as the coding
+// counted them.
+int64_t Decode2D(uint8_t* Row, const TBitReader& R, int32_t Width, const std::vector<int32_t>& Ref,
+                 std::vector<int32_t>& Cur, int64_t Pos, bool EOLMode) {
     const int32_t bytes = RowBytes(Width);
     std::memset(Row, 0xFF, (size_t)bytes);
+    Cur.clear();
+    // Element I of the reference row: before the first, 0; past the last, the row's end.
+    const auto ref = [&](int64_t I) {
+        return I < 0 ? 0 : I < (int64_t)Ref.size() ? std::min(Ref[(size_t)I], Width) : Width;
+    };
+    // b1 is element bi: the next change to the colour opposite a0's. Once the row has a change of
+    // its own, b1 must lie right of a0 (a zero-length run may leave it at a0).
+    int64_t bi = 0;
+    int32_t b1 = ref(0);
+    const auto checkB1 = [&](int32_t A0) {
+        if (Cur.empty()) return;
+        while (b1 <= A0 && b1 < Width) b1 = ref(bi += 2);
+    };
     int32_t a0 = -1;
     bool black = false;
     bool atStart = true;
@@ -304,11 +335,7 @@ int64_t Decode2D(uint8_t* Row, const TBitReader& R, int32_t Width, uint8_t* Ref,
             }
             atStart = false;
             Pos += eolLength;
-            if (R.Bit(Pos++)) {
-                Pos = Decode1D(Row, R, Width, Pos);
-                std::memcpy(Ref, Row, (size_t)bytes);
-                return Pos;
-            }
+            if (R.Bit(Pos++)) return Decode1D(Row, R, Width, Pos, &Cur);
             continue;
         }
         atStart = false;
@@ -316,11 +343,11 @@ int64_t Decode2D(uint8_t* Row, const TBitReader& R, int32_t Width, uint8_t* Ref,
         switch (mode.Entry) {
             case kModePass: {
                 Pos += mode.Length;
-                int32_t b1, b2;
-                FindB1B2(Ref, a0, black, Width, 0, b1, b2);
-                b2 = std::max(b2, from);
+                checkB1(from);
+                const int32_t b2 = std::max(ref(bi + 1), from);
                 if (black) FillRun(Row, from, b2, 0);
                 a0 = b2;
+                b1 = ref(bi += 2);
                 break;
             }
             case kModeHorizontal: {
@@ -332,18 +359,24 @@ int64_t Decode2D(uint8_t* Row, const TBitReader& R, int32_t Width, uint8_t* Ref,
                 const int32_t a1 = (int32_t)std::min<int64_t>(from + run1, Width);
                 const int32_t a2 = (int32_t)std::min<int64_t>(a1 + run2, Width);
                 FillRun(Row, black ? from : a1, black ? a1 : a2, 0);
+                Cur.push_back(a1);
+                Cur.push_back(a2);
                 a0 = a2;
+                checkB1(a0);
                 break;
             }
             case kModeVL3: case kModeVL2: case kModeVL1: case kModeV0:
             case kModeVR1: case kModeVR2: case kModeVR3: {
                 Pos += mode.Length;
-                int32_t b1, b2;
-                FindB1B2(Ref, a0, black, Width, 0, b1, b2);
-                const int32_t a1 = std::clamp(b1 + (mode.Entry - kModeV0), from, Width);
+                checkB1(from);
+                const int32_t shift = mode.Entry - kModeV0;
+                const int32_t a1 = std::clamp(b1 + shift, from, Width);
                 if (black) FillRun(Row, from, a1, 0);
+                Cur.push_back(a1);
                 a0 = a1;
                 black = !black;
+                // After a left shift b1 steps back one element, else forward one.
+                b1 = ref(shift < 0 ? --bi : ++bi);
                 break;
             }
             case kModeUncompressed: case kModeUncompressed2: {
@@ -370,6 +403,10 @@ int64_t Decode2D(uint8_t* Row, const TBitReader& R, int32_t Width, uint8_t* Ref,
                         break;
                     }
                 }
+                // The changes of the pixels given one by one, then of the colour that follows.
+                for (int32_t x = from; x < a; ++x)
+                    if ((((Row[x >> 3] >> (7 - (x & 7))) & 1) == 0) != ((Cur.size() & 1) != 0)) Cur.push_back(x);
+                if (black != ((Cur.size() & 1) != 0)) Cur.push_back(a);
                 a0 = a;
                 break;
             }
@@ -378,7 +415,6 @@ int64_t Decode2D(uint8_t* Row, const TBitReader& R, int32_t Width, uint8_t* Ref,
                 break;
         }
     }
-    std::memcpy(Ref, Row, (size_t)bytes);
     return Pos;
 }
 
@@ -499,11 +535,24 @@ int64_t IECCITTDecodeMHRow(uint8_t* Row, const uint8_t* Data, int64_t DataLength
     return (bits + 7) / 8;
 }
 
+int64_t IECCITTDecode2DRow(uint8_t* Row, const uint8_t* Data, int64_t DataLength, int32_t Width,
+                           std::vector<int32_t>& RefChanges, int64_t BitPos, int32_t FillOrder, bool EOLMode) {
+    if (Width <= 0) return BitPos;
+    std::vector<int32_t> changes;
+    changes.reserve(RefChanges.size() + 16);
+    const int64_t pos = Decode2D(Row, TBitReader(Data, DataLength, FillOrder), Width, RefChanges, changes,
+                                 std::max<int64_t>(BitPos, 0), EOLMode);
+    RefChanges.swap(changes);
+    return pos;
+}
+
 int64_t IECCITTDecode2DRow(uint8_t* Row, const uint8_t* Data, int64_t DataLength, int32_t Width, uint8_t* RefRow,
                            int64_t BitPos, int32_t FillOrder, bool EOLMode) {
     if (Width <= 0) return BitPos;
-    return Decode2D(Row, TBitReader(Data, DataLength, FillOrder), Width, RefRow, std::max<int64_t>(BitPos, 0),
-                    EOLMode);
+    std::vector<int32_t> changes = ChangesOf(RefRow, Width);
+    const int64_t pos = IECCITTDecode2DRow(Row, Data, DataLength, Width, changes, BitPos, FillOrder, EOLMode);
+    std::memcpy(RefRow, Row, (size_t)RowBytes(Width));
+    return pos;
 }
 
 void IECCITTEncodeMHRow(const uint8_t* Row, int32_t Width, TStream* Stream, bool& Aborting, int32_t FillOrder) {

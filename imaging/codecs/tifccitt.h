@@ -33,6 +33,13 @@ int64_t IECCITTDecodeMHRow(uint8_t* Row, const uint8_t* Data, int64_t DataLength
 // it and is left for the next row. Returns the bit position after the row.
 int64_t IECCITTDecode2DRow(uint8_t* Row, const uint8_t* Data, int64_t DataLength, int32_t Width, uint8_t* RefRow,
                            int64_t BitPos, int32_t FillOrder, bool EOLMode);
+// The same with the reference row given by its changing elements (RefChanges: the positions where
+// its colour changes, the first to black, then alternately; empty for an all-white row), which
+// receive this row's. A zero-length run that a coder wrote (two changes at one position) is kept,
+// so that b1 and b2 are found as the coder found them: a strip's rows should be decoded in this
+// form.
+int64_t IECCITTDecode2DRow(uint8_t* Row, const uint8_t* Data, int64_t DataLength, int32_t Width,
+                           std::vector<int32_t>& RefChanges, int64_t BitPos, int32_t FillOrder, bool EOLMode);
 
 // The encoders append to Stream; a short write sets Aborting (the data written so far stay).
 // A strip's coding state (the pending partial byte and its bit count, and for the

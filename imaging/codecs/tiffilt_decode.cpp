@@ -103,7 +103,6 @@ public:
                 int64_t Length, TStream* Stream, int64_t Offset)
         : V(Vars), FWidth(WidthPixels), FRowBytes(RowBytes), FRows(Rows), FData(Data), FLength(Length),
           FStream(Stream), FOffset(Offset) {
-        if (IsCCITT(V.Compression)) FRefRow.assign((size_t)RowBytes, 0xFF);
     }
     ~TRowDecoder() {
         if (FLZWState && V.LZWDecompress) V.LZWDecompress(nullptr, 0, 0, FLZWState, V.FillOrder);
@@ -128,7 +127,9 @@ public:
             } else if (row * FRowBytes < FLength) {
                 std::memcpy(Out, FData + row * FRowBytes, (size_t)std::min(FRowBytes, FLength - row * FRowBytes));
             }
-            if (V.FillOrder == 2 && V.BitsPerSample <= 8)
+            // FillOrder 2 reverses the bits of every byte of the data, whatever the samples' size
+            // (as libtiff reads and writes such pages).
+            if (V.FillOrder == 2)
                 for (int64_t i = 0; i < FRowBytes; ++i) IEReverseBitsByte(Out[i]);
             return true;
         case 2: {
@@ -141,14 +142,14 @@ public:
             std::memset(Out, 0xFF, (size_t)FRowBytes);
             if (FBitPos >= FLength * 8) return true;
             if (V.T4Options & 1)
-                FBitPos = IECCITTDecode2DRow(Out, FData, FLength, FWidth, FRefRow.data(), FBitPos, V.FillOrder, true);
+                FBitPos = IECCITTDecode2DRow(Out, FData, FLength, FWidth, FRefChanges, FBitPos, V.FillOrder, true);
             else
                 FBitPos = IECCITTDecodeG3Row(Out, FData, FLength, FWidth, FBitPos, V.FillOrder);
             return true;
         case 4:
             std::memset(Out, 0xFF, (size_t)FRowBytes);
             if (FBitPos >= FLength * 8) return true;
-            FBitPos = IECCITTDecode2DRow(Out, FData, FLength, FWidth, FRefRow.data(), FBitPos, V.FillOrder,
+            FBitPos = IECCITTDecode2DRow(Out, FData, FLength, FWidth, FRefChanges, FBitPos, V.FillOrder,
                                          (V.T4Options & 4) != 0);
             return true;
         case 5: {
@@ -167,8 +168,15 @@ public:
                 void* out = nullptr;
                 int32_t outSize = 0;
                 const int64_t estimate = std::min<int64_t>(FRowBytes * FRows, int64_t(1) << 30);
+                const uint8_t* data = FData;
+                std::vector<uint8_t> reversed;
+                if (V.FillOrder == 2 && FLength > 0) {
+                    reversed.assign(FData, FData + FLength);
+                    for (uint8_t& b : reversed) IEReverseBitsByte(b);
+                    data = reversed.data();
+                }
                 try {
-                    IEZDecompressBuffer(FData, (int32_t)FLength, out, outSize, (int32_t)std::max<int64_t>(estimate, 1));
+                    IEZDecompressBuffer(data, (int32_t)FLength, out, outSize, (int32_t)std::max<int64_t>(estimate, 1));
                 } catch (...) {
                     // A damaged stream still gives the rows before the damage when zlib produced
                     // them; IEZDecompressBuffer keeps nothing then, so the piece fails.
@@ -229,7 +237,7 @@ private:
     int64_t FRow = 0;
     int64_t FPos = 0;
     int64_t FBitPos = 0;
-    std::vector<uint8_t> FRefRow;
+    std::vector<int32_t> FRefChanges;   // the CCITT reference row (all white before the first)
     void* FLZWState = nullptr;
     bool FInflateDone = false;
     uint8_t* FInflated = nullptr;
@@ -271,7 +279,8 @@ enum class TLayout {
     CMYK8,
     CMYK16,
     Lab8,
-    YCbCr8
+    YCbCr8,
+    Deep
 };
 
 // Writes decoded source rows into the page's bitmap (and mask), by the page's sample layout.
@@ -285,6 +294,11 @@ public:
         Spp = spp;
         if (spp < 1 || spp > kMaxSamples)
             L = TLayout::None;
+        else if (IETIFFDeepSamples(V))
+            // Predicted samples of these depths are not undone: such pages are refused.
+            L = V.Predictor != 1 && (V.Compression == 5 || V.Compression == 8) ? TLayout::None : TLayout::Deep;
+        else if (V.SampleFormat == 2 || V.SampleFormat == 3)
+            L = TLayout::None;   // signed integers, and floats of other sizes
         else if (ph == 2 && (spp == 3 || spp == 4) && bps == 8)
             L = spp == 4 && Mask ? TLayout::RGBA8 : TLayout::RGB8;
         else if (ph == 2 && spp >= 4 && bps == 8 && V.ExtraSamplesCount > 0)
@@ -303,8 +317,8 @@ public:
             L = TLayout::Grey;
         else if ((ph == 0 || ph == 1) && spp == 1 && bps == 8)
             L = TLayout::Grey;
-        else if ((ph == 0 || ph == 1) && spp >= 2 && bps == 8)
-            L = TLayout::GreyAlpha8;
+        else if ((ph == 0 || ph == 1) && spp >= 2 && bps <= 8)
+            L = TLayout::GreyAlpha8;   // below 8 bits both samples are unpacked and scaled
         else if ((ph == 0 || ph == 1) && spp == 1 && bps == 16)
             L = TLayout::Grey16;
         else if ((ph == 0 || ph == 1) && spp == 1 && bps == 12)
@@ -420,7 +434,8 @@ public:
                     d[0] = c.b;
                     d[1] = c.g;
                     d[2] = c.r;
-                    if (m && L == TLayout::PaletteAlpha8) m[x] = (uint8_t)(255 - S[1]);
+                    // The second sample is the alpha itself (0 transparent), as in every other page.
+                    if (m && L == TLayout::PaletteAlpha8) m[x] = S[1];
                 }
                 if (m && L == TLayout::PaletteAlpha8) Mask->Full = false;
             }
@@ -506,10 +521,61 @@ public:
         case TLayout::YCbCr8:
             if (PF == ie24RGB) ConvertColorRow(S, iecrYCbCr, d + size_t(X0) * 3, V.Params, Count);
             return;
+        case TLayout::Deep:
+            DeepRow(S, d, m, X0, Count);
+            return;
         }
     }
 
 private:
+    // Sample I of a row of the general layout, as a fraction of its full scale (0 to 1).
+    double DeepSample(const uint8_t* S, int64_t I) const {
+        const int32_t bps = V.BitsPerSample;
+        uint32_t v = 0;
+        if (bps % 8 == 0) {
+            const uint8_t* p = S + I * (bps / 8);
+            for (int32_t k = 0; k < bps / 8; ++k)
+                v = v << 8 | p[V.LittleEndian ? bps / 8 - 1 - k : k];
+        } else {
+            // Samples that are not whole bytes are packed most significant bit first.
+            int64_t bit = I * bps;
+            for (int32_t k = 0; k < bps; ++k, ++bit) v = v << 1 | ((S[bit >> 3] >> (7 - (bit & 7))) & 1);
+        }
+        if (V.SampleFormat == 3) {
+            float f;
+            std::memcpy(&f, &v, 4);
+            return f > 0 ? std::min(1.0, (double)f) : 0.0;   // NaN too becomes 0
+        }
+        return v / double(bps == 32 ? 4294967295.0 : double((uint32_t(1) << bps) - 1));
+    }
+    void DeepRow(const uint8_t* S, uint8_t* D, uint8_t* M, int32_t X0, int32_t Count) {
+        const bool grey = V.Photometric != 2;
+        const int32_t colours = grey ? 1 : 3;
+        const bool alpha = M && Spp > colours;
+        for (int32_t x = 0; x < Count; ++x) {
+            double c[3];
+            for (int32_t k = 0; k < colours; ++k) {
+                c[k] = DeepSample(S, int64_t(x) * Spp + k);
+                if (WhiteIsZero) c[k] = 1 - c[k];
+            }
+            const auto to8 = [](double F) { return (uint8_t)std::lround(F * 255); };
+            const auto to16 = [](double F) { return (uint16_t)std::lround(F * 65535); };
+            if (PF == ie16g) {
+                reinterpret_cast<uint16_t*>(D)[X0 + x] = to16(c[0]);
+            } else if (PF == ie32f) {
+                reinterpret_cast<float*>(D)[X0 + x] = (float)c[0];
+            } else if (PF == ieRGB48) {
+                for (int32_t k = 0; k < 3; ++k)
+                    reinterpret_cast<uint16_t*>(D)[size_t(X0 + x) * 3 + k] = to16(c[grey ? 0 : k]);
+            } else if (PF == ie24RGB) {
+                uint8_t* p = D + size_t(X0 + x) * 3;
+                for (int32_t k = 0; k < 3; ++k) p[k] = to8(c[grey ? 0 : 2 - k]);
+            }
+            if (alpha) M[x] = to8(DeepSample(S, int64_t(x) * Spp + colours));
+        }
+        if (alpha) Mask->Full = false;
+    }
+
     static void SetBit(uint8_t* Row, int32_t X, int Bit) {
         const uint8_t m = (uint8_t)(0x80 >> (X % 8));
         if (Bit)
@@ -726,7 +792,7 @@ void ReadJPEGPieces(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progress
 void ReadPlanarStrips(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progress, TPageWriter& W,
                       TRowCounter& Counter) {
     const int32_t spp = V.SamplesPerPixel;
-    if (V.BitsPerSample != 8 && V.BitsPerSample != 16) return;
+    if (V.BitsPerSample != 8 && V.BitsPerSample != 16) return IEAbort(Progress);
     const size_t perPlane = V.StripOffsets.size() / (size_t)spp;
     const TYCbCrBlocks none;
     const int64_t planeBytes = SourceRowBytes(V, V.ImageWidth, 1, none);
@@ -778,6 +844,16 @@ void ReadPlanarStrips(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progre
 
 }  // namespace
 
+bool IETIFFDeepSamples(const TTIFFVars& V) {
+    const int32_t bps = V.BitsPerSample, spp = V.SamplesPerPixel, ph = V.Photometric;
+    const bool grey = (ph == 0 || ph == 1) && (spp == 1 || spp == 2);
+    const bool rgb = ph == 2 && (spp == 3 || spp == 4);
+    if (!grey && !rgb) return false;
+    if (V.SampleFormat == 3) return bps == 32;
+    if (V.SampleFormat == 2 || bps <= 8 || bps > 32) return false;
+    return !(grey && spp == 1 && (bps == 12 || bps == 16)) && !(rgb && bps == 16);
+}
+
 void IETIFFReadStrips(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progress) {
     if (V.Compression == 7) {
         ReadJPEGPieces(V, Bitmap, Progress, false);
@@ -788,8 +864,8 @@ void IETIFFReadStrips(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progre
         return;
     }
     TPageWriter writer(V, Bitmap);
-    // Sample layouts the library has no rows for are left as allocated.
-    if (!writer.Supported()) return;
+    // Sample layouts the library has no rows for are refused rather than left as allocated.
+    if (!writer.Supported()) return IEAbort(Progress);
     TRowCounter counter(Progress, V.ImageLength);
     if (V.PlanarConfig == 2 && V.SamplesPerPixel > 1) {
         ReadPlanarStrips(V, Bitmap, Progress, writer, counter);
@@ -832,7 +908,7 @@ void IETIFFReadTiles(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progres
         return;
     }
     TPageWriter writer(V, Bitmap);
-    if (!writer.Supported()) return;
+    if (!writer.Supported()) return IEAbort(Progress);
     const bool one = V.Params->TIFFGetTile >= 0;
     const int64_t across = (int64_t(V.ImageWidth) + V.TileWidth - 1) / V.TileWidth;
     const int64_t down = (int64_t(V.ImageLength) + V.TileLength - 1) / V.TileLength;
@@ -866,6 +942,9 @@ void IETIFFReadOldJPEG(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progr
     TIOParamsVals params(nullptr);
     TStream* s = V.Stream;
     const int64_t total = s->GetSize();
+    // Writers of these pages give the JPEG stream whole MCU rows: a stream up to the next multiple
+    // of 16 rows beyond the page is its own, and is cut to the page.
+    const auto padded = [](int32_t N) { return (int32_t)std::min<int64_t>((int64_t(N) + 15) / 16 * 16, INT32_MAX); };
     if (!V.StripByteCounts.empty() && !V.StripOffsets.empty()) {
         if (V.ImageWidth <= 0 || V.ImageLength <= 0 || int64_t(V.ImageWidth) * V.ImageLength > kIETIFFMaxPixels ||
             !Bitmap->Allocate(V.ImageWidth, V.ImageLength, ie24RGB)) {
@@ -879,6 +958,7 @@ void IETIFFReadOldJPEG(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progr
         const size_t n = V.StripOffsets.size();
         TIOProgressRecord inner;
         inner.Aborting = Progress.Aborting;
+        bool drawn = false;
         for (size_t i = 0; i < n; ++i) {
             if (IEIsAborting(Progress)) break;
             const int64_t row0 = int64_t(i) * rps;
@@ -898,7 +978,7 @@ void IETIFFReadOldJPEG(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progr
             ReadPiece(s, off, std::min<int64_t>(cnt, total - off), strip);
             if (!strip.empty()) ms.WriteBuffer(strip.data(), (int32_t)strip.size());
             ms.SetPosition(0);
-            if (!JPEGFits(&ms, nullptr, V.ImageWidth, V.ImageLength)) continue;
+            if (!JPEGFits(&ms, nullptr, V.ImageWidth, padded(V.ImageLength))) continue;
             TIEBitmap tmp;
             const bool was = IEIsAborting(Progress);
             try {
@@ -909,10 +989,15 @@ void IETIFFReadOldJPEG(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progr
             }
             if (!was && IEIsAborting(Progress) && tmp.GetHeight() * 2 > rps && Progress.Aborting)
                 Progress.Aborting->store(false);
-            if (tmp.GetPixelFormat() == ie24RGB)
-                tmp.CopyRectTo(Bitmap, 0, 0, 0, (int32_t)row0, tmp.GetWidth(), std::min(tmp.GetHeight(), rps));
+            if (tmp.GetPixelFormat() == ie24RGB && tmp.GetWidth() > 0 && tmp.GetHeight() > 0) {
+                tmp.CopyRectTo(Bitmap, 0, 0, 0, (int32_t)row0, std::min(tmp.GetWidth(), V.ImageWidth),
+                               (int32_t)std::min<int64_t>({tmp.GetHeight(), rps, V.ImageLength - row0}));
+                drawn = true;
+            }
             if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, (int32_t)(double(i + 1) / n * 100));
         }
+        // A page none of whose strips decoded is refused rather than shown black.
+        if (!drawn) IEAbort(Progress);
         return;
     }
     int64_t start = (uint32_t)V.JPEGInterchangeFormat;
@@ -934,7 +1019,7 @@ void IETIFFReadOldJPEG(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progr
     ms.WriteBuffer(data.data(), (int32_t)data.size());
     ms.SetPosition(0);
     // A thumbnail page may have no size tags: its JPEG stream then gives the size (up to 400 a side).
-    const int32_t maxW = V.ImageWidth > 0 ? V.ImageWidth : 400, maxH = V.ImageLength > 0 ? V.ImageLength : 400;
+    const int32_t maxW = V.ImageWidth > 0 ? V.ImageWidth : 400, maxH = V.ImageLength > 0 ? padded(V.ImageLength) : 400;
     if (!JPEGFits(&ms, nullptr, maxW, maxH)) {
         IEAbort(Progress);
         return;
@@ -944,4 +1029,7 @@ void IETIFFReadOldJPEG(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progr
     } catch (...) {
         IEAbort(Progress);
     }
+    // A stream padded past the page is cut to it.
+    if (V.ImageWidth > 0 && V.ImageLength > 0 && (Bitmap->GetWidth() > V.ImageWidth || Bitmap->GetHeight() > V.ImageLength))
+        Bitmap->Resize(std::min(Bitmap->GetWidth(), V.ImageWidth), std::min(Bitmap->GetHeight(), V.ImageLength), 0, 255, 0, 0);
 }

@@ -56,6 +56,8 @@ struct TTIFFVars {
     int32_t ExtraSamples = 0;
     int32_t ExtraSamplesCount = 0;
     int32_t ExtraSamplesValues[10] = {};
+    // SampleFormat (339): 1 unsigned integers, 3 IEEE floating point.
+    int32_t SampleFormat = 1;
 
     TTIFFLZWDecompressor LZWDecompress = nullptr;
     TIOParamsVals* Params = nullptr;
@@ -66,6 +68,12 @@ struct TTIFFVars {
 // The rows of a page whose width or height the bitmap cannot take; used by the reader and the
 // decoders alike so that both agree on what a sane page is.
 constexpr int64_t kIETIFFMaxPixels = int64_t(1) << 31;
+
+// True for the pages of grey (with or without alpha) or RGB (with or without alpha) samples that
+// the general sample layout reads: unsigned integers of 9 to 32 bits other than the 12- and 16-bit
+// grey and 16-bit RGB pages that have layouts of their own, and 32-bit floats (0 to 1). Their
+// bitmap is ie16g, ie32f (floats) or ieRGB48 with NativePixelFormat, else ie24RGB.
+bool IETIFFDeepSamples(const TTIFFVars& Vars);
 
 // Decodes all strips of a page (PlanarConfig 1 or 2) into Bitmap.
 void IETIFFReadStrips(TTIFFVars& Vars, TIEBitmap* Bitmap, TIOProgressRecord& Progress);

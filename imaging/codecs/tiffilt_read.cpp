@@ -79,6 +79,7 @@ enum : uint16_t {
     kTagTileByteCounts = 325,
     kTagSubIFDs = 330,
     kTagExtraSamples = 338,
+    kTagSampleFormat = 339,
     kTagJPEGTables = 347,
     kTagJPEGProc = 512,
     kTagJPEGInterchangeFormat = 513,
@@ -527,10 +528,12 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, TStream* Stream, int32_t& ImageCount, T
     TIFDView gps(Stream, le, base);
     if (page.Has(kTagGPSIFD)) gps.LoadAt((uint32_t)page.Int(kTagGPSIFD, 0));
 
-    // BitsPerSample: every value must be the same.
+    // BitsPerSample: every value must be the same. Values past SamplesPerPixel are not looked at
+    // (some writers give more).
     const std::vector<uint32_t> bpsAll = page.IntArray(kTagBitsPerSample);
-    for (uint32_t b : bpsAll)
-        if (b != bpsAll[0]) {
+    const size_t bpsUsed = (size_t)std::max<int64_t>(1, page.Int(kTagSamplesPerPixel, 1));
+    for (size_t i = 0; i < bpsAll.size() && i < bpsUsed; ++i)
+        if (bpsAll[i] != bpsAll[0]) {
             IEAbort(Progress);
             return;
         }
@@ -544,6 +547,7 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, TStream* Stream, int32_t& ImageCount, T
     v.ImageWidth = (int32_t)page.Int(oneTile ? kTagTileWidth : kTagImageWidth, 0);
     v.ImageLength = (int32_t)page.Int(oneTile ? kTagTileLength : kTagImageLength, 0);
     v.SamplesPerPixel = (int32_t)page.Int(kTagSamplesPerPixel, 1);
+    v.SampleFormat = (int32_t)page.IntAt(kTagSampleFormat, 0, 1);
     v.BitsPerSample = bpsAll.empty() ? (int32_t)page.Int(kTagBitsPerSample, 1) : (int32_t)bpsAll[0];
     {
         int64_t rps = page.Int(kTagRowsPerStrip, v.ImageLength);
@@ -731,7 +735,7 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, TStream* Stream, int32_t& ImageCount, T
     if (!IgnoreAlpha) {
         const int32_t spp = v.SamplesPerPixel;
         const bool wanted = (spp == 4 && v.ExtraSamples == 2) || (spp >= 4 && v.ExtraSamplesCount > 0) ||
-                            (spp == 2 && v.BitsPerSample == 8) ||
+                            (spp == 2 && (v.BitsPerSample <= 8 || IETIFFDeepSamples(v))) ||
                             (spp >= 2 && v.ExtraSamplesCount > 0 && v.ExtraSamples == 1) ||
                             (spp == 4 && v.Photometric == 2);
         if (wanted && !AlphaMask) AlphaMask = new TIEMask();
@@ -779,6 +783,10 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, TStream* Stream, int32_t& ImageCount, T
         else if (bps == 16 && spp == 4 && ph == 5)
             pf = native ? ieCMYK : ie24RGB;
         else if (bps == 16 && spp == 3 && ph == 2)
+            pf = native ? ieRGB48 : ie24RGB;
+        else if (IETIFFDeepSamples(v) && spp <= 2 && (ph == 0 || ph == 1))
+            pf = !native ? ie24RGB : v.SampleFormat == 3 ? ie32f : ie16g;
+        else if (IETIFFDeepSamples(v) && ph == 2)
             pf = native ? ieRGB48 : ie24RGB;
         if (!Bitmap->Allocate(v.ImageWidth, v.ImageLength, pf)) {
             IEAbort(Progress);

@@ -100,9 +100,10 @@ private:
         FOutCount += n;
     }
 
-    // False when the table overflows.
+    // False when the table overflows. Old-style coders fill the table and go on with 12-bit codes
+    // of the full table until their Clear code: nothing is added then.
     bool Add(int32_t Prefix, uint8_t Suffix) {
-        if (FNextFree >= kMaxCodes) return false;
+        if (FNextFree >= kMaxCodes) return FOldStyle;
         FPrefix[FNextFree] = (uint16_t)Prefix;
         FSuffix[FNextFree] = Suffix;
         FFirst[FNextFree] = FFirst[Prefix];

@@ -12,6 +12,7 @@
 #include "iecoreutils_general.h"
 #include "iecoreutils_streams.h"
 #include "iemask.h"
+#include "picturaproc_bw.h"
 
 int32_t TPicturaIO::LoadFromFileGIF(const std::wstring& FileName) {
     TIEWideFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
@@ -167,7 +168,13 @@ int32_t TPicturaIO::SyncLoadFromStreamGIF(TStream* Stream) {
             if (count > 0) {
                 percentPerFrame = 100.0 / count;
                 IOBitmap->Assign(image);
-                IOBitmap->SetPixelFormat(frameFormat);
+                // A canvas of black-and-white frames goes back to 1 bit by its two colours: each
+                // pixel to the nearer of black and white (a threshold at the image's mean would
+                // turn a uniform canvas white).
+                if (count > 1 && frameFormat == ie1g)
+                    IEConvertToBWThreshold(IOBitmap, 128);
+                else
+                    IOBitmap->SetPixelFormat(frameFormat);
             }
             frame.reset();
             if (OnProgress) DoIntProgress(this, static_cast<int32_t>(i * percentPerFrame));

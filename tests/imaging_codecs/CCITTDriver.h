@@ -3,6 +3,7 @@
 // turned back to that convention, with the pad bits past the width cleared.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "Classes.h"
@@ -12,6 +13,19 @@ enum class TCCITTCoding { MH, G3, G32D, G4 };
 constexpr TCCITTCoding kAllCCITTCodings[] = {TCCITTCoding::MH, TCCITTCoding::G3, TCCITTCoding::G32D, TCCITTCoding::G4};
 
 inline int32_t CCITTRowBytes(int32_t Width) { return (Width + 7) / 8; }
+
+// Bits written as text ("0001 1"), packed most significant first, the last byte padded with 0.
+inline std::vector<uint8_t> CCITTBits(const std::string& Text) {
+    std::vector<uint8_t> out;
+    int n = 0;
+    for (char c : Text) {
+        if (c != '0' && c != '1') continue;
+        if (n % 8 == 0) out.push_back(0);
+        if (c == '1') out.back() |= (uint8_t)(0x80 >> (n % 8));
+        ++n;
+    }
+    return out;
+}
 
 inline void CCITTClearPad(uint8_t* Row, int32_t Width) {
     if (Width % 8) Row[Width / 8] &= (uint8_t)(0xFF00 >> (Width % 8));
@@ -47,7 +61,8 @@ inline std::vector<uint8_t> CCITTEncodeStrip(const std::vector<uint8_t>& Rows, i
 inline std::vector<uint8_t> CCITTDecodeStrip(const std::vector<uint8_t>& Data, int32_t Width, int32_t Height,
                                              TCCITTCoding Coding, int32_t FillOrder) {
     const size_t rb = (size_t)CCITTRowBytes(Width);
-    std::vector<uint8_t> rows(rb * (size_t)Height), ref(rb, 0xFF);
+    std::vector<uint8_t> rows(rb * (size_t)Height);
+    std::vector<int32_t> ref;   // the reference row's changing elements: all white
     int64_t pos = 0;
     const int64_t length = (int64_t)Data.size();
     for (int32_t y = 0; y < Height; ++y) {
@@ -60,7 +75,7 @@ inline std::vector<uint8_t> CCITTDecodeStrip(const std::vector<uint8_t>& Data, i
             case TCCITTCoding::G3: pos = IECCITTDecodeG3Row(row, Data.data(), length, Width, pos, FillOrder); break;
             case TCCITTCoding::G32D:
             case TCCITTCoding::G4:
-                pos = IECCITTDecode2DRow(row, Data.data(), length, Width, ref.data(), pos, FillOrder,
+                pos = IECCITTDecode2DRow(row, Data.data(), length, Width, ref, pos, FillOrder,
                                          Coding == TCCITTCoding::G32D);
                 break;
         }

@@ -201,6 +201,32 @@ TEST(ICOReader, TransparencyByDepth) {
     }
 }
 
+// A 1-bit icon keeps the colours of its palette: white on black stays white on black (the bits
+// inverted into the bilevel image), and any other pair of colours is read through the palette.
+TEST(ICOReader, OneBitPalettesOtherThanBlackThenWhite) {
+    // XOR rows (bottom first) 1100 0000 and 0000 0001; no AND bits.
+    const std::string rows = std::string{'\xC0', 0, 0, 0} + std::string{'\x01', 0, 0, 0} + std::string(8, 0);
+    {
+        const std::string data = InfoHeader(8, 2, 1) + LE32(0xFFFFFF) + LE32(0) + rows;
+        TRead r;
+        ASSERT_TRUE(r.Run(IconFile(1, {{8, 2, 2, 1, 1, data}}), false));
+        EXPECT_EQ(r.Bitmap.GetPixelFormat(), ie1g);
+        EXPECT_EQ(r.Bitmap.GetPixelAsRGB(0, 1).r, 0);     // index 1: black
+        EXPECT_EQ(r.Bitmap.GetPixelAsRGB(2, 1).r, 255);   // index 0: white
+        EXPECT_EQ(r.Bitmap.GetPixelAsRGB(7, 0).r, 0);
+    }
+    {
+        const std::string data = InfoHeader(8, 2, 1) + LE32(0xFF0000) + LE32(0x00FFFF) + rows;
+        TRead r;
+        ASSERT_TRUE(r.Run(IconFile(1, {{8, 2, 2, 1, 1, data}}), false));
+        EXPECT_EQ(r.Bitmap.GetPixelFormat(), ie24RGB);
+        const TIERGB one = r.Bitmap.GetPixelAsRGB(1, 1), zero = r.Bitmap.GetPixelAsRGB(3, 1);
+        EXPECT_EQ((int)one.r << 16 | one.g << 8 | one.b, 0x00FFFF);
+        EXPECT_EQ((int)zero.r << 16 | zero.g << 8 | zero.b, 0xFF0000);
+        EXPECT_EQ(r.Bitmap.GetPixelAsRGB(7, 0).g, 0xFF);
+    }
+}
+
 // Data that ends early, an undeterminable depth and sizes out of reach set the abort flag; the
 // probes check the directory and restore the position.
 TEST(ICOReader, BrokenFilesAndProbes) {
@@ -213,6 +239,9 @@ TEST(ICOReader, BrokenFilesAndProbes) {
         {"cut in the directory", good.substr(0, 12)},
         {"no depth", IconFile(1, {{8, 2, 0, 0, 0, InfoHeader(8, 2, 0) + std::string(64, 0)}})},
         {"huge header size", IconFile(1, {{0, 0, 0, 1, 24, InfoHeader(30000, 30000, 24)}})},
+        // Depths the reader does not draw: refused, not returned as an undrawn image.
+        {"2 bits", IconFile(1, {{8, 2, 4, 1, 2, InfoHeader(8, 2, 2) + std::string(16 + 8 + 8, 0)}})},
+        {"16 bits", IconFile(1, {{8, 2, 0, 1, 16, InfoHeader(8, 2, 16) + std::string(32 + 8, 0)}})},
     };
     for (const Case& c : broken) {
         SCOPED_TRACE(c.Name);

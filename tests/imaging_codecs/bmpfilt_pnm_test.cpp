@@ -37,7 +37,7 @@ TEST(PNMProbe, MagicAndSizes) {
     } cases[] = {
         {"P1 1 1 0", true},          {"P6\n# c\n3 2 255\n", true}, {"P7 1 1", false}, {"P0 1 1", false},
         {"P5 0 1 255", false},       {"P5 1 x 255", false},        {"P3 2", false},   {"", false},
-        {"# only\n# comments\n", false},
+        {"# only\n# comments\n", false}, {"P5 -1 1 255", false},
     };
     for (const auto& c : cases) {
         TMemoryStream s;
@@ -70,8 +70,10 @@ TEST(PNMRead, SamplesScaledFromOddMaxima) {
 
 TEST(PNMRead, RefusedHeaders) {
     // A maximum of 0 would divide by zero; above 65535 no sample fits in two bytes.
+    // A minus sign belongs to its number: a size or maximum of -1 is not read as 1.
     for (const char* file : {"P5 2 2 0\nabcd", "P2 1 1 0 0", "P6 1 1 65536\n", "P5 0 1 255\n", "P5 1 x1 255",
-                             "P9 1 1 255\n", "P5 1 1\n", "P6 a 1 255"}) {
+                             "P9 1 1 255\n", "P5 1 1\n", "P6 a 1 255", "P5 1 1 -1\n\x01", "P5 -1 1 255\n\x01",
+                             "P4 1 -1\n\x01", "P2 1 1 -255 7"}) {
         TCall call;
         TIEBitmap b;
         EXPECT_EQ(ReadPNM(file, call, b), "aborted") << file;

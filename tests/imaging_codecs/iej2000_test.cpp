@@ -152,12 +152,19 @@ TEST(J2000, PartlyTransparentImagesCarryAFourthComponent) {
     TCall w2;
     EXPECT_EQ(Write(b, w2, 1).size(), opaque);   // a fully opaque channel is left out
     b.GetAlphaChannel()->SetPixelByte(3, 2, 10);
-    TCall w3, r;
-    const std::string four = Write(b, w3, 0);
-    EXPECT_GT(four.size(), opaque);
-    TIEBitmap back;
-    ASSERT_TRUE(Read(four, back, r));   // the colour components are drawn
-    EXPECT_EQ(RGBBytes(back), RGBBytes(b));
+    for (int32_t form : {0, 1}) {
+        SCOPED_TRACE(form);
+        TCall w3, r;
+        const std::string four = Write(b, w3, form);
+        EXPECT_GT(four.size(), opaque);
+        TIEBitmap back;
+        ASSERT_TRUE(Read(four, back, r));
+        EXPECT_EQ(RGBBytes(back), RGBBytes(b));
+        // The fourth component comes back as the alpha channel (in a bare code stream too).
+        ASSERT_TRUE(back.HasAlphaChannel());
+        EXPECT_EQ(back.GetAlphaChannel()->GetScanline(2)[3], 10);
+        EXPECT_EQ(back.GetAlphaChannel()->GetScanline(0)[0], 255);
+    }
 }
 
 TEST(J2000, LowRatesShrinkTheStream) {

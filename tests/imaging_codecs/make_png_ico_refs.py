@@ -22,6 +22,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import zlib
 
 from PIL import Image, IcoImagePlugin
 
@@ -103,15 +104,49 @@ if corpus:
         try:
             im = Image.open(f)
             im.load()
-            # Pillow scales grey samples of 1 to 4 bits to 8 but keeps tRNS as the file's sample.
+            # Pillow scales grey samples of 1 to 4 bits to 8 but keeps tRNS as the file's sample
+            # (and applies none to a 1-bit image): the grey levels and tRNS are compared at 8 bits.
             head = open(f, 'rb').read(26)
             depth, colour = head[24], head[25]
-            if im.mode == 'L' and colour == 0 and depth < 8 and isinstance(im.info.get('transparency'), int):
-                im.info['transparency'] = im.info['transparency'] * 255 // ((1 << depth) - 1)
+            if im.mode in ('L', '1') and colour == 0 and depth < 8 and isinstance(im.info.get('transparency'), int):
+                trns = im.info['transparency'] * 255 // ((1 << depth) - 1)
+                im = im.convert('L')
+                im.info['transparency'] = trns
             write_ref(os.path.join(out, name + '.ref'), im)
             index.append('png %s ok' % name)
         except Exception:
             index.append('png %s bad' % name)
+
+
+def png_chunk(kind, body):
+    return struct.pack('>I', len(body)) + kind + body + struct.pack('>I', zlib.crc32(kind + body) & 0xffffffff)
+
+
+def made_pngs():
+    """Files Pillow writes (or a byte-level edit of one) that every peer reads: a 1-bit palette
+    image with tRNS, and an image whose IDAT holds bytes after the end of its zlib stream (a
+    benign error to libpng)."""
+    im = Image.new('P', (13, 5))
+    im.putpalette([255, 0, 0, 0, 0, 255])
+    im.putdata([(x * 3 + y) % 2 for y in range(5) for x in range(13)])
+    im.save(os.path.join(out, 'made_p1_trns.png'), bits=1, transparency=0)
+    buf = io.BytesIO()
+    Image.new('RGB', (7, 3), (10, 200, 30)).save(buf, 'PNG')
+    data, edited, i = buf.getvalue(), buf.getvalue()[:8], 8
+    while i < len(data):
+        n = struct.unpack('>I', data[i:i + 4])[0]
+        kind, body = data[i + 4:i + 8], data[i + 8:i + 8 + n]
+        edited += png_chunk(kind, body + b'\x00\x01trailing' if kind == b'IDAT' else body)
+        i += 12 + n
+    open(os.path.join(out, 'made_idat_trailing.png'), 'wb').write(edited)
+    for name in ('made_p1_trns.png', 'made_idat_trailing.png'):
+        im = Image.open(os.path.join(out, name))
+        im.load()
+        write_ref(os.path.join(out, name + '.ref'), im)
+        index.append('png %s ok' % name)
+
+
+made_pngs()
 
 # Icons and cursors of Wine's DLLs, and of ImageMagick.
 dlls = sorted(glob.glob('/usr/lib/*/wine/*-windows/user32.dll'))

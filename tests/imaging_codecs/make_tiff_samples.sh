@@ -61,6 +61,23 @@ c -c g4 -f lsb2msb bw_none_miniswhite.tif bw_g4_lsb.tif
 c -c g4 bw_none.tif bw_g4_minisblack.tif
 c -c packbits bw_none_miniswhite.tif bw_packbits.tif
 c -c lzw bw_none.tif bw_lzw.tif
+# FillOrder 2: libtiff reverses the bits of every data byte, whatever the samples' size.
+for comp in none zip lzw packbits; do
+  c -f lsb2msb -c $comp grey16.tif grey16_fill2_$comp.tif
+done
+c -f lsb2msb -c zip rgb_none.tif rgb_fill2_zip.tif
+# A BitsPerSample that lists more values than the page has samples.
+$PY rgb_extra_bits rgb_extra_bits.tif base.ppm
+# Old-style JPEG pages without RowsPerStrip (no tool writes these): a JPEG stream of whole MCU rows
+# below the page's 23 rows, with and without StripByteCounts; one whose data are no JPEG.
+if command -v cjpeg >/dev/null; then
+  $T "$IM" base.ppm -background gray -extent 37x32 -depth 8 ppm:- | $T cjpeg -quality 90 -sample 1x1 > padded.jpg
+  $PY ojpeg ojpeg_padded.tif padded.jpg 37 23 1
+  $PY ojpeg ojpeg_padded_nocounts.tif padded.jpg 37 23 0
+  head -c 600 /dev/zero > zeros.bin
+  $PY ojpeg ojpeg_no_jpeg.tif zeros.bin 37 23 1
+  rm -f padded.jpg zeros.bin
+fi
 # Uncompressed YCbCr with chroma subsampling (no tool writes these).
 $PY ycbcr ycbcr_22.tif base.ppm 2 2
 $PY ycbcr ycbcr_21.tif base.ppm 2 1
@@ -76,4 +93,22 @@ for f in *.tif; do
 done
 # multipage.tif: its second page is rgb_lzw_pred.
 [ -s rgb_lzw_pred.rgba ] && cp rgb_lzw_pred.rgba multipage.rgba
+
+# Pages libtiff's RGBA reader does not take (or takes without their alpha), made after the loop
+# above, with ImageMagick's decoding beside each as NAME.im.rgba (8-bit RGBA, rows top to bottom,
+# colours not multiplied by alpha): samples of 10, 14 and 32 bits, 32-bit floats, grey with alpha
+# at 4 and 16 bits, and a palette page with alpha.
+$PY palette_alpha palette8_alpha.tif base.ppm
+deep() { $T "$IM" base.ppm "${@:2}" -compress none "$1.tif" 2>/dev/null; }
+deep grey10 -colorspace gray -depth 10
+deep grey14 -colorspace gray -depth 14
+deep grey32 -colorspace gray -depth 32
+deep grey32f -colorspace gray -depth 32 -define quantum:format=floating-point
+deep rgb10 -depth 10
+deep rgb32f -depth 32 -define quantum:format=floating-point
+deep greya4 -colorspace gray \( base.ppm -colorspace gray -negate \) -alpha off -compose copy_opacity -composite -depth 4
+deep greya16 -colorspace gray \( base.ppm -colorspace gray -negate \) -alpha off -compose copy_opacity -composite -depth 16
+for n in palette8_alpha grey10 grey14 grey32 grey32f rgb10 rgb32f greya4 greya16; do
+  [ -s "$n.tif" ] && $T "$IM" "$n.tif" -depth 8 "rgba:$n.im.rgba" 2>/dev/null
+done
 exit 0

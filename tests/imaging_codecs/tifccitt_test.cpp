@@ -44,18 +44,7 @@ Bytes Picture(int32_t W, int32_t H, int32_t Kind, uint32_t Seed) {
     return rows;
 }
 
-// Bits written as text ("0001 1"), packed most significant first, the last byte padded with 0.
-Bytes Bits(const std::string& Text) {
-    Bytes out;
-    int n = 0;
-    for (char c : Text) {
-        if (c != '0' && c != '1') continue;
-        if (n % 8 == 0) out.push_back(0);
-        if (c == '1') out.back() |= (uint8_t)(0x80 >> (n % 8));
-        ++n;
-    }
-    return out;
-}
+Bytes Bits(const std::string& Text) { return CCITTBits(Text); }
 
 Bytes Reversed(Bytes B) {
     for (auto& b : B) b = IEBitReverse.Byte[b];

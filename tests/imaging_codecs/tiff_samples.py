@@ -4,6 +4,9 @@
 #   ycbcr OUT.tif IN.ppm H V  an uncompressed YCbCr TIFF with H x V chroma subsampling
 #   rgba IN.tif OUT.rgba      the pixels of an uncompressed 8-bit RGBA TIFF (tiff2rgba's output),
 #                             rows top to bottom, as raw bytes
+#   palette_alpha OUT.tif IN.ppm   an 8-bit palette page with an alpha sample
+#   rgb_extra_bits OUT.tif IN.ppm  an RGB page whose BitsPerSample has four values for three samples
+#   ojpeg OUT.tif IN.jpg W H COUNTS  an old-style JPEG page without RowsPerStrip
 import struct
 import sys
 
@@ -88,6 +91,64 @@ def ycbcr(out, src, hs, vs):
     open(out, "wb").write(out_b)
 
 
+def write_tiff(out, tags, data, counts=True):
+    """A little-endian TIFF of one strip holding data: tags maps tag -> (type, values)."""
+    tags = dict(tags)
+    tags[273] = (4, [0])
+    if counts:
+        tags[279] = (4, [len(data)])
+    blobs = bytearray()
+    entries = sorted(tags.items())
+    ifd_at = 8 + len(data) + (len(data) & 1)
+    blob_at = ifd_at + 2 + 12 * len(entries) + 4
+    fields = []
+    for tag, (typ, values) in entries:
+        fmt = {3: "H", 4: "I"}[typ]
+        raw = struct.pack("<%d%s" % (len(values), fmt), *values)
+        if tag == 273:
+            raw = struct.pack("<I", 8)
+        if len(raw) <= 4:
+            fields.append(struct.pack("<HHI", tag, typ, len(values)) + raw.ljust(4, b"\x00"))
+        else:
+            fields.append(struct.pack("<HHII", tag, typ, len(values), blob_at + len(blobs)))
+            blobs += raw
+    out_b = bytearray(b"II*\x00" + struct.pack("<I", ifd_at)) + data
+    if len(data) & 1:
+        out_b += b"\x00"
+    out_b += struct.pack("<H", len(entries)) + b"".join(fields) + struct.pack("<I", 0) + blobs
+    open(out, "wb").write(out_b)
+
+
+def palette_alpha(out, src):
+    """An 8-bit palette page (a 3-3-2 colour cube) with an unassociated alpha sample."""
+    w, h, px = read_ppm(src)
+    data = bytearray()
+    for y in range(h):
+        for x in range(w):
+            r, g, b = px[(y * w + x) * 3:(y * w + x) * 3 + 3]
+            data += bytes(((r >> 5) << 5 | (g >> 5) << 2 | b >> 6, (x * 255) // max(w - 1, 1)))
+    cmap = [((i >> 5) * 255 // 7) * 257 for i in range(256)] + [(((i >> 2) & 7) * 255 // 7) * 257 for i in range(256)] \
+        + [((i & 3) * 255 // 3) * 257 for i in range(256)]
+    write_tiff(out, {256: (4, [w]), 257: (4, [h]), 258: (3, [8, 8]), 259: (3, [1]), 262: (3, [3]),
+                     277: (3, [2]), 278: (4, [h]), 320: (3, cmap), 338: (3, [2])}, bytes(data))
+
+
+def rgb_extra_bits(out, src):
+    """An 8-bit RGB page whose BitsPerSample lists four values for its three samples."""
+    w, h, px = read_ppm(src)
+    write_tiff(out, {256: (4, [w]), 257: (4, [h]), 258: (3, [8, 8, 8, 8]), 259: (3, [1]), 262: (3, [2]),
+                     277: (3, [3]), 278: (4, [h])}, bytes(px))
+
+
+def ojpeg(out, src, w, h, counts):
+    """An old-style JPEG page (compression 6) of W x H pixels without RowsPerStrip: tags 513/514 and
+    the strip both hold the JPEG file SRC (not subsampled); StripByteCounts only when COUNTS is 1."""
+    jpg = open(src, "rb").read()
+    tags = {256: (4, [int(w)]), 257: (4, [int(h)]), 258: (3, [8, 8, 8]), 259: (3, [6]), 262: (3, [6]),
+            277: (3, [3]), 513: (4, [8]), 514: (4, [len(jpg)]), 530: (3, [1, 1])}
+    write_tiff(out, tags, jpg, counts == "1")
+
+
 def rgba(src, out):
     f = open(src, "rb").read()
     e = "<" if f[:2] == b"II" else ">"
@@ -103,6 +164,8 @@ def rgba(src, out):
         tags[tag] = [struct.unpack(e + fmt, f[pos + k * size:pos + (k + 1) * size])[0] for k in range(count)]
     assert tags[259][0] == 1 and tags.get(277, [1])[0] == 4 and tags[258][0] == 8
     data = b"".join(f[o:o + c] for o, c in zip(tags[273], tags[279]))
+    if tags.get(266, [1])[0] == 2:   # tiff2rgba keeps the FillOrder: every byte bit-reversed
+        data = bytes(int("{:08b}".format(b)[::-1], 2) for b in data)
     open(out, "wb").write(data[: tags[256][0] * tags[257][0] * 4])
 
 
@@ -114,3 +177,9 @@ if __name__ == "__main__":
         ycbcr(*sys.argv[2:6])
     elif cmd == "rgba":
         rgba(sys.argv[2], sys.argv[3])
+    elif cmd == "palette_alpha":
+        palette_alpha(sys.argv[2], sys.argv[3])
+    elif cmd == "rgb_extra_bits":
+        rgb_extra_bits(sys.argv[2], sys.argv[3])
+    elif cmd == "ojpeg":
+        ojpeg(*sys.argv[2:7])

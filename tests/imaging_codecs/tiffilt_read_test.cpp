@@ -205,6 +205,10 @@ TEST_F(TIFFReader, DecodesLikeLibtiff) {
         {"bw_packbits", 0, 0},       {"bw_lzw", 0, 0},
         {"ycbcr_22", 2, 0},          {"ycbcr_21", 2, 0},
         {"ycbcr_11", 2, 0},
+        {"grey16_fill2_none", 0, 0}, {"grey16_fill2_zip", 0, 0},
+        {"grey16_fill2_lzw", 0, 0},  {"grey16_fill2_packbits", 0, 0},
+        {"rgb_fill2_zip", 0, 0},     {"rgb_extra_bits", 0, 0},
+        {"ojpeg_padded", 2, 0},      {"ojpeg_padded_nocounts", 2, 0},
     };
     ASSERT_FALSE(ReadFileBytes(kSamples + "rgb_none.rgba").empty()) << "make_tiff_samples.sh has not run";
     for (const TCase& c : cases) {
@@ -236,6 +240,53 @@ TEST_F(TIFFReader, DecodesLikeLibtiff) {
             }
         EXPECT_LE(worst, c.Tolerance) << "at " << wx << "," << wy;
     }
+}
+
+// Pages libtiff's RGBA reader leaves out, against ImageMagick: integer samples of 10, 14 and 32
+// bits, 32-bit floats, grey with alpha at 4 and 16 bits, and a palette page whose second sample is
+// its alpha (stored as it is, not inverted). With NativePixelFormat the wide samples keep 16 bits
+// (floats their own format).
+TEST_F(TIFFReader, DeepSamplesDecodeLikeImageMagick) {
+    struct TCase {
+        const char* Name;
+        TIEPixelFormat Native;
+    } cases[] = {{"grey10", ie16g},  {"grey14", ie16g},  {"grey32", ie16g},   {"grey32f", ie32f},
+                 {"rgb10", ieRGB48}, {"rgb32f", ieRGB48}, {"greya4", ie24RGB}, {"greya16", ie16g},
+                 {"palette8_alpha", ie24RGB}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string file = ReadFileBytes(kSamples + c.Name + ".tif");
+        const std::string ref = ReadFileBytes(kSamples + c.Name + ".im.rgba");
+        ASSERT_FALSE(file.empty() || ref.empty()) << "make_tiff_samples.sh made no " << c.Name;
+        TRead r;
+        ASSERT_TRUE(r.Run(file));
+        TIEBitmap& b = r.Bitmap;
+        ASSERT_EQ(ref.size(), size_t(b.GetWidth()) * b.GetHeight() * 4);
+        int worst = 0;
+        for (int32_t y = 0; y < b.GetHeight(); ++y)
+            for (int32_t x = 0; x < b.GetWidth(); ++x) {
+                const uint8_t* e = reinterpret_cast<const uint8_t*>(ref.data()) + (size_t(y) * b.GetWidth() + x) * 4;
+                const TIERGB p = b.GetPixelAsRGB(x, y);
+                const int a = r.Mask ? r.Mask->GetPixel(x, y) : 255;
+                worst = std::max(worst, std::abs(a - e[3]));
+                if (e[3] == 0) continue;
+                for (int k = 0; k < 3; ++k) worst = std::max(worst, std::abs((k == 0 ? p.r : k == 1 ? p.g : p.b) - e[k]));
+            }
+        EXPECT_LE(worst, 1);
+        TRead n;
+        n.Call.Params.NativePixelFormat = true;
+        ASSERT_TRUE(n.Run(file));
+        EXPECT_EQ(n.Bitmap.GetPixelFormat(), c.Native);
+    }
+}
+
+// An old-style JPEG page whose strip holds no JPEG stream draws nothing: it is refused, not
+// shown black.
+TEST_F(TIFFReader, OldJPEGPageWithoutAStreamIsRefused) {
+    const std::string file = ReadFileBytes(kSamples + "ojpeg_no_jpeg.tif");
+    ASSERT_FALSE(file.empty()) << "make_tiff_samples.sh made no ojpeg_no_jpeg.tif";
+    TRead r;
+    EXPECT_FALSE(r.Run(file));
 }
 
 TEST_F(TIFFReader, CMYKSamplesInvertedIntoTheBitmap) {

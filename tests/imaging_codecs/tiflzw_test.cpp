@@ -94,6 +94,9 @@ TEST(TIFFLZW, DecodesIndependentStreams) {
     old.ClearAt = 4096;
     EXPECT_EQ(Decode(LzwReferenceEncode(data, old), 400, 100, 1), data);
     EXPECT_EQ(Decode(Reversed(LzwReferenceEncode(data, old)), 400, 100, 2), data);
+    // Old-style coders may fill the table to 4096 entries and go on coding without a Clear.
+    old.ClearAt = 0;
+    EXPECT_EQ(Decode(LzwReferenceEncode(data, old), 400, 100, 1), data);
 
     Bytes more = Decode(LzwReferenceEncode(Bytes(250, 7), tiff), 100, 3, 1);
     Bytes want(300, 0);
@@ -120,7 +123,7 @@ TEST(TIFFLZW, WidthsAndClear) {
 
 // Corrupt streams: a code above the table right after Clear fails the row; a code above the
 // table elsewhere, or EndOfInformation, ends the strip quietly with zeros; a table that keeps
-// growing past 4096 entries without a Clear code fails.
+// growing past 4096 entries without a Clear code fails (in TIFF's own coding).
 TEST(TIFFLZW, CorruptStreams) {
     bool failed;
     // Clear (256), then 300: 1 0000 0000 | 1 0010 1100 -> 80 4A C0.

@@ -88,6 +88,17 @@ std::vector<uint8_t> MakeFile(int32_t W, int32_t H, int32_t Bits, int32_t Compre
     return d;
 }
 
+// The pixels as red, green, blue bytes, rows top to bottom.
+std::string RGBBytes(TIEBitmap& B) {
+    std::string out;
+    for (int32_t y = 0; y < B.GetHeight(); ++y)
+        for (int32_t x = 0; x < B.GetWidth(); ++x) {
+            const TIERGB c = B.GetPixelAsRGB(x, y);
+            out += {(char)c.r, (char)c.g, (char)c.b};
+        }
+    return out;
+}
+
 }  // namespace
 
 TEST(BMPCodec, RoundTripsEveryWrittenForm) {
@@ -214,6 +225,90 @@ TEST(BMPCodec, SixteenBitFields) {
     EXPECT_EQ((int)green.g, 252);
     EXPECT_EQ((int)blue.b, 248);
     EXPECT_EQ((int)blue.r, 0);
+}
+
+TEST(BMPCodec, MasksFollowTheHeaderBeforeThePalette) {
+    // A 5-6-5 file with a two-entry palette: header, masks, palette, pixels (as Pillow reads it).
+    std::vector<uint8_t> file = MakeFile(3, 1, 16, 3, {}, {});
+    for (uint32_t m : {0xF800u, 0x07E0u, 0x001Fu, 0x00FF00FFu, 0x0000FF00u})
+        for (int32_t i = 0; i < 4; ++i) file.push_back((uint8_t)(m >> (8 * i)));
+    file[46] = 2;
+    file[10] = (uint8_t)file.size();
+    for (uint8_t b : {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0, 0}) file.push_back(b);
+    TReadResult r;
+    ReadBytes(file, r);
+    ASSERT_FALSE(r.aborted);
+    EXPECT_EQ(RGBBytes(r.bitmap), std::string("\xf8\x00\x00\x00\xfc\x00\x00\x00\xf8", 9));
+}
+
+TEST(BMPCodec, ThirtyTwoBitFieldsGoThroughTheirMasks) {
+    // Red, green, blue, alpha from the most significant byte down (a 56-byte header with an
+    // alpha mask), and 10-10-10 fields after a 40-byte header; then the usual order.
+    struct TCase {
+        const char* what;
+        uint32_t masks[4];
+        bool header56;
+        uint32_t pixel;
+        uint8_t r, g, b, a;
+    } cases[] = {
+        {"R8G8B8A8", {0xFF000000u, 0xFF0000u, 0xFF00u, 0xFFu}, true, 0x11223380u, 0x11, 0x22, 0x33, 0x80},
+        {"10-10-10", {0x3FF00000u, 0xFFC00u, 0x3FFu, 0}, false, (0x100u << 20) | (0x3FFu << 10) | 0x004u, 0x40, 0xFF, 0x01, 255},
+        {"B8G8R8", {0xFF0000u, 0xFF00u, 0xFFu, 0}, false, 0x80112233u, 0x11, 0x22, 0x33, 0x80},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> file = MakeFile(2, 1, 32, 3, {}, {});
+        for (int32_t m = 0; m < (c.header56 ? 4 : 3); ++m)
+            for (int32_t i = 0; i < 4; ++i) file.push_back((uint8_t)(c.masks[m] >> (8 * i)));
+        if (c.header56) file[14] = 56;
+        file[10] = (uint8_t)file.size();
+        for (uint32_t px : {c.pixel, 0u})
+            for (int32_t i = 0; i < 4; ++i) file.push_back((uint8_t)(px >> (8 * i)));
+        TReadResult r;
+        ReadBytes(file, r);
+        ASSERT_FALSE(r.aborted);
+        const TIERGB p = r.bitmap.GetPixelRGB(0, 0);
+        EXPECT_EQ((int)p.r, c.r);
+        EXPECT_EQ((int)p.g, c.g);
+        EXPECT_EQ((int)p.b, c.b);
+        EXPECT_EQ(r.alpha ? (int)r.alpha->GetPixel(0, 0) : 255, c.a);
+    }
+}
+
+TEST(BMPCodec, UndecodableDepthsAndCompressionsAreRefused) {
+    // Each would otherwise come back as an allocated image that nothing was drawn into.
+    struct TCase {
+        const char* what;
+        int32_t bits, compression;
+    } cases[] = {
+        {"2-bit palette", 2, 0}, {"embedded JPEG", 24, 4}, {"embedded PNG", 32, 5}, {"bit count 7", 7, 0},
+        {"bit count 0", 0, 0},   {"1-bit RLE", 1, 1},      {"RLE8 at 4 bits", 4, 1}, {"bit fields at 8 bits", 8, 3},
+        {"unknown compression", 24, 9},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        TReadResult r;
+        ReadBytes(MakeFile(4, 2, c.bits, c.compression, {0x000000, 0xFFFFFF, 0x123456, 0x654321},
+                           std::vector<uint8_t>(64, 0x5A)),
+                  r);
+        EXPECT_TRUE(r.aborted);
+    }
+}
+
+TEST(BMPCodec, OneBitColourPairReadThroughThePalette) {
+    // Bits 1010 0000 over the palette red, blue.
+    const std::vector<uint8_t> file = MakeFile(4, 1, 1, 0, {0xFF0000, 0x0000FF}, {0xA0, 0, 0, 0});
+    TReadResult r;
+    ReadBytes(file, r);
+    ASSERT_FALSE(r.aborted);
+    EXPECT_EQ(r.bitmap.GetPixelFormat(), ie24RGB);
+    EXPECT_EQ(RGBBytes(r.bitmap), std::string("\x00\x00\xff\xff\x00\x00\x00\x00\xff\xff\x00\x00", 12));
+    TReadResult n;
+    ReadBytes(file, n, true);
+    ASSERT_EQ(n.bitmap.GetPixelFormat(), ie8p);
+    EXPECT_EQ(n.bitmap.GetScanline(0)[0], 1);
+    EXPECT_EQ(n.bitmap.GetScanline(0)[1], 0);
+    EXPECT_EQ(n.bitmap.GetPaletteEntry(1).b, 0xFF);
 }
 
 TEST(BMPCodec, OneBitWhiteBlackPaletteInverts) {

@@ -157,6 +157,28 @@ TEST(TGACodec, ColourMapPastTheLastEntryIsDropped) {
     EXPECT_EQ(p.ColorMapCount, 20);
 }
 
+// 16-bit grey pages (Pillow's form of grey with alpha): a grey byte, then an alpha byte; plain and
+// run-length coded. Not 5-5-5 colour.
+TEST(TGACodec, SixteenBitGreyWithAlpha) {
+    std::vector<uint8_t> plain = Header(0, 3, 0, 0, 0, 3, 1, 16, 0x28);
+    for (uint8_t b : {0x40, 0x80, 0xC0, 0xFF, 0x10, 0x00}) plain.push_back(b);
+    std::vector<uint8_t> rle = Header(0, 11, 0, 0, 0, 3, 1, 16, 0x28);
+    for (uint8_t b : {0x00, 0x40, 0x80, 0x81, 0xC0, 0xFF}) rle.push_back(b);
+    for (const auto& f : {plain, rle}) {
+        TRead r;
+        TIOParamsVals& p = codectest::Params();
+        ReadTGA(f, r, p);
+        ASSERT_FALSE(r.aborted);
+        EXPECT_EQ(p.SamplesPerPixel, 2);
+        const TIERGB c = r.bitmap.GetPixelRGB(0, 0);
+        EXPECT_TRUE(c.r == 0x40 && c.g == 0x40 && c.b == 0x40);
+        EXPECT_EQ(r.bitmap.GetPixelRGB(1, 0).g, 0xC0);
+        ASSERT_NE(r.alpha, nullptr);
+        EXPECT_EQ(r.alpha->GetPixel(0, 0), 0x80);
+        EXPECT_EQ(r.alpha->GetPixel(1, 0), 0xFF);
+    }
+}
+
 TEST(TGACodec, SixteenBitWhiteAndBadFiles) {
     std::vector<uint8_t> f = Header(0, 2, 0, 0, 0, 1, 1, 16, 0);
     f.push_back(0xFF);
@@ -174,6 +196,7 @@ TEST(TGACodec, SixteenBitWhiteAndBadFiles) {
         {"empty", {}},
         {"image type 5", Header(0, 5, 0, 0, 0, 1, 1, 8, 0)},
         {"depth 7", Header(0, 2, 0, 0, 0, 1, 1, 7, 0)},
+        {"depth 4, not decoded", [] { auto d = Header(0, 3, 0, 0, 0, 2, 1, 4, 0); d.push_back(0x12); return d; }()},
         {"pixels cut", Header(0, 2, 0, 0, 0, 4, 4, 24, 0)},
         {"run-length cut", [] { auto d = Header(0, 10, 0, 0, 0, 4, 4, 24, 0); d.push_back(0x85); return d; }()},
     };

@@ -5,6 +5,7 @@
 #                later frames, a frame with transparent pixels; anim_N.rgba its coalesced frames
 #   ten.gif      10 small frames at moving positions; ten_N.rgba
 #   single.gif   one 5x4 frame at (2, 2) of a 10x10 screen
+#   bw.gif       2 frames of a black-and-white palette, the second all black; bw_N.rgba
 # ImageMagick missing leaves the folder empty (the tests then skip).
 set -u
 out=${1:?usage: make_gif_frames.sh OUTDIR}
@@ -32,4 +33,9 @@ $T "$IM" "${args[@]}" ten.gif || exit 1
 $T "$IM" ten.gif -coalesce -depth 8 RGBA:ten_%d.rgba || exit 1
 
 $T "$IM" -size 5x4 xc:'#804020' -page 10x10+2+2 single.gif || exit 1
+
+# Two frames of a black-and-white palette, the second all black.
+$T "$IM" -dispose none -page 8x4+0+0 \( -size 8x4 xc:black -fill white -draw 'rectangle 4,0,7,3' \) \
+  -page +0+0 -size 8x4 xc:black -colors 2 bw.gif || exit 1
+$T "$IM" bw.gif -coalesce -depth 8 RGBA:bw_%d.rgba || exit 1
 exit 0

@@ -156,6 +156,25 @@ TEST_F(GIFLoad, CompositionGoesBackToTheReadersPaletteFormat) {
     ExpectCoalesced(*io.GetIEBitmap(), "anim_5.rgba", 20, 16);
 }
 
+// Black-and-white frames composed go back to 1 bit by their two colours: an all-black canvas
+// stays black (a threshold at the mean turned it white).
+TEST_F(GIFLoad, BlackAndWhiteFramesStayBlackAndWhite) {
+    for (int32_t index : {0, 1}) {
+        TPicturaIO io(nullptr);
+        const int32_t count = Load(io, "bw.gif", index);
+        REQUIRE_FRAMES(count);
+        EXPECT_EQ(count, 2);
+        TIEBitmap& b = *io.GetIEBitmap();
+        EXPECT_EQ(b.GetPixelFormat(), ie1g);
+        const std::string rgba = ReadAll(kFrames + "bw_" + std::to_string(index) + ".rgba");
+        ASSERT_EQ(rgba.size(), size_t(8 * 4 * 4));
+        ASSERT_EQ(b.GetWidth(), 8);
+        for (int32_t y = 0; y < 4; ++y)
+            for (int32_t x = 0; x < 8; ++x)
+                EXPECT_EQ(b.GetPixelAsRGB(x, y).r, (uint8_t)rgba[(size_t)(y * 8 + x) * 4]) << index << ": " << x << "," << y;
+    }
+}
+
 namespace {
 // Decodes every frame but the one numbered FailAt (counted from 0 in the order of the calls);
 // there it consumes nothing, which the reader takes as data it cannot decode.

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 
 #include "../imaging_codecs/CodecTestUtil.h"
 #include "CodecToolsUtil.h"
@@ -237,9 +238,23 @@ TEST(DICOMPydicom, ShippedFilesDecodeToPydicomsPixels) {
         {"MR_small_implicit.dcm", 0, 0},  {"MR_small_expb.dcm", 0, 0},   {"MR_small_padded.dcm", 0, 0},
         {"MR_small_RLE.dcm", 0, 0},       {"image_dfl.dcm", 0, 0},       {"SC_rgb_rle.dcm", 0, 0},
         {"SC_rgb_rle_2frame.dcm", 1, 0},  {"SC_rgb_small_odd.dcm", 0, 0}, {"SC_rgb_dcmtk_+eb+cr.dcm", 0, 2},
+        // JPEG 2000 grey: rescaled and windowed at the samples' own depth, signed ones included.
+        {"MR_small_jp2klossless.dcm", 0, 0}, {"JPEG2000.dcm", 0, 0},
+        // Uncompressed YBR: converted to RGB (another conversion's rounding); the YBR_FULL file is
+        // made by pydicom from an RGB one.
+        {"SC_ybr_full_422_uncompressed.dcm", 0, 2}, {"@SC_ybr_full.dcm", 0, 2},
     };
+    const fs::path made = fs::temp_directory_path() / ("kw_dicom_" + std::to_string(getpid()));
+    fs::create_directories(made);
+    ASSERT_FALSE(Shell("/", "/usr/bin/python3 " + script + " --ybr-full " + data + "/SC_rgb_rle.dcm " +
+                                (made / "SC_ybr_full.dcm").string() + " && echo ok")
+                     .empty());
+    struct TRemove {
+        fs::path P;
+        ~TRemove() { fs::remove_all(P); }
+    } remove{made};
     for (const Case& c : cases) {
-        const std::string path = data + "/" + c.File;
+        const std::string path = c.File[0] == '@' ? (made / (c.File + 1)).string() : data + "/" + c.File;
         const std::string expected = Shell("/", "/usr/bin/python3 " + script + " " + path + " " + std::to_string(c.Frame));
         ASSERT_FALSE(expected.empty()) << c.File;
         TCall call;

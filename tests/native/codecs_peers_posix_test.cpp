@@ -190,6 +190,31 @@ TEST_F(CodecPeers, CCITTBesideLibtiff) {
     }
 }
 
+// Group 4 rows whose horizontal modes code zero-length runs: the next row finds b1 and b2 among
+// the reference row's changing elements as libtiff does, zero-length runs included (a search in
+// the reference row's pixels, where those runs do not exist, shifts every row after).
+TEST_F(CodecPeers, G4ZeroLengthRunsBesideLibtiff) {
+    if (!HaveTool("tiffcp")) GTEST_SKIP() << "tiffcp (libtiff-tools) is not installed";
+    // Row 0: H white 5 black 3; H white 0 black 0; H white 8 black 0 (changes 5 8 8 8 16 16).
+    // Row 1: pass, V0, V0 (white 8, black 8 as libtiff reads it). Row 2: V0, V0. Row 3: H white 2
+    // black 0, V0, V0. Then EOFB.
+    const std::string rows[] = {"001 1100 10  001 00110101 0000110111  001 10011 0000110111",
+                                "0001 1 1", "1 1", "001 0111 0000110111 1 1"};
+    std::string all;
+    for (const std::string& r : rows) all += r + " ";
+    const uint32_t w = 16, h = 4;
+    TMiniTiff t;
+    t.Width = w; t.Height = h; t.Bits = 1; t.Photometric = 0; t.Compression = 4; t.RowsPerStrip = h;
+    t.Strips.push_back(CCITTBits(all + "000000000001 000000000001"));
+    WriteFile(Path("g4.tif"), WriteTiff(t));
+    ASSERT_EQ(RunTool("tiffcp -c none " + Path("g4.tif") + " " + Path("plain.tif")), 0);
+    TMiniTiff plain;
+    ASSERT_TRUE(ReadTiff(ReadFile(Path("plain.tif")), plain));
+    ASSERT_EQ(plain.Strips.size(), 1u);
+    const Bytes got = CCITTDecodeStrip(t.Strips[0], (int32_t)w, (int32_t)h, TCCITTCoding::G4, 1);
+    EXPECT_EQ(got, plain.Strips[0]);
+}
+
 namespace {
 
 // The first frame of a GIF file: the global palette and the stream position of its image data.

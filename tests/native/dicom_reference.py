@@ -6,7 +6,12 @@ stretch of the smallest to the largest value over 0..T and the MONOCHROME1 inver
 little-endian 16-bit samples (T = 65535) or bytes (T = 255). Native data of up to 8 bits is only
 shifted to 8 bits and inverted.
 
+Native YBR_FULL and YBR_FULL_422 images (which pydicom hands out unconverted) are converted to
+RGB by pydicom's conversion.
+
 usage: dicom_reference.py FILE FRAME
+       dicom_reference.py --ybr-full SOURCE OUT   writes SOURCE's RGB pixels as an uncompressed
+                                                  YBR_FULL file (a form no shipped file has)
 """
 import sys
 
@@ -25,7 +30,23 @@ def first(value, default):
         return -1.0
 
 
+def ybr_full(source, out):
+    from pydicom.pixel_data_handlers.util import convert_color_space
+    from pydicom.uid import ExplicitVRLittleEndian
+    ds = pydicom.dcmread(source)
+    arr = convert_color_space(ds.pixel_array, "RGB", "YBR_FULL")
+    ds.PixelData = arr.astype(np.uint8).tobytes()
+    ds.PhotometricInterpretation = "YBR_FULL"
+    ds.PlanarConfiguration = 0
+    ds.file_meta.TransferSyntaxUID = ExplicitVRLittleEndian
+    ds.is_little_endian, ds.is_implicit_VR = True, False
+    ds.save_as(out)
+
+
 def main():
+    if sys.argv[1] == "--ybr-full":
+        ybr_full(sys.argv[2], sys.argv[3])
+        return
     ds = pydicom.dcmread(sys.argv[1])
     frame = int(sys.argv[2])
     arr = ds.pixel_array
@@ -33,11 +54,14 @@ def main():
     if frames > 1:
         arr = arr[min(frame, frames - 1)]
     photo = str(ds.PhotometricInterpretation).strip().upper()
-    if ds.SamplesPerPixel == 3:
-        sys.stdout.buffer.write(arr.astype(np.uint8).tobytes())
-        return
     ts = str(ds.file_meta.get("TransferSyntaxUID", ""))
     native = ts in ("", "1.2.840.10008.1.2", "1.2.840.10008.1.2.1", "1.2.840.10008.1.2.2", "1.2.840.10008.1.2.1.99")
+    if ds.SamplesPerPixel == 3:
+        if native and photo in ("YBR_FULL", "YBR_FULL_422"):
+            from pydicom.pixel_data_handlers.util import convert_color_space
+            arr = convert_color_space(arr, "YBR_FULL", "RGB")
+        sys.stdout.buffer.write(arr.astype(np.uint8).tobytes())
+        return
     stored = int(ds.BitsStored)
     if native and stored <= 8:
         out = (arr.astype(np.uint16) << (8 - stored)).astype(np.uint8)
