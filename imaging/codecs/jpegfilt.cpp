@@ -374,7 +374,15 @@ std::vector<uint8_t> IEReadJPEGICCData(TStream* Stream) {
         int32_t chunkCount = -1, chunksRead = 0;
         uint8_t b = 0;
         while (chunksRead != chunkCount) {
-            if (view.Read(&b, 1) != 1 || b != 0xFF) break;   // not at a marker: the walk ends
+            // Bytes before a marker that belong to no segment are passed over, as the decoder
+            // passes over them (with a warning): the markers behind them are the file's.
+            bool atMarker = false;
+            while (view.Read(&b, 1) == 1)
+                if (b == 0xFF) {
+                    atMarker = true;
+                    break;
+                }
+            if (!atMarker) break;
             uint8_t code = 0;
             if (view.Read(&code, 1) != 1) break;
             while (code == 0xFF && view.Read(&code, 1) == 1) {}

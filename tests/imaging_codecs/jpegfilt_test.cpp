@@ -5,6 +5,7 @@
 
 #include "imaging_codecs/JpegTestUtil.h"
 #include "iecoreutils_exif.h"
+#include "iecoreutils_icc.h"
 #include "iecoreutils_markers.h"
 #include "picturaio_params.h"
 #include "picturaview.h"
@@ -397,6 +398,23 @@ TEST(JpegMarkers, WriterPutsTheEXIFBlockFirstAmongAPP1) {
     ASSERT_EQ(app1.size(), 2u);
     EXPECT_EQ(app1[0], exif);
     EXPECT_EQ(app1[1], xmp);
+}
+
+// Stray bytes between two segments, which the decoder passes over: the ICC chunks behind them are
+// still the file's profile.
+TEST(JpegMarkers, ICCProfileBehindStrayBytes) {
+    std::vector<uint8_t> jpeg = WithMarker(BareEncode(MakePicture(8, 8)), 0xE2, IccChunk(1, 1, "PROFILE"));
+    jpeg.insert(jpeg.begin() + 2, {0x00, 0x12, 0x34});
+    jpeg = WithMarker(jpeg, 0xFE, {'c'});
+    TMemoryStream s;
+    Fill(s, jpeg);
+    const std::vector<uint8_t> icc = IEReadJPEGICCData(&s);
+    EXPECT_EQ(std::string(icc.begin(), icc.end()), "PROFILE");
+    TLoad load;
+    load.ReadICC = true;
+    load.Run(jpeg);
+    ASSERT_TRUE(load.Params.InputICCProfile);
+    EXPECT_EQ(load.Params.InputICCProfile->GetRawSize(), 7);
 }
 
 TEST(JpegMarkers, StreamLengthEndsAfterTheEndOfImage) {
