@@ -393,7 +393,7 @@ std::vector<uint8_t> IEReadJPEGICCData(TStream* Stream) {
             uint8_t len[2];
             if (view.Read(len, 2) != 2) break;
             const int32_t segment = (len[0] << 8) | len[1];
-            if (segment < 2) break;
+            if (segment < 2) continue;   // a length too short for itself: the decoder reads on after it
             if (skipped) {
                 view.Seek(segment - 2, soCurrent);
                 continue;

@@ -400,11 +400,12 @@ TEST(JpegMarkers, WriterPutsTheEXIFBlockFirstAmongAPP1) {
     EXPECT_EQ(app1[1], xmp);
 }
 
-// Stray bytes between two segments, which the decoder passes over: the ICC chunks behind them are
-// still the file's profile.
+// Stray bytes between two segments and a length field below 2, which the decoder passes over: the
+// ICC chunks behind them are still the file's profile.
 TEST(JpegMarkers, ICCProfileBehindStrayBytes) {
     std::vector<uint8_t> jpeg = WithMarker(BareEncode(MakePicture(8, 8)), 0xE2, IccChunk(1, 1, "PROFILE"));
     jpeg.insert(jpeg.begin() + 2, {0x00, 0x12, 0x34});
+    jpeg.insert(jpeg.begin() + 2, {0xFF, 0xE3, 0x00, 0x00});
     jpeg = WithMarker(jpeg, 0xFE, {'c'});
     TMemoryStream s;
     Fill(s, jpeg);
