@@ -2,7 +2,7 @@
 // component's JPEG loader, which parses them all, then a save and a second load. Properties: the
 // loader ends without an exception escaping; an applied orientation reads 1 afterwards; the save
 // writes back the IPTC, XMP and ICC data the load read, so the second load reads the same again
-// (where the file has one block of each kind).
+// (where the file has one block of each kind; chunks numbered otherwise make no defined profile).
 //
 // Input: a JPEG file. Its last byte also chooses the switches (bit 0: apply the EXIF orientation;
 // bit 1: the EXIF thumbnail instead of the image; bit 2: save and load again), so that the files
@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!(control & 4) || io.GetIEBitmap()->IsEmpty()) return 0;
 
     // The writer's sort may exchange markers of one type, so only a single block of a kind (and a
-    // profile whose chunk numbers do not repeat) must read back the same.
+    // profile whose chunks are numbered as the format has them) must read back the same.
     const TIEMarkerList& markers = *io.Params->JPEGMarkers;
     int32_t app13 = 0, xmpBlocks = 0;
     std::vector<int32_t> chunks;
@@ -100,10 +100,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int32_t n = markers.GetMarkerLength(i);
         app13 += markers.GetMarkerType(i) == 0xED;
         xmpBlocks += markers.GetMarkerType(i) == 0xE1 && IEXMPPayload(d, n) != nullptr;
-        if (markers.GetMarkerType(i) == 0xE2 && n > 13 && std::memcmp(d, "ICC_PROFILE", 12) == 0) chunks.push_back(d[12]);
+        if (markers.GetMarkerType(i) == 0xE2 && n > 13 && std::memcmp(d, "ICC_PROFILE", 12) == 0)
+            chunks.push_back(d[12] << 8 | d[13]);
     }
+    // A well-formed profile: chunks 1..n, each saying n.
     std::sort(chunks.begin(), chunks.end());
-    const bool oneProfile = std::adjacent_find(chunks.begin(), chunks.end()) == chunks.end();
+    bool oneProfile = true;
+    for (size_t k = 0; k < chunks.size(); ++k)
+        oneProfile = oneProfile && chunks[k] == static_cast<int32_t>((k + 1) << 8 | chunks.size());
     const std::string iptc = IPTCText(*io.Params->IPTCInfo), xmp = io.Params->XMPInfo, icc = ICCBytes(*io.Params);
     TMemoryStream saved;
     io.SaveToStreamJPEG(&saved);

@@ -642,8 +642,8 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, TStream* Stream, int32_t& ImageCount, T
     P.TIFFPageNumber = (int32_t)page.IntAt(kTagPageNumber, 0, 0);
     P.TIFFPageCount = (int32_t)page.IntAt(kTagPageNumber, 1, 0);
     P.TIFFFillOrder = v.FillOrder;
-    P.TIFFXPos = (int32_t)std::trunc(v.XPosition * unitFactor);
-    P.TIFFYPos = (int32_t)std::trunc(v.YPosition * unitFactor);
+    P.TIFFXPos = Checked::TruncSaturate<int32_t>(v.XPosition * unitFactor);
+    P.TIFFYPos = Checked::TruncSaturate<int32_t>(v.YPosition * unitFactor);
 
     P.EXIFImageDescription = P.TIFFImageDescription;
     P.EXIFMake = page.Ascii(kTagMake);
