@@ -387,9 +387,11 @@ std::vector<uint8_t> IEReadJPEGICCData(TStream* Stream) {
             if (view.Read(&code, 1) != 1) break;
             while (code == 0xFF && view.Read(&code, 1) == 1) {}
             if (code <= 0xBF || (code >= 0xD0 && code <= 0xD8)) continue;   // no segment
-            const bool skipped = code == 0xC4 || code == 0xC8 || code == 0xCC || (code >= 0xDA && code <= 0xE1) ||
+            // The walk goes as far as the decoder's header reading, whose markers a save writes
+            // back: over a frame header to the start of the scan (or the end of the image).
+            const bool skipped = (code >= 0xC0 && code <= 0xCF) || (code >= 0xDB && code <= 0xE1) ||
                                  (code >= 0xE3 && code <= 0xFE);
-            if (!skipped && code != 0xE2) break;   // a frame header or the end of the image
+            if (!skipped && code != 0xE2) break;   // the start of the scan or the end of the image
             uint8_t len[2];
             if (view.Read(len, 2) != 2) break;
             const int32_t segment = (len[0] << 8) | len[1];

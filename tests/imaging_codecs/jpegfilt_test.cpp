@@ -400,10 +400,18 @@ TEST(JpegMarkers, WriterPutsTheEXIFBlockFirstAmongAPP1) {
     EXPECT_EQ(app1[1], xmp);
 }
 
-// Stray bytes between two segments and a length field below 2, which the decoder passes over: the
-// ICC chunks behind them are still the file's profile.
+// Stray bytes between two segments, a length field below 2 and a frame header, which the decoder
+// passes over as it reads the header: the ICC chunks behind them are still the file's profile.
 TEST(JpegMarkers, ICCProfileBehindStrayBytes) {
-    std::vector<uint8_t> jpeg = WithMarker(BareEncode(MakePicture(8, 8)), 0xE2, IccChunk(1, 1, "PROFILE"));
+    std::vector<uint8_t> jpeg = BareEncode(MakePicture(8, 8));
+    size_t sof = 2;
+    while (sof + 3 < jpeg.size() && jpeg[sof + 1] != 0xC0) sof += 2 + (jpeg[sof + 2] << 8 | jpeg[sof + 3]);
+    ASSERT_LT(sof + 3, jpeg.size());
+    const std::vector<uint8_t> chunk = IccChunk(2, 2, "FILE");
+    std::vector<uint8_t> seg{0xFF, 0xE2, 0, static_cast<uint8_t>(chunk.size() + 2)};
+    seg.insert(seg.end(), chunk.begin(), chunk.end());
+    jpeg.insert(jpeg.begin() + sof + 2 + (jpeg[sof + 2] << 8 | jpeg[sof + 3]), seg.begin(), seg.end());
+    jpeg = WithMarker(jpeg, 0xE2, IccChunk(1, 2, "PRO"));
     jpeg.insert(jpeg.begin() + 2, {0x00, 0x12, 0x34});
     jpeg.insert(jpeg.begin() + 2, {0xFF, 0xE3, 0x00, 0x00});
     jpeg = WithMarker(jpeg, 0xFE, {'c'});
