@@ -7,7 +7,12 @@
 #include <cstring>
 #include <memory>
 
+#include "CheckedMath.h"
 #include "iebitmap.h"
+#include "iecoreutils_exif.h"
+#include "iecoreutils_geometry.h"
+#include "iecoreutils_icc.h"
+#include "iecoreutils_markers.h"
 #include "iecoreutils_streams.h"
 #include "picturaio.h"
 #include "picturaio_colour.h"
@@ -247,30 +252,6 @@ void ReportProgress(TIOProgressRecord& Progress, int32_t& LastReported) {
     }
 }
 
-// The marker list in writing order: by type, the chunks of an ICC profile by sequence number.
-void SortMarkers(TIEMarkerList& Markers) {
-    struct TEntry {
-        uint8_t Type;
-        std::vector<uint8_t> Data;
-    };
-    std::vector<TEntry> entries;
-    for (int32_t i = 0; i < Markers.GetCount(); ++i) {
-        const uint8_t* data = Markers.GetMarkerData(i);
-        entries.push_back({Markers.GetMarkerType(i), std::vector<uint8_t>(data, data + Markers.GetMarkerLength(i))});
-    }
-    auto iccSequence = [](const TEntry& E) -> int {
-        if (E.Type != 0xE2 || E.Data.size() <= 13 || std::memcmp(E.Data.data(), "ICC_PROFILE", 12) != 0) return -1;
-        return E.Data[12];
-    };
-    std::stable_sort(entries.begin(), entries.end(), [&](const TEntry& A, const TEntry& B) {
-        if (A.Type != B.Type) return A.Type < B.Type;
-        const int sa = iccSequence(A), sb = iccSequence(B);
-        return sa >= 0 && sb >= 0 && sa < sb;
-    });
-    Markers.Clear();
-    for (const TEntry& e : entries)
-        Markers.AddMarker(e.Type, e.Data.data(), static_cast<uint16_t>(e.Data.size()));
-}
 
 }  // namespace
 
@@ -393,18 +374,28 @@ std::vector<uint8_t> IEReadJPEGICCData(TStream* Stream) {
         int32_t chunkCount = -1, chunksRead = 0;
         uint8_t b = 0;
         while (chunksRead != chunkCount) {
-            if (view.Read(&b, 1) != 1 || b != 0xFF) break;   // not at a marker: the walk ends
+            // Bytes before a marker that belong to no segment are passed over, as the decoder
+            // passes over them (with a warning): the markers behind them are the file's.
+            bool atMarker = false;
+            while (view.Read(&b, 1) == 1)
+                if (b == 0xFF) {
+                    atMarker = true;
+                    break;
+                }
+            if (!atMarker) break;
             uint8_t code = 0;
             if (view.Read(&code, 1) != 1) break;
             while (code == 0xFF && view.Read(&code, 1) == 1) {}
             if (code <= 0xBF || (code >= 0xD0 && code <= 0xD8)) continue;   // no segment
-            const bool skipped = code == 0xC4 || code == 0xC8 || code == 0xCC || (code >= 0xDA && code <= 0xE1) ||
+            // The walk goes as far as the decoder's header reading, whose markers a save writes
+            // back: over a frame header to the start of the scan (or the end of the image).
+            const bool skipped = (code >= 0xC0 && code <= 0xCF) || (code >= 0xDB && code <= 0xE1) ||
                                  (code >= 0xE3 && code <= 0xFE);
-            if (!skipped && code != 0xE2) break;   // a frame header or the end of the image
+            if (!skipped && code != 0xE2) break;   // the start of the scan or the end of the image
             uint8_t len[2];
             if (view.Read(len, 2) != 2) break;
             const int32_t segment = (len[0] << 8) | len[1];
-            if (segment < 2) break;
+            if (segment < 2) continue;   // a length too short for itself: the decoder reads on after it
             if (skipped) {
                 view.Seek(segment - 2, soCurrent);
                 continue;
@@ -428,17 +419,56 @@ std::vector<uint8_t> IEReadJPEGICCData(TStream* Stream) {
 
 void IEReadJPEGICC(TStream* Stream, TIOParamsVals& IOParams) {
     const std::vector<uint8_t> profile = IEReadJPEGICCData(Stream);
-    // The input profile takes the bytes once the profile unit can load them; until then the APP2
-    // markers carry the profile through a load and a save.
-    (void)profile;
-    (void)IOParams;
+    if (profile.empty() || profile.size() > 0x7FFFFFFF) return;
+    IOParams.GetInputICCProfile()->LoadFromBuffer(profile.data(), static_cast<int32_t>(profile.size()));
 }
 
 // ---- Reader ----------------------------------------------------------------------------------------------
 
 namespace {
 enum class TOutKind { Grey, BGR, YCbCr, CMYK, Unknown };
+
+// The IPTC, EXIF and XMP values of the markers just read. The EXIF resolution gives the DPI only
+// when the JFIF header had none (1 x 1, an aspect ratio); the EXIF resolution values stay as the
+// EXIF loader read them either way (setting the DPI would overwrite them), so that a save writes
+// them back unchanged. The EXIF orientation
+// turns the image upright when asked and Decoded says the bitmap holds the image just read (a
+// header-only read leaves the bitmap and the orientation alone).
+void ReadMarkerMetadata(TIOParamsVals& IOParams, TIEBitmap* Bitmap, bool Decoded) {
+    const TIEMarkerList& markers = *IOParams.JPEGMarkers;
+    for (int32_t i = 0; i < markers.GetCount(); ++i)
+        if (markers.GetMarkerType(i) == JPEG_APP0 + 13 &&
+            IOParams.IPTCInfo->LoadFromBuffer(markers.GetMarkerData(i), markers.GetMarkerLength(i)))
+            break;
+    const int32_t dpiX = IOParams.DpiX, dpiY = IOParams.DpiY;
+    for (int32_t i = 0; i < markers.GetCount(); ++i) {
+        if (markers.GetMarkerType(i) != JPEG_APP0 + 1 ||
+            !IELoadEXIFFromBuffer(markers.GetMarkerData(i), markers.GetMarkerLength(i), &IOParams))
+            continue;
+        // The EXIF loader gives the resolution per inch already (a resolution in centimetres is
+        // multiplied by 2.54 as it is read): it is not multiplied again.
+        const double resX = IOParams.EXIFXResolution, resY = IOParams.EXIFYResolution;
+        if (dpiX == 1 && dpiY == 1) {
+            IOParams.SetDpiX(Checked::TruncSaturate<int32_t>(resX));
+            IOParams.SetDpiY(Checked::TruncSaturate<int32_t>(resY));
+        } else {
+            IOParams.SetDpiX(dpiX);
+            IOParams.SetDpiY(dpiY);
+        }
+        IOParams.EXIFXResolution = resX;
+        IOParams.EXIFYResolution = resY;
+        if (IOParams.JPEGEnableAdjustOrientation && Decoded) {
+            IEApplyOrientation(Bitmap, IOParams.EXIFOrientation);
+            IOParams.SetEXIFOrientation(1);
+        }
+        break;
+    }
+    for (int32_t i = 0; i < markers.GetCount(); ++i)
+        if (markers.GetMarkerType(i) == JPEG_APP0 + 1 &&
+            IEReadXMPMarker(markers.GetMarkerData(i), markers.GetMarkerLength(i), IOParams.XMPInfo))
+            break;
 }
+}  // namespace
 
 int32_t IEReadJPEGStream(TStream* Stream, TStream* HeaderStream, TIEBitmap* Bitmap, TIOParamsVals& IOParams,
                          TIOProgressRecord& Progress, bool ParamsOnly, bool RawColor, bool ReadMetadata,
@@ -475,6 +505,8 @@ int32_t IEReadJPEGStream(TStream* Stream, TStream* HeaderStream, TIEBitmap* Bitm
     }
     Stream->SetPosition(soi);
     if (ReadICC) IEReadJPEGICC(Stream, IOParams);
+    // The profile is applied to the rows as they are read (through the colour hook).
+    const bool iccActive = IOParams.InputICCProfile != nullptr && IEColorManagementEnabled;
 
     TIEJpegErrorMgr err;
     InitErrorMgr(err, aborting);
@@ -606,7 +638,7 @@ int32_t IEReadJPEGStream(TStream* Stream, TStream* HeaderStream, TIEBitmap* Bitm
         while (static_cast<int32_t>(dec.output_scanline) < height && rowsRead < MaxRows) {
             const int32_t y = static_cast<int32_t>(dec.output_scanline);
             uint8_t* row = Bitmap->GetScanline(y);
-            const bool direct = (out == TOutKind::Grey && format == ie8g) || out == TOutKind::BGR ||
+            const bool direct = (out == TOutKind::Grey && format == ie8g) || (out == TOutKind::BGR && !iccActive) ||
                                 out == TOutKind::YCbCr || (out == TOutKind::CMYK && format == ieCMYK);
             JSAMPROW target = direct ? row : rowBuffer.data();
             JDIMENSION got = 0;
@@ -618,6 +650,8 @@ int32_t IEReadJPEGStream(TStream* Stream, TStream* HeaderStream, TIEBitmap* Bitm
             if (!direct) {
                 if (out == TOutKind::Grey) {
                     for (int32_t x = 0; x < width; ++x) row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = rowBuffer[x];
+                } else if (out == TOutKind::BGR) {
+                    ConvertColorRow(rowBuffer.data(), iecrBGR, row, &IOParams, width, iecrBGR);
                 } else {
                     if (InvertCMYK)
                         for (uint8_t& b : rowBuffer) b = static_cast<uint8_t>(255 - b);
@@ -643,6 +677,12 @@ int32_t IEReadJPEGStream(TStream* Stream, TStream* HeaderStream, TIEBitmap* Bitm
         }
         IOParams.JPEGMarkers->AddMarker(m->marker, m->data, static_cast<uint16_t>(m->data_length));
     }
+    // A profile applied to the pixels is not theirs any more: a save must not embed it again.
+    if (DropAppliedICC && iccActive && IOParams.InputICCProfile->HasTransform()) {
+        IOParams.InputICCProfile->FreeTransform();
+        for (int32_t i = IOParams.JPEGMarkers->GetCount() - 1; i >= 0; --i)
+            if (IOParams.JPEGMarkers->GetMarkerType(i) == JPEG_APP0 + 2) IOParams.JPEGMarkers->DeleteMarker(i);
+    }
     if (headerRead && !*aborting && !ParamsOnly) {
         err.AbortFlag = nullptr;
         JpegTry(err, [&] { jpeg_finish_decompress(&dec); });
@@ -651,8 +691,7 @@ int32_t IEReadJPEGStream(TStream* Stream, TStream* HeaderStream, TIEBitmap* Bitm
         IOParams.JPEGWarningCount = static_cast<int32_t>(err.Pub.num_warnings);
         IOParams.JPEGWarningCode = err.LastWarning;
     }
-    (void)ReadMetadata;   // the IPTC, EXIF and XMP blocks stay in JPEGMarkers as read
-    (void)DropAppliedICC;  // no profile is applied while decoding
+    if (ReadMetadata) ReadMarkerMetadata(IOParams, Bitmap, !ParamsOnly && rowsRead > 0);
     return rowsRead;
 }
 
@@ -727,7 +766,7 @@ void IEWriteJPEGStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& IOPara
     });
     if (!ok) RaiseJpegError(err);
 
-    SortMarkers(*IOParams.JPEGMarkers);
+    IOParams.JPEGMarkers->Sort();
     const TIEMarkerList& markers = *IOParams.JPEGMarkers;
     for (int32_t i = 0; i < markers.GetCount(); ++i) {
         if (markers.GetMarkerType(i) == 0xEE) continue;   // the library writes its own Adobe marker

@@ -58,10 +58,10 @@ int64_t IEFindJPEGStart(TStream* Stream, bool Search);
 // walking the segments. The position is restored.
 int32_t IEJPEGStreamLength(TStream* Stream);
 
-// The ICC profile of the APP2 "ICC_PROFILE" markers from the current position, its chunks joined
-// in sequence order (empty when there is none). Chunks that are missing leave no gap; a repeated
-// chunk keeps the last copy; segments too short for the header are passed over. The position is
-// restored.
+// The ICC profile of the APP2 "ICC_PROFILE" markers from the current position up to the start of
+// the scan, its chunks joined in sequence order (empty when there is none). Chunks that are missing leave no gap; a repeated
+// chunk keeps the last copy; segments too short for the header, stray bytes between segments and
+// length fields below 2 are passed over, as the decoder passes over them. The position is restored.
 std::vector<uint8_t> IEReadJPEGICCData(TStream* Stream);
 // Loads that profile into the parameters' input profile.
 void IEReadJPEGICC(TStream* Stream, TIOParamsVals& IOParams);

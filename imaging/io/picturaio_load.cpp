@@ -249,7 +249,7 @@ bool TPicturaIO::ReadJPEG(TStream& Stream, TIOProgressRecord& Progress, TIEMask*
     int32_t length = 0;
     const bool header = ReadStreamHeader(Stream, "JFIF", length);
     if (!header) Stream.SetPosition(start);
-    IEReadJPEGStream(&Stream, nullptr, IOBitmap, *Params, Progress, false, false, true, false, false, true, -1,
+    IEReadJPEGStream(&Stream, nullptr, IOBitmap, *Params, Progress, false, false, true, false, true, true, -1,
                      Params->NativePixelFormat);
     if (header) Stream.SetPosition(EndOfImage(Stream, start + IEStreamHeaderSize, length));
     return true;

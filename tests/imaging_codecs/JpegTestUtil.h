@@ -180,13 +180,14 @@ struct TLoad {
     std::atomic<bool> Aborting{false};
     int32_t Rows = 0;
     bool ParamsOnly = false, RawColor = false, InvertCMYK = false, NativePixelFormat = false;
+    bool ReadMetadata = false, ReadICC = false, DropAppliedICC = false;
     int32_t MaxRows = -1;
 
     void Run(TStream& S) {
         TIOProgressRecord progress;
         progress.Aborting = &Aborting;
-        Rows = IEReadJPEGStream(&S, nullptr, &Bitmap, Params, progress, ParamsOnly, RawColor, false, InvertCMYK,
-                                false, false, MaxRows, NativePixelFormat);
+        Rows = IEReadJPEGStream(&S, nullptr, &Bitmap, Params, progress, ParamsOnly, RawColor, ReadMetadata,
+                                InvertCMYK, DropAppliedICC, ReadICC, MaxRows, NativePixelFormat);
     }
     void Run(const std::vector<uint8_t>& Bytes) {
         TMemoryStream s;

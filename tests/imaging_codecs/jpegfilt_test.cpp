@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "imaging_codecs/JpegTestUtil.h"
+#include "iecoreutils_exif.h"
+#include "iecoreutils_icc.h"
+#include "iecoreutils_markers.h"
 #include "picturaio_params.h"
 #include "picturaview.h"
 
@@ -288,6 +291,139 @@ TEST(JpegMarkers, LoadThenSaveKeepsMarkersOnceAndDropsAdobe) {
     // The writer sorted the list: APP2 chunks by sequence before COM.
     EXPECT_EQ(load.Params.JPEGMarkers->GetMarkerType(0), 0xE2);
     EXPECT_EQ(load.Params.JPEGMarkers->GetMarkerData(0)[12], 1);
+}
+
+namespace {
+// An EXIF APP1 payload holding a resolution and an orientation, made by the EXIF writer.
+std::vector<uint8_t> ExifBlock(double XRes, double YRes, int32_t Orientation) {
+    TIOParamsVals p(nullptr);
+    p.SetEXIFXResolution(XRes);
+    p.SetEXIFYResolution(YRes);
+    p.SetEXIFOrientation(Orientation);
+    p.EXIFMake = "maker";
+    p.HasEXIFData = true;
+    std::unique_ptr<uint8_t[]> buffer;
+    int32_t length = 0;
+    IESaveEXIFToBuffer(&p, buffer, length, true);
+    return std::vector<uint8_t>(buffer.get(), buffer.get() + length);
+}
+}  // namespace
+
+// The metadata step: the EXIF resolution gives the DPI only where the JFIF header has none (1 x 1);
+// the EXIF values stay as the block has them; IPTC and XMP are read; without ReadMetadata nothing
+// is.
+TEST(JpegRead, MetadataOfTheMarkers) {
+    struct Case {
+        int Unit, X, Y;        // the JFIF density
+        double ExifX, ExifY;   // the EXIF resolution per inch
+        int32_t DpiX, DpiY;
+    } cases[] = {{0, 1, 1, 118.5, 59, 118, 59}, {1, 1, 1, 300, 240, 300, 240}, {1, 72, 72, 300, 300, 72, 72},
+                 {2, 118, 118, 400, 400, 299, 299}};
+    const std::vector<uint8_t> xmp = IEBuildXMPMarker("<x:xmpmeta>packet</x:xmpmeta>");
+    TIEIPTCInfoList iptc;
+    iptc.AddData(2, 5, "name", 4);
+    std::vector<uint8_t> iptcBlock;
+    iptc.SaveToBuffer(iptcBlock, true);
+    for (const Case& c : cases) {
+        TBareOptions o;
+        o.DensityUnit = c.Unit;
+        o.XDensity = c.X;
+        o.YDensity = c.Y;
+        std::vector<uint8_t> jpeg = BareEncode(MakePicture(8, 8), o);
+        jpeg = WithMarker(jpeg, 0xE1, xmp);
+        jpeg = WithMarker(jpeg, 0xED, iptcBlock);
+        jpeg = WithMarker(jpeg, 0xE1, ExifBlock(c.ExifX, c.ExifY, 6));
+        for (bool metadata : {false, true}) {
+            TLoad load;
+            load.ReadMetadata = metadata;
+            load.Run(jpeg);
+            ASSERT_FALSE(load.Aborting);
+            const TIOParamsVals& p = load.Params;
+            EXPECT_EQ(p.HasEXIFData, metadata);
+            EXPECT_EQ(p.XMPInfo, metadata ? "<x:xmpmeta>packet</x:xmpmeta>" : "");
+            ASSERT_EQ(p.IPTCInfo->GetCount() > 0, metadata);
+            EXPECT_EQ(p.EXIFOrientation, metadata ? 6 : 0);
+            if (!metadata) continue;
+            EXPECT_EQ(p.DpiX, c.DpiX) << c.Unit << " " << c.X << " " << c.ExifX;
+            EXPECT_EQ(p.DpiY, c.DpiY) << c.Unit << " " << c.Y << " " << c.ExifY;
+            EXPECT_EQ(p.EXIFXResolution, c.ExifX);
+            EXPECT_EQ(p.EXIFYResolution, c.ExifY);
+            EXPECT_EQ(p.EXIFMake, "maker");
+            const int32_t last = p.IPTCInfo->GetCount() - 1;
+            EXPECT_EQ(p.IPTCInfo->GetDataSet(last), 5);
+            EXPECT_EQ(std::string(p.IPTCInfo->GetData(last).begin(), p.IPTCInfo->GetData(last).end()), "name");
+            EXPECT_FALSE(p.IPTCInfo->GetModified());
+        }
+    }
+}
+
+// The orientation turns the decoded image when asked, and is then 1; a header-only read leaves it.
+TEST(JpegRead, EXIFOrientationAppliedWhenAsked) {
+    const std::vector<uint8_t> jpeg = WithMarker(BareEncode(MakePicture(16, 8)), 0xE1, ExifBlock(72, 72, 6));
+    for (bool paramsOnly : {false, true}) {
+        TLoad load;
+        load.ReadMetadata = true;
+        load.ParamsOnly = paramsOnly;
+        load.Params.JPEGEnableAdjustOrientation = true;
+        load.Run(jpeg);
+        ASSERT_FALSE(load.Aborting);
+        EXPECT_EQ(load.Params.EXIFOrientation, paramsOnly ? 6 : 1);
+        if (!paramsOnly) {
+            EXPECT_EQ(load.Bitmap.GetWidth(), 8);
+            EXPECT_EQ(load.Bitmap.GetHeight(), 16);
+        }
+    }
+}
+
+// The writer puts an EXIF block first among the APP1 markers, whatever the list's order.
+TEST(JpegMarkers, WriterPutsTheEXIFBlockFirstAmongAPP1) {
+    const std::vector<uint8_t> exif = ExifBlock(72, 72, 1);
+    const std::vector<uint8_t> xmp = IEBuildXMPMarker("<x/>");
+    TLoad load;
+    load.Run(BareEncode(MakePicture(8, 8)));
+    ASSERT_FALSE(load.Aborting);
+    TIEMarkerList& m = *load.Params.JPEGMarkers;
+    m.Clear();
+    m.AddMarker(0xFE, "c", 1);
+    m.AddMarker(0xE1, xmp.data(), static_cast<uint16_t>(xmp.size()));
+    m.AddMarker(0xE1, exif.data(), static_cast<uint16_t>(exif.size()));
+    const std::vector<uint8_t> saved = Save(load.Bitmap, load.Params);
+    std::vector<std::vector<uint8_t>> app1;
+    for (size_t i = 2; i + 3 < saved.size();) {
+        if (saved[i] != 0xFF || saved[i + 1] == 0xDA) break;
+        const size_t len = (saved[i + 2] << 8) | saved[i + 3];
+        if (saved[i + 1] == 0xE1) app1.emplace_back(saved.begin() + i + 4, saved.begin() + i + 2 + len);
+        i += 2 + len;
+    }
+    ASSERT_EQ(app1.size(), 2u);
+    EXPECT_EQ(app1[0], exif);
+    EXPECT_EQ(app1[1], xmp);
+}
+
+// Stray bytes between two segments, a length field below 2 and a frame header, which the decoder
+// passes over as it reads the header: the ICC chunks behind them are still the file's profile.
+TEST(JpegMarkers, ICCProfileBehindStrayBytes) {
+    std::vector<uint8_t> jpeg = BareEncode(MakePicture(8, 8));
+    size_t sof = 2;
+    while (sof + 3 < jpeg.size() && jpeg[sof + 1] != 0xC0) sof += 2 + (jpeg[sof + 2] << 8 | jpeg[sof + 3]);
+    ASSERT_LT(sof + 3, jpeg.size());
+    const std::vector<uint8_t> chunk = IccChunk(2, 2, "FILE");
+    std::vector<uint8_t> seg{0xFF, 0xE2, 0, static_cast<uint8_t>(chunk.size() + 2)};
+    seg.insert(seg.end(), chunk.begin(), chunk.end());
+    jpeg.insert(jpeg.begin() + sof + 2 + (jpeg[sof + 2] << 8 | jpeg[sof + 3]), seg.begin(), seg.end());
+    jpeg = WithMarker(jpeg, 0xE2, IccChunk(1, 2, "PRO"));
+    jpeg.insert(jpeg.begin() + 2, {0x00, 0x12, 0x34});
+    jpeg.insert(jpeg.begin() + 2, {0xFF, 0xE3, 0x00, 0x00});
+    jpeg = WithMarker(jpeg, 0xFE, {'c'});
+    TMemoryStream s;
+    Fill(s, jpeg);
+    const std::vector<uint8_t> icc = IEReadJPEGICCData(&s);
+    EXPECT_EQ(std::string(icc.begin(), icc.end()), "PROFILE");
+    TLoad load;
+    load.ReadICC = true;
+    load.Run(jpeg);
+    ASSERT_TRUE(load.Params.InputICCProfile);
+    EXPECT_EQ(load.Params.InputICCProfile->GetRawSize(), 7);
 }
 
 TEST(JpegMarkers, StreamLengthEndsAfterTheEndOfImage) {
