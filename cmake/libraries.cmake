@@ -70,6 +70,19 @@ add_custom_command(OUTPUT ${KW_PRESET_SOURCE}
   DEPENDS ${KW_ROOT}/tools/embed/make_preset_images.py
   VERBATIM)
 target_sources(imaging_codecs PRIVATE ${KW_PRESET_SOURCE})
+# The DICOM reader's value representations: the DICOM data dictionary of Debian's python3-pydicom,
+# written by a script of ours into a source file of the build tree.
+set(KW_DICOM_DICTIONARY /usr/lib/python3/dist-packages/pydicom/_dicom_dict.py CACHE FILEPATH "pydicom's DICOM data dictionary")
+if(NOT EXISTS ${KW_DICOM_DICTIONARY})
+  message(FATAL_ERROR "No DICOM data dictionary at ${KW_DICOM_DICTIONARY}: install python3-pydicom (scripts/setup.sh)")
+endif()
+set(KW_DICOM_SOURCE ${CMAKE_BINARY_DIR}/generated/iedicom_dictionary.cpp)
+add_custom_command(OUTPUT ${KW_DICOM_SOURCE}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated
+  COMMAND python3 ${KW_ROOT}/tools/embed/make_dicom_dictionary.py ${KW_DICOM_DICTIONARY} ${KW_DICOM_SOURCE}
+  DEPENDS ${KW_ROOT}/tools/embed/make_dicom_dictionary.py ${KW_DICOM_DICTIONARY}
+  VERBATIM)
+target_sources(imaging_codecs PRIVATE ${KW_DICOM_SOURCE})
 target_link_libraries(imaging_codecs PUBLIC kw_jpeg kw_openjp2 kw_png kw_raw)   # the JPEG, JPEG 2000, PNG and camera-raw codec glue
 kw_library(imaging_io imaging/io imaging_core)
 # The built-in CMYK profile of the colour rows: Ghostscript's CMYK output profile (Debian's

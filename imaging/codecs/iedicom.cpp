@@ -17,6 +17,7 @@
 #include "iecoreutils_dicomtags.h"
 #include "iecoreutils_streams.h"
 #include "iecoreutils_text.h"
+#include "iedicom_dictionary.h"
 #include "iej2000.h"
 #include "jpegfilt.h"
 
@@ -24,52 +25,14 @@ namespace {
 
 // ---- Value representations --------------------------------------------------------------------
 
-// The representation of the elements the reader needs to know in implicit-VR data sets (whose
-// values it reads as numbers or texts), in ascending (group, element) order. "xs": ambiguous (the
-// file's own VR is taken in explicit-VR data); "!!": the item and delimiter tags, which carry a
-// 4-byte length and no VR.
-struct TVREntry {
-    uint16_t Group;
-    uint16_t Element;
-    char VR[3];
-};
-
-const TVREntry kDictionary[] = {
-    {0x0002, 0x0000, "UL"}, {0x0002, 0x0001, "OB"}, {0x0002, 0x0002, "UI"}, {0x0002, 0x0003, "UI"},
-    {0x0002, 0x0010, "UI"}, {0x0002, 0x0012, "UI"}, {0x0002, 0x0013, "SH"}, {0x0002, 0x0016, "AE"},
-    {0x0008, 0x0005, "CS"}, {0x0008, 0x0008, "CS"}, {0x0008, 0x0012, "DA"}, {0x0008, 0x0013, "TM"},
-    {0x0008, 0x0016, "UI"}, {0x0008, 0x0018, "UI"}, {0x0008, 0x0020, "DA"}, {0x0008, 0x0021, "DA"},
-    {0x0008, 0x0022, "DA"}, {0x0008, 0x0023, "DA"}, {0x0008, 0x0030, "TM"}, {0x0008, 0x0031, "TM"},
-    {0x0008, 0x0032, "TM"}, {0x0008, 0x0033, "TM"}, {0x0008, 0x0050, "SH"}, {0x0008, 0x0060, "CS"},
-    {0x0008, 0x0064, "CS"}, {0x0008, 0x0070, "LO"}, {0x0008, 0x0080, "LO"}, {0x0008, 0x0090, "PN"},
-    {0x0008, 0x1010, "SH"}, {0x0008, 0x1030, "LO"}, {0x0008, 0x103E, "LO"}, {0x0008, 0x1090, "LO"},
-    {0x0008, 0x1140, "SQ"}, {0x0008, 0x1150, "UI"}, {0x0008, 0x1155, "UI"}, {0x0008, 0x2111, "ST"},
-    {0x0010, 0x0010, "PN"}, {0x0010, 0x0020, "LO"}, {0x0010, 0x0030, "DA"}, {0x0010, 0x0040, "CS"},
-    {0x0010, 0x1010, "AS"}, {0x0010, 0x1030, "DS"}, {0x0018, 0x0015, "CS"}, {0x0018, 0x0050, "DS"},
-    {0x0018, 0x0060, "DS"}, {0x0018, 0x0080, "DS"}, {0x0018, 0x0081, "DS"}, {0x0018, 0x0088, "DS"},
-    {0x0018, 0x1020, "LO"}, {0x0018, 0x1030, "LO"}, {0x0018, 0x1150, "IS"}, {0x0018, 0x1151, "IS"},
-    {0x0018, 0x1152, "IS"}, {0x0018, 0x5100, "CS"}, {0x0020, 0x000D, "UI"}, {0x0020, 0x000E, "UI"},
-    {0x0020, 0x0010, "SH"}, {0x0020, 0x0011, "IS"}, {0x0020, 0x0012, "IS"}, {0x0020, 0x0013, "IS"},
-    {0x0020, 0x0032, "DS"}, {0x0020, 0x0037, "DS"}, {0x0020, 0x0052, "UI"}, {0x0020, 0x1040, "LO"},
-    {0x0020, 0x1041, "DS"}, {0x0028, 0x0002, "US"}, {0x0028, 0x0004, "CS"}, {0x0028, 0x0006, "US"},
-    {0x0028, 0x0008, "IS"}, {0x0028, 0x0009, "AT"}, {0x0028, 0x0010, "US"}, {0x0028, 0x0011, "US"},
-    {0x0028, 0x0030, "DS"}, {0x0028, 0x0034, "IS"}, {0x0028, 0x0100, "US"}, {0x0028, 0x0101, "US"},
-    {0x0028, 0x0102, "US"}, {0x0028, 0x0103, "US"}, {0x0028, 0x0106, "xs"}, {0x0028, 0x0107, "xs"},
-    {0x0028, 0x1050, "DS"}, {0x0028, 0x1051, "DS"}, {0x0028, 0x1052, "DS"}, {0x0028, 0x1053, "DS"},
-    {0x0028, 0x1054, "LO"}, {0x0028, 0x1101, "xs"}, {0x0028, 0x1102, "xs"}, {0x0028, 0x1103, "xs"},
-    {0x0028, 0x1199, "UI"}, {0x0028, 0x1201, "OW"}, {0x0028, 0x1202, "OW"}, {0x0028, 0x1203, "OW"},
-    {0x0028, 0x2110, "CS"}, {0x7FE0, 0x0010, "xs"}, {0xFFFE, 0xE000, "!!"}, {0xFFFE, 0xE00D, "!!"},
-    {0xFFFE, 0xE0DD, "!!"},
-};
-
 // The dictionary's VR by bisection; group lengths (element 0) are UL; "xs" for the rest.
 std::string LookupVR(uint16_t Group, uint16_t Element) {
     const uint32_t key = (uint32_t)Group << 16 | Element;
-    size_t lo = 0, hi = sizeof kDictionary / sizeof kDictionary[0];
+    size_t lo = 0, hi = IEDICOMVRDictionaryCount;
     while (lo < hi) {
         const size_t mid = (lo + hi) / 2;
-        const uint32_t k = (uint32_t)kDictionary[mid].Group << 16 | kDictionary[mid].Element;
-        if (k == key) return kDictionary[mid].VR;
+        const uint32_t k = (uint32_t)IEDICOMVRDictionary[mid].Group << 16 | IEDICOMVRDictionary[mid].Element;
+        if (k == key) return IEDICOMVRDictionary[mid].VR;
         if (k < key)
             lo = mid + 1;
         else

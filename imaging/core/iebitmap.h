@@ -21,9 +21,6 @@
 #include "iecoreutils_startup.h"   // TResampleFilter
 #include "iecoreutils_streams.h"
 
-// Raised by the routines the buffer reaches that live in units not built yet.
-KW_DECLARE_EXCEPTION(EIENotBuilt, Exception);
-
 enum TIELocation : uint8_t { ieMemory = 0, ieFile = 1, ieTBitmap = 2 };
 enum TIEMemoryAllocator : uint8_t { iemaGetMem = 0, iemaGlobalAlloc = 1, iemaAuto = 2 };
 enum TIEDitherMethod : uint8_t { iedmOrdered = 0, iedmThreshold = 1 };

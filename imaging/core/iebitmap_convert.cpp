@@ -576,8 +576,21 @@ void TIEBitmap::SetPixelFormat(TIEPixelFormat Value) {
 }
 
 void TIEBitmap::ConvertPixelFormat(TIEPixelFormat NewFormat) {
-    // The system-bitmap storage has its own conversions; this build has none.
-    if (Location == ieTBitmap) return;
+    if (Location == ieTBitmap) {
+        // System-bitmap storage converts 1 bit to 24, and 24 bits to 1 (dithered by DitherMethod)
+        // or to 8-bit grey: a copy in memory is converted by the rules below and copied back, the
+        // system bitmap staying the same object. Other pairs convert nothing.
+        SyncFromTBitmap();
+        const bool converts = !IsEmpty() && ((PixelFormat == ie1g && NewFormat == ie24RGB) ||
+                                             (PixelFormat == ie24RGB && (NewFormat == ie1g || NewFormat == ie8g)));
+        if (!converts) return;
+        TIEBitmap copy;
+        copy.DitherMethod = DitherMethod;
+        copy.AssignImage(this);
+        copy.ConvertPixelFormat(NewFormat);
+        if (copy.PixelFormat == NewFormat && !copy.IsEmpty()) AssignImage(&copy);
+        return;
+    }
     TIEBitmap temp;
     MoveTo(&temp);
     Width = temp.Width;
@@ -602,7 +615,17 @@ void TIEBitmap::ConvertFrom(TIEBitmap* Source) {
     const bool convertible = from != PixelFormat && from != ieNoFormat && from != ieVirtual && PixelFormat != ieNoFormat &&
                              PixelFormat != ieVirtual && !IsEmpty() && !Source->IsEmpty();
     if (convertible && !ConvertRows(Source, this)) {
-        // No direct rule: through 24-bit RGB (the source itself changes).
+        // No direct rule: through 24-bit RGB (the source itself changes). A system bitmap cannot
+        // take 24 bits from every format: a 24-bit copy in memory stands in for it.
+        if (Source->Location == ieTBitmap) {
+            TIEBitmap copy;
+            copy.AssignImage(Source);
+            copy.ConvertPixelFormat(ie24RGB);
+            if (copy.PixelFormat != ie24RGB || copy.Width != Width || copy.Height != Height) return;
+            ConvertFrom(&copy);
+            if (Source->AlphaChannel && !IsAlpha) GetAlphaChannel()->Assign(Source->AlphaChannel.get());
+            return;
+        }
         Source->ConvertPixelFormat(ie24RGB);
         if (Source->PixelFormat == ie24RGB && Source->Width == Width && Source->Height == Height) ConvertFrom(Source);
         return;

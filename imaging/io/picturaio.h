@@ -23,6 +23,9 @@
 class TIEView;    // the viewer control (Windows build only)
 class TImage;     // the visual layer's image control (Windows build only)
 class TBitmap;    // the visual layer's system bitmap (Windows build only)
+struct TIEPSContext;
+class TIEMetafile;
+struct TIEPDFContext;
 
 // The quantizer's mode and NeuQuant quality: -1, automatic.
 extern int32_t IEQuantizerMode;
@@ -138,6 +141,19 @@ public:
     void UnregisterIOThread();
     void SetAborting(bool Value);
 
+    // ---- multi-page PostScript and PDF output
+    // An open multi-page document (made by IEPSCreate / IEPDFCreate) and the stream it is written
+    // to; the component owns both. Nothing in this system opens one.
+    TIEPSContext* PSDocument = nullptr;
+    std::unique_ptr<TStream> PSStream;
+    TIEPDFContext* PDFDocument = nullptr;
+    std::unique_ptr<TStream> PDFStream;
+    // When a document is open: finishes it into its stream (IEPSClose / IEPDFClose with Params);
+    // then the stream is freed and both fields are cleared, also when writing raises (the error
+    // passes on). Destroying the component closes both.
+    void ClosePS();
+    void ClosePDF();
+
     // ---- notifications, acquired images and resolution
     virtual void ReceiveAcquiredBitmap(TIEBitmap* ABitmap, TIOParamsVals*& IOParams);
     virtual void DoAcquireClose();
@@ -240,6 +256,10 @@ public:
     // the import fails with Aborting set.
     void ImportMetafileFromFile(const std::wstring& FileName, int32_t Width, int32_t Height, bool WithAlpha);
     void ImportMetafileFromStream(TStream* Stream, int32_t Width, int32_t Height, bool WithAlpha);
+    // The import itself, of a metafile the caller loaded (and keeps): the bitmap and the parameters
+    // without the finishing work. An empty metafile (or none) fails with Aborting set and the
+    // bitmap unchanged.
+    void ImportMetafile(TIEMetafile* Metafile, int32_t Width, int32_t Height, bool WithAlpha);
     void ParamsFromMetafileStream(TStream* Stream);
 
     // ---- per-format savers

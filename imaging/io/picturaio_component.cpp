@@ -1,7 +1,10 @@
 // The I/O component itself: creation and destruction, the source of its bitmap (own, lent, a
 // viewer's or a TImage's), the background-thread registry and the properties.
 #include <algorithm>
+#include <utility>
 
+#include "bmpfilt_pdf.h"
+#include "bmpfilt_ps.h"
 #include "picturaio.h"
 #include "picturaio_view.h"
 #include "picturaview.h"
@@ -21,10 +24,43 @@ std::unique_ptr<TPicturaIO> TPicturaIO::CreateFromBitmap(TIEBitmap* Bitmap) {
 
 TPicturaIO::~TPicturaIO() {
     WaitThreads(false);
+    // A document that cannot be finished (a full disk) is lost; destruction goes on.
+    try {
+        ClosePS();
+    } catch (const std::exception&) {
+    }
+    try {
+        ClosePDF();
+    } catch (const std::exception&) {
+    }
     UnregisterFromView();
     Params.reset();
     if (OwnsIOBitmap) delete IOBitmap;
     IOBitmap = nullptr;
+}
+
+void TPicturaIO::ClosePS() {
+    TIEPSContext* document = std::exchange(PSDocument, nullptr);
+    std::unique_ptr<TStream> stream = std::move(PSStream);
+    if (!document) return;
+    if (stream) {
+        IEPSClose(document, *stream);
+    } else {
+        TMemoryStream nowhere;   // no stream to finish it into: the context is freed all the same
+        IEPSClose(document, nowhere);
+    }
+}
+
+void TPicturaIO::ClosePDF() {
+    TIEPDFContext* document = std::exchange(PDFDocument, nullptr);
+    std::unique_ptr<TStream> stream = std::move(PDFStream);
+    if (!document) return;
+    if (stream) {
+        IEPDFClose(document, *stream, *Params);
+    } else {
+        TMemoryStream nowhere;
+        IEPDFClose(document, nowhere, *Params);
+    }
 }
 
 void TPicturaIO::SetIOBitmap(TIEBitmap* Bitmap, bool Owned) {

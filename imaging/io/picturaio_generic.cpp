@@ -290,9 +290,10 @@ void TPicturaIO::LoadFromFileFormat(const std::wstring& FileName, TIOFileType Fi
 void TPicturaIO::LoadFromStream(TStream* Stream) {
     const int64_t position = Stream->GetPosition();
     const TIOFileType fileType = IEFindStreamFormat(Stream);
-    if (fileType == ioUnknown) return;   // not recognised: nothing changes
-    if (!IEFileFormatGetInfo(fileType)) {
-        // Recognised content that no row can load (a video): the load fails.
+    if (fileType == ioUnknown || !IEFileFormatGetInfo(fileType)) {
+        // Content that is not an image, or that no row can load (a video): the load fails, as a
+        // file of such content does, and the image and the parameters stay as they were.
+        Stream->SetPosition(position);
         Aborting = true;
         DoFinishWork();
         return;

@@ -32,21 +32,17 @@ int32_t ScreenPixelsPerInch() {
     return result > 0 ? result : 96;
 }
 
-// A metafile read from a stream: always held as an enhanced metafile, with its size in pixels of
-// the screen. An unreadable stream gives an empty metafile (size 0).
-class TIEMetafile {
-public:
-    ~TIEMetafile() {
-        if (Handle) DeleteEnhMetaFile(Handle);
-    }
-    void LoadFromStream(TStream& Stream);
-    HENHMETAFILE Handle = nullptr;
-    bool Enhanced = false;
-    int32_t Width = 0;
-    int32_t Height = 0;
-};
+}  // namespace
+
+TIEMetafile::~TIEMetafile() {
+    if (Handle) DeleteEnhMetaFile(static_cast<HENHMETAFILE>(Handle));
+}
 
 void TIEMetafile::LoadFromStream(TStream& Stream) {
+    if (Handle) DeleteEnhMetaFile(static_cast<HENHMETAFILE>(Handle));
+    Handle = nullptr;
+    Enhanced = false;
+    Width = Height = 0;
     const int64_t available = Stream.GetSize() - Stream.GetPosition();
     if (available < 4 || available > INT32_MAX) return;
     std::vector<uint8_t> data(static_cast<size_t>(available));
@@ -55,10 +51,11 @@ void TIEMetafile::LoadFromStream(TStream& Stream) {
     const int32_t logPixels = ScreenPixelsPerInch();
 
     if (data.size() >= 44 && Le32(&data[0]) == 1 && Le32(&data[40]) == EmfSignature) {
-        Handle = SetEnhMetaFileBits(static_cast<UINT>(data.size()), data.data());
-        if (!Handle) return;
+        HENHMETAFILE handle = SetEnhMetaFileBits(static_cast<UINT>(data.size()), data.data());
+        Handle = handle;
+        if (!handle) return;
         ENHMETAHEADER header = {};
-        if (!GetEnhMetaFileHeader(Handle, sizeof header, &header)) return;
+        if (!GetEnhMetaFileHeader(handle, sizeof header, &header)) return;
         Enhanced = true;
         // The frame is in hundredths of a millimetre.
         Width = MulDiv(header.rclFrame.right - header.rclFrame.left, logPixels, HundredthMMPerInch);
@@ -87,14 +84,17 @@ void TIEMetafile::LoadFromStream(TStream& Stream) {
 
     // A plain Windows metafile: GDI chooses the frame.
     if (data.size() >= 18 && (Le16(&data[0]) == 1 || Le16(&data[0]) == 2) && Le16(&data[2]) == 9) {
-        Handle = SetWinMetaFileBits(static_cast<UINT>(data.size()), data.data(), nullptr, nullptr);
-        if (!Handle) return;
+        HENHMETAFILE handle = SetWinMetaFileBits(static_cast<UINT>(data.size()), data.data(), nullptr, nullptr);
+        Handle = handle;
+        if (!handle) return;
         ENHMETAHEADER header = {};
-        if (!GetEnhMetaFileHeader(Handle, sizeof header, &header)) return;
+        if (!GetEnhMetaFileHeader(handle, sizeof header, &header)) return;
         Width = MulDiv(header.rclFrame.right - header.rclFrame.left, logPixels, HundredthMMPerInch);
         Height = MulDiv(header.rclFrame.bottom - header.rclFrame.top, logPixels, HundredthMMPerInch);
     }
 }
+
+namespace {
 
 // Fills the DIB with Colour and plays the metafile over all of it.
 void DrawMetafile(TIEDibbitmap& Dib, const TIEMetafile& Metafile, COLORREF Colour) {
@@ -103,7 +103,7 @@ void DrawMetafile(TIEDibbitmap& Dib, const TIEMetafile& Metafile, COLORREF Colou
     HBRUSH brush = CreateSolidBrush(Colour);
     FillRect(dc, &area, brush);
     DeleteObject(brush);
-    PlayEnhMetaFile(dc, Metafile.Handle, &area);
+    PlayEnhMetaFile(dc, static_cast<HENHMETAFILE>(Metafile.Handle), &area);
     GdiFlush();
 }
 
@@ -123,13 +123,18 @@ void SetMetafileParams(TIOParamsVals& Params, bool Enhanced, int32_t Width, int3
 }  // namespace
 
 void TPicturaIO::ImportMetafileData(TStream* Stream, int32_t Width, int32_t Height, bool WithAlpha) {
-    Aborting = false;
     TIEMetafile metafile;
     metafile.LoadFromStream(*Stream);
-    if (!metafile.Handle || metafile.Width <= 0 || metafile.Height <= 0) {
+    ImportMetafile(&metafile, Width, Height, WithAlpha);
+}
+
+void TPicturaIO::ImportMetafile(TIEMetafile* Metafile, int32_t Width, int32_t Height, bool WithAlpha) {
+    Aborting = false;
+    if (!Metafile || Metafile->IsEmpty()) {
         Aborting = true;
         return;
     }
+    const TIEMetafile& metafile = *Metafile;
     // A side asked to be 0 draws nothing: that is no image either.
     if (Width == 0 || Height == 0) {
         Aborting = true;

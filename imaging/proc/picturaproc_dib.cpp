@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CheckedMath.h"
+#include "picturaio.h"
 #include "picturaproc_pixels.h"
 
 namespace {
@@ -257,8 +258,10 @@ TIERGB IEYUVToRGB(int32_t Y, int32_t U, int32_t V) {
 
 TIEGlobalHandle _CopyBitmaptoDIBEx(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t DpiX,
                                    int32_t DpiY) {
+    IEDebugLog(L"_CopyBitmaptoDIBEx: begin");
     const TIEPixelFormat format = Bitmap->GetPixelFormat();
     if (!Bitmap->IsEmpty() && format != ie1g && format != ie8p && format != ie8g && format != ie24RGB) {
+        IEDebugLog(L"_CopyBitmaptoDIBEx: not supported pixel format, converting to 24bit and recurse");
         TIEBitmap copy;
         CopyAs24(Bitmap, &copy);
         if (copy.IsEmpty()) return nullptr;   // no 24-bit copy: no block rather than an empty one
@@ -277,6 +280,7 @@ TIEGlobalHandle _CopyBitmaptoDIBEx(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, in
     const int32_t cols = bits ? std::max(X2 - X1, 0) : 0, rows = bits ? std::max(Y2 - Y1, 0) : 0;
     const size_t rowLen = (size_t)IEBitmapRowLen(cols, bits, 32);
     const size_t size = 44 + (size_t)tableBytes + rowLen * (size_t)rows;
+    IEDebugLog(L"_CopyBitmaptoDIBEx: allocate " + std::to_wstring(size) + L" bytes");
     TIEGlobalHandle block = IEDIBGlobalAlloc(size);
     uint8_t* p = IEDIBGlobalLock(block);
     if (!p) {
@@ -292,6 +296,9 @@ TIEGlobalHandle _CopyBitmaptoDIBEx(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, in
     // Pixels per metre; a resolution beyond the field's range saturates.
     Write<int32_t>(p, 24, Checked::TruncSaturate<int32_t>(DpiX * 39.3700787L));
     Write<int32_t>(p, 28, Checked::TruncSaturate<int32_t>(DpiY * 39.3700787L));
+    if (bits == 1) IEDebugLog(L"_CopyBitmaptoDIBEx: ie1g");
+    else if (bits == 8) IEDebugLog(L"_CopyBitmaptoDIBEx: ie8g or ie8p");
+    else if (bits == 24) IEDebugLog(L"_CopyBitmaptoDIBEx: ie24RGB");
     uint8_t* table = p + kHeaderSize;
     if (bits == 1) {
         std::memset(table + 4, 255, 4);

@@ -8,16 +8,10 @@
 #include "iebitmap.h"
 #include "iecoreutils_colour.h"
 #include "iecoreutils_general.h"
+#include "picturaio_colour.h"
 #include "picturaproc_bw.h"
 
 namespace {
-
-// One ieCMYK pixel (the four stored bytes, each 255 minus its ink) as RGB without a profile.
-// TODO(merge): IECMYKToRGB replaces this.
-TIERGB CMYKToRGBPlain(const uint8_t* P) {
-    const int32_t k = P[3];
-    return IECreateRGB((uint8_t)(P[0] * k / 255), (uint8_t)(P[1] * k / 255), (uint8_t)(P[2] * k / 255));
-}
 
 int32_t FloatToLevel(float V) {
     const long double t = std::trunc((long double)V * 255);
@@ -67,7 +61,11 @@ bool GreyLevelsOfRow(TIEBitmap* Bitmap, int32_t Y, int32_t* Levels, bool GreyThr
         }
         return true;
     case ieCMYK:
-        for (int32_t x = 0; x < w; ++x) Levels[x] = IERGBToGray(CMYKToRGBPlain(p + 4 * (size_t)x));
+        for (int32_t x = 0; x < w; ++x) {
+            TIERGB rgb;
+            IECMYKToRGB(p + 4 * (size_t)x, rgb);
+            Levels[x] = IERGBToGray(rgb);
+        }
         return true;
     case ieRGB48:
         for (int32_t x = 0; x < w; ++x) {
@@ -125,12 +123,7 @@ void IEThresholdTo1Bit(TIEBitmap* Source, TIEBitmap* Dest, int32_t Threshold, TI
         return;
     const int32_t w = Source->GetWidth(), h = Source->GetHeight();
     if (Source->GetPixelFormat() == ie1g) {
-        // TODO(merge): TIEBitmap::AssignImage replaces this copy of the rows.
-        const size_t len = (size_t)IEMin(Source->GetRowLen(), Dest->GetRowLen());
-        for (int32_t y = 0; y < h; ++y) {
-            std::vector<uint8_t> row(Source->GetScanline(y), Source->GetScanline(y) + len);
-            std::memcpy(Dest->GetScanline(y), row.data(), len);
-        }
+        Dest->AssignImage(Source);
         return;
     }
     Progress.PercentPerUnit = 100 / (h + 0.5);

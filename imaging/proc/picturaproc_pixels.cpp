@@ -6,9 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/codecs/iequantizer.h"
 #include "picturaproc_rows.h"
-
-int32_t (*IEQuantizerRGBIndexProc)(TIEQuantizer* Quantizer, const TIERGB& Color) = nullptr;
 
 // ---- Bits ---------------------------------------------------------------------------------------
 
@@ -97,25 +96,32 @@ void IESwapRBPalette(TIERGB* Palette, int32_t Unused, int32_t Count) { IESwapRB(
 
 int32_t IEConvertPixelRow(const void* Source, void* Dest, uint16_t SourceBits, uint16_t DestBits, uint16_t Width,
                           const TIERGB* Palette, int32_t PaletteCount, TIEQuantizer* Quantizer) {
+    const int32_t w = Width;
+    const bool quantized = SourceBits == 24 && (DestBits == 4 || DestBits == 8);
+    if (quantized && !Quantizer) return 0;
     const uint8_t* s = (const uint8_t*)Source;
     uint8_t* d = (uint8_t*)Dest;
-    const int32_t w = Width;
+    // A row converted in place (or into a shifted copy of itself) would read pixels it has already
+    // overwritten: such a source row is read from a copy.
+    const size_t sourceLen = ((size_t)w * SourceBits + 7) / 8, destLen = ((size_t)w * DestBits + 7) / 8;
+    std::vector<uint8_t> sourceCopy;
+    if (s < d + destLen && d < s + sourceLen) {
+        sourceCopy.assign(s, s + sourceLen);
+        s = sourceCopy.data();
+    }
     auto entry = [&](int32_t i) {
         return (Palette && i < PaletteCount) ? Palette[i] : TIERGB{0, 0, 0};
     };
     auto putEntry = [&](int32_t x, int32_t i) { ((TIERGB*)d)[x] = entry(i); };
     auto nibble = [&](int32_t x) { return (s[x >> 1] >> ((x & 1) ? 0 : 4)) & 15; };
     auto orNibble = [&](int32_t x, int32_t v) { d[x >> 1] |= (uint8_t)((v & 15) << ((x & 1) ? 0 : 4)); };
-    auto quantize = [&](int32_t x) { return IEQuantizerRGBIndexProc(Quantizer, ((const TIERGB*)s)[x]); };
-    const bool canQuantize = IEQuantizerRGBIndexProc && Quantizer;
+    auto quantize = [&](int32_t x) { return Quantizer->RGBIndex(((const TIERGB*)s)[x]); };
     switch (SourceBits * 100 + DestBits) {
     case 2404:
-        if (canQuantize)
-            for (int32_t x = 0; x < w; ++x) orNibble(x, quantize(x));
+        for (int32_t x = 0; x < w; ++x) orNibble(x, quantize(x));
         break;
     case 2408:
-        if (canQuantize)
-            for (int32_t x = 0; x < w; ++x) d[x] = (uint8_t)quantize(x);
+        for (int32_t x = 0; x < w; ++x) d[x] = (uint8_t)quantize(x);
         break;
     case 2424: std::memmove(d, s, (size_t)w * 3); break;
     case 3224:

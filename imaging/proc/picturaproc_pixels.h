@@ -36,16 +36,14 @@ void IESwapRB48(void* Buffer, int32_t Count);
 // Exchanges the first and third byte of Count palette entries (the middle argument is unused).
 void IESwapRBPalette(TIERGB* Palette, int32_t Unused, int32_t Count);
 
-// The palette index the quantizer gives a colour; the quantizer's unit sets it. Until then the
-// conversions from 24 bits to 4 or 8 bits write nothing.
-extern int32_t (*IEQuantizerRGBIndexProc)(TIEQuantizer* Quantizer, const TIERGB& Color);
-
 // Converts one row of Width pixels from SourceBits to DestBits per pixel (1 to 1, 4, 8 or 24;
 // 4 to 4, 8 or 24; 8 to 1, 8 or 24; 24 to 4, 8 or 24; 32 to 24; any other pair writes nothing)
 // and returns the byte length of a destination row ((Width + 7) div 8, (Width + 1) div 2, Width
 // or 3 x Width; 0 for other destination depths). Palette entries are read for 1, 4 and 8 bits
-// into 24 (an index at or past PaletteCount gives black); the quantizer is used for 24 into 4 or
-// 8 only. The 4-bit outputs are OR-ed into Dest, which the caller clears.
+// into 24 (an index at or past PaletteCount gives black); the quantizer gives the indices of 24
+// into 4 or 8 bits, and without one those rows write nothing and return 0. The 4-bit outputs are
+// OR-ed into Dest, which the caller clears. Source and Dest may overlap (the source row is copied
+// first when they do).
 int32_t IEConvertPixelRow(const void* Source, void* Dest, uint16_t SourceBits, uint16_t DestBits, uint16_t Width,
                           const TIERGB* Palette, int32_t PaletteCount, TIEQuantizer* Quantizer);
 

@@ -253,6 +253,37 @@ TEST(DICOM, NativeSixteenBitsInEverySyntaxAndLayout) {
     }
 }
 
+TEST(DICOM, ImplicitVRTagsTakeTheDictionaryRepresentation) {
+    // Implicit-VR data carries no VR: each known tag gets the data dictionary's; a tag with several
+    // representations, a masked overlay tag and an unknown one get none.
+    struct TCase {
+        uint16_t Group, Element;
+        const char* VR;   // as written in the explicit twin; "" expected in the implicit file
+        const char* Expected;
+    } cases[] = {
+        {0x0008, 0x1040, "LO", "LO"}, {0x0018, 0x1000, "LO", "LO"}, {0x0020, 0x4000, "LT", "LT"},
+        {0x0040, 0x0254, "LO", "LO"}, {0x0018, 0x0050, "DS", "DS"}, {0x0028, 0x0106, "US", ""},
+        {0x6000, 0x0010, "US", ""},   {0x0009, 0x1001, "LO", ""},
+    };
+    TDataSet d;
+    d.Explicit = false;
+    for (const TCase& c : cases) d.Add(c.Group, c.Element, c.VR, c.VR[0] == 'U' ? d.U16(7) : std::string("ab"));
+    d.Image(2, 3, 12, 1, "MONOCHROME2");
+    d.Add(0x7FE0, 0x0010, "OW", Samples16({0, 100, 200, 300, 4095, 50}, false));
+    TCall call;
+    TIEBitmap b;
+    ASSERT_TRUE(Load(File(kImplicit, d.Bytes), b, call));
+    const TIEDICOMTags& tags = *call.Params.DICOMTags;
+    for (const TCase& c : cases) {
+        int32_t found = -1;
+        for (int32_t i = 0; i < tags.GetCount(); ++i)
+            if (tags.GetTag(i).Group == c.Group && tags.GetTag(i).Element == c.Element) found = i;
+        ASSERT_GE(found, 0) << std::hex << c.Group << "," << c.Element;
+        EXPECT_EQ(std::string(tags.GetTag(found).VR, tags.GetTag(found).VR[0] ? 2 : 0), c.Expected)
+            << std::hex << c.Group << "," << c.Element;
+    }
+}
+
 TEST(DICOM, WindowRescaleStretchAndInversion) {
     const std::vector<uint16_t> raw = {0, 10, 20, 30, 40, 50};
     struct Case {

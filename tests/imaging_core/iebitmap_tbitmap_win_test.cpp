@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "Graphics.h"
 #include "WinApi.h"
@@ -241,4 +242,90 @@ TEST(IEBitmapTBitmap, ColourTableHelpers) {
     IECopyTBitmapPalette(b.get(), &dest);
     EXPECT_EQ(dest.GetPaletteEntry(1).b, 2);
     EXPECT_EQ(dest.GetPaletteEntry(200).r, 200);
+}
+
+TEST(IEBitmapTBitmap, PixelFormatConversionInPlace) {
+    // 1 bit to 24, 24 bits to 8-bit grey and to 1 bit (ordered dither): the pixels are converted,
+    // the storage and its system bitmap object stay; other pairs convert nothing.
+    TIEBitmap b;
+    b.SetLocation(ieTBitmap);
+    ASSERT_TRUE(b.Allocate(9, 2, ie1g));
+    for (int32_t y = 0; y < 2; ++y) std::memset(b.GetScanline(y), 0, (size_t)b.GetRowLen());
+    b.GetScanline(0)[0] = 0x80;   // (0, 0)
+    b.GetScanline(1)[1] = 0x80;   // (8, 1)
+    TBitmap* held = b.GetTBitmap();
+    b.SetPixelFormat(ie24RGB);
+    EXPECT_EQ(b.GetLocation(), ieTBitmap);
+    EXPECT_EQ(b.GetTBitmap(), held);
+    EXPECT_EQ(held->BitCount(), 24);
+    ASSERT_EQ(b.GetPixelFormat(), ie24RGB);
+    EXPECT_EQ(b.GetPixelRGB(0, 0).g, 255);
+    EXPECT_EQ(b.GetPixelRGB(8, 1).r, 255);
+    EXPECT_EQ(b.GetPixelRGB(1, 0).b, 0);
+
+    b.SetPixelRGB(1, 0, TIERGB{50, 100, 200});   // blue, green, red
+    b.SetPixelRGB(2, 0, TIERGB{0, 0, 255});
+    b.SetPixelFormat(ie8g);
+    ASSERT_EQ(b.GetPixelFormat(), ie8g);
+    EXPECT_EQ(held->BitCount(), 8);
+    EXPECT_EQ(b.GetPixelByte(0, 0), 255);
+    EXPECT_EQ(b.GetPixelByte(1, 0), 117);   // (200 x 21 + 100 x 71 + 50 x 8) div 100
+    EXPECT_EQ(b.GetPixelByte(2, 0), 53);
+    EXPECT_EQ(b.GetPixelByte(3, 0), 0);
+
+    TIEBitmap c;
+    c.SetLocation(ieTBitmap);
+    ASSERT_TRUE(c.Allocate(2, 1, ie24RGB));
+    c.SetPixelRGB(0, 0, TIERGB{255, 255, 255});   // level 63 at (0, 0): white
+    c.SetPixelRGB(1, 0, TIERGB{3, 3, 3});         // level 0 at (1, 0): black
+    c.DitherMethod = iedmOrdered;
+    c.SetPixelFormat(ie1g);
+    ASSERT_EQ(c.GetPixelFormat(), ie1g);
+    EXPECT_EQ(c.GetTBitmap()->BitCount(), 1);
+    EXPECT_EQ(c.GetScanline(0)[0] & 0xC0, 0x80);
+
+    // ie8p to ie24RGB is no pair of the storage: nothing changes.
+    TIEBitmap p;
+    p.SetLocation(ieTBitmap);
+    ASSERT_TRUE(p.Allocate(2, 1, ie8p));
+    p.SetPaletteEntry(1, TIERGB{10, 20, 30});
+    p.SetPixelByte(0, 0, 1);
+    p.SetPixelFormat(ie24RGB);
+    EXPECT_EQ(p.GetPixelFormat(), ie8p);
+    EXPECT_EQ(p.GetPixelByte(0, 0), 1);
+}
+
+TEST(IEBitmapTBitmap, ConvertFromASystemBitmapSource) {
+    // Pairs without a direct rule go through 24 bits; a system-bitmap source gives the same pixels
+    // as the same image in memory, and keeps its own format.
+    for (TIEPixelFormat from : {ie8p, ie32RGB, ie1g}) {
+        for (TIEPixelFormat to : {ieCMYK, ieCIELab, ie8g}) {
+            SCOPED_TRACE(std::to_string((int)from) + " to " + std::to_string((int)to));
+            TIEBitmap held, memory;
+            held.SetLocation(ieTBitmap);
+            ASSERT_TRUE(held.Allocate(3, 2, from));
+            ASSERT_TRUE(memory.Allocate(3, 2, from));
+            for (TIEBitmap* s : {&held, &memory}) {
+                if (from == ie8p)
+                    for (int32_t i = 0; i < 6; ++i) s->SetPaletteEntry(i, TIERGB{(uint8_t)(40 * i), 90, (uint8_t)(250 - 30 * i)});
+                for (int32_t y = 0; y < 2; ++y) {
+                    uint8_t* row = s->GetScanline(y);
+                    for (int32_t i = 0; i < s->GetRowLen(); ++i) row[i] = (uint8_t)(from == ie8p ? (i + 3 * y) % 6 : 37 * i + 101 * y);
+                }
+            }
+            TIEBitmap fromHeld(3, 2, to), fromMemory(3, 2, to);
+            fromHeld.ConvertFrom(&held);
+            fromMemory.ConvertFrom(&memory);
+            EXPECT_EQ(held.GetPixelFormat(), from);
+            EXPECT_EQ(held.GetLocation(), ieTBitmap);
+            for (int32_t y = 0; y < 2; ++y)
+                EXPECT_EQ(std::memcmp(fromHeld.GetScanline(y), fromMemory.GetScanline(y), (size_t)3 * fromHeld.GetBitCount() / 8), 0)
+                    << "row " << y;
+            // Not left as it was made (zeros): the conversion ran.
+            bool any = false;
+            for (int32_t y = 0; y < 2; ++y)
+                for (int32_t i = 0; i < 3 * fromHeld.GetBitCount() / 8; ++i) any = any || fromHeld.GetScanline(y)[i] != 0;
+            EXPECT_TRUE(any);
+        }
+    }
 }

@@ -60,6 +60,20 @@ TEST_F(IEWords, OtherLanguagesComeThroughTheirCodePages) {
     EXPECT_STREQ(IEVersionText, L"4.1.0");
 }
 
+TEST_F(IEWords, JapaneseRowHoldsEveryWordOfTheDialogs) {
+    // The words the parameters-preview dialog and the palette dialog show; each has its own
+    // Japanese text ("OK" is the same in both rows).
+    const int shown[] = {0,  1,  2,  4,  5,  37, 38, 39, 40, 42, 43, 44, 45, 46, 47, 48, 49, 50,
+                         51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63, 64, 65, 66, 120, 123};
+    for (int i : shown) {
+        EXPECT_FALSE(IEWordTable[msJapanese][i].empty()) << i;
+        EXPECT_NE(IEGetWord((TIEWordIndex)i, msJapanese), IEGetWord((TIEWordIndex)i, msEnglish)) << i;
+    }
+    EXPECT_EQ(IEGetWord(3, msJapanese), L"OK");
+    EXPECT_EQ(IEGetWord(37, msJapanese), L"パラメーターのプレビュー");
+    EXPECT_EQ(IEGetWord(56, msJapanese), L"水平位置 (インチ)");
+}
+
 TEST_F(IEWords, SystemLanguageChoosesTheRow) {
     struct { uint16_t langId; TMsgLanguage row; } cases[] = {
         {0x0411, msJapanese}, {0x0409, msEnglish}, {0x0809, msEnglish}, {0x0404, msChineseTraditional},

@@ -51,6 +51,10 @@ run "opj_dump save.j2k" opj_dump -i "$out/save.j2k"
 run "qpdf --check save.pdf" qpdf --check "$out/save.pdf"
 run "gs save.pdf" gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=ppmraw -sOutputFile="$tmp/pdf.ppm" "$out/save.pdf"
 run "gs save.ps" gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=ppmraw -sOutputFile="$tmp/ps.ppm" "$out/save.ps"
+# The two-page documents the component finished on closing.
+expect "pages of pages.pdf" "2" qpdf --show-npages "$out/pages.pdf"
+run "qpdf --check pages.pdf" qpdf --check "$out/pages.pdf"
+expect "pages of pages.ps" "2" bash -c "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=ppmraw -sOutputFile='$tmp/pages-%d.ppm' '$out/pages.ps' && ls '$tmp' | grep -c '^pages-'"
 # WBMP: black and white by a grey threshold, at the image's size.
 expect "size of save.wbmp" "16 8" identify-im6.q16 -format '%w %h' "wbmp:$out/save.wbmp"
 # The icon at the default size, and the one with two sizes of their own bit counts.

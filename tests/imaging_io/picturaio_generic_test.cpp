@@ -140,21 +140,31 @@ TEST_F(GenericIO, NamesThatCannotBeLoadedFailAndKeepTheImage) {
 
 TEST_F(GenericIO, StreamsThatAreNotImages) {
     Hold();
-    // Unrecognised content changes nothing, not even Aborting, and fires no finish event.
-    for (bool before : {false, true}) {
-        const std::string junk(40, 'x');
+    // Unrecognised content fails like any failed load (Aborting and the finish event) and keeps
+    // the image, the parameters and the stream position; so does a buffer of it.
+    const std::string junk(40, 'x');
+    io.Params->FileType = ioBMP;
+    for (int path = 0; path < 3; ++path) {
+        SCOPED_TRACE(path);
         TIEMemStream stream(junk.data(), static_cast<int64_t>(junk.size()));
-        io.Aborting = before;
-        io.LoadFromStream(&stream);
-        EXPECT_EQ(io.Aborting, before);
-        io.LoadFromStreamFormat(&stream, ioUnknown);
-        EXPECT_EQ(io.Aborting, before);
-        EXPECT_EQ(finished, 0);
+        stream.SetPosition(3);
+        io.Aborting = false;
+        finished = 0;
+        if (path == 0) io.LoadFromStream(&stream);
+        if (path == 1) io.LoadFromStreamFormat(&stream, ioUnknown);
+        if (path == 2) io.LoadFromBuffer(junk.data(), static_cast<int32_t>(junk.size()));
+        EXPECT_TRUE(io.Aborting);
+        EXPECT_EQ(finished, 1);
+        if (path < 2) EXPECT_EQ(stream.GetPosition(), 3);
+        EXPECT_EQ(io.GetIEBitmap()->GetWidth(), 3);
+        EXPECT_EQ(io.GetIEBitmap()->GetPixelRGBPtr(2, 1)->r, 81);
+        EXPECT_EQ(io.Params->FileType, ioBMP);
     }
     // A video is recognised but has no loader: the load fails.
     const std::string avi("RIFF\x10\0\0\0AVI LIST0000", 20);
     TIEMemStream video(avi.data(), static_cast<int64_t>(avi.size()));
     io.Aborting = false;
+    finished = 0;
     io.LoadFromStream(&video);
     EXPECT_TRUE(io.Aborting);
     EXPECT_EQ(finished, 1);

@@ -10,6 +10,7 @@
 
 #include "iebitmap.h"
 #include "picturaio.h"
+#include "picturaio_metafile.h"
 #include "picturaview.h"
 #include "support/TestSupport.h"
 
@@ -210,4 +211,51 @@ TEST_F(MetafileImport, EmptyOrUnreadableMetafileFailsAndLeavesTheBitmap) {
     io.SetAttachedIEBitmap(nullptr);
     Import(io, RecordEMF(), -1, -1, false);
     EXPECT_TRUE(io.Aborting);
+}
+
+TEST_F(MetafileImport, MetafileObjectImportedByTheCaller) {
+    // The caller's metafile, loaded once and imported twice at different sizes; the import itself
+    // sends no finishing report. An empty metafile (or none) fails and keeps the bitmap.
+    TMemoryStream stream;
+    const std::string emf = RecordEMF();
+    stream.Write(emf.data(), static_cast<int32_t>(emf.size()));
+    stream.SetPosition(0);
+    TIEMetafile metafile;
+    metafile.LoadFromStream(stream);
+    ASSERT_FALSE(metafile.IsEmpty());
+    EXPECT_TRUE(metafile.Enhanced);
+    EXPECT_EQ(metafile.Width, 960);
+    TPicturaIO io(nullptr);
+    int finished = 0;
+    io.OnFinishWork = [&](TObject*) { ++finished; };
+    io.ImportMetafile(&metafile, 400, -1, true);
+    EXPECT_FALSE(io.Aborting);
+    EXPECT_EQ(io.GetIEBitmap()->GetWidth(), 400);
+    EXPECT_EQ(io.GetIEBitmap()->GetHeight(), 200);
+    EXPECT_TRUE(io.GetIEBitmap()->HasAlphaChannel());
+    EXPECT_EQ(io.GetParams()->FileType, ioEMF);
+    io.ImportMetafile(&metafile, -1, 100, false);
+    EXPECT_EQ(io.GetIEBitmap()->GetWidth(), 200);
+    EXPECT_TRUE(IsRGB(*io.GetIEBitmap(), 40, 30, 255, 0, 0));
+    EXPECT_EQ(finished, 0);
+
+    TIEMetafile empty;
+    TMemoryStream junk;
+    junk.Write("junk", 4);
+    junk.SetPosition(0);
+    empty.LoadFromStream(junk);
+    EXPECT_TRUE(empty.IsEmpty());
+    for (TIEMetafile* m : {&empty, static_cast<TIEMetafile*>(nullptr)}) {
+        io.Aborting = false;
+        io.ImportMetafile(m, -1, -1, false);
+        EXPECT_TRUE(io.Aborting);
+        EXPECT_EQ(io.GetIEBitmap()->GetWidth(), 200);
+    }
+    // Loading again replaces what the metafile held.
+    stream.SetPosition(0);
+    empty.LoadFromStream(stream);
+    EXPECT_FALSE(empty.IsEmpty());
+    junk.SetPosition(0);
+    empty.LoadFromStream(junk);
+    EXPECT_TRUE(empty.IsEmpty());
 }

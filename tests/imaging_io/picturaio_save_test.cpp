@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "ByteOrder.h"
+#include "bmpfilt_pdf.h"
+#include "bmpfilt_ps.h"
 #include "JpegMarkers.h"
 #include "SysUtils.h"
 #include "TestSupport.h"
@@ -573,6 +575,42 @@ TEST_F(PicturaIOSaveTest, JPEGRoundTripKeepsAPP13) {
 }
 
 // The alpha channel goes to the PNG and TGA writers as a mask: RGBA and 32-bit pixels.
+TEST_F(PicturaIOSaveTest, MultiPageDocumentsAreFinishedWhenClosed) {
+    // Two-page PostScript and PDF documents handed to the component: ClosePS finishes the one,
+    // destroying the component the other (check_save_written.sh counts their pages with Ghostscript
+    // and qpdf).
+    TIEBitmap page;
+    FillGradient(page);
+    TIOProgressRecord progress;
+    const std::string psName = OutDir() + "/pages.ps", pdfName = OutDir() + "/pages.pdf";
+    {
+        TPicturaIO io(nullptr);
+        io.ClosePS();   // nothing open: nothing happens
+        io.ClosePDF();
+        io.PSStream = std::make_unique<TFileStream>(Utf8ToWide(psName), fmCreate);
+        io.PSDocument = IEPSCreate(*io.PSStream, *io.Params);
+        io.PDFStream = std::make_unique<TFileStream>(Utf8ToWide(pdfName), fmCreate);
+        io.PDFDocument = IEPDFCreate();
+        io.Params->PDFTitle = "Two pages";
+        for (int i = 0; i < 2; ++i) {
+            IEPSSavePage(io.PSDocument, *io.PSStream, &page, *io.Params, progress);
+            IEPDFSavePage(io.PDFDocument, &page, *io.Params, progress);
+        }
+        io.ClosePS();
+        EXPECT_EQ(io.PSDocument, nullptr);
+        EXPECT_EQ(io.PSStream, nullptr);
+        const std::string ps = testsupport::ReadFileBytes(Utf8ToWide(psName));
+        EXPECT_NE(ps.find("%%Pages: 2"), std::string::npos);
+        EXPECT_EQ(ps.substr(ps.size() - 7), "%%EOF\r\n");
+        EXPECT_NE(io.PDFDocument, nullptr);
+    }
+    const std::string pdf = testsupport::ReadFileBytes(Utf8ToWide(pdfName));
+    EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
+    EXPECT_NE(pdf.find("/Count 2"), std::string::npos);
+    EXPECT_NE(pdf.find("(Two pages)"), std::string::npos);
+    EXPECT_NE(pdf.rfind("%%EOF"), std::string::npos);
+}
+
 TEST_F(PicturaIOSaveTest, AlphaChannelReachesPNGAndTGA) {
     TPicturaIO io(nullptr);
     FillGradient(*io.GetIEBitmap());

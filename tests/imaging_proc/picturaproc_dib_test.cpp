@@ -2,11 +2,15 @@
 // and blocks too small for what their header announces.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "DibTestUtil.h"
 #include "iebitmap.h"
+#include "picturaio.h"
 #include "picturaproc_dib.h"
 #include "picturaproc_pixels.h"
 
@@ -97,6 +101,46 @@ TEST(CopyBitmapToDIB, NoBlockWithoutItsTwentyFourBitCopy) {
     ASSERT_EQ(wide.GetWidth(), 90000000);
     TBlock b{_CopyBitmaptoDIBEx(&wide, 0, 0, 0, 0, 96, 96)};
     EXPECT_EQ(b.H, nullptr);
+}
+
+TEST(CopyBitmapToDIB, LogLines) {
+    // Each format's lines in the debug log, the text after the time stamp: a 16-bit grey image
+    // goes through its 24-bit copy, an empty one allocates a header only.
+    const std::string path = std::string(TEST_BUILD_DIR) + "/copydib_debug.log";
+    struct TCase {
+        TIEPixelFormat Format;
+        int32_t Width;
+        std::vector<std::string> Lines;
+    };
+    const TCase cases[] = {
+        {ie1g, 9, {"begin", "allocate 56 bytes", "ie1g"}},
+        {ie8p, 3, {"begin", "allocate 1072 bytes", "ie8g or ie8p"}},
+        {ie8g, 3, {"begin", "allocate 1072 bytes", "ie8g or ie8p"}},
+        {ie24RGB, 3, {"begin", "allocate 56 bytes", "ie24RGB"}},
+        {ie16g, 3,
+         {"begin", "not supported pixel format, converting to 24bit and recurse", "begin", "allocate 56 bytes",
+          "ie24RGB"}},
+        {ie24RGB, 0, {"begin", "allocate 44 bytes"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Lines.back());
+        std::remove(path.c_str());
+        TIEBitmap bmp;
+        if (c.Width) bmp.Allocate(c.Width, 1, c.Format);
+        IEDebugLogFileName = std::wstring(path.begin(), path.end());
+        TBlock b{_CopyBitmaptoDIBEx(&bmp, 0, 0, 0, 0, 96, 96)};
+        IEDebugLogFileName.clear();
+        ASSERT_TRUE(b.H);
+        std::ifstream in(path, std::ios::binary);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) {
+            const size_t at = line.find(" : _CopyBitmaptoDIBEx: ");
+            ASSERT_NE(at, std::string::npos) << line;
+            lines.push_back(line.substr(at + 23, line.size() - at - 24));   // without the CR
+        }
+        EXPECT_EQ(lines, c.Lines);
+    }
+    std::remove(path.c_str());
 }
 
 TEST(IEDIBToIEBitmap, PalettedBitFieldAndRowOrder) {

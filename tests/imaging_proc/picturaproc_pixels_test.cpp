@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "iebitmap.h"
+#include "imaging/codecs/iequantizer.h"
 #include "picturaproc.h"
 #include "picturaproc_pixels.h"
 
@@ -115,22 +116,59 @@ TEST(IEConvertPixelRow, ConvertsBetweenDepths) {
 }
 
 TEST(IEConvertPixelRow, TwentyFourBitsToIndicesThroughTheQuantizer) {
-    // A quantizer that answers the red level div 16; without one nothing is written.
-    auto* saved = IEQuantizerRGBIndexProc;
-    IEQuantizerRGBIndexProc = [](TIEQuantizer*, const TIERGB& c) { return (int32_t)c.r / 16; };
-    TIEQuantizer* quantizer = reinterpret_cast<TIEQuantizer*>(&saved);
+    // Three colours: the quantizer keeps the exact list, so each index names its own colour.
+    TIEBitmap image(3, 1, ie24RGB);
     const TIERGB src[3] = {{0, 0, 0x10}, {0, 0, 0xF0}, {0, 0, 0x30}};
-    uint8_t bytes[3] = {9, 9, 9};
-    EXPECT_EQ(IEConvertPixelRow(src, bytes, 24, 8, 3, nullptr, 0, quantizer), 3);
-    EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 3), (std::vector<uint8_t>{1, 15, 3}));
+    for (int32_t x = 0; x < 3; ++x) image.SetPixelRGB(x, 0, src[x]);
+    TIERGB palette[16] = {};
+    TIEQuantizer quantizer(&image, palette, 0, 16);
+    uint8_t bytes[3] = {99, 99, 99};
+    EXPECT_EQ(IEConvertPixelRow(src, bytes, 24, 8, 3, nullptr, 0, &quantizer), 3);
     uint8_t nibbles[2] = {0, 0};
-    EXPECT_EQ(IEConvertPixelRow(src, nibbles, 24, 4, 3, nullptr, 0, quantizer), 2);
-    EXPECT_EQ(nibbles[0], 0x1F);
-    EXPECT_EQ(nibbles[1], 0x30);
+    EXPECT_EQ(IEConvertPixelRow(src, nibbles, 24, 4, 3, nullptr, 0, &quantizer), 2);
+    for (int32_t x = 0; x < 3; ++x) {
+        ASSERT_LT(bytes[x], 16);
+        EXPECT_EQ(palette[bytes[x]].r, src[x].r);
+        EXPECT_EQ((nibbles[x >> 1] >> ((x & 1) ? 0 : 4)) & 15, bytes[x]);
+    }
+    EXPECT_NE(bytes[0], bytes[1]);
+    // Without a quantizer nothing is written and no bytes are reported.
     uint8_t untouched[3] = {9, 9, 9};
-    IEConvertPixelRow(src, untouched, 24, 8, 3, nullptr, 0, nullptr);
+    EXPECT_EQ(IEConvertPixelRow(src, untouched, 24, 8, 3, nullptr, 0, nullptr), 0);
+    EXPECT_EQ(IEConvertPixelRow(src, untouched, 24, 4, 3, nullptr, 0, nullptr), 0);
     EXPECT_EQ(untouched[0], 9);
-    IEQuantizerRGBIndexProc = saved;
+}
+
+TEST(IEConvertPixelRow, OverlappingSourceAndDestination) {
+    // Each conversion in place (Source == Dest) and into the same buffer shifted by one byte either
+    // way gives what a conversion between separate buffers gives.
+    const TIERGB pal[4] = {{10, 11, 12}, {20, 21, 22}, {30, 31, 32}, {40, 41, 42}};
+    struct TCase {
+        uint16_t from, to;
+        std::vector<uint8_t> row;
+    };
+    const TCase cases[] = {
+        {8, 24, {0, 1, 2, 3, 1, 0}},   {4, 24, {0x01, 0x23, 0x10}}, {1, 24, {0xA5}},
+        {1, 8, {0xA5, 0x80}},          {4, 8, {0x12, 0x30, 0x21}},  {32, 24, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
+        {8, 1, {1, 0, 1, 1, 0, 0, 0, 1, 1}}, {24, 24, {1, 2, 3, 4, 5, 6}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.from) + " to " + std::to_string(c.to));
+        const uint16_t width = (uint16_t)(c.row.size() * 8 / c.from);
+        std::vector<uint8_t> expected(64, 0);
+        const int32_t len = IEConvertPixelRow(c.row.data(), expected.data(), c.from, c.to, width, pal, 4, nullptr);
+        ASSERT_GT(len, 0);
+        for (int32_t sourceAt : {1, 0, 2}) {
+            std::vector<uint8_t> buffer(64, 0);
+            std::memcpy(buffer.data() + sourceAt, c.row.data(), c.row.size());
+            EXPECT_EQ(IEConvertPixelRow(buffer.data() + sourceAt, buffer.data() + 1, c.from, c.to, width, pal, 4,
+                                        nullptr),
+                      len);
+            EXPECT_EQ(std::vector<uint8_t>(buffer.begin() + 1, buffer.begin() + 1 + len),
+                      std::vector<uint8_t>(expected.begin(), expected.begin() + len))
+                << "source at " << sourceAt;
+        }
+    }
 }
 
 TEST(IENotBitmap, InvertsWholeRows) {
