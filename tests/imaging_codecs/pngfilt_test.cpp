@@ -17,6 +17,7 @@
 #include "imaging/codecs/pngfilt.h"
 #include "imaging/codecs/pngfiltw.h"
 #include "imaging/view/picturaview.h"
+#include "support/ToolSkip.h"
 
 using codectest::TCall;
 
@@ -99,7 +100,7 @@ TEST(PNGReader, ConformanceSuiteAgainstPillow) {
         EXPECT_EQ(Compare(bitmap, ref, oneBit), "");
         ++good;
     }
-    if (good == 0) GTEST_SKIP() << "no corpus (libpng's source package could not be fetched)";
+    if (good == 0) KW_SKIP_UNLESS_CI() << "no corpus (libpng's source package could not be fetched)";
     EXPECT_GE(good, 150);
     // The broken files of libpng's crashers folder that libpng itself refuses.
     EXPECT_GE(refused, 1);
@@ -110,7 +111,7 @@ TEST(PNGReader, ConformanceSuiteAgainstPillow) {
 TEST(PNGReader, InterlacedOneBitPaletteCombinesPasses) {
     const std::string plain = refimages::ReadFile(refimages::Folder() + "basn3p01.png");
     const std::string interlaced = refimages::ReadFile(refimages::Folder() + "ibasn3p01.png");
-    if (plain.empty() || interlaced.empty()) GTEST_SKIP() << "no corpus";
+    if (plain.empty() || interlaced.empty()) KW_SKIP_UNLESS_CI() << "no corpus";
     TIEBitmap a, b;
     TCall ca, cb;
     ASSERT_TRUE(ReadPNG(plain, a, ca));
@@ -141,7 +142,7 @@ TEST(PNGReader, PixelFormatsAndParameters) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.File) + (c.Native ? " native" : ""));
         const std::string bytes = refimages::ReadFile(refimages::Folder() + c.File);
-        if (bytes.empty()) GTEST_SKIP() << "no corpus";
+        if (bytes.empty()) KW_SKIP_UNLESS_CI() << "no corpus";
         TIEBitmap bitmap;
         TCall call;
         call.Params.NativePixelFormat = c.Native;
@@ -168,7 +169,7 @@ TEST(PNGReader, PixelFormatsAndParameters) {
 // abort flag; bytes that are no PNG are refused; the probe restores the position.
 TEST(PNGReader, PreviewTruncationAndProbe) {
     const std::string bytes = refimages::ReadFile(refimages::Folder() + "basn2c08.png");
-    if (bytes.empty()) GTEST_SKIP() << "no corpus";
+    if (bytes.empty()) KW_SKIP_UNLESS_CI() << "no corpus";
     {
         TIEBitmap bitmap;
         TCall call;
