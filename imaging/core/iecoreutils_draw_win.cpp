@@ -174,9 +174,43 @@ void IEDimOutside(TCanvas* Canvas, int32_t OuterX, int32_t OuterY, int32_t Outer
 
 // ---- Scroll bars ----------------------------------------------------------------------------
 
+namespace {
+
+// The flat scroll-bar entries of the common controls, found by name when first asked for: not
+// every import library of the cross compilers lists them. Absent entries leave the plain
+// scroll-bar calls to do the work.
+struct TFlatScrollBarApi {
+    using TSetInfo = int(WINAPI*)(HWND, int, LPSCROLLINFO, BOOL);
+    using TEnable = BOOL(WINAPI*)(HWND, int, UINT);
+    using TShow = BOOL(WINAPI*)(HWND, int, BOOL);
+    TSetInfo SetInfo = nullptr;
+    TEnable Enable = nullptr;
+    TShow Show = nullptr;
+};
+
+const TFlatScrollBarApi& FlatScrollBars() {
+    static const TFlatScrollBarApi api = [] {
+        TFlatScrollBarApi a;
+        HMODULE comctl = GetModuleHandleW(L"comctl32.dll");
+        if (!comctl) comctl = LoadLibraryW(L"comctl32.dll");
+        if (comctl) {
+            a.SetInfo = reinterpret_cast<TFlatScrollBarApi::TSetInfo>(
+                reinterpret_cast<void*>(GetProcAddress(comctl, "FlatSB_SetScrollInfo")));
+            a.Enable = reinterpret_cast<TFlatScrollBarApi::TEnable>(
+                reinterpret_cast<void*>(GetProcAddress(comctl, "FlatSB_EnableScrollBar")));
+            a.Show = reinterpret_cast<TFlatScrollBarApi::TShow>(
+                reinterpret_cast<void*>(GetProcAddress(comctl, "FlatSB_ShowScrollBar")));
+        }
+        return a;
+    }();
+    return api;
+}
+
+}  // namespace
+
 void IESetScrollInfo(HWND Handle, int32_t Bar, const SCROLLINFO& Info, bool Redraw, bool Flat) {
     SCROLLINFO info = Info;
-    if (Flat) FlatSB_SetScrollInfo(Handle, Bar, &info, Redraw);
+    if (Flat && FlatScrollBars().SetInfo) FlatScrollBars().SetInfo(Handle, Bar, &info, Redraw);
     else SetScrollInfo(Handle, Bar, &info, Redraw);
 }
 
@@ -210,12 +244,12 @@ void IESetScrollPos(HWND Handle, int32_t Bar, int32_t Pos, bool Redraw, bool Fla
 }
 
 void IEEnableScrollBar(HWND Handle, int32_t Bar, uint32_t Arrows, bool Flat) {
-    if (Flat) FlatSB_EnableScrollBar(Handle, Bar, Arrows);
+    if (Flat && FlatScrollBars().Enable) FlatScrollBars().Enable(Handle, Bar, Arrows);
     else EnableScrollBar(Handle, (UINT)Bar, Arrows);
 }
 
 void IEShowScrollBar(HWND Handle, int32_t Bar, bool Show, bool Flat) {
-    if (Flat) FlatSB_ShowScrollBar(Handle, Bar, Show);
+    if (Flat && FlatScrollBars().Show) FlatScrollBars().Show(Handle, Bar, Show);
     else ShowScrollBar(Handle, Bar, Show);
 }
 
