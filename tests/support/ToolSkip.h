@@ -23,7 +23,7 @@ inline ::testing::TestPartResult::Type MissingToolResult() {
 }
 
 inline const char* MissingToolNote() {
-    return RunningInCI() ? "CI=true, and make test installs what this test needs: " : "";
+    return RunningInCI() ? "CI=true: make test installs every tool and corpus the tests use, so this is a broken set-up" : "";
 }
 
 }  // namespace testsupport
