@@ -33,9 +33,18 @@ void Zero(TIEBitmap& b) {
 
 bool Bit(TIEBitmap& b, int32_t x, int32_t y) { return (b.GetScanline(y)[x >> 3] & (0x80 >> (x & 7))) != 0; }
 
+// Turns the CMYK profile on or off for a test (after the library's start-up it is on).
+struct TCMYKProfileUse {
+    bool Saved = IEUseCMYKProfile;
+    explicit TCMYKProfileUse(bool On) { IEUseCMYKProfile = On; }
+    ~TCMYKProfileUse() { IEUseCMYKProfile = Saved; }
+};
+
 }  // namespace
 
 TEST(IEBitmapFill, EveryFormatAndTheFullFlag) {
+    // The CMYK rows are the arithmetic's; the profile's are compared with a conversion below.
+    TCMYKProfileUse arithmetic(false);
     const uint32_t lab = IERGBToCIELab(IERGBValue(TIERGB{0x10, 0x20, 0x30}));
     struct Case {
         TIEPixelFormat format;
@@ -96,8 +105,7 @@ TEST(IEBitmapFill, EveryFormatAndTheFullFlag) {
 // as a 24-bit fill of that colour converted to CMYK; where the profile cannot be used, both take
 // the arithmetic above.
 TEST(IEBitmapFill, CMYKGoesThroughTheProfileLikeAConversion) {
-    const bool saved = IEUseCMYKProfile;
-    IEUseCMYKProfile = true;
+    TCMYKProfileUse profile(true);
     for (double colour : {0.0, 255.0, 0x336699 * 1.0, 0x80FF40 * 1.0, 16777215.0}) {
         TIEBitmap rgb(4, 2, ie24RGB), cmyk(4, 2, ieCMYK);
         rgb.Fill(colour);
@@ -108,7 +116,6 @@ TEST(IEBitmapFill, CMYKGoesThroughTheProfileLikeAConversion) {
             for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(Pixel(cmyk, x, y), Pixel(rgb, x, y)) << colour << " " << x << "," << y;
         }
     }
-    IEUseCMYKProfile = saved;
 }
 
 TEST(IEBitmapFill, FillRectClampsAndKeepsFull) {
