@@ -68,10 +68,11 @@ bool BareDecode(const std::string& Data, unsigned ScaleDenom, bool Native, bool 
         if (grey && !Native) {
             for (size_t x = 0; x < width; ++x) Out.insert(Out.end(), {row[x], row[x], row[x]});
         } else if (cmyk && !Native) {
+            // Each channel times black over 255, truncated, as the colour rows convert CMYK.
             for (size_t x = 0; x < width; ++x) {
                 const uint32_t k = row[4 * x + 3];
-                Out.insert(Out.end(), {uint8_t((row[4 * x + 2] * k + 127) / 255), uint8_t((row[4 * x + 1] * k + 127) / 255),
-                                       uint8_t((row[4 * x] * k + 127) / 255)});
+                Out.insert(Out.end(), {uint8_t(row[4 * x + 2] * k / 255), uint8_t(row[4 * x + 1] * k / 255),
+                                       uint8_t(row[4 * x] * k / 255)});
             }
         } else {
             Out.insert(Out.end(), row.begin(), row.end());

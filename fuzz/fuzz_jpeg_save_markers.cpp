@@ -6,7 +6,7 @@
 //
 // Input: a control byte (bit 0: the IPTC list was emptied, bit 1: HasEXIFData, bit 2: an XMP
 // packet), DpiX and DpiY (16 bits each), then markers: a type byte (0xE0 + low nibble, or 0xFE
-// when the high bit is set), a 16-bit length (at most what is left) and the payload.
+// when the high bit is set), a 16-bit length (modulo 65,534, at most what is left) and the payload.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (in.Left() >= 3) {
         const uint8_t t = in.U8();
         const uint8_t type = (t & 0x80) ? 0xFE : static_cast<uint8_t>(0xE0 | (t & 0x0F));
-        uint16_t len = in.U16();
+        // A marker read from a file holds at most 65,533 bytes (its length field counts itself).
+        uint16_t len = static_cast<uint16_t>(in.U16() % 65534);
         if (len > in.Left()) len = static_cast<uint16_t>(in.Left());
         const std::string payload = in.Bytes(len);
         markers.AddMarker(type, payload.data(), len);

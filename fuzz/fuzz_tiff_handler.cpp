@@ -21,6 +21,19 @@ void Check(bool ok) {
     if (!ok) std::abort();
 }
 
+// The entries page P of H has once written and read again. An old-style JPEG page (Compression 6
+// with a JPEG interchange block) is written with a StripOffsets entry, and reading such a page
+// deletes StripOffsets with the entries 519, 520 and 521.
+size_t EntriesAfterRewrite(TIETIFFHandler& H, int32_t P) {
+    const TIETIFFEntryList* page = H.GetPageList(P);
+    size_t n = page->size();
+    const int32_t c = H.FindTagInList(page, 259);
+    if (c < 0 || H.GetTagValue(page, c, 0) != 6 || H.FindTagInList(page, 513) < 0) return n;
+    for (uint16_t tag : {273, 519, 520, 521})
+        if (H.FindTagInList(page, tag) >= 0) --n;
+    return n;
+}
+
 void FuzzTIFF(const std::string& data) {
     TReadOnlyMemoryStream in(data.data(), (int64_t)data.size());
     TIETIFFHandler h;
@@ -31,10 +44,7 @@ void FuzzTIFF(const std::string& data) {
     TIETIFFHandler again;
     Check(again.ReadStream(&first));
     Check(again.GetPageCount() == h.GetPageCount());
-    for (int32_t p = 0; p < h.GetPageCount(); ++p) {
-        // A JPEG page gains a StripOffsets entry when written, which the reader drops again.
-        Check(again.GetPageList(p)->size() == h.GetPageList(p)->size());
-    }
+    for (int32_t p = 0; p < h.GetPageCount(); ++p) Check(again.GetPageList(p)->size() == EntriesAfterRewrite(h, p));
 
     in.SetPosition(0);
     TIETIFFHandler target;

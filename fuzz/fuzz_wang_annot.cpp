@@ -1,5 +1,5 @@
 // Wang annotation blocks on any input: loading never reads outside the block, and what it loads
-// comes back through saving and loading with the same marks (types, points, text, image sizes).
+// comes back through saving and loading with the same marks (attributes, points, text, image sizes).
 //
 // Input: the block itself.
 #include <cstdint>
@@ -28,6 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const TIEImagingObject* a = annot.GetObject(i);
         const TIEImagingObject* b = back.GetObject(i);
         if (a->Attributes.uType != b->Attributes.uType) FuzzFinding("mark type changed");
+        // Texts are saved at the format's scale, so the font height comes back unchanged too.
+        if (std::memcmp(&a->Attributes, &b->Attributes, sizeof a->Attributes) != 0) FuzzFinding("attributes changed");
         const int32_t t = a->Attributes.uType;
         if ((t == 3 || t == 4) && a->Points.size() != b->Points.size()) FuzzFinding("points changed");
         if ((t == 3 || t == 4) && !a->Points.empty() &&

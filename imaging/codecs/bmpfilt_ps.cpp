@@ -95,11 +95,13 @@ void IEPSSavePage(TIEPSContext* Context, TStream& Stream, TIEBitmap* Bitmap, TIO
     TIEBitmap* image = IEBilevelOrRGB(Bitmap, temp);
     const bool bilevel = image->GetPixelFormat() == ie1g;
     const int32_t W = image->GetWidth(), H = image->GetHeight();
+    // The page's coding; the caller's setting stays as it is for the pages that follow.
+    int32_t compression = IOParams.PSCompression;
     if (bilevel) {
         IOParams.BitsPerSample = 1;
         IOParams.SamplesPerPixel = 1;
         // JPEG has no 1-bit form: such pages are coded as group 3 two-dimensional.
-        if (IOParams.PSCompression == 3) IOParams.PSCompression = 2;
+        if (compression == 3) compression = 2;
     } else {
         IOParams.BitsPerSample = 8;
         IOParams.SamplesPerPixel = 3;
@@ -123,17 +125,17 @@ void IEPSSavePage(TIEPSContext* Context, TStream& Stream, TIEBitmap* Bitmap, TIO
     TIERowProgress rows(Progress, H);
     if (oneBit) {
         const size_t r = ((size_t)W + 7) / 8;
-        if (IOParams.PSCompression == 0) {
+        if (compression == 0) {
             if (r * (size_t)H <= (size_t)INT32_MAX / 2) {
                 const std::vector<uint8_t> packed = PackedRows(image, rows);
                 c = RunLengthAscii85To(data, packed.data(), (int32_t)packed.size());
             }
         } else {
-            const std::vector<uint8_t> coded = IECCITTEncodeBitmap(image, IOParams.PSCompression != 2);
+            const std::vector<uint8_t> coded = IECCITTEncodeBitmap(image, compression != 2);
             c = Ascii85To(data, coded.data(), (int32_t)coded.size());
         }
     } else if (rgb) {
-        if (IOParams.PSCompression == 3) {
+        if (compression == 3) {
             TMemoryStream jpeg;
             IEWriteJPEGStream(&jpeg, image, IOParams, Progress);
             c = Ascii85To(data, static_cast<const uint8_t*>(jpeg.GetMemory()), (int32_t)jpeg.GetSize());
@@ -151,7 +153,7 @@ void IEPSSavePage(TIEPSContext* Context, TStream& Stream, TIEBitmap* Bitmap, TIO
     }
 
     const std::string beginData = "%%BeginData:      " + Num(c) + " ASCII Bytes";
-    if (rgb && IOParams.PSCompression == 3) {
+    if (rgb && compression == 3) {
         IEWriteLineCRLF(&Stream, "currentfile /ASCII85Decode filter << >> /DCTDecode filter");
         IEWriteLineCRLF(&Stream, "false 3");
         IEWriteLineCRLF(&Stream, beginData);
@@ -167,11 +169,11 @@ void IEPSSavePage(TIEPSContext* Context, TStream& Stream, TIEBitmap* Bitmap, TIO
         IEWriteLineCRLF(&Stream, beginData);
         IEWriteLineCRLF(&Stream, "colorimage");
     } else if (oneBit) {
-        if (IOParams.PSCompression == 0)
+        if (compression == 0)
             IEWriteLineCRLF(&Stream, "currentfile /ASCII85Decode filter /RunLengthDecode filter");
         else
             IEWriteLineCRLF(&Stream, std::string("currentfile /ASCII85Decode filter << /K ") +
-                                         (IOParams.PSCompression == 2 ? "1" : "-1") + " /BlackIs1 true /Columns " +
+                                         (compression == 2 ? "1" : "-1") + " /BlackIs1 true /Columns " +
                                          Num(W) + " /Rows " + Num(H) +
                                          " /EndOfLine false /Uncompressed true /EncodedByteAlign false "
                                          "/EndOfBlock false >> /CCITTFaxDecode filter");

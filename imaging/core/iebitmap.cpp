@@ -340,7 +340,8 @@ void TIEBitmap::SetLocation(TIELocation Value) {
 }
 
 void TIEBitmap::SetRowAlign(int32_t Bits) {
-    if (Bits == RowAlign) return;
+    // Alignments of part bytes would give rows shorter than their pixels.
+    if (Bits == RowAlign || !IsValidRowAlign(Bits)) return;
     NeedsAllocation = true;
     if (Location != ieMemory || IsEmpty()) {
         if (Location != ieTBitmap) RowAlign = Bits;
@@ -407,7 +408,7 @@ void TIEBitmap::CopyImageFrom(TIEBitmap* Source, bool WholeImage) {
         Palette.reset();
         PaletteLength = 0;
         if (!ReshapeTBitmap(Source->Width, Source->Height, Source->PixelFormat)) {
-            FreeImage(true);
+            FreeImage(WholeImage);   // AssignImage keeps its alpha channel whatever happens
             return;
         }
     } else {
@@ -418,7 +419,7 @@ void TIEBitmap::CopyImageFrom(TIEBitmap* Source, bool WholeImage) {
         if (WholeImage) RowAlign = Source->RowAlign;
         if (!Source->IsEmpty() || PixelFormat == ieVirtual) {
             if (!AllocateImage()) {
-                FreeImage(true);
+                FreeImage(WholeImage);
                 return;
             }
         } else {

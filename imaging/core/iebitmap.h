@@ -138,7 +138,10 @@ public:
     TIELocation GetLocation() const { return Location; }
     void SetLocation(TIELocation Value);
     int32_t GetRowAlign() const { return RowAlign; }
+    // Bits that are not a valid row alignment (IsValidRowAlign) are ignored.
     void SetRowAlign(int32_t Bits);
+    // Row alignments rows can be laid out with: whole bytes, from 8 to 1024 bits.
+    static bool IsValidRowAlign(int32_t Bits) { return Bits >= 8 && Bits <= 1024 && Bits % 8 == 0; }
     bool GetFull() const { return Full; }
     void SetFull(bool Value) { Full = Value; }
     bool GetNeedsAllocation() const { return NeedsAllocation; }

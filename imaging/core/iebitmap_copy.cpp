@@ -11,19 +11,10 @@
 #include "iecoreutils_general.h"
 #include "iedibbitmap.h"
 #include "iemask.h"
+#include "picturaio_colour.h"
 #include "picturaproc_pixels.h"
 
 namespace {
-
-// The 4 inverted CMYK bytes (cyan, magenta, yellow, black in memory order) of one colour: black'
-// = max(R, G, B) and each other ink' = channel x 255 / black' (all three 255 for black: no ink but
-// black).
-uint32_t RGBToInvertedCMYK(const TIERGB& C) {
-    const int32_t k = std::max({C.r, C.g, C.b});
-    if (k == 0) return 0x00FFFFFFu;
-    const uint32_t c = (uint32_t)(C.r * 255 / k), m = (uint32_t)(C.g * 255 / k), y = (uint32_t)(C.b * 255 / k);
-    return c | m << 8 | y << 16 | (uint32_t)k << 24;
-}
 
 // One pixel of Fill's value in the bitmap's format, as bytes; empty for the formats that have
 // their own rule (ie1g) or none.
@@ -55,7 +46,8 @@ std::vector<uint8_t> FillPixel(TIEPixelFormat Format, double Value, bool TruncFl
     }
     case ieCMYK: {
         IsWhite = white;
-        const uint32_t cmyk = RGBToInvertedCMYK(colour);
+        // Through the CMYK profile when it is in use, as every RGB to CMYK conversion goes.
+        const uint32_t cmyk = IERGBToCMYK(IERGBValue(colour));
         return bytes(&cmyk, 4);
     }
     case ieRGB48: {
@@ -132,8 +124,9 @@ void TIEBitmap::AssignImage(TIEBitmap* Source) {
     if (!Source || Source == this || Source->IsEmpty()) return;
     NeedsAllocation = true;
     CopyImageFrom(Source, false);
-    // The kept alpha channel follows the new size, so that it never has rows the image lacks.
-    if (AlphaChannel && (AlphaChannel->Width != Width || AlphaChannel->Height != Height)) {
+    // The kept alpha channel follows the new size, so that it never has rows the image lacks; when
+    // the image could not be allocated, the alpha channel stays as it was.
+    if (AlphaChannel && !IsEmpty() && (AlphaChannel->Width != Width || AlphaChannel->Height != Height)) {
         AlphaChannel->Resize(Width, Height, 255, 255, 0, 0);
     }
 }

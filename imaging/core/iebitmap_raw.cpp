@@ -131,9 +131,9 @@ bool TIEBitmap::LoadRawFromStream(const void* Buffer, TStream* Stream) {
     r.Value(offsetsOn);
     r.Value(contrast);
     r.Value(rowAlign);
-    // Only whole-byte and whole-word rows exist; anything else is not a record of ours and would
-    // leave the bitmap with an alignment no row length can be computed from.
-    if (rowAlign != 8 && rowAlign != 32) return false;
+    // Any alignment the bitmap can be given comes back; anything else is not a record of ours and
+    // would leave the bitmap with an alignment no row length can be computed from.
+    if (!IsValidRowAlign(rowAlign)) return false;
 
     SetRowAlign(rowAlign);
     // A format the buffer cannot hold rows of allocates nothing: the bitmap is then empty.

@@ -116,9 +116,12 @@ const std::vector<uint8_t>* FindBlock(const TBlockSet& Set, const char* Name) {
     return it == Set.end() ? nullptr : &it->second;
 }
 
-// The font height of a text created at Scale, as shown at the format's scale 7500.
+// The font height of a text created at Scale, as shown at the format's scale 7500. A text
+// created at 7500 (the scale the writer stores) or at 0 (taken as 7500) keeps its height: the
+// two truncations would otherwise shrink it on every save and load (-12 to -7, then to 0).
 int32_t RescaledFontHeight(int32_t Height, int32_t Scale) {
-    const long double s = Scale == 0 ? 7500 : Scale;
+    if (Scale == 0 || Scale == 7500) return Height;
+    const long double s = Scale;
     const long double h = std::trunc(1000.0L * Height / s);
     return IETruncToInt32(-std::trunc(-h * 7500 / 1000));
 }

@@ -1,4 +1,5 @@
 #include "KWSkinEn.h"
+#include "KWSkinEn_slices.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,13 +22,6 @@ const TSkinSection kSections[] = {
     {L"PushButton", smpPushButton},
     {L"SplitterH", smpSplitterH},
     {L"SplitterV", smpSplitterV},
-};
-
-// A rectangle of a nine-slice piece: position and size.
-struct TPiece {
-    bool Drawn;
-    int32_t SrcX, SrcY, SrcW, SrcH;
-    int32_t DstX, DstY, DstW, DstH;
 };
 
 // The canvas stays locked while the work bitmap is blended onto it.
@@ -171,33 +165,19 @@ bool TKWSkinEn::DrawPart(TCanvas* ACanvas, int32_t APartID, int32_t AState, cons
     if (!strip || strip->IsEmpty() || w <= 0 || h <= 0) return false;
 
     const int32_t W = strip->GetWidth(), H = strip->GetHeight();
-    const int32_t S = H / part->ImageCount, y0 = k * S;
+    const int32_t S = H / part->ImageCount;
     // More images than the strip has rows: there is no image to draw, and the caller falls back
     // to its own look.
     if (S <= 0) return false;
-    const int32_t L = part->SizingMargins.left, T = part->SizingMargins.top;
-    const int32_t Rm = part->SizingMargins.right, B = part->SizingMargins.bottom;
-    const TPiece pieces[] = {
-        {L > 0 && T > 0, 0, y0, L, T, 0, 0, L, T},
-        {Rm > 0 && T > 0, W - Rm, y0, Rm, T, w - Rm, 0, Rm, T},
-        {L > 0 && B > 0, 0, y0 + S - B, L, B, 0, h - B, L, B},
-        {Rm > 0 && B > 0, W - Rm, y0 + S - B, Rm, B, w - Rm, h - B, Rm, B},
-        {T > 0, L, y0, W - L - Rm, T, L, 0, w - L - Rm, T},
-        {B > 0, L, y0 + S - B, W - L - Rm, B, L, h - B, w - L - Rm, B},
-        {L > 0, 0, y0 + T, L, S - T - B, 0, T, L, h - T - B},
-        {Rm > 0, W - Rm, y0 + T, Rm, S - T - B, w - Rm, T, Rm, h - T - B},
-        {true, L, y0 + T, W - L - Rm, S - T - B, L, T, w - L - Rm, h - T - B},
-    };
+    const std::vector<TKWSkinSlice> pieces =
+        KWSkinSlices(W, S, k, part->SizingMargins.left, part->SizingMargins.top, part->SizingMargins.right,
+                     part->SizingMargins.bottom, w, h);
 
     // Black (the display-range minimum of a decoded strip) and transparent until pieces land.
     std::unique_ptr<TIEBitmap> workBitmap = KWCreateBlankBitmap(w, h);
     TIEBitmap& work = *workBitmap;
     if (strip->DisplayRange[0] != 0) work.Fill(strip->DisplayRange[0]);
-    for (const TPiece& p : pieces) {
-        if (!p.Drawn || p.DstW <= 0 || p.DstH <= 0 || p.SrcW <= 0 || p.SrcH <= 0) continue;
-        // Margins or an image count that do not fit the strip would read outside it: such a
-        // piece is left out.
-        if (p.SrcX < 0 || p.SrcY < 0 || p.SrcX + p.SrcW > W || p.SrcY + p.SrcH > y0 + S) continue;
+    for (const TKWSkinSlice& p : pieces) {
         strip->StretchRectTo(&work, p.DstX, p.DstY, p.DstW, p.DstH, p.SrcX, p.SrcY, p.SrcW, p.SrcH, rfNone, 255);
     }
     {

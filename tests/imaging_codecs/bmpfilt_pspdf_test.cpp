@@ -102,6 +102,22 @@ TEST(PSWriter, PagesAndBilevelCodings) {
     EXPECT_EQ(untouched.GetSize(), 0);
 }
 
+// The 1-bit page's own coding leaves the caller's choice alone: a colour page after it is JPEG.
+TEST(PSWriter, BilevelPageKeepsJPEGForTheColourPagesAfterIt) {
+    std::unique_ptr<TIEBitmap> bw(Picture(40, 20, ie1g)), colour(Picture(30, 10, ie24RGB));
+    TCall c;
+    c.Params.PSCompression = 3;
+    TMemoryStream s;
+    TIEPSContext* doc = IEPSCreate(s, c.Params);
+    IEPSSavePage(doc, s, bw.get(), c.Params, c.Progress);
+    EXPECT_EQ(c.Params.PSCompression, 3);
+    IEPSSavePage(doc, s, colour.get(), c.Params, c.Progress);
+    IEPSClose(doc, s);
+    const std::string ps = Contents(s);
+    EXPECT_EQ(Count(ps, "<< /K 1 /BlackIs1 true /Columns 40"), 1u);
+    EXPECT_EQ(Count(ps, "/DCTDecode filter\r\nfalse 3\r\n"), 1u);
+}
+
 TEST(PDFWriter, PageLayoutAndInformation) {
     std::unique_ptr<TIEBitmap> b(Picture(119, 84, ie24RGB));
     TCall c;

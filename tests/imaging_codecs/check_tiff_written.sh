@@ -13,9 +13,8 @@ trap 'rm -rf "$work"' EXIT
 check_log="$work/log"
 . "$(dirname "$0")/../check_lib.sh"
 
-for tool in tiffinfo tiffdump tiff2rgba exiftool /usr/bin/python3; do
-  if ! command -v "$tool" >/dev/null; then echo "SKIP: $tool is not installed"; exit 0; fi
-done
+. "$(dirname "$0")/../tool_missing.sh"
+require_tools tiffinfo tiffdump tiff2rgba exiftool /usr/bin/python3
 
 shopt -s nullglob
 tiffs=("$out"/*.tif)

@@ -17,6 +17,7 @@
 #include "imaging/codecs/pngfilt.h"
 #include "imaging/codecs/pngfiltw.h"
 #include "imaging/view/picturaview.h"
+#include "support/ToolSkip.h"
 
 using codectest::TCall;
 
@@ -97,7 +98,7 @@ TEST(PNGReader, ConformanceSuiteAgainstPillow) {
         EXPECT_EQ(Compare(bitmap, ref, false), "");
         ++good;
     }
-    if (good == 0) GTEST_SKIP() << "no corpus (libpng's source package could not be fetched)";
+    if (good == 0) KW_SKIP_UNLESS_CI() << "no corpus (libpng's source package could not be fetched)";
     EXPECT_GE(good, 150);
     // The broken files of libpng's crashers folder that libpng itself refuses.
     EXPECT_GE(refused, 1);
@@ -124,7 +125,7 @@ TEST(PNGReader, OneBitTransparencyAndTrailingImageData) {
 TEST(PNGReader, InterlacedOneBitPaletteCombinesPasses) {
     const std::string plain = refimages::ReadFile(refimages::Folder() + "basn3p01.png");
     const std::string interlaced = refimages::ReadFile(refimages::Folder() + "ibasn3p01.png");
-    if (plain.empty() || interlaced.empty()) GTEST_SKIP() << "no corpus";
+    if (plain.empty() || interlaced.empty()) KW_SKIP_UNLESS_CI() << "no corpus";
     TIEBitmap a, b;
     TCall ca, cb;
     ASSERT_TRUE(ReadPNG(plain, a, ca));
@@ -155,7 +156,7 @@ TEST(PNGReader, PixelFormatsAndParameters) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.File) + (c.Native ? " native" : ""));
         const std::string bytes = refimages::ReadFile(refimages::Folder() + c.File);
-        if (bytes.empty()) GTEST_SKIP() << "no corpus";
+        if (bytes.empty()) KW_SKIP_UNLESS_CI() << "no corpus";
         TIEBitmap bitmap;
         TCall call;
         call.Params.NativePixelFormat = c.Native;
@@ -182,7 +183,7 @@ TEST(PNGReader, PixelFormatsAndParameters) {
 // abort flag; bytes that are no PNG are refused; the probe restores the position.
 TEST(PNGReader, PreviewTruncationAndProbe) {
     const std::string bytes = refimages::ReadFile(refimages::Folder() + "basn2c08.png");
-    if (bytes.empty()) GTEST_SKIP() << "no corpus";
+    if (bytes.empty()) KW_SKIP_UNLESS_CI() << "no corpus";
     {
         TIEBitmap bitmap;
         TCall call;

@@ -13,9 +13,8 @@ trap 'rm -f "$log"' EXIT
 check_log="$log"
 . "$(dirname "$0")/../check_lib.sh"
 
-for tool in tiffcmp tiffinfo tiffdump exiftool; do
-  if ! command -v "$tool" >/dev/null; then echo "SKIP: $tool is not installed"; exit 0; fi
-done
+. "$(dirname "$0")/../tool_missing.sh"
+require_tools tiffcmp tiffinfo tiffdump exiftool
 
 shopt -s nullglob
 tiffs=("$out"/tiffhandler-out-*.tif)

@@ -9,6 +9,7 @@
 #include "iecoreutils_colour.h"
 #include "iedibbitmap.h"
 #include "iemask.h"
+#include "picturaio_colour.h"
 
 namespace {
 
@@ -32,9 +33,18 @@ void Zero(TIEBitmap& b) {
 
 bool Bit(TIEBitmap& b, int32_t x, int32_t y) { return (b.GetScanline(y)[x >> 3] & (0x80 >> (x & 7))) != 0; }
 
+// Turns the CMYK profile on or off for a test (after the library's start-up it is on).
+struct TCMYKProfileUse {
+    bool Saved = IEUseCMYKProfile;
+    explicit TCMYKProfileUse(bool On) { IEUseCMYKProfile = On; }
+    ~TCMYKProfileUse() { IEUseCMYKProfile = Saved; }
+};
+
 }  // namespace
 
 TEST(IEBitmapFill, EveryFormatAndTheFullFlag) {
+    // The CMYK rows are the arithmetic's; the profile's are compared with a conversion below.
+    TCMYKProfileUse arithmetic(false);
     const uint32_t lab = IERGBToCIELab(IERGBValue(TIERGB{0x10, 0x20, 0x30}));
     struct Case {
         TIEPixelFormat format;
@@ -89,6 +99,23 @@ TEST(IEBitmapFill, EveryFormatAndTheFullFlag) {
     g1.Fill(0);
     EXPECT_FALSE(g1.GetFull());
     EXPECT_TRUE(g1.IsAllZero());
+}
+
+// With the CMYK profile in use (as after the library's start-up), a CMYK fill holds the same inks
+// as a 24-bit fill of that colour converted to CMYK; where the profile cannot be used, both take
+// the arithmetic above.
+TEST(IEBitmapFill, CMYKGoesThroughTheProfileLikeAConversion) {
+    TCMYKProfileUse profile(true);
+    for (double colour : {0.0, 255.0, 0x336699 * 1.0, 0x80FF40 * 1.0, 16777215.0}) {
+        TIEBitmap rgb(4, 2, ie24RGB), cmyk(4, 2, ieCMYK);
+        rgb.Fill(colour);
+        rgb.ConvertPixelFormat(ieCMYK);
+        cmyk.Fill(colour);
+        cmyk.FillRect(1, 1, 2, 1, colour);
+        for (int32_t y = 0; y < 2; ++y) {
+            for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(Pixel(cmyk, x, y), Pixel(rgb, x, y)) << colour << " " << x << "," << y;
+        }
+    }
 }
 
 TEST(IEBitmapFill, FillRectClampsAndKeepsFull) {
@@ -275,6 +302,18 @@ TEST(IEBitmapCopy, AssignAndAssignImage) {
     TIEBitmap empty;
     k.AssignImage(&empty);   // nothing
     EXPECT_EQ(k.GetWidth(), 2);
+
+    // An image whose rows cannot be allocated (wider than a 32-bit row length) leaves this one
+    // empty, but its alpha channel stays, as the assignment keeps it.
+    uint8_t tiny[16] = {};
+    TIEBitmap huge;
+    huge.EncapsulateMemory(tiny, 100000000, 1, ie24RGB, true, 0);
+    ASSERT_FALSE(huge.IsEmpty());
+    k.AssignImage(&huge);
+    EXPECT_TRUE(k.IsEmpty());
+    ASSERT_TRUE(k.HasAlphaChannel());
+    EXPECT_EQ(k.GetAlphaChannel()->GetWidth(), 2);
+    EXPECT_EQ(k.GetAlphaChannel()->GetPixelByte(0, 0), 10);
 }
 
 TEST(IEBitmapCopy, MaskAndDibCopies) {

@@ -121,11 +121,11 @@ TEST(IEBitmapRaw, PaletteAndSettingsComeBack) {
 }
 
 // Every pixel format with an alpha channel, in memory and in the temporary-file storage, through a
-// stream and through a memory block; RowAlign 8 comes back as 8.
+// stream and through a memory block; every row alignment the bitmap takes comes back.
 TEST(IEBitmapRaw, RoundTripOfEveryFormatWithAlpha) {
     const TIEPixelFormat formats[] = {ie1g, ie8p, ie8g, ie16g, ie24RGB, ie32f, ieCMYK, ieRGB48, ieCIELab, ie32RGB};
     for (TIEPixelFormat format : formats)
-        for (int32_t align : {32, 8})
+        for (int32_t align : {32, 8, 16, 64})
             for (TIELocation location : {ieMemory, ieFile}) {
                 SCOPED_TRACE(testing::Message() << "format " << (int)format << " align " << align << " location "
                                                 << (int)location);
@@ -170,6 +170,8 @@ TEST(IEBitmapRaw, RefusedRecordsLeaveTheBitmapAlone) {
         {"last magic character", 11, 'X'},
         {"negative version", 15, 0x80},
         {"row alignment 7", 71, 7},
+        {"row alignment 12", 71, 12},
+        {"row alignment 0", 71, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -185,6 +187,11 @@ TEST(IEBitmapRaw, RefusedRecordsLeaveTheBitmapAlone) {
         EXPECT_EQ(target.GetRowAlign(), 32);
         EXPECT_TRUE(SameRows(target, copy));
     }
+    // An alignment of part bytes is not taken: its rows would be shorter than their pixels.
+    TIEBitmap odd(3, 1, ie24RGB);
+    odd.SetRowAlign(12);
+    EXPECT_EQ(odd.GetRowAlign(), 32);
+    EXPECT_EQ(odd.GetRowLen(), 12);
     // A later version is read with the same layout.
     std::vector<uint8_t> v3 = bytes;
     v3[12] = 3;

@@ -65,9 +65,9 @@ void Load(TIEImagingAnnot& Annot, const std::vector<uint8_t>& Bytes) {
 
 TEST(IEWangAnnot, TextMarksRescaleTheirFontToTheFormatScale) {
     struct { int32_t height, scale, expected; } cases[] = {
-        {-12, 7500, -7},    // Trunc(-1.6) = -1, then -Trunc(7.5)
+        {-12, 7500, -12},   // the stored scale: no rescale, so no drift
         {-30, 7500, -30},
-        {-12, 0, -7},       // scale 0 counts as 7500
+        {-12, 0, -12},      // scale 0 counts as 7500
         {-12, 1000, -90},
         {-12, 3000, -30},   // Trunc(-4) = -4, then -Trunc(30)
     };
@@ -125,7 +125,7 @@ TEST(IEWangAnnot, SaveAndLoadKeepTypesAttributesPointsTextAndImages) {
 
     auto* text = new TIEImagingObject;
     text->Attributes.uType = 9;
-    text->Attributes.lfFont.lfHeight = -30;
+    text->Attributes.lfFont.lfHeight = -12;   // a height the rescale would change (to -7)
     text->Attributes.rgbColor1[2] = 200;
     text->Text = "受付 note";   // ANSI bytes kept as they are
     annot.Add(text);

@@ -19,9 +19,8 @@ differing() {
   timeout 60 compare-im6.q16 -metric AE -fuzz "$3" "$2" "$tmp/ref.png" null: 2>&1 </dev/null
 }
 
-for tool in convert-im6.q16 identify-im6.q16 compare-im6.q16 tiffinfo djpeg opj_dump gs qpdf pamfile icotool exiftool; do
-  if ! command -v "$tool" >/dev/null; then echo "SKIP: $tool is not installed"; exit 0; fi
-done
+. "$(dirname "$0")/../tool_missing.sh"
+require_tools convert-im6.q16 identify-im6.q16 compare-im6.q16 tiffinfo djpeg opj_dump gs qpdf pamfile icotool exiftool
 if [ ! -f "$out/save.png" ]; then echo "FAIL: no save.png in $out"; exit 1; fi
 
 # The test's gradient: 16 x 8, red 16 x, green 32 y, blue 7.

@@ -14,7 +14,8 @@ tool_run() { timeout 60 "${runner[@]}" "$tool" "$@"; }
 runner=("$@")
 IM=/usr/bin/convert
 [ -x "$IM" ] || IM=convert
-command -v "$IM" >/dev/null || { echo "SKIP: ImageMagick is missing"; exit 0; }
+. "$(dirname "$0")/../tool_missing.sh"
+command -v "$IM" >/dev/null || tool_missing "ImageMagick is missing"
 
 [ -x "$tool" ] || { echo "FAIL: no program $tool"; exit 1; }
 rm -rf "$out" && mkdir -p "$out" && cd "$out" || exit 1
@@ -26,7 +27,7 @@ FORMATS="tif gif jpg pcx bmp ico png tga ppm jp2 j2k wbmp dcx psd"
 LOSSLESS="tif pcx bmp png tga ppm psd dcx"
 IM_READS="tif gif jpg pcx bmp ico png tga ppm jp2 j2k wbmp psd"
 
-IMG "$IM" -size 16x16 gradient:'#ff0000-#0000ff' -depth 8 PNG24:src.png || { echo "SKIP: ImageMagick cannot write PNG"; exit 0; }
+IMG "$IM" -size 16x16 gradient:'#ff0000-#0000ff' -depth 8 PNG24:src.png || tool_missing "ImageMagick cannot write PNG"
 
 for f in $FORMATS; do
   if ! msg=$(tool_run convert src.png "one.$f" 2>&1); then bad "convert src.png one.$f: $msg"; continue; fi

@@ -10,6 +10,7 @@
 #include "iezlib.h"
 #include "picturaio_colour.h"
 #include "picturaio_params.h"
+#include "support/ToolSkip.h"
 
 namespace {
 
@@ -187,7 +188,7 @@ TEST(ColourRows, ParamsProfilesUnusedWithoutColourManagement) {
 TEST(ColourRows, BuiltInCMYKProfile) {
     int32_t size = 0;
     const uint8_t* packed = IEBuiltInCMYKProfileData(size);
-    if (!packed) GTEST_SKIP() << "the build had no CMYK profile to build in";
+    if (!packed) KW_SKIP_UNLESS_CI() << "the build had no CMYK profile to build in";
     void* data = nullptr;
     int32_t length = 0;
     IEZDecompressBuffer(packed, size, data, length, 0);

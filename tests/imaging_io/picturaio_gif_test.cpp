@@ -16,6 +16,7 @@
 #include "picturaio.h"
 #include "picturaview.h"
 #include "support/TestSupport.h"
+#include "support/ToolSkip.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ protected:
 };
 
 #define REQUIRE_FRAMES(count)                                                                                  \
-    if ((count) < 0) GTEST_SKIP() << "no GIF fixtures in " << kFrames << " (ImageMagick missing)"
+    if ((count) < 0) KW_SKIP_UNLESS_CI() << "no GIF fixtures in " << kFrames << " (ImageMagick missing)"
 
 // The bitmap equals ImageMagick's coalesced frame: the same transparency everywhere, the same
 // colour wherever the pixel is opaque.
@@ -127,7 +128,7 @@ TEST_F(GIFLoad, ReplayStopsAtTheRequestedFrameAndOutOfRangeIndexesReplayAll) {
 
 TEST_F(GIFLoad, SingleFrameKeepsItsOwnSizeFromFileToo) {
     const std::string bytes = ReadAll(kFrames + "single.gif");
-    if (bytes.empty()) GTEST_SKIP() << "no GIF fixtures in " << kFrames;
+    if (bytes.empty()) KW_SKIP_UNLESS_CI() << "no GIF fixtures in " << kFrames;
     testsupport::TScratchDir dir(L"KWGif_");
     const std::wstring name = dir / L"single.gif";
     testsupport::WriteFileBytes(name, bytes);

@@ -20,6 +20,7 @@
 #include "tiffilt_write.h"
 #include "picturaio.h"
 #include "picturaview.h"
+#include "support/ToolSkip.h"
 
 namespace {
 
@@ -187,7 +188,7 @@ TEST_F(PicturaIOLoad, EveryFormatByFileAndByStream) {
 
 TEST_F(PicturaIOLoad, ABadFileSetsAbortingAndStillFinishes) {
     const std::vector<uint8_t> png = ReadFileBytes(kSamples + "grad.png");
-    if (png.empty()) GTEST_SKIP() << "pnmtopng is missing";
+    if (png.empty()) KW_SKIP_UNLESS_CI() << "pnmtopng is missing";
     // Cut in the middle of the image data.
     TMemoryStream stream;
     FillStream(stream, std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2), 0);
@@ -226,7 +227,7 @@ TEST_F(PicturaIOLoad, AFileThatCannotBeOpenedRaises) {
 
 TEST_F(PicturaIOLoad, WithoutABitmapALoadFails) {
     const std::vector<uint8_t> png = ReadFileBytes(kSamples + "grad.png");
-    if (png.empty()) GTEST_SKIP() << "pnmtopng is missing";
+    if (png.empty()) KW_SKIP_UNLESS_CI() << "pnmtopng is missing";
     TPicturaIO io(nullptr);
     io.SetAttachedIEBitmap(nullptr);
     ASSERT_EQ(io.GetIEBitmap(), nullptr);
@@ -244,7 +245,7 @@ TEST_F(PicturaIOLoad, WithoutABitmapALoadFails) {
 
 TEST_F(PicturaIOLoad, PNGBackgroundAndAlpha) {
     const std::string bkgd = kSamples + "bkgd.png", plain = kSamples + "grad.png", alpha = kSamples + "alpha.png";
-    if (ReadFileBytes(bkgd).empty() || ReadFileBytes(plain).empty()) GTEST_SKIP() << "pnmtopng is missing";
+    if (ReadFileBytes(bkgd).empty() || ReadFileBytes(plain).empty()) KW_SKIP_UNLESS_CI() << "pnmtopng is missing";
     TPicturaIO io(nullptr);
     io.SetBackground(0x00ABCDEF);
     io.LoadFromFilePNG(Wide(plain));
@@ -308,7 +309,7 @@ std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> Parts) {
 
 TEST_F(PicturaIOLoad, JPEGStreamHeaderIsReadEvenWithoutStreamHeaders) {
     const std::vector<uint8_t> jpg = ReadFileBytes(kSamples + "grad.jpg");
-    if (jpg.empty()) GTEST_SKIP() << "cjpeg is missing";
+    if (jpg.empty()) KW_SKIP_UNLESS_CI() << "cjpeg is missing";
     const uint32_t n = static_cast<uint32_t>(jpg.size());
     TMemoryStream stream;
     FillStream(stream, Join({StreamHeader("JFIF", n), jpg, StreamHeader("JFIF", n), jpg, {1, 2, 3}}), 0);
@@ -338,7 +339,7 @@ TEST_F(PicturaIOLoad, JPEGStreamHeaderIsReadEvenWithoutStreamHeaders) {
 
 TEST_F(PicturaIOLoad, PCXStreamHeaders) {
     const std::vector<uint8_t> pcx = ReadFileBytes(kSamples + "grad.pcx");
-    if (pcx.empty()) GTEST_SKIP() << "ppmtopcx is missing";
+    if (pcx.empty()) KW_SKIP_UNLESS_CI() << "ppmtopcx is missing";
     const uint32_t n = static_cast<uint32_t>(pcx.size());
     TPicturaIO io(nullptr);
     io.StreamHeaders = true;

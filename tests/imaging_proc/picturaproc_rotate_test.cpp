@@ -136,12 +136,45 @@ TEST(IERotateBitmapTo, OtherAnglesMapNearestPixelsIntoTheBoundingBox) {
     EXPECT_EQ(Px(&dst, dst.GetWidth() / 2, dst.GetHeight() / 2), (std::vector<uint8_t>{1}));
 }
 
-TEST(IERotatePlain, KeepsTheAlphaChannelObject) {
+// Every rotation that changes the size takes the alpha channel to the new size with the image, so
+// that its rows are the image's rows; a quarter turn moves the alpha values with their pixels.
+TEST(IERotatePlain, TheAlphaChannelFollowsEveryRotation) {
     auto bmp = Pattern(3, 2, ie24RGB);
     TIEBitmap* alpha = bmp->GetAlphaChannel();
+    bmp->SetAlpha(2, 0, 10);
     IERotatePlain(bmp.get(), 0, nullptr, 90);
     EXPECT_EQ(bmp->GetWidth(), 2);
-    EXPECT_EQ(bmp->GetAlphaChannel(), alpha);
+    EXPECT_EQ(bmp->GetAlphaChannel(), alpha);   // the same object
+    ASSERT_EQ(alpha->GetWidth(), 2);
+    ASSERT_EQ(alpha->GetHeight(), 3);
+    EXPECT_EQ(bmp->GetAlpha(0, 0), 10);   // (w - 1 - y, x) of the source: (2, 0)
+    EXPECT_EQ(bmp->GetAlpha(1, 2), 255);
+
+    const struct {
+        const char* What;
+        void (*Rotate)(TIEBitmap*);
+    } paths[] = {
+        {"plain 30", [](TIEBitmap* b) { IERotatePlain(b, 0, nullptr, 30); }},
+        {"high quality bilinear", [](TIEBitmap* b) { IERotateHighQuality(b, 0, 1, 30); }},
+        {"high quality bicubic", [](TIEBitmap* b) { IERotateHighQuality(b, 0, 2, 30); }},
+        {"shears", [](TIEBitmap* b) { IERotateByShears(b, 30, true, nullptr, TIERGB{0, 0, 0}); }},
+        {"shears without anti-aliasing", [](TIEBitmap* b) { IERotateByShears(b, 30, false, nullptr, TIERGB{0, 0, 0}); }},
+    };
+    for (const auto& path : paths) {
+        SCOPED_TRACE(path.What);
+        auto b = Pattern(17, 6, ie24RGB);
+        b->GetAlphaChannel()->Fill(200);
+        path.Rotate(b.get());
+        ASSERT_TRUE(b->HasAlphaChannel());
+        EXPECT_EQ(b->GetAlphaChannel()->GetWidth(), b->GetWidth());
+        EXPECT_EQ(b->GetAlphaChannel()->GetHeight(), b->GetHeight());
+        // Every row of the alpha channel can be read as the image's rows are (the sanitizers check).
+        uint32_t sum = 0;
+        for (int32_t y = 0; y < b->GetHeight(); ++y)
+            for (int32_t x = 0; x < b->GetWidth(); ++x) sum += b->GetAlpha(x, y);
+        EXPECT_GT(sum, 0u);
+    }
+
     // The alpha channel turned on its own stays an alpha channel.
     IERotateHighQuality8(alpha, 0, 1, 30);
     IERotateByShears8(alpha, 20, true, 0);

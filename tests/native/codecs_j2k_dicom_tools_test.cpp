@@ -16,6 +16,7 @@
 #include "CodecToolsUtil.h"
 #include "iedicom.h"
 #include "iej2000.h"
+#include "support/ToolSkip.h"
 
 using namespace codectest;
 using codectools::Shell;
@@ -80,7 +81,7 @@ protected:
     void SetUp() override {
         if (std::system("command -v opj_compress >/dev/null && command -v opj_decompress >/dev/null && "
                         "command -v convert >/dev/null") != 0)
-            GTEST_SKIP() << "OpenJPEG's tools or ImageMagick are not installed";
+            KW_SKIP_UNLESS_CI() << "OpenJPEG's tools or ImageMagick are not installed";
         char tmpl[] = "/tmp/kw_j2k_XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         Dir = tmpl;
@@ -227,7 +228,7 @@ std::string OurLayout(TIEBitmap& B) {
 TEST(DICOMPydicom, ShippedFilesDecodeToPydicomsPixels) {
     const std::string data = PydicomData();
     if (data.empty() || std::system("/usr/bin/python3 -c 'import numpy, pydicom' 2>/dev/null") != 0)
-        GTEST_SKIP() << "pydicom or numpy is not installed";
+        KW_SKIP_UNLESS_CI() << "pydicom or numpy is not installed";
     const std::string script = std::string(TEST_DATA_DIR) + "/../native/dicom_reference.py";
     struct Case {
         const char* File;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "imaging_codecs/JpegTestUtil.h"
+#include "support/ToolSkip.h"
 
 using namespace jpegtest;
 
@@ -65,7 +66,7 @@ void WritePPM(const std::string& Path, const TPixels& P) {
 class JpegTools : public testing::Test {
 protected:
     void SetUp() override {
-        if (!HaveTool("cjpeg") || !HaveTool("djpeg")) GTEST_SKIP() << "cjpeg/djpeg (libjpeg-turbo-progs) not installed";
+        if (!HaveTool("cjpeg") || !HaveTool("djpeg")) KW_SKIP_UNLESS_CI() << "cjpeg/djpeg (libjpeg-turbo-progs) not installed";
         ASSERT_TRUE(Shell("mkdir -p " + kDir));
         WritePPM(kDir + "/in.ppm", MakePicture(77, 45));
     }
@@ -141,7 +142,7 @@ TEST_F(JpegTools, OurFilesDecodeInDjpegLikeInOurReader) {
 }
 
 TEST_F(JpegTools, AdobeCMYKFromImageMagick) {
-    if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick not installed";
+    if (!HaveTool("convert")) KW_SKIP_UNLESS_CI() << "ImageMagick not installed";
     ASSERT_TRUE(Shell("convert " + kDir + "/in.ppm -colorspace CMYK -quality 95 " + kDir + "/c.jpg"));
     ASSERT_TRUE(Shell("convert " + kDir + "/c.jpg -depth 8 cmyk:" + kDir + "/c.cmyk"));
     ASSERT_TRUE(Shell("convert " + kDir + "/c.jpg -colorspace sRGB -depth 8 ppm:" + kDir + "/c.ppm"));

@@ -17,6 +17,7 @@
 #include "imaging_codecs/CCITTDriver.h"
 #include "imaging_codecs/MiniTiff.h"
 #include "tiflzw.h"
+#include "support/ToolSkip.h"
 
 using nativetest::TScratchDir;
 
@@ -87,7 +88,7 @@ protected:
 // LZW strips written by tiffcp (both fill orders) decode to the picture; ours come back through
 // tiffcp's decoder unchanged.
 TEST_F(CodecPeers, TIFFLZWBesideLibtiff) {
-    if (!HaveTool("tiffcp")) GTEST_SKIP() << "tiffcp (libtiff-tools) is not installed";
+    if (!HaveTool("tiffcp")) KW_SKIP_UNLESS_CI() << "tiffcp (libtiff-tools) is not installed";
     const uint32_t w = 301, h = 150, rps = 64;
     const Bytes picture = GreyPicture(w, h);
     TMiniTiff plain;
@@ -138,7 +139,7 @@ TEST_F(CodecPeers, TIFFLZWBesideLibtiff) {
 // EOLs, Group 4; both fill orders) decode to the page; ours (Modified Huffman too) come back
 // through tiffcp's decoder unchanged.
 TEST_F(CodecPeers, CCITTBesideLibtiff) {
-    if (!HaveTool("tiffcp")) GTEST_SKIP() << "tiffcp (libtiff-tools) is not installed";
+    if (!HaveTool("tiffcp")) KW_SKIP_UNLESS_CI() << "tiffcp (libtiff-tools) is not installed";
     const uint32_t w = 1735, h = 90, rps = 40;
     const size_t rb = (w + 7) / 8;
     const Bytes page = BilevelPage(w, h);
@@ -271,7 +272,7 @@ Bytes GreyLevels(uint32_t W, uint32_t H) {
 // GIF image data from ImageMagick, plain and interlaced, decode to its pixels; ours read back in
 // ImageMagick with the same pixels.
 TEST_F(CodecPeers, GIFLZWBesideImageMagick) {
-    if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    if (!HaveTool("convert")) KW_SKIP_UNLESS_CI() << "ImageMagick's convert is not installed";
     const uint32_t w = 257, h = 119;
     const Bytes grey = GreyLevels(w, h);
     Bytes pgm;

@@ -18,6 +18,7 @@
 #include "iebitmap.h"
 #include "imaging_codecs/CodecTestUtil.h"
 #include "imaging/codecs/iepsd.h"
+#include "support/ToolSkip.h"
 
 namespace {
 
@@ -110,7 +111,7 @@ std::string Samples(TIEBitmap& B, const std::string& Map) {
 }  // namespace
 
 TEST(IEPSDMagick, DocumentsImageMagickWrites) {
-    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick is not installed";
+    if (!HaveConvert()) KW_SKIP_UNLESS_CI() << "ImageMagick is not installed";
     TTempDir dir;
     WritePPM(dir / "a.ppm");
     struct Case {
@@ -163,7 +164,7 @@ TEST(IEPSDMagick, DocumentsImageMagickWrites) {
 }
 
 TEST(IEPSDMagick, LayersImageMagickWrites) {
-    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick is not installed";
+    if (!HaveConvert()) KW_SKIP_UNLESS_CI() << "ImageMagick is not installed";
     TTempDir dir;
     WritePPM(dir / "a.ppm");
     const std::string a = dir / "a.ppm", file = dir / "layers.psd";
@@ -193,7 +194,7 @@ TEST(IEPSDMagick, LayersImageMagickWrites) {
 }
 
 TEST(IEPSDMagick, ImageMagickReadsOurDocuments) {
-    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick is not installed";
+    if (!HaveConvert()) KW_SKIP_UNLESS_CI() << "ImageMagick is not installed";
     TTempDir dir;
     struct Case {
         TIEPixelFormat format;

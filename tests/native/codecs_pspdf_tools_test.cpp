@@ -14,6 +14,7 @@
 #include "bmpfilt_ps.h"
 #include "iebitmap.h"
 #include "tiflzw.h"
+#include "support/ToolSkip.h"
 
 using namespace codectest;
 using namespace codectools;
@@ -30,7 +31,7 @@ bool HaveTools() {
 class PsPdfTools : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!HaveTools()) GTEST_SKIP() << "Ghostscript, qpdf or ImageMagick is not installed";
+        if (!HaveTools()) KW_SKIP_UNLESS_CI() << "Ghostscript, qpdf or ImageMagick is not installed";
         char tmpl[] = "/tmp/kw_pspdf_XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         Dir = tmpl;

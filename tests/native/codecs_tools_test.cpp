@@ -14,6 +14,7 @@
 #include "CodecToolsUtil.h"
 #include "bmpfilt_pnm.h"
 #include "pcxfilter.h"
+#include "support/ToolSkip.h"
 
 using namespace codectest;
 using namespace codectools;
@@ -29,7 +30,7 @@ bool HaveTools() {
 class CodecTools : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!HaveTools()) GTEST_SKIP() << "ImageMagick or netpbm is not installed";
+        if (!HaveTools()) KW_SKIP_UNLESS_CI() << "ImageMagick or netpbm is not installed";
         char tmpl[] = "/tmp/kw_codecs_XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         Dir = tmpl;

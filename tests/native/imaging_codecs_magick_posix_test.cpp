@@ -21,6 +21,7 @@
 #include "imaging_io/CodecTestUtil.h"
 #include "imaging/codecs/bmpfilt.h"
 #include "imaging/codecs/ietgafil.h"
+#include "support/ToolSkip.h"
 
 namespace {
 
@@ -115,7 +116,7 @@ std::vector<uint8_t> NetpbmPixels(const std::string& File, const std::string& Di
 }  // namespace
 
 TEST(BMPMagick, DecodesEveryFormImageMagickWrites) {
-    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    if (!HaveConvert()) KW_SKIP_UNLESS_CI() << "ImageMagick's convert is not installed";
     TTempDir dir;
     const std::string few = dir.Path + "/few.ppm", many = dir.Path + "/many.ppm", bw = dir.Path + "/bw.ppm";
     WritePPM(few, 12);
@@ -170,7 +171,7 @@ TEST(BMPMagick, DecodesEveryFormImageMagickWrites) {
 }
 
 TEST(BMPMagick, ImageMagickReadsWhatWeWrite) {
-    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    if (!HaveConvert()) KW_SKIP_UNLESS_CI() << "ImageMagick's convert is not installed";
     TTempDir dir;
     struct TCase {
         int32_t colours, bits, samples, version, compression;
@@ -211,8 +212,8 @@ TEST(BMPMagick, ImageMagickReadsWhatWeWrite) {
 }
 
 TEST(TGAMagick, DecodesEveryFormImageMagickWrites) {
-    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
-    if (std::system("command -v tgatoppm >/dev/null 2>&1") != 0) GTEST_SKIP() << "netpbm's tgatoppm is not installed";
+    if (!HaveConvert()) KW_SKIP_UNLESS_CI() << "ImageMagick's convert is not installed";
+    if (std::system("command -v tgatoppm >/dev/null 2>&1") != 0) KW_SKIP_UNLESS_CI() << "netpbm's tgatoppm is not installed";
     TTempDir dir;
     WritePPM(dir.Path + "/few.ppm", 12);
     WritePPM(dir.Path + "/many.ppm", 200);
@@ -258,7 +259,7 @@ TEST(TGAMagick, DecodesEveryFormImageMagickWrites) {
 }
 
 TEST(TGAMagick, ImageMagickReadsWhatWeWrite) {
-    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    if (!HaveConvert()) KW_SKIP_UNLESS_CI() << "ImageMagick's convert is not installed";
     TTempDir dir;
     struct TCase {
         int32_t colours, samples, bits;
