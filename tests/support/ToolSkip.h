@@ -9,7 +9,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include "support/ToolSkip.h"
 
 namespace testsupport {
 
