@@ -330,6 +330,8 @@ private:
     bool ReshapeTBitmap(int32_t AWidth, int32_t AHeight, TIEPixelFormat APixelFormat);
     // Frees the system bitmap unless it is encapsulated, and the row cache.
     void FreeTBitmap();
+    // An empty system bitmap takes the depth of ie1g (1 bit) or ie24RGB (24 bits); others nothing.
+    void SetEmptyTBitmapDepth(TIEPixelFormat APixelFormat);
     void BuildRowCache();
     void ResizeTBitmap(int32_t AWidth, int32_t AHeight);
     // Assign of an object that is not a TIEBitmap: a system bitmap goes to AssignTBitmap.

@@ -581,8 +581,14 @@ void TIEBitmap::ConvertPixelFormat(TIEPixelFormat NewFormat) {
         // or to 8-bit grey: a copy in memory is converted by the rules below and copied back, the
         // system bitmap staying the same object. Other pairs convert nothing.
         SyncFromTBitmap();
-        const bool converts = !IsEmpty() && ((PixelFormat == ie1g && NewFormat == ie24RGB) ||
-                                             (PixelFormat == ie24RGB && (NewFormat == ie1g || NewFormat == ie8g)));
+        if (IsEmpty()) {
+            // Nothing to convert: an empty system bitmap takes the depth asked for, so that the size
+            // it is given next comes in that depth.
+            SetEmptyTBitmapDepth(NewFormat);
+            return;
+        }
+        const bool converts = (PixelFormat == ie1g && NewFormat == ie24RGB) ||
+                              (PixelFormat == ie24RGB && (NewFormat == ie1g || NewFormat == ie8g));
         if (!converts) return;
         TIEBitmap copy;
         copy.DitherMethod = DitherMethod;

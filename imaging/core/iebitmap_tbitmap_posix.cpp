@@ -13,6 +13,8 @@ void TIEBitmap::FreeTBitmap() {
 
 void TIEBitmap::BuildRowCache() { RowCache.clear(); }
 
+void TIEBitmap::SetEmptyTBitmapDepth(TIEPixelFormat) {}
+
 void TIEBitmap::ResizeTBitmap(int32_t, int32_t) {}
 
 void TIEBitmap::UpdateFromTBitmap() {}

@@ -73,6 +73,16 @@ bool TIEBitmap::AllocateTBitmap() {
     return ReshapeTBitmap(Width, Height, PixelFormat);
 }
 
+void TIEBitmap::SetEmptyTBitmapDepth(TIEPixelFormat APixelFormat) {
+    if (!SystemBitmap || (APixelFormat != ie1g && APixelFormat != ie24RGB)) return;
+    try {
+        SystemBitmap->SetPixelFormat(APixelFormat == ie1g ? pf1bit : pf24bit);
+    } catch (...) {
+        return;   // the depth stays; the next size query reads it back
+    }
+    UpdateFromTBitmap();
+}
+
 bool TIEBitmap::ReshapeTBitmap(int32_t AWidth, int32_t AHeight, TIEPixelFormat APixelFormat) {
     // 16-bit grey is held as 8-bit grey; the floating, CMYK, 48-bit, Lab and virtual formats are
     // refused.

@@ -293,6 +293,22 @@ TEST(IEBitmapTBitmap, PixelFormatConversionInPlace) {
     p.SetPixelFormat(ie24RGB);
     EXPECT_EQ(p.GetPixelFormat(), ie8p);
     EXPECT_EQ(p.GetPixelByte(0, 0), 1);
+
+    // An empty system bitmap takes the depth of 1 bit or 24 bits; other formats leave it alone.
+    TBitmap empty;
+    empty.SetPixelFormat(pf8bit);
+    TIEBitmap e;
+    e.EncapsulateTBitmap(&empty, false);
+    ASSERT_TRUE(e.IsEmpty());
+    e.SetPixelFormat(ie1g);
+    EXPECT_EQ(empty.BitCount(), 1);
+    EXPECT_EQ(e.GetPixelFormat(), ie1g);
+    e.SetPixelFormat(ie8g);
+    EXPECT_EQ(empty.BitCount(), 1);
+    e.SetPixelFormat(ie24RGB);
+    EXPECT_EQ(empty.BitCount(), 24);
+    EXPECT_EQ(e.GetPixelFormat(), ie24RGB);
+    EXPECT_EQ(e.GetLocation(), ieTBitmap);
 }
 
 TEST(IEBitmapTBitmap, ConvertFromASystemBitmapSource) {
