@@ -127,7 +127,9 @@ void IEThresholdTo1Bit(TIEBitmap* Source, TIEBitmap* Dest, int32_t Threshold, TI
         // TODO(merge): TIEBitmap::AssignImage replaces this copy of the rows.
         const size_t len = (size_t)IEMin(Source->GetRowLen(), Dest->GetRowLen());
         for (int32_t y = 0; y < h; ++y) {
-            std::vector<uint8_t> row(Source->GetScanline(y), Source->GetScanline(y) + len);
+            // One row pointer at a time: in a file each GetScanline unmaps the row it gave before.
+            const uint8_t* src = Source->GetScanline(y);
+            std::vector<uint8_t> row(src, src + len);
             std::memcpy(Dest->GetScanline(y), row.data(), len);
         }
         return;
