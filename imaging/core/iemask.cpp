@@ -378,6 +378,7 @@ void TIEMask::CopyAlphaThroughMask(TIEBitmap* Dest, TIEBitmap* Source, bool Dest
     if (!Dest || !Source || IsEmpty() || Width <= 0 || Height <= 0) return;
     const TMaskCopyArea a = CopyArea(*this, Dest, Source, DestCropped, SourceCropped);
     TIEBitmap* dstAlpha = Dest->GetAlphaChannel();
+    if (!dstAlpha) return;   // Dest is itself an alpha channel: it has none to write
     TIEBitmap* srcAlpha = Source->HasAlphaChannel() ? Source->GetAlphaChannel() : nullptr;
     for (int32_t y = a.YFrom; y <= a.YTo; ++y) {
         const uint8_t* mrow = GetScanline(y);

@@ -285,6 +285,26 @@ TEST(IEMask, CopyThroughMask) {
     EXPECT_EQ(crop.GetPixelByte(2, 1), 5);
 }
 
+TEST(IEMask, CopyIntoAnAlphaChannelLeavesItsMissingAlphaAlone) {
+    // An alpha channel has no alpha channel of its own: its pixels are copied, nothing else.
+    TIEBitmap src(4, 3, ie24RGB), dst(4, 3, ie24RGB);
+    TIEBitmap* srcAlpha = src.GetAlphaChannel();
+    TIEBitmap* dstAlpha = dst.GetAlphaChannel();
+    srcAlpha->Fill(77);
+    dstAlpha->Fill(5);
+    TIEMask m;
+    m.Allocate(4, 3, 1);
+    m.SetPixel(1, 1, 1);
+    m.SetPixel(2, 1, 1);
+    ASSERT_EQ(dstAlpha->GetAlphaChannel(), nullptr);
+    m.CopyAlphaThroughMask(dstAlpha, &src, false, false);
+    EXPECT_EQ(dstAlpha->GetPixelByte(1, 1), 5);
+    m.CopyThroughMask(dstAlpha, srcAlpha, false, false, true);
+    EXPECT_EQ(dstAlpha->GetPixelByte(1, 1), 77);
+    EXPECT_EQ(dstAlpha->GetPixelByte(2, 1), 77);
+    EXPECT_EQ(dstAlpha->GetPixelByte(0, 1), 5);
+}
+
 TEST(IEMask, ScaleToViewAndShadeUnselected) {
     TIEMask m;
     m.Allocate(4, 4, 1);
