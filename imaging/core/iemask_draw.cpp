@@ -10,6 +10,7 @@ void TIEMask::OutlinePixels(int32_t XDst, int32_t YDst, int32_t AViewWidth, int3
                             const std::function<void(int32_t X, int32_t Y, bool InColour1)>& Plot) {
     if (AViewWidth < 1 || AViewHeight < 1 || IsEmpty()) return;
     ScaleToView(AViewWidth, AViewHeight, SrcX, SrcY, SrcWidth, SrcHeight);
+    if (ViewWidth != AViewWidth) return;   // no view buffer of that size
     const int64_t yscale = (int64_t)((double)SrcHeight / AViewHeight * 16384);
     const int64_t xscale = (int64_t)((double)SrcWidth / AViewWidth * 16384);
     if (yscale <= 0 || xscale <= 0) return;   // a view more than 16384 times the rectangle
