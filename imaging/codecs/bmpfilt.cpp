@@ -383,7 +383,11 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
     }
 }
 
-int32_t IEEncodeRLEBound(int32_t Count) { return Count + Count / 255 * 4 + 16; }
+// The costliest rows mix short literal runs with pairs: a run of 3 literal pixels takes 6 bytes
+// (escape, count, 3 pixels, pad byte) and the pair after it 2, so 8 bytes for 5 pixels; every other
+// mix costs less a pixel (RLE4 at most 4 bytes for 3). A literal run that ends the row costs at most
+// 1.2 bytes more, and the end-of-line escape 2.
+int64_t IEEncodeRLEBound(int32_t Count) { return (int64_t)Count + (int64_t)Count * 3 / 5 + 4; }
 
 namespace {
 
@@ -511,7 +515,7 @@ void IEWriteBMPStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     }
     TRowProgress progress(Progress, height);
     const int32_t fileRow = (int32_t)FileRowLen(width, bits);
-    std::vector<uint8_t> out((size_t)std::max(fileRow, IEEncodeRLEBound(width)) + 4);
+    std::vector<uint8_t> out((size_t)std::max<int64_t>(fileRow, IEEncodeRLEBound(width)) + 4);
     const auto writePalette = [&](const TIERGB* Palette, int32_t Count) {
         for (int32_t i = 0; i < Count; ++i) {
             const uint8_t e[4] = {Palette[i].b, Palette[i].g, Palette[i].r, 0};

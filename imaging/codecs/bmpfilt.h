@@ -48,4 +48,4 @@ void IEDecodeRLE8(TIEBitmap* Bitmap, const uint8_t* Data, int32_t Count, const T
 // written, the end-of-line escape included. Dest must hold IEEncodeRLEBound(Count) bytes.
 int32_t IEEncodeRLE4(const uint8_t* Row, int32_t Count, uint8_t* Dest);
 int32_t IEEncodeRLE8(const uint8_t* Row, int32_t Count, uint8_t* Dest);
-int32_t IEEncodeRLEBound(int32_t Count);
+int64_t IEEncodeRLEBound(int32_t Count);

@@ -143,6 +143,8 @@ bool TIEBitmap::LoadRawFromStream(const void* Buffer, TStream* Stream) {
     }
     if (Palette)
         for (size_t i = 0; i < palette.size() && i < (size_t)PaletteLength; ++i) Palette[i] = palette[i];
+    // A system bitmap's colour table takes the palette too: its rows are read back through it.
+    SyncPaletteToTBitmap();
     Full = full != 0;
     PaletteColors = paletteColors;
     DisplayRange[0] = range[0];

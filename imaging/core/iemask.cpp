@@ -2,11 +2,23 @@
 #include "iemask.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
 #include "iebitmap.h"
 #include "iecoreutils_general.h"
+
+namespace {
+
+// The row length of Width pixels of BitsPerPixel in 32-bit words, or -1 when it would not fit a
+// 32-bit length (the product would wrap): the rule the image buffer applies to its own rows.
+int32_t CheckedRowLen(int32_t Width, int32_t BitsPerPixel) {
+    if (Width < 0 || (int64_t)Width * BitsPerPixel + 32 > INT32_MAX) return -1;
+    return IEBitmapRowLen(Width, BitsPerPixel, 32);
+}
+
+}  // namespace
 
 void TIEMask::EmptyBoundingBox() {
     X1 = EmptyBox;
@@ -35,7 +47,13 @@ void TIEMask::Allocate(int32_t AWidth, int32_t AHeight, int32_t ABitsPerPixel) {
     Height = std::max(AHeight, 0);
     // Only 1 and 8 bits are held; any other depth would index 8-bit pixels past short rows.
     BitsPerPixel = ABitsPerPixel == 1 ? 1 : 8;
-    RowLen = IEBitmapRowLen(Width, BitsPerPixel, 32);
+    RowLen = CheckedRowLen(Width, BitsPerPixel);
+    // A row too long for its length to be held gives a mask without pixels.
+    if (RowLen < 0) {
+        Width = 0;
+        Height = 0;
+        RowLen = 0;
+    }
     EmptyBoundingBox();
     Full = false;
 }
@@ -129,7 +147,12 @@ void TIEMask::UpdateFullFlag() {
 void TIEMask::Resize(int32_t NewWidth, int32_t NewHeight) {
     NewWidth = std::max(NewWidth, 0);
     NewHeight = std::max(NewHeight, 0);
-    const int32_t newRowLen = IEBitmapRowLen(NewWidth, BitsPerPixel, 32);
+    int32_t newRowLen = CheckedRowLen(NewWidth, BitsPerPixel);
+    if (newRowLen < 0) {
+        NewWidth = 0;
+        NewHeight = 0;
+        newRowLen = 0;
+    }
     if (HasBits()) {
         std::vector<uint8_t> block((size_t)newRowLen * (size_t)NewHeight, 0);
         const int32_t rows = std::min(Height, NewHeight);
@@ -181,17 +204,36 @@ void TIEMask::FillPolygons(int32_t Value, const TIEMaskPoint* Points, int32_t Co
 namespace {
 
 struct TPolyEdge {
-    int32_t X;
-    int32_t YEnd;
-    int32_t DX;
-    int32_t DY;
-    int32_t Err;
+    int32_t X0;     // x at the upper end
+    int64_t Y0;     // the upper end's row
+    int64_t YEnd;   // the lower end's row
+    int64_t DX;
+    int64_t DY;     // always positive
 };
 
-// Orders edges by x and, at equal x, by increasing slope dx / dy (dy is always positive).
-bool EdgeBefore(const TPolyEdge& a, const TPolyEdge& b) {
-    if (a.X != b.X) return a.X < b.X;
-    return (int64_t)a.DX * b.DY < (int64_t)b.DX * a.DY;
+// The edge's x at row Y (Y0 <= Y <= YEnd) in closed form: what stepping one row at a time gives,
+// x + dx div dy a row with an error term moving x one more step whenever it passes dy, is x0 plus
+// k dx / dy (k = Y - Y0) rounded to nearest with halves towards x0. Rows above the mask are so
+// skipped in one step. All terms stay below 2^64 for 32-bit vertices.
+int64_t EdgeX(const TPolyEdge& e, int64_t Y) {
+    if (e.DX == 0) return e.X0;
+    const uint64_t k = (uint64_t)(Y - e.Y0), dy = (uint64_t)e.DY;
+    const uint64_t adx = (uint64_t)(e.DX < 0 ? -e.DX : e.DX);
+    const uint64_t whole = adx / dy, part = adx % dy;   // |dx| = whole dy + part
+    const uint64_t kp = k * part;                       // k, part < 2^32
+    const uint64_t moved = k * whole + kp / dy + (2 * (kp % dy) > dy ? 1 : 0);
+    return e.DX < 0 ? e.X0 - (int64_t)moved : e.X0 + (int64_t)moved;
+}
+
+// At row Y: orders edges by x and, at equal x, by increasing slope dx / dy (exactly, by the whole
+// parts of the slopes first and then their remainders, whose products stay below 2^64).
+bool EdgeBefore(const TPolyEdge& a, const TPolyEdge& b, int64_t Y) {
+    const int64_t ax = EdgeX(a, Y), bx = EdgeX(b, Y);
+    if (ax != bx) return ax < bx;
+    auto floorDiv = [](int64_t n, int64_t d) { return n / d - ((n % d != 0 && n < 0) ? 1 : 0); };
+    const int64_t qa = floorDiv(a.DX, a.DY), qb = floorDiv(b.DX, b.DY);
+    if (qa != qb) return qa < qb;
+    return (uint64_t)(a.DX - qa * a.DY) * (uint64_t)b.DY < (uint64_t)(b.DX - qb * b.DY) * (uint64_t)a.DY;
 }
 
 }  // namespace
@@ -214,49 +256,41 @@ void TIEMask::FillPolygon(int32_t Value, const TIEMaskPoint* Points, int32_t Cou
             maxY = std::max(maxY, Points[i].Y);
         }
         // Edge buckets by upper row, kept sparse so that a tall polygon costs no more than its rows.
-        std::vector<std::pair<int32_t, TPolyEdge>> buckets;
+        std::vector<std::pair<int64_t, TPolyEdge>> buckets;
         for (int32_t i = 0; i < Count; ++i) {
             TIEMaskPoint a = Points[i];
             TIEMaskPoint b = Points[(i + 1) % Count];
             if (a.Y == b.Y) continue;
             if (a.Y > b.Y) std::swap(a, b);
-            buckets.push_back({a.Y, TPolyEdge{a.X, b.Y, b.X - a.X, b.Y - a.Y, 0}});
+            buckets.push_back({a.Y, TPolyEdge{a.X, a.Y, b.Y, (int64_t)b.X - a.X, (int64_t)b.Y - a.Y}});
         }
         std::stable_sort(buckets.begin(), buckets.end(),
                          [](const auto& l, const auto& r) { return l.first < r.first; });
+        // Only the mask's rows are filled. Above them only the rows where edges start matter: they
+        // set the order of the active edges, which is kept as it was made (edges that cross are
+        // not reordered).
+        const int64_t firstRow = std::max<int64_t>(minY, 0), lastRow = std::min<int64_t>(maxY, (int64_t)Height - 1);
         std::vector<TPolyEdge> active;
         size_t next = 0;
-        for (int64_t y = minY; y <= maxY; ++y) {
+        for (int64_t y = minY; y <= lastRow;) {
             active.erase(std::remove_if(active.begin(), active.end(),
-                                        [y](const TPolyEdge& e) { return e.YEnd == y; }),
+                                        [y](const TPolyEdge& e) { return e.YEnd <= y; }),
                          active.end());
-            for (TPolyEdge& e : active) {
-                if (e.DX == 0) continue;
-                const int32_t step = e.DX / e.DY;
-                e.X += step;
-                e.Err += 2 * e.DX - 2 * step * e.DY;
-                if (e.Err > e.DY || e.Err < -e.DY) {
-                    if (e.DX > 0) {
-                        e.X += 1;
-                        e.Err -= 2 * e.DY;
-                    } else {
-                        e.X -= 1;
-                        e.Err += 2 * e.DY;
-                    }
-                }
-            }
             for (; next < buckets.size() && buckets[next].first == y; ++next) {
                 const TPolyEdge& e = buckets[next].second;
                 auto at = std::find_if(active.begin(), active.end(),
-                                       [&e](const TPolyEdge& o) { return EdgeBefore(e, o); });
+                                       [&e, y](const TPolyEdge& o) { return EdgeBefore(e, o, y); });
                 active.insert(at, e);
             }
-            for (size_t i = 0; i + 1 < active.size(); i += 2) {
-                if (active[i].X <= active[i + 1].X - 1) {
-                    written += FillLine(Value, active[i].X, active[i + 1].X - 1, (int32_t)y);
+            if (y >= firstRow) {
+                for (size_t i = 0; i + 1 < active.size(); i += 2) {
+                    const int64_t xa = EdgeX(active[i], y), xb = EdgeX(active[i + 1], y);
+                    if (xa <= xb - 1) written += FillLine(Value, (int32_t)xa, (int32_t)(xb - 1), (int32_t)y);
                 }
             }
             if (active.empty() && next >= buckets.size()) break;
+            ++y;
+            if (y < firstRow) y = std::min(firstRow, next < buckets.size() ? buckets[next].first : firstRow);
         }
     }
     if (written == 0) EmptyBoundingBox();
@@ -378,6 +412,7 @@ void TIEMask::CopyAlphaThroughMask(TIEBitmap* Dest, TIEBitmap* Source, bool Dest
     if (!Dest || !Source || IsEmpty() || Width <= 0 || Height <= 0) return;
     const TMaskCopyArea a = CopyArea(*this, Dest, Source, DestCropped, SourceCropped);
     TIEBitmap* dstAlpha = Dest->GetAlphaChannel();
+    if (!dstAlpha) return;   // Dest is itself an alpha channel: it has none to write
     TIEBitmap* srcAlpha = Source->HasAlphaChannel() ? Source->GetAlphaChannel() : nullptr;
     for (int32_t y = a.YFrom; y <= a.YTo; ++y) {
         const uint8_t* mrow = GetScanline(y);
@@ -404,7 +439,15 @@ void TIEMask::CopyAlphaThroughMask(TIEBitmap* Dest, TIEBitmap* Source, bool Dest
 void TIEMask::ScaleToView(int32_t AViewWidth, int32_t AViewHeight, int32_t SrcX, int32_t SrcY, int32_t SrcWidth,
                           int32_t SrcHeight) {
     if (AViewWidth <= 0 || AViewHeight <= 0) return;
-    const int32_t viewRowLen = IEBitmapRowLen(AViewWidth, BitsPerPixel, 32);
+    const int32_t viewRowLen = CheckedRowLen(AViewWidth, BitsPerPixel);
+    if (viewRowLen < 0) {
+        // A view too wide for its row length to be held gets no buffer.
+        std::vector<uint8_t>().swap(ViewBuffer);
+        ViewRows.clear();
+        ViewWidth = 0;
+        ViewHeight = 0;
+        return;
+    }
     if (AViewWidth != ViewWidth || AViewHeight != ViewHeight || ViewRows.empty()) {
         ViewWidth = AViewWidth;
         ViewHeight = AViewHeight;
@@ -457,6 +500,7 @@ void TIEMask::ShadeUnselected(TIEBitmap* Bitmap, int32_t XDst, int32_t YDst, int
     fromEdge(YDst, AViewHeight, SrcY, SrcHeight);
     fromEdge(XDst, AViewWidth, SrcX, SrcWidth);
     ScaleToView(AViewWidth, AViewHeight, SrcX, SrcY, SrcWidth, SrcHeight);
+    if (ViewWidth != AViewWidth) return;   // no view buffer of that size
     const int64_t yscale = (int64_t)((double)SrcHeight / ViewHeight * 16384);
     const int64_t xscale = (int64_t)((double)SrcWidth / ViewWidth * 16384);
     if (yscale <= 0 || xscale <= 0) return;

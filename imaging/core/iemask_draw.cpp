@@ -10,6 +10,7 @@ void TIEMask::OutlinePixels(int32_t XDst, int32_t YDst, int32_t AViewWidth, int3
                             const std::function<void(int32_t X, int32_t Y, bool InColour1)>& Plot) {
     if (AViewWidth < 1 || AViewHeight < 1 || IsEmpty()) return;
     ScaleToView(AViewWidth, AViewHeight, SrcX, SrcY, SrcWidth, SrcHeight);
+    if (ViewWidth != AViewWidth) return;   // no view buffer of that size
     const int64_t yscale = (int64_t)((double)SrcHeight / AViewHeight * 16384);
     const int64_t xscale = (int64_t)((double)SrcWidth / AViewWidth * 16384);
     if (yscale <= 0 || xscale <= 0) return;   // a view more than 16384 times the rectangle
@@ -24,11 +25,12 @@ void TIEMask::OutlinePixels(int32_t XDst, int32_t YDst, int32_t AViewWidth, int3
     }
     const bool oneBit = BitsPerPixel == 1;
     auto isSet = [&](const uint8_t* row, int64_t c) { return oneBit ? (row[c >> 3] & (0x80 >> (c & 7))) != 0 : row[c] != 0; };
-    // All three pixels c - 1 .. c + 1 of a row set (1 bit: read together as a big-endian word).
+    // All three pixels c - 1 .. c + 1 of a row set (1 bit: read together as a big-endian word; the
+    // second byte only when c + 1 lies in it, as it may be the last byte of the row).
     auto threeSet = [&](const uint8_t* row, int64_t c) {
         if (!oneBit) return row[c - 1] != 0 && row[c] != 0 && row[c + 1] != 0;
         const int64_t b = (c - 1) >> 3;
-        const uint32_t word = (uint32_t)row[b] << 8 | row[b + 1];
+        const uint32_t word = (uint32_t)row[b] << 8 | (((c - 1) & 7) > 5 ? row[b + 1] : 0u);
         return ((word >> (13 - ((c - 1) & 7))) & 7) == 7;
     };
     for (int64_t r = r0; r <= r1; ++r) {

@@ -363,6 +363,11 @@ uint16_t IEDrawDIBToDibbitmap(const void* DIB, TIEDibbitmap* Dest, const void* P
         break;
     default: break;
     }
+    // The colour table, the masks and (without Pixels) the rows must lie inside the block, as for
+    // IEDIBToIEBitmap; run-length rows take the image size the header gives.
+    const bool runLength = (h.Compression == 1 || h.Compression == 2) && h.BitCount <= 8;
+    const uint64_t rowBytes = Pixels ? 0 : runLength ? Read<uint32_t>(dib.Data(), 20) : RGBDataBytes(h);
+    if (offset && offset + rowBytes > dib.Size()) return (uint16_t)h.BitCount;
     if (!Dest->AllocateDIB(h.Width, height, h.BitCount == 1 ? 1 : 24)) return (uint16_t)h.BitCount;
     const uint8_t* bits = Pixels ? (const uint8_t*)Pixels : offset ? dib.Data() + offset : nullptr;
     if (bits && (Pixels || offset <= dib.Size())) IEDIBDraw(Dest->GetDC(), dib.Data(), bits, h.Width, height);

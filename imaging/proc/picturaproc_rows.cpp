@@ -21,6 +21,10 @@ void IETakeImage(TIEBitmap* Bitmap, TIEBitmap* Image) {
     const bool isAlpha = Bitmap->GetIsAlpha();
     Image->MoveTo(Bitmap);
     Bitmap->ReplaceAlphaChannel(alpha);
+    // The kept alpha channel follows a new size (as with AssignImage), so that it never has fewer
+    // rows or columns than the image; its new area is opaque.
+    if (alpha && (alpha->GetWidth() != Bitmap->GetWidth() || alpha->GetHeight() != Bitmap->GetHeight()))
+        alpha->Resize(Bitmap->GetWidth(), Bitmap->GetHeight(), 255, 255, 0, 0);
     Bitmap->DitherMethod = dither;
     if (isAlpha && !Bitmap->GetIsAlpha()) {
         // An alpha channel stays one: a holder marks it so and lets it go again.

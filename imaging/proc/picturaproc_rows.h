@@ -25,7 +25,8 @@ private:
 };
 
 // Bitmap takes the size, format, palette and pixels of Image (which is left empty) and keeps its
-// own alpha channel object as it is; an empty Image changes nothing.
+// own alpha channel object, resized to the new size where that changed (new area opaque); an empty
+// Image changes nothing.
 void IETakeImage(TIEBitmap* Bitmap, TIEBitmap* Image);
 
 // Writes Count copies of the Size-byte pixel Pixel from Dest on.

@@ -10,6 +10,7 @@
 #include "picturaio.h"
 #include "picturaio_params.h"
 #include "picturaproc_rotate.h"
+#include "picturaproc_rows.h"
 
 namespace {
 
@@ -121,11 +122,17 @@ bool KWRotateImage(TIEBitmap* ABitmap, int32_t AAngle) {
     if (AAngle == 0) return true;
     try {
         KWSetBitmapLocationBySize(ABitmap);
-        // The nearest-pixel rotation turns the image and leaves the alpha channel object alone:
-        // the alpha channel is turned the same way, uncovered areas transparent.
-        const bool hasAlpha = ABitmap->HasAlphaChannel();
-        IERotatePlain(ABitmap, clBlack, nullptr, AAngle);
-        if (hasAlpha) IERotatePlain(ABitmap->GetAlphaChannel(), 0, nullptr, AAngle);
+        // The nearest-pixel rotation turns the image and, the same way, its alpha channel
+        // (uncovered areas transparent), each into a new bitmap; the bitmap takes them only when
+        // both were made, so that a failed allocation leaves it as it was and is reported.
+        TIEBitmap* alpha = ABitmap->HasAlphaChannel() ? ABitmap->GetAlphaChannel() : nullptr;
+        TIEBitmap rotated, rotatedAlpha;
+        IERotateBitmapTo(ABitmap, &rotated, clBlack, AAngle);
+        if (rotated.IsEmpty()) throw EOutOfMemory(L"Out of memory");
+        if (alpha) IERotateBitmapTo(alpha, &rotatedAlpha, 0, AAngle);
+        if (alpha && rotatedAlpha.IsEmpty()) throw EOutOfMemory(L"Out of memory");
+        if (alpha) IETakeImage(alpha, &rotatedAlpha);
+        IETakeImage(ABitmap, &rotated);
         return true;
     } catch (const Exception& e) {
         KWLog(L"KWRotateImage", L"Exception:" + e.Message(), 3);

@@ -77,6 +77,22 @@ TEST(IEBitmapTBitmap, FormatsItHoldsAndRowOrder) {
     EXPECT_EQ(Drawn(grey, 1, 0), (TColor)RGB(0x80, 0x80, 0x80));
 }
 
+TEST(IEBitmapTBitmap, RawRecordLoadedIntoASystemBitmapKeepsItsPalette) {
+    TIEBitmap b(2, 1, ie8p);
+    b.SetPaletteEntry(3, TIERGB{0x30, 0x20, 0x10});
+    b.SetPixelByte(1, 0, 3);
+    TMemoryStream s;
+    b.SaveRawToStream(nullptr, &s);
+    TIEBitmap back;
+    back.SetLocation(ieTBitmap);
+    s.SetPosition(0);
+    ASSERT_TRUE(back.LoadRawFromStream(nullptr, &s));
+    ASSERT_EQ(back.GetLocation(), ieTBitmap);
+    EXPECT_EQ(Drawn(back, 1, 0), (TColor)RGB(0x10, 0x20, 0x30));
+    EXPECT_EQ(back.GetPaletteEntry(3).b, 0x30);
+    EXPECT_EQ(back.GetPaletteEntry(3).r, 0x10);
+}
+
 TEST(IEBitmapTBitmap, MovesInAndOutAndDrawsThroughTheCanvas) {
     TIEBitmap b(5, 4, ie8p);
     for (int32_t y = 0; y < 4; ++y)

@@ -82,3 +82,14 @@ TEST(IEMaskOutline, EdgesOfTheViewAndColours) {
     EXPECT_TRUE(Outline(e, 0, 0, 4, 4, 0, 0, 4, 4).empty());
     EXPECT_TRUE(Outline(m, 0, 0, 0, 4, 0, 0, 8, 8).empty());
 }
+
+TEST(IEMaskOutline, WholeRowsOfEveryWidthNearAWordAreNotReadPast) {
+    // The last pixels of a 1-bit view row sit in its last byte: nothing after it is read.
+    for (int32_t width : {8, 27, 28, 29, 30, 31, 32, 64}) {
+        SCOPED_TRACE(width);
+        TIEMask m;
+        m.Allocate(width, 4, 1);
+        Block(m, 0, 0, width, 4);
+        EXPECT_EQ(Outline(m, 0, 0, width, 4, 0, 0, width, 4), Perimeter(0, 0, width, 4));
+    }
+}

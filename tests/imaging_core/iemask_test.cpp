@@ -2,6 +2,7 @@
 // copying through the mask.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -241,6 +242,66 @@ TEST(IEMask, ResizeKeepsTopLeft) {
     EXPECT_EQ(unbacked.RowLen, 8);
 }
 
+TEST(IEMask, RowsTooLongForTheirLengthGiveNoPixels) {
+    // 8 bits a pixel on 2^29 + 1 pixels: the row length would wrap to 4 bytes.
+    const int32_t wide = (1 << 29) + 1;
+    TIEMask m;
+    m.Allocate(wide, 2, 8);
+    EXPECT_EQ(m.Width, 0);
+    EXPECT_EQ(m.Height, 0);
+    m.SetPixel(100, 0, 255);
+    EXPECT_EQ(m.FillLine(255, 0, 1000, 1), 0);
+    EXPECT_TRUE(m.IsEmpty());
+    m.Allocate(10, 2, 8);
+    m.SetPixel(1, 1, 255);
+    m.Resize(wide, 2);
+    EXPECT_EQ(m.Width, 0);
+    m.SetPixel(100, 0, 255);
+    // A view that wide gets no buffer and no outline.
+    TIEMask v;
+    v.Allocate(10, 1, 8);
+    v.FillLine(255, 0, 9, 0);
+    v.UpdateBoundingBox();
+    v.ScaleToView(wide, 1, 0, 0, 10, 1);
+    EXPECT_EQ(v.GetViewWidth(), 0);
+    int32_t plotted = 0;
+    v.OutlinePixels(0, 0, wide, 1, 0, 0, 10, 1, 0, nullptr, [&](int32_t, int32_t, bool) { ++plotted; });
+    EXPECT_EQ(plotted, 0);
+}
+
+TEST(IEMask, PolygonsWithFarVerticesFillOnlyTheMaskRows) {
+    const int32_t lo = INT32_MIN, hi = INT32_MAX;
+    // A square around the whole mask, from the smallest to the largest coordinates.
+    const TIEMaskPoint square[] = {{lo, lo}, {hi, lo}, {hi, hi}, {lo, hi}};
+    // A triangle below the diagonal x = y of the plane: row y holds columns 0..y - 1.
+    const TIEMaskPoint lower[] = {{lo, lo}, {hi, hi}, {lo, hi}};
+    // The same slope from above the mask to below it, the other way round: row y holds y..9.
+    const TIEMaskPoint upper[] = {{lo, lo}, {hi, lo}, {hi, hi}};
+    for (int32_t bpp : {1, 8}) {
+        SCOPED_TRACE(bpp);
+        const int32_t value = bpp == 1 ? 1 : 255;
+        TIEMask m;
+        m.Allocate(10, 10, bpp);
+        m.FillPolygons(value, square, 4);
+        EXPECT_EQ(CountSet(m), 100);
+        EXPECT_TRUE(m.Full);
+        m.Clear();
+        m.FillPolygons(value, lower, 3);
+        for (int32_t y = 0; y < 10; ++y)
+            for (int32_t x = 0; x < 10; ++x) EXPECT_EQ(m.GetPixel(x, y) != 0, x < y) << x << "," << y;
+        m.Clear();
+        m.FillPolygons(value, upper, 3);
+        for (int32_t y = 0; y < 10; ++y)
+            for (int32_t x = 0; x < 10; ++x) EXPECT_EQ(m.GetPixel(x, y) != 0, x >= y) << x << "," << y;
+    }
+    // Rows below the mask are not folded onto its last row.
+    TIEMask b;
+    b.Allocate(10, 10, 8);
+    const TIEMaskPoint below[] = {{2, 9}, {4, 9}, {8, 20}, {0, 20}};
+    b.FillPolygons(255, below, 4);
+    for (int32_t x = 0; x < 10; ++x) EXPECT_EQ(b.GetPixel(x, 9), (x >= 2 && x <= 3) ? 255 : 0) << x;
+}
+
 TEST(IEMask, CopyThroughMask) {
     TIEBitmap src(6, 4, ie24RGB), dst(6, 4, ie24RGB);
     for (int32_t y = 0; y < 4; ++y)
@@ -283,6 +344,26 @@ TEST(IEMask, CopyThroughMask) {
     EXPECT_EQ(crop.GetPixelByte(0, 0), 22);   // mask (1, 1): source (1, 1), destination (0, 0)
     EXPECT_EQ(crop.GetPixelByte(1, 1), 5);    // mask (2, 2): the source has no such pixel
     EXPECT_EQ(crop.GetPixelByte(2, 1), 5);
+}
+
+TEST(IEMask, CopyIntoAnAlphaChannelLeavesItsMissingAlphaAlone) {
+    // An alpha channel has no alpha channel of its own: its pixels are copied, nothing else.
+    TIEBitmap src(4, 3, ie24RGB), dst(4, 3, ie24RGB);
+    TIEBitmap* srcAlpha = src.GetAlphaChannel();
+    TIEBitmap* dstAlpha = dst.GetAlphaChannel();
+    srcAlpha->Fill(77);
+    dstAlpha->Fill(5);
+    TIEMask m;
+    m.Allocate(4, 3, 1);
+    m.SetPixel(1, 1, 1);
+    m.SetPixel(2, 1, 1);
+    ASSERT_EQ(dstAlpha->GetAlphaChannel(), nullptr);
+    m.CopyAlphaThroughMask(dstAlpha, &src, false, false);
+    EXPECT_EQ(dstAlpha->GetPixelByte(1, 1), 5);
+    m.CopyThroughMask(dstAlpha, srcAlpha, false, false, true);
+    EXPECT_EQ(dstAlpha->GetPixelByte(1, 1), 77);
+    EXPECT_EQ(dstAlpha->GetPixelByte(2, 1), 77);
+    EXPECT_EQ(dstAlpha->GetPixelByte(0, 1), 5);
 }
 
 TEST(IEMask, ScaleToViewAndShadeUnselected) {

@@ -171,6 +171,40 @@ TEST(BMPCodec, RLEEncoderPackets) {
               (std::vector<uint8_t>{0, 5, 0x12, 0x34, 0x50, 0, 0, 0}));
 }
 
+// Short literal runs between pairs cost more than a byte a pixel: a b c d d codes 8 bytes for 5
+// pixels in RLE8, a b b 4 bytes for 3 in RLE4. Every row of up to 9 pixels over 3 values stays
+// within the bound, and whole 1000-pixel rows of the worst patterns round-trip through the writer.
+TEST(BMPCodec, RLEWorstCaseRowsFitTheBound) {
+    for (int32_t count = 1; count <= 9; ++count) {
+        std::vector<uint8_t> row((size_t)count), out((size_t)IEEncodeRLEBound(count));
+        int32_t combinations = 1;
+        for (int32_t i = 0; i < count; ++i) combinations *= 3;
+        for (int32_t c = 0; c < combinations; ++c) {
+            for (int32_t i = 0, v = c; i < count; ++i, v /= 3) row[i] = (uint8_t)(v % 3);
+            ASSERT_LE(IEEncodeRLE8(row.data(), count, out.data()), IEEncodeRLEBound(count)) << count << " " << c;
+            ASSERT_LE(IEEncodeRLE4(row.data(), count, out.data()), IEEncodeRLEBound(count)) << count << " " << c;
+        }
+    }
+    const std::vector<std::vector<int32_t>> patterns = {{0, 1, 2, 3, 3}, {0, 1, 2, 2}, {0, 1, 1}};
+    for (const std::vector<int32_t>& pattern : patterns)
+        for (int32_t bits : {4, 8}) {
+            SCOPED_TRACE(testing::Message() << bits << " bits, cycle of " << pattern.size());
+            TIEBitmap source;
+            ASSERT_TRUE(source.Allocate(1000, 2, ie24RGB));
+            for (int32_t y = 0; y < 2; ++y)
+                for (int32_t x = 0; x < 1000; ++x) {
+                    const uint8_t v = (uint8_t)(pattern[x % pattern.size()] * 60 + y);
+                    source.SetPixelRGB(x, y, TIERGB{v, (uint8_t)(255 - v), (uint8_t)(v / 2)});
+                }
+            const std::vector<uint8_t> file = WriteBitmap(source, bits, 1, 1, 1);
+            ASSERT_EQ(U32(file, 30), bits == 4 ? 2u : 1u);
+            TReadResult r;
+            ReadBytes(file, r);
+            ASSERT_FALSE(r.aborted);
+            codectest::ExpectSameRGB(source, r.bitmap);
+        }
+}
+
 TEST(BMPCodec, CoreHeaderWritesNoRLE) {
     TIEBitmap source;
     FillColours(source, 6, 3, 10);

@@ -11,6 +11,7 @@
 #include "DibTestUtil.h"
 #include "iebitmap.h"
 #include "picturaio.h"
+#include "iedibbitmap.h"
 #include "picturaproc_dib.h"
 #include "picturaproc_pixels.h"
 
@@ -187,6 +188,37 @@ TEST(IEDIBToIEBitmap, GlobalBlockTooSmallForItsRowsConvertsNothing) {
     EXPECT_EQ(IEDIBToIEBitmap(b.H, &bmp, nullptr, false), 24);
     EXPECT_EQ(bmp.GetWidth(), 2);   // neither rows read past the block nor a bitmap sized for them
     EXPECT_EQ(IEDIBToIEBitmap(nullptr, &bmp, nullptr, false), 0);
+}
+
+TEST(IEDrawDIBToDibbitmap, GlobalBlockTooSmallForItsRowsDrawsNothing) {
+    // Rows, a colour table, or run-length data the header says is longer than the block.
+    struct TCase {
+        const char* what;
+        uint16_t bits;
+        uint32_t compression;
+        size_t extra;
+    } cases[] = {{"24-bit rows", 24, 0, 0}, {"8-bit table", 8, 0, 100}, {"8-bit run lengths", 8, 1, 1024 + 4}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto d = DibHeader(100, 100, c.bits, c.compression, c.extra);
+        const uint32_t runBytes = 5000;
+        if (c.compression) std::memcpy(&d[20], &runBytes, 4);
+        TBlock b{IEDIBGlobalAlloc(d.size())};
+        std::memcpy(IEDIBGlobalLock(b.H), d.data(), d.size());
+        IEDIBGlobalUnlock(b.H);
+        TIEDibbitmap dest;
+        ASSERT_TRUE(dest.AllocateDIB(2, 2, 24));
+        EXPECT_EQ(IEDrawDIBToDibbitmap(b.H, &dest, nullptr, false), c.bits);
+        EXPECT_EQ(dest.GetWidth(), 2);   // left as it was, as the bitmap conversion does
+    }
+    // Enough rows: the destination takes the size.
+    auto d = DibHeader(3, 2, 24, 0, 24);
+    TBlock b{IEDIBGlobalAlloc(d.size())};
+    std::memcpy(IEDIBGlobalLock(b.H), d.data(), d.size());
+    IEDIBGlobalUnlock(b.H);
+    TIEDibbitmap dest;
+    EXPECT_EQ(IEDrawDIBToDibbitmap(b.H, &dest, nullptr, false), 24);
+    EXPECT_EQ(dest.GetWidth(), 3);
 }
 
 TEST(IEDIBToIEBitmap, YUVLayouts) {

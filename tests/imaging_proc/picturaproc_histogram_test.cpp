@@ -138,6 +138,25 @@ TEST(IEThresholdTo1Bit, ProgressAfterEveryRowAndOneBitSourcesCopied) {
     EXPECT_EQ(small.GetScanline(0)[0], 0x40);
 }
 
+TEST(IEThresholdTo1Bit, OneBitSourceInTheTemporaryFile) {
+    // Each row of a file-stored bitmap is mapped on its own: the copy holds one row at a time.
+    TIEBitmap bw;
+    bw.MinFileSize = 0;
+    bw.SetLocation(ieFile);
+    ASSERT_TRUE(bw.Allocate(20, 3, ie1g));
+    ASSERT_EQ(bw.GetLocation(), ieFile);
+    for (int32_t y = 0; y < 3; ++y) {
+        uint8_t* row = bw.GetScanline(y);
+        std::memset(row, 0, (size_t)bw.GetRowLen());
+        row[y] = (uint8_t)(0x81 >> y);
+    }
+    TIEBitmap copy(20, 3, ie1g);
+    TIOProgressRecord progress;
+    IEThresholdTo1Bit(&bw, &copy, 255, progress);
+    EXPECT_EQ(Bits(copy), Bits(bw));
+    EXPECT_EQ(copy.GetScanline(2)[2], 0x20);
+}
+
 TEST(IEMatchHistogram, ChannelsTakeTheReferenceDistribution) {
     // Blue 10 and 20 against a reference of blue 100 and 200: equalised 127 and 255, nearest
     // reference shares 127.5 (level 100) and 255 (level 200).

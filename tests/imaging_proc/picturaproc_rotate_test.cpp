@@ -182,6 +182,37 @@ TEST(IERotatePlain, TheAlphaChannelFollowsEveryRotation) {
     EXPECT_EQ(bmp->GetAlphaChannel(), alpha);
 }
 
+TEST(IERotatePlain, TheAlphaChannelFollowsTheNewSizeOnEveryPath) {
+    struct TCase {
+        const char* what;
+        void (*rotate)(TIEBitmap*);
+    } cases[] = {
+        {"plain, quarter turn", [](TIEBitmap* b) { IERotatePlain(b, 0, nullptr, 90); }},
+        {"plain, 30 degrees", [](TIEBitmap* b) { IERotatePlain(b, 0, nullptr, 30); }},
+        {"bilinear", [](TIEBitmap* b) { IERotateHighQuality(b, 0, 1, 30); }},
+        {"bicubic", [](TIEBitmap* b) { IERotateHighQuality(b, 0, 2, -30); }},
+        {"shears", [](TIEBitmap* b) { IERotateByShears(b, 30, true, nullptr, TIERGB{0, 0, 0}); }},
+        {"shears, quarter turn", [](TIEBitmap* b) { IERotateByShears(b, 90, false, nullptr, TIERGB{0, 0, 0}); }},
+        {"shears after a turn", [](TIEBitmap* b) { IERotateByShears(b, 120, false, nullptr, TIERGB{0, 0, 0}); }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto bmp = Pattern(7, 3, ie24RGB);
+        TIEBitmap* alpha = bmp->GetAlphaChannel();
+        alpha->Fill(200);
+        c.rotate(bmp.get());
+        ASSERT_TRUE(bmp->GetWidth() != 7 || bmp->GetHeight() != 3);   // a new size
+        ASSERT_EQ(bmp->GetAlphaChannel(), alpha);
+        ASSERT_EQ(alpha->GetWidth(), bmp->GetWidth());
+        ASSERT_EQ(alpha->GetHeight(), bmp->GetHeight());
+        // Every row of the alpha channel is there to be read.
+        int64_t sum = 0;
+        for (int32_t y = 0; y < bmp->GetHeight(); ++y)
+            for (int32_t x = 0; x < bmp->GetWidth(); ++x) sum += bmp->GetAlpha(x, y);
+        EXPECT_GT(sum, 0);
+    }
+}
+
 TEST(IERotateHighQuality, SizeIsMeasuredBetweenTheBorderedImagesOuterCentres) {
     auto bmp = Pattern(100, 50, ie24RGB);
     IERotateHighQuality(bmp.get(), 0, 1, 0.1);

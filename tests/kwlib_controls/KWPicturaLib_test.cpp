@@ -13,6 +13,7 @@
 #include "KWPicturaLib.h"
 #include "controls_test_util.h"
 #include "iebitmap.h"
+#include "iecoreutils_startup.h"
 #include "picturaio.h"
 #include "picturaio_params.h"
 #include "picturaproc_rotate.h"
@@ -115,6 +116,24 @@ TEST(KWPicturaLib, RotateRefusesAndZeroKeepsTheBitmap) {
     TIEBitmap empty;
     EXPECT_FALSE(KWRotateImage(&empty, 90));
     EXPECT_FALSE(KWRotateImage(nullptr, 90));
+}
+
+// A rotated image that cannot be allocated (45 degrees of a 900,000 x 1 line is more than 10^12
+// bytes; no file or segment fall-back) leaves the bitmap as it was and gives False.
+TEST(KWPicturaLib, RotateReportsAFailedAllocation) {
+    std::unique_ptr<TIEBitmap> b = Pattern(900000, 1);
+    std::unique_ptr<TIEBitmap> copy(new TIEBitmap(b.get()));
+    const int64_t minFileSize = IEDefaultMinFileSize;
+    const bool segments = IEAllowSegments, fileFallback = IEAllowFileFallback;
+    IEDefaultMinFileSize = INT64_MAX;
+    IEAllowSegments = false;
+    IEAllowFileFallback = false;
+    const bool rotated = KWRotateImage(b.get(), 45);
+    IEDefaultMinFileSize = minFileSize;
+    IEAllowSegments = segments;
+    IEAllowFileFallback = fileFallback;
+    EXPECT_FALSE(rotated);
+    EXPECT_TRUE(SamePixels(*b, *copy));
 }
 
 // Quarter turns are exact, counter-clockwise on the screen, the alpha channel turned with the
