@@ -167,8 +167,11 @@ public:
                 void* out = nullptr;
                 int32_t outSize = 0;
                 const int64_t estimate = std::min<int64_t>(FRowBytes * FRows, int64_t(1) << 30);
+                // The strip's rows are all it can use: inflating stops there.
+                const int64_t needed = std::min<int64_t>(FRowBytes * FRows, INT32_MAX);
                 try {
-                    IEZDecompressBuffer(FData, (int32_t)FLength, out, outSize, (int32_t)std::max<int64_t>(estimate, 1));
+                    IEZDecompressBuffer(FData, (int32_t)FLength, out, outSize, (int32_t)std::max<int64_t>(estimate, 1),
+                                        (int32_t)std::max<int64_t>(needed, 1));
                 } catch (...) {
                     // A damaged stream still gives the rows before the damage when zlib produced
                     // them; IEZDecompressBuffer keeps nothing then, so the piece fails.
