@@ -166,12 +166,10 @@ void ReadIconBitmap(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams,
     if (ParamsOnly) return;
     // The colour rows must be there before anything is allocated for them.
     const size_t xorRow = (((size_t)width * depth + 31) >> 5) * 4;
-    const size_t xorBytes = (depth == 32 ? (size_t)width * 4 : xorRow) * (size_t)height;
+    const double xorBytes = (double)(depth == 32 ? (size_t)width * 4 : xorRow) * height;
     const bool drawn = depth == 1 || depth == 4 || depth == 8 || depth == 24 || depth == 32;
-    if (drawn && Stream.GetSize() - Stream.GetPosition() < (int64_t)xorBytes) {
-        IEAbort(Progress);
-        return;
-    }
+    // The rows' size follows from the depth whether or not it is one drawn here.
+    if (!IEImageSizeAccepted(width, height, Progress, &Stream, xorBytes)) return;
 
     // Pixel format.
     const bool native = IOParams.NativePixelFormat && !Image.Cursor;

@@ -242,6 +242,7 @@ void IEReadJ2000Stream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params
     Params.SetDpiY(IEDefaultDPIY);
     Params.FreeColorMap();
     if (ParamsOnly || !Bitmap) return;
+    if (!IEImageSizeAccepted(width, height, Progress)) return;
 
     // Every component's buffer is bounded before the decoder allocates it.
     int64_t total = 0;

@@ -871,7 +871,7 @@ void IETIFFReadOldJPEG(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progr
     const int64_t total = s->GetSize();
     if (!V.StripByteCounts.empty() && !V.StripOffsets.empty()) {
         if (V.ImageWidth <= 0 || V.ImageLength <= 0 || int64_t(V.ImageWidth) * V.ImageLength > kIETIFFMaxPixels ||
-            !Bitmap->Allocate(V.ImageWidth, V.ImageLength, ie24RGB)) {
+            !IEImageSizeAllowed(V.ImageWidth, V.ImageLength) || !Bitmap->Allocate(V.ImageWidth, V.ImageLength, ie24RGB)) {
             IEAbort(Progress);
             return;
         }
