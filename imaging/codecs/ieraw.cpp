@@ -547,6 +547,8 @@ void IEReadCameraRAWStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& IO
 
     const bool adjust = IOParams.RAWAutoAdjustColors && IOParams.EXIFThumbnail && !IOParams.EXIFThumbnail->IsEmpty();
     ApplyColourScales(*raw, IOParams);
+    // The sensor's data is allocated by the unpacking: its size is checked first.
+    if (!IEImageSizeAccepted(raw->imgdata.sizes.raw_width, raw->imgdata.sizes.raw_height, Progress)) return;
     if (raw->unpack() != LIBRAW_SUCCESS) {
         IEAbort(Progress);
         return;

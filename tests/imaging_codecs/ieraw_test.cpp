@@ -324,6 +324,21 @@ TEST(CameraRaw, IdentificationStopsAtItsBudget) {
     EXPECT_EQ(s.GetPosition(), 3);
 }
 
+// The sensor's size is held to the library's image-size limit before LibRaw unpacks anything.
+TEST(CameraRaw, ImageSizeLimitBeforeUnpacking) {
+    const std::string dng = Sample("inch72.dng");
+    ASSERT_FALSE(dng.empty());
+    const int64_t saved = IEMaxImagePixels;
+    for (int64_t limit : {int64_t(1), int64_t(0)}) {
+        IEMaxImagePixels = limit;
+        TCall c;
+        TIEBitmap b;
+        EXPECT_EQ(ReadRaw(dng, b, c), limit == 0) << limit;
+        EXPECT_EQ(b.GetWidth() > 0, limit == 0) << limit;
+    }
+    IEMaxImagePixels = saved;
+}
+
 // The I/O component's loaders: the file's name and type, the decoded size, no alpha channel left
 // from before; a foreign file leaves Aborting set.
 TEST(CameraRaw, ComponentLoaders) {
