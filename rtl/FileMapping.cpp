@@ -59,11 +59,11 @@ TFileMapping::TFileMapping(const std::wstring& AFileName, bool AWritable) : FWri
     OpenFile(AFileName, false, 0);
 }
 
-std::unique_ptr<TFileMapping> TFileMapping::Create(const std::wstring& AFileName, int64_t ASize) {
+std::unique_ptr<TFileMapping> TFileMapping::Create(const std::wstring& AFileName, int64_t ASize, bool ATemporary) {
     if (ASize < 0) throw EFileMappingError(L"Negative file size " + IntToStr(ASize));
     std::unique_ptr<TFileMapping> mapping(new TFileMapping);
     mapping->FWritable = true;
-    mapping->OpenFile(AFileName, true, ASize);
+    mapping->OpenFile(AFileName, true, ASize, ATemporary);
     return mapping;
 }
 

@@ -70,9 +70,11 @@ public:
     TFileMapping(const std::wstring& AFileName, bool AWritable);
     // Creates AFileName (replacing a file of that name) with ASize zero bytes, for reading and
     // writing. Where the file system allows, the file is sparse: disk space is taken only where
-    // bytes are written. Raises EFileMappingError for a negative size, EFCreateError when the
-    // file cannot be made, EOSError when it cannot be sized or mapped.
-    static std::unique_ptr<TFileMapping> Create(const std::wstring& AFileName, int64_t ASize);
+    // bytes are written. ATemporary: the system deletes the file when its last handle closes,
+    // also when the program is killed (opened delete-on-close on Windows; unlinked once open
+    // elsewhere, so that its name is gone at once). Raises EFileMappingError for a negative size,
+    // EFCreateError when the file cannot be made, EOSError when it cannot be sized or mapped.
+    static std::unique_ptr<TFileMapping> Create(const std::wstring& AFileName, int64_t ASize, bool ATemporary = false);
     ~TFileMapping();
     TFileMapping(const TFileMapping&) = delete;
     TFileMapping& operator=(const TFileMapping&) = delete;
@@ -90,7 +92,7 @@ private:
     friend class TFileRegion;
     TFileMapping() = default;
     // The system's half (FileMapping_win.cpp, FileMapping_posix.cpp).
-    void OpenFile(const std::wstring& AFileName, bool ACreate, int64_t ASize);
+    void OpenFile(const std::wstring& AFileName, bool ACreate, int64_t ASize, bool ATemporary = false);
     void CloseFile();
     void* SystemMap(int64_t AStart, size_t ALength);
     static void SystemUnmap(void* ABase, size_t ALength);

@@ -16,9 +16,10 @@ uint32_t TFileMapping::Granularity() {
     return page > 0 ? static_cast<uint32_t>(page) : 4096u;
 }
 
-void TFileMapping::OpenFile(const std::wstring& AFileName, bool ACreate, int64_t ASize) {
+void TFileMapping::OpenFile(const std::wstring& AFileName, bool ACreate, int64_t ASize, bool ATemporary) {
     const int flags = (FWritable ? O_RDWR : O_RDONLY) | (ACreate ? O_CREAT | O_TRUNC : 0) | O_CLOEXEC;
-    const int fd = open(kwposix::PosixPath(AFileName).c_str(), flags, 0666);
+    const std::string path = kwposix::PosixPath(AFileName);
+    const int fd = open(path.c_str(), flags, ATemporary ? 0600 : 0666);
     if (fd < 0) {
         const int error = errno;
         const std::wstring text =
@@ -27,6 +28,8 @@ void TFileMapping::OpenFile(const std::wstring& AFileName, bool ACreate, int64_t
         throw EFOpenError(text);
     }
     FFile = fd;
+    // The descriptor keeps the file's data until it closes, however the program ends.
+    if (ATemporary) unlink(path.c_str());
     try {
         off_t size = 0;
         // Growing a file with ftruncate leaves a hole: no disk space until bytes are written.

@@ -19,10 +19,14 @@ uint32_t TFileMapping::Granularity() {
     return info.dwAllocationGranularity;
 }
 
-void TFileMapping::OpenFile(const std::wstring& AFileName, bool ACreate, int64_t ASize) {
-    const DWORD access = FWritable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
-    HANDLE file = CreateFileW(AFileName.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              ACreate ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+void TFileMapping::OpenFile(const std::wstring& AFileName, bool ACreate, int64_t ASize, bool ATemporary) {
+    const DWORD access = (FWritable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ) | (ATemporary ? DELETE : 0);
+    // A temporary file goes when its last handle (the mapping's and the views' included) closes.
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (ATemporary ? FILE_SHARE_DELETE : 0);
+    const DWORD flags =
+        ATemporary ? FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE : FILE_ATTRIBUTE_NORMAL;
+    HANDLE file = CreateFileW(AFileName.c_str(), access, share, nullptr, ACreate ? CREATE_ALWAYS : OPEN_EXISTING,
+                              flags, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         const std::wstring text = Format(ACreate ? SFCreateErrorEx : SFOpenErrorEx, AFileName, SysErrorMessage(error));

@@ -264,6 +264,10 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
     const bool whiteBlack = colours == 2 && isColour(0, 255) && isColour(1, 0);
     const bool bilevel = bits == 1 && (whiteBlack || (isColour(0, 0) && isColour(1, 255)));
     const TIEPixelFormat format = bilevel ? ie1g : (bits <= 8 && native) ? ie8p : ie24RGB;
+    // Uncompressed rows must all be in the stream; run-length data can end the image early.
+    const bool uncompressed = compression == 0 || compression == 3;
+    const double rowsBytes = uncompressed ? (double)FileRowLen(width, bits) * height : 0;
+    if (!IEImageSizeAccepted(width, height, Progress, &Stream, rowsBytes)) return;
     if (!Bitmap->Allocate(width, height, format)) return IEAbort(Progress);
     if (format == ie8p) {
         for (int32_t i = 0; i < 256; ++i) Bitmap->SetPaletteEntry(i, colorMap[i]);

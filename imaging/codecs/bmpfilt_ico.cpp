@@ -167,13 +167,14 @@ void ReadIconBitmap(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams,
     if (ParamsOnly) return;
     // The colour rows must be there before anything is allocated for them.
     const size_t xorRow = (((size_t)width * depth + 31) >> 5) * 4;
-    const size_t xorBytes = (depth == 32 ? (size_t)width * 4 : xorRow) * (size_t)height;
+    const double xorBytes = (double)(depth == 32 ? (size_t)width * 4 : xorRow) * height;
     // Depths the rows below do not draw are refused rather than returned undrawn.
     const bool drawn = depth == 1 || depth == 4 || depth == 8 || depth == 24 || depth == 32;
-    if (!drawn || Stream.GetSize() - Stream.GetPosition() < (int64_t)xorBytes) {
+    if (!drawn) {
         IEAbort(Progress);
         return;
     }
+    if (!IEImageSizeAccepted(width, height, Progress, &Stream, xorBytes)) return;
 
     // Pixel format. A 1-bit image is bilevel when its palette is black then white, or white then
     // black (its rows inverted); other colour pairs are read through the palette.

@@ -149,6 +149,12 @@ void IEReadPNMStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
         format = ie16g;
     else if (kind == '6' && binaryWide && IOParams.NativePixelFormat)
         format = ieRGB48;
+    // The stream must hold the samples the header declares: a byte per sample or eight pixels in
+    // the binary forms, at least a character per sample in the plain ones.
+    const double fileSamples = (double)width * spp;
+    const double rowBytes =
+        kind == '4' ? (width + 7LL) / 8 : kind >= '4' ? fileSamples * (binaryWide ? 2 : 1) : fileSamples;
+    if (!IEImageSizeAccepted(width, height, Progress, &Stream, rowBytes * height)) return;
     if (!Bitmap->Allocate(width, height, format)) {
         IEAbort(Progress);
         return;
@@ -399,6 +405,7 @@ void IEReadWBMPStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     IOParams.SetDpiY(IEDefaultDPIY);
     IOParams.FreeColorMap();
     if (ParamsOnly) return;
+    if (!IEImageSizeAccepted(width, height, Progress, &Stream, (double)((width + 7LL) / 8) * height)) return;
     if (!Bitmap->Allocate(width, height, ie1g)) {
         IEAbort(Progress);
         return;

@@ -32,6 +32,19 @@ void IEClearRowsFrom(TIEBitmap* Bitmap, int32_t FirstRow, uint8_t Value) {
         std::memset(Bitmap->GetScanline(y), Value, (size_t)rowLen);
 }
 
+bool IEImageSizeAccepted(int64_t Width, int64_t Height, TIOProgressRecord& Progress, double Available,
+                         double MinBytes) {
+    const bool fits = IEImageSizeAllowed(Width, Height) && Available >= MinBytes;
+    if (!fits) IEAbort(Progress);
+    return fits;
+}
+
+bool IEImageSizeAccepted(int64_t Width, int64_t Height, TIOProgressRecord& Progress, TStream* Stream,
+                         double MinBytes) {
+    const double available = Stream && MinBytes > 0 ? (double)(Stream->GetSize() - Stream->GetPosition()) : MinBytes;
+    return IEImageSizeAccepted(Width, Height, Progress, available, MinBytes);
+}
+
 void IESetDepthParams(TIOParamsVals& IOParams, int32_t Depth) {
     switch (Depth) {
     case 1: case 4: case 8: IOParams.BitsPerSample = Depth; IOParams.SamplesPerPixel = 1; break;

@@ -10,6 +10,7 @@
 #include "picturaio_params.h"
 
 class TIEBitmap;
+class TStream;
 
 // True when the record has an abort flag and it is set.
 inline bool IEIsAborting(const TIOProgressRecord& Progress) { return Progress.Aborting && Progress.Aborting->load(); }
@@ -17,6 +18,16 @@ inline bool IEIsAborting(const TIOProgressRecord& Progress) { return Progress.Ab
 inline void IEAbort(TIOProgressRecord& Progress) {
     if (Progress.Aborting) Progress.Aborting->store(true);
 }
+
+// The size check every decoder makes before allocating an image: False, with the abort flag set,
+// when Width x Height is beyond IEMaxImagePixels, or when the stream holds fewer than MinBytes
+// bytes after its position: the fewest bytes that can code the image's data, where the format
+// makes that decidable (0 when it does not; a double, so that products of file sizes cannot overflow).
+bool IEImageSizeAccepted(int64_t Width, int64_t Height, TIOProgressRecord& Progress, TStream* Stream = nullptr,
+                         double MinBytes = 0);
+// The same with the bytes the data can come from given (a part of a stream).
+bool IEImageSizeAccepted(int64_t Width, int64_t Height, TIOProgressRecord& Progress, double Available,
+                         double MinBytes);
 
 // BitsPerSample and SamplesPerPixel of a file depth: 1, 4 and 8 one sample, 16 three of 5 bits,
 // 24 three of 8, 32 four of 8; other depths leave them.

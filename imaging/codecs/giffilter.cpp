@@ -197,6 +197,7 @@ void IEReadGIFStream(TStream& Stream, TIEBitmap* Bitmap, int32_t& FrameCount, TI
                 break;
             }
             const TIEPixelFormat format = blackWhite ? ie1g : IOParams.NativePixelFormat ? ie8p : ie24RGB;
+            if (!IEImageSizeAccepted(width, height, Progress)) break;
             if (!Bitmap->Allocate(width, height, format)) {
                 IEAbort(Progress);
                 break;

@@ -743,7 +743,7 @@ void ReadLosslessJPEG(TDICOMContext& C, TIEBitmap* Bitmap, const std::vector<uin
         pf = ie16g;
     else
         return C.Abort();
-    if (!Bitmap->Allocate(w, h, pf)) return C.Abort();
+    if (!IEImageSizeAllowed(w, h) || !Bitmap->Allocate(w, h, pf)) return C.Abort();
     TDICOMProgress progress(C.Progress, h);
     for (int32_t y = 0; y < h; ++y) {
         uint8_t* out = Bitmap->GetScanline(y);
@@ -885,7 +885,8 @@ void FillParams(TDICOMContext& C) {
 void LoadFrame(TDICOMContext& C, TIEBitmap* Bitmap) {
     const int32_t index = C.Params.ImageIndex;
     const std::string& ts = C.TransferSyntax;
-    if (C.Rows <= 0 || C.Columns <= 0 || C.SamplesPerPixel < 1) return C.Abort();
+    if (C.Rows <= 0 || C.Columns <= 0 || C.SamplesPerPixel < 1 || !IEImageSizeAllowed(C.Columns, C.Rows))
+        return C.Abort();
     const int64_t valueStart = C.Stream->GetPosition();
     uint8_t tag[4];
     if (C.Stream->Read(tag, 4) != 4) return C.Abort();

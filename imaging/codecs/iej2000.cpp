@@ -290,6 +290,7 @@ void IEReadJ2000Stream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params
     Params.SetDpiY(IEDefaultDPIY);
     Params.FreeColorMap();
     if (ParamsOnly || !Bitmap) return;
+    if (!IEImageSizeAccepted(width, height, Progress)) return;
 
     if (!decoder.Decode()) {
         IEAbort(Progress);

@@ -408,7 +408,8 @@ void TPSDReader::ReadLayers(bool LoadLayers, TIEPSDLayerList* Layers) {
         const int64_t width = (int64_t)r.Right - r.Left, height = (int64_t)r.Bottom - r.Top;
         // A layer is allocated only when its channels can hold its rows at all.
         int64_t total = 0;
-        bool fits = width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && format != ieNoFormat;
+        bool fits = width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && format != ieNoFormat &&
+                    IEImageSizeAllowed(width, height);
         for (const auto& c : r.Channels) {
             total += c.second;
             if (c.first >= 0 && c.first <= std::max(colours, 0) &&
@@ -483,7 +484,9 @@ bool TPSDReader::ReadComposite(TIEBitmap* Bitmap) {
     const int64_t need = packed ? (int64_t)H.Channels * MinChannelBytes(H.Height, rowLen)
                                 : (int64_t)H.Channels * H.Height * rowLen;
     // Image data that cannot be in the stream is a damaged file: refused before allocating.
-    if (H.Width <= 0 || H.Height <= 0 || H.Width > kMaxSide || H.Height > kMaxSide || need > In.Left()) return false;
+    if (H.Width <= 0 || H.Height <= 0 || H.Width > kMaxSide || H.Height > kMaxSide || need > In.Left() ||
+        !IEImageSizeAllowed(H.Width, H.Height))
+        return false;
     if (!Bitmap->Allocate(H.Width, H.Height, format)) return false;
     if (format == ie8p)
         for (size_t p = 0; p < Palette.size(); ++p) Bitmap->SetPaletteEntry((int32_t)p, Palette[p]);

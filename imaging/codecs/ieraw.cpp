@@ -2,6 +2,7 @@
 
 #include <libraw/libraw.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +33,15 @@ constexpr unsigned kMaxRawMemoryMB = 768;
 // ---- The stream binding: LibRaw's data stream over a TStream ----
 // Positions LibRaw asks for count from Base, where the stream stood when the codec began. Reading
 // errors of the stream become short reads: LibRaw reports those as a damaged file.
+//
+// Identification is given a budget: some of LibRaw's parsers loop for a very long time over a
+// small damaged file (counts taken from the file, reads past its end). Reads and seeks cost one
+// each, and a read one more per 4 KB; past kRawBudgetPerByte per byte of the stream (and a fixed
+// allowance) every call raises LibRaw's damaged-file exception, which ends the identification as
+// "not a camera raw file". A real file is identified far within it.
+constexpr int64_t kRawBudgetPerByte = 8;
+constexpr int64_t kRawBudgetBase = 1 << 18;
+
 class TRawStream : public LibRaw_abstract_datastream {
 public:
     TRawStream(TStream* Stream, int64_t Base) : FStream(Stream), FBase(Base) {
@@ -39,8 +49,13 @@ public:
         if (FSize < 0) FSize = 0;
         FPos = 0;
     }
+    // Starts the budget of a new identification (Limit calls), or lifts it (a negative Limit).
+    void SetBudget(int64_t Limit) { FBudget = Limit; }
+    // The budget of identifying this stream.
+    int64_t IdentifyBudget() const { return kRawBudgetBase + kRawBudgetPerByte * FSize; }
     int valid() override { return 1; }
     int read(void* Ptr, size_t Size, size_t Count) override {
+        Spend(1 + (int64_t)std::min<uint64_t>((uint64_t)Size * Count, (uint64_t)FSize) / 4096);
         if (Size == 0 || Count == 0) return 0;
         const int64_t want64 = (int64_t)std::min<uint64_t>((uint64_t)Size * Count, (uint64_t)(FSize - FPos));
         const int32_t want = (int32_t)std::min<int64_t>(want64, 0x7FFFFFFF);
@@ -58,6 +73,7 @@ public:
         return (int)(got / (int64_t)Size);
     }
     int seek(INT64 Offset, int Whence) override {
+        Spend(1);
         int64_t target;
         switch (Whence) {
         case SEEK_SET: target = Offset; break;
@@ -116,14 +132,23 @@ public:
         }
         return 1;
     }
-    int eof() override { return FPos >= FSize; }
+    int eof() override {
+        Spend(1);
+        return FPos >= FSize;
+    }
     void* make_jas_stream() override { return nullptr; }
 
 private:
+    void Spend(int64_t Cost) {
+        if (FBudget < 0) return;
+        FBudget = std::max<int64_t>(FBudget - Cost, 0);
+        if (FBudget == 0) throw LIBRAW_EXCEPTION_IO_CORRUPT;
+    }
     TStream* FStream;
     int64_t FBase;
     int64_t FSize;
     int64_t FPos;
+    int64_t FBudget = -1;
 };
 
 int CancelWhenAborting(void* Data, enum LibRaw_progress, int, int) {
@@ -373,7 +398,9 @@ bool HasRawSignature(TStream* Stream) {
 
 }  // namespace
 
-bool IEIsCameraRAW(TStream* Stream) {
+bool IEIsCameraRAW(TStream* Stream) { return IEIsCameraRAWWithin(Stream, -1); }
+
+bool IEIsCameraRAWWithin(TStream* Stream, int64_t Budget) {
     const int64_t pos = Stream->GetPosition();
     if (HasRawSignature(Stream)) return true;
     bool found = false;
@@ -384,8 +411,14 @@ bool IEIsCameraRAW(TStream* Stream) {
         if (!probe) probe = NewDecoder();
         TIEBufferedReadStream buffered(Stream, 8192, true);
         TRawStream binding(&buffered, 0);
-        found = probe->open_datastream(&binding) == LIBRAW_SUCCESS;
-        probe->recycle();
+        binding.SetBudget(Budget < 0 ? binding.IdentifyBudget() : Budget);
+        try {
+            found = probe->open_datastream(&binding) == LIBRAW_SUCCESS;
+            probe->recycle();
+        } catch (...) {
+            probe.reset();   // left in whatever state the exception found it
+            throw;
+        }
     } catch (...) {
         found = false;
     }
@@ -487,7 +520,14 @@ void IEReadCameraRAWStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& IO
     std::unique_ptr<LibRaw> raw = NewDecoder();
     SetDecoderOptions(*raw, IOParams);
     raw->set_progress_handler(CancelWhenAborting, &Progress);
-    if (raw->open_datastream(&binding) != LIBRAW_SUCCESS) {
+    binding.SetBudget(binding.IdentifyBudget());
+    bool opened = false;
+    try {
+        opened = raw->open_datastream(&binding) == LIBRAW_SUCCESS;
+    } catch (...) {
+    }
+    binding.SetBudget(-1);   // decoding reads the whole file: the budget is identification's only
+    if (!opened) {
         IEAbort(Progress);
         return;
     }
@@ -511,6 +551,8 @@ void IEReadCameraRAWStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& IO
 
     const bool adjust = IOParams.RAWAutoAdjustColors && IOParams.EXIFThumbnail && !IOParams.EXIFThumbnail->IsEmpty();
     ApplyColourScales(*raw, IOParams);
+    // The sensor's data is allocated by the unpacking: its size is checked first.
+    if (!IEImageSizeAccepted(raw->imgdata.sizes.raw_width, raw->imgdata.sizes.raw_height, Progress)) return;
     if (raw->unpack() != LIBRAW_SUCCESS) {
         IEAbort(Progress);
         return;
@@ -527,7 +569,7 @@ void IEReadCameraRAWStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& IO
     IOParams.Width = IOParams.OriginalWidth = w;
     IOParams.Height = IOParams.OriginalHeight = h;
     const TIEPixelFormat format = IOParams.NativePixelFormat ? ieRGB48 : ie24RGB;
-    if (w <= 0 || h <= 0 || !Bitmap->Allocate(w, h, format)) {
+    if (w <= 0 || h <= 0 || !IEImageSizeAllowed(w, h) || !Bitmap->Allocate(w, h, format)) {
         IEAbort(Progress);
         return;
     }

@@ -18,7 +18,11 @@
 class TIEBitmap;
 
 // True when LibRaw identifies the stream as a camera raw file. The position is restored.
+// Identification has a budget of calls into the stream (reads, seeks), proportional to the
+// stream's size: a file that keeps LibRaw reading past it is answered False.
 bool IEIsCameraRAW(TStream* Stream);
+// The same with a budget of Budget calls (a negative Budget: the one proportional to the size).
+bool IEIsCameraRAWWithin(TStream* Stream, int64_t Budget);
 
 // Reads the camera raw file at the position into Bitmap (ie24RGB, or ieRGB48 with
 // IOParams.NativePixelFormat) and fills IOParams: size, bits per sample, samples per pixel,

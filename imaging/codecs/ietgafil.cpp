@@ -220,6 +220,16 @@ void IEReadTGAStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     if (Preview || width == 0 || height == 0) return;
     // 4-bit pages are not decoded: refused rather than shown black.
     if (depth == 4) return IEAbort(Progress);
+    // The data must be able to hold every row: as it is, or run-length coded at best 128 pixels in
+    // a packet of one header and one pixel.
+    {
+        const double units = (depth == 1 ? (width + 7) / 8 : (double)width) * height;
+        const double unitBytes = depth == 1 ? 1 : depth / 8;
+        const double available = (double)(Stream.GetSize() - Stream.GetPosition() + in.Fill - in.Pos);
+        if (!IEImageSizeAccepted(width, height, Progress, available,
+                                 type >= 9 ? units / 128 * (1 + unitBytes) : units * unitBytes))
+            return;
+    }
 
     if (!Bitmap->Allocate(width, height, depth == 1 ? ie1g : ie24RGB)) return IEAbort(Progress);
     Bitmap->Fill(0);

@@ -606,6 +606,11 @@ int32_t IEReadJPEGStream(TStream* Stream, TStream* HeaderStream, TIEBitmap* Bitm
             IOParams.Height = static_cast<int32_t>(dec.image_height);
             return;
         }
+        // The decoder's own buffers follow the full size, whatever the scale.
+        if (!IEImageSizeAllowed(dec.image_width, dec.image_height)) {
+            *aborting = true;
+            return;
+        }
 
         if (!JpegTry(err, [&] { jpeg_start_decompress(&dec); }) || *aborting) {
             *aborting = true;

@@ -233,6 +233,12 @@ void IEReadPCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
         IOParams.ColorMapCount = mapCount;
     }
     if (ParamsOnly) return;
+    // The data must be able to hold the lines the header declares: as they are, or run-length
+    // coded at best 63 bytes in two.
+    const double lineBytes = (double)bytesPerLine * planes * height;
+    const int64_t available = std::min<int64_t>(DataLength - kHeaderSize, Stream.GetSize() - Stream.GetPosition());
+    if (!IEImageSizeAccepted(width, height, Progress, (double)available, encoded ? lineBytes * 2 / 63 : lineBytes))
+        return;
 
     // The whole image data in memory (what the stream holds of it).
     std::vector<uint8_t> data;

@@ -1,6 +1,7 @@
 #include "pngfilt.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -54,6 +55,99 @@ png_voidp LimitedMalloc(png_structp Png, png_alloc_size_t Size) {
 }
 
 void LimitedFree(png_structp, png_voidp Block) { std::free(Block); }
+
+// The text chunks are read here rather than by libpng, so that their total is bounded: a zTXt or
+// iTXt chunk inflates to any size, and a small file of many of them would hold gigabytes. A text
+// longer than kMaxText (or damaged) is dropped; texts are kept while their total stays within
+// kMaxTextTotal bytes, and from the first that does not fit on, every text is dropped.
+constexpr size_t kMaxText = 1 << 20;
+constexpr size_t kMaxTextTotal = 8 << 20;
+
+struct TPngText {
+    std::string Key, Text;
+    bool Utf8 = false;
+};
+
+struct TPngTexts {
+    std::vector<TPngText> Items;
+    size_t Total = 0;
+    bool Full = false;
+};
+
+// Inflates Size bytes into Out, up to Limit bytes; false when the data is damaged or inflates to
+// more (TooLong).
+bool InflateText(const uint8_t* Data, size_t Size, size_t Limit, std::string& Out, bool& TooLong) {
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return false;
+    z.next_in = const_cast<Bytef*>(Data);
+    z.avail_in = (uInt)Size;
+    int rc = Z_OK;
+    uint8_t chunk[16384];
+    while (rc == Z_OK) {
+        z.next_out = chunk;
+        z.avail_out = sizeof chunk;
+        rc = inflate(&z, Z_NO_FLUSH);
+        const size_t got = sizeof chunk - z.avail_out;
+        TooLong = Out.size() + got > Limit;
+        if (TooLong) rc = Z_MEM_ERROR;
+        else Out.append((const char*)chunk, got);
+        if (rc == Z_BUF_ERROR && got == 0) break;   // the data ended without the stream's end
+        if (rc == Z_BUF_ERROR) rc = Z_OK;
+    }
+    inflateEnd(&z);
+    return rc == Z_STREAM_END;
+}
+
+// Adds one tEXt, zTXt or iTXt chunk to Texts (keyword, then the text, inflated where compressed).
+void KeepTextChunk(TPngTexts& Texts, const png_unknown_chunk& Chunk) {
+    const std::string name((const char*)Chunk.name, 4);
+    const uint8_t* data = Chunk.data;
+    const size_t size = Chunk.size;
+    const uint8_t* keyEnd = data ? (const uint8_t*)std::memchr(data, 0, std::min<size_t>(size, 80)) : nullptr;
+    if (Texts.Full || !keyEnd || keyEnd == data) return;
+    TPngText t;
+    t.Key.assign((const char*)data, (size_t)(keyEnd - data));
+    const uint8_t* p = keyEnd + 1;
+    const uint8_t* end = data + size;
+    bool compressed = false;
+    if (name == "zTXt") {
+        if (p >= end || *p != 0) return;   // only deflate is defined
+        ++p;
+        compressed = true;
+    } else if (name == "iTXt") {
+        if (end - p < 2 || p[1] != 0) return;
+        compressed = p[0] != 0;
+        p += 2;
+        for (int i = 0; i < 2; ++i) {   // the language tag and the translated keyword
+            const uint8_t* z = (const uint8_t*)std::memchr(p, 0, (size_t)(end - p));
+            if (!z) return;
+            p = z + 1;
+        }
+        t.Utf8 = true;
+    }
+    const size_t left = kMaxTextTotal - Texts.Total;
+    const size_t limit = std::min(kMaxText, left);
+    bool tooLong = !compressed && (size_t)(end - p) > limit;
+    if (tooLong || (compressed && !InflateText(p, (size_t)(end - p), limit, t.Text, tooLong))) {
+        if (tooLong && limit == left) Texts.Full = true;   // beyond what the total has left
+        return;
+    }
+    if (!compressed) t.Text.assign((const char*)p, (size_t)(end - p));
+    Texts.Total += std::min(left, t.Text.size() + t.Key.size());
+    Texts.Items.push_back(std::move(t));
+}
+
+// libpng's callback for the chunks it passes on unread: the text chunks go to the reader's list.
+// Each is reported handled, so that libpng keeps nothing of them.
+int ReadTextChunk(png_structp Png, png_unknown_chunkp Chunk) {
+    auto* texts = static_cast<TPngTexts*>(png_get_user_chunk_ptr(Png));
+    try {
+        if (texts && Chunk) KeepTextChunk(*texts, *Chunk);
+    } catch (...) {
+        // Memory for a text that could not be had: the text is dropped; nothing leaves into libpng.
+    }
+    return 1;
+}
 
 // Frees libpng's structures on every exit.
 struct TPngReadGuard {
@@ -123,21 +217,23 @@ void IEReadPNGStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     // only warns, by the allocator above. The chunks this reader has no use for are passed over
     // unread.
     png_set_chunk_malloc_max(g.Png, (png_alloc_size_t)std::max<int64_t>(leftOrMax, 8 << 20));
+    png_set_chunk_cache_max(g.Png, 128);
     png_set_benign_errors(g.Png, 1);
     static const png_byte kUnused[] = "cHRM\0gAMA\0iCCP\0sRGB\0sBIT\0hIST\0sPLT\0tIME\0pCAL\0sCAL\0oFFs\0sTER\0eXIf";
     png_set_keep_unknown_chunks(g.Png, PNG_HANDLE_CHUNK_NEVER, kUnused, (int)(sizeof kUnused / 5));
+    TPngTexts pngTexts;
+    static const png_byte kTexts[] = "tEXt\0zTXt\0iTXt";
+    png_set_keep_unknown_chunks(g.Png, PNG_HANDLE_CHUNK_ALWAYS, kTexts, 3);
+    png_set_read_user_chunk_fn(g.Png, &pngTexts, ReadTextChunk);
     png_structp png = g.Png;
     png_infop info = g.Info;
 
     png_uint_32 width = 0, height = 0;
     int depth = 0, colorType = 0, interlace = 0;
-    png_textp texts = nullptr;
-    int textCount = 0;
     png_color_16p background = nullptr;
     bool ok = IEPngTry(png, [&] {
         png_read_info(png, info);
         png_get_IHDR(png, info, &width, &height, &depth, &colorType, &interlace, nullptr, nullptr);
-        png_get_text(png, info, &texts, &textCount);
         if (!png_get_bKGD(png, info, &background)) background = nullptr;
     });
     if (!ok) return;
@@ -196,15 +292,13 @@ void IEReadPNGStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     IOParams.PNGInterlaced = interlace == PNG_INTERLACE_ADAM7;
     IOParams.PNGTextKeys->Clear();
     IOParams.PNGTextValues->Clear();
-    for (int i = 0; i < textCount; ++i) {
-        const std::string key = texts[i].key ? texts[i].key : "";
-        const std::string text = texts[i].text ? std::string(texts[i].text, texts[i].text_length) : std::string();
+    for (const TPngText& t : pngTexts.Items) {
         // iTXt chunks hold UTF-8; tEXt and zTXt the file's own (ANSI) code page.
-        const bool utf8 = texts[i].compression >= PNG_ITXT_COMPRESSION_NONE;
-        IOParams.PNGTextKeys->Add(AnsiToWide(key));
-        IOParams.PNGTextValues->Add(utf8 ? Utf8ToWide(text) : AnsiToWide(text));
+        IOParams.PNGTextKeys->Add(AnsiToWide(t.Key));
+        IOParams.PNGTextValues->Add(t.Utf8 ? Utf8ToWide(t.Text) : AnsiToWide(t.Text));
     }
     if (Preview) return;
+    if (!IEImageSizeAccepted(width, height, Progress)) return;
 
     // The layout libpng delivers now, and where it goes.
     const size_t rowBytes = png_get_rowbytes(png, info);

@@ -175,8 +175,11 @@ public:
                     for (uint8_t& b : reversed) IEReverseBitsByte(b);
                     data = reversed.data();
                 }
+                // The strip's rows are all it can use: inflating stops there.
+                const int64_t needed = std::min<int64_t>(FRowBytes * FRows, INT32_MAX);
                 try {
-                    IEZDecompressBuffer(data, (int32_t)FLength, out, outSize, (int32_t)std::max<int64_t>(estimate, 1));
+                    IEZDecompressBuffer(data, (int32_t)FLength, out, outSize, (int32_t)std::max<int64_t>(estimate, 1),
+                                        (int32_t)std::max<int64_t>(needed, 1));
                 } catch (...) {
                     // A damaged stream still gives the rows before the damage when zlib produced
                     // them; IEZDecompressBuffer keeps nothing then, so the piece fails.
@@ -947,7 +950,7 @@ void IETIFFReadOldJPEG(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progr
     const auto padded = [](int32_t N) { return (int32_t)std::min<int64_t>((int64_t(N) + 15) / 16 * 16, INT32_MAX); };
     if (!V.StripByteCounts.empty() && !V.StripOffsets.empty()) {
         if (V.ImageWidth <= 0 || V.ImageLength <= 0 || int64_t(V.ImageWidth) * V.ImageLength > kIETIFFMaxPixels ||
-            !Bitmap->Allocate(V.ImageWidth, V.ImageLength, ie24RGB)) {
+            !IEImageSizeAllowed(V.ImageWidth, V.ImageLength) || !Bitmap->Allocate(V.ImageWidth, V.ImageLength, ie24RGB)) {
             IEAbort(Progress);
             return;
         }

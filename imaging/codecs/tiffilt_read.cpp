@@ -730,6 +730,7 @@ void IEReadTIFFStream(TIEBitmap* Bitmap, TStream* Stream, int32_t& ImageCount, T
         return;
     }
     if (ParamsOnly) return;
+    if (!IEImageSizeAccepted(v.ImageWidth, v.ImageLength, Progress)) return;
 
     // Alpha mask.
     if (!IgnoreAlpha) {

@@ -59,7 +59,7 @@ bool TIEBitmapFileStore::AllocateFile(const std::wstring& Prefix, int64_t Size) 
     Clear();
     IETempFileName(Prefix, IETempFolder.empty() ? IESystemTempFolder() : IETempFolder, FFileName);
     try {
-        FMapping = TFileMapping::Create(FFileName, Size);
+        FMapping = TFileMapping::Create(FFileName, Size, true);
     } catch (const Exception&) {
         ieplatform::DeleteFileByName(FFileName);
         FMapping.reset();

@@ -57,8 +57,8 @@ public:
 };
 
 // The temporary file of a file-located bitmap: created sparse at its full size, rows mapped as
-// regions on demand (so an image larger than the address space can be used row by row), the
-// file deleted when cleared.
+// regions on demand (so an image larger than the address space can be used row by row), opened
+// so that the system deletes it when it is cleared or the program ends, killed or not.
 class TIEBitmapFileStore {
 public:
     TIEBitmapFileStore() = default;

@@ -31,6 +31,7 @@ TResampleFilter IEPreviewsZoomFilter = rfFastLinear;
 int64_t IEDefaultMinFileSize = -1;
 bool IEAllowFileFallback = true;
 bool IEAllowSegments = true;
+int64_t IEMaxImagePixels = (int64_t)1 << 28;
 void* IEColorManagementModule = nullptr;
 int32_t IECosineTable[256];
 
@@ -109,6 +110,13 @@ void IEStaticFinalize() {
     if (--IEStaticInitCount > 0) return;
     RunSteps(kTeardownSteps);
     IEStaticInitGuard.clear();
+}
+
+bool IEImageSizeAllowed(int64_t Width, int64_t Height) {
+    if (Width < 0 || Height < 0) return false;
+    if (IEMaxImagePixels <= 0 || Width == 0 || Height == 0) return true;
+    // Width x Height > limit without forming a product that could overflow.
+    return Width <= IEMaxImagePixels / Height;
 }
 
 void IECoreUtilsInitialize() {

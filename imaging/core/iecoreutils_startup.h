@@ -46,6 +46,11 @@ extern int64_t IEDefaultMinFileSize;
 // when one block fails.
 extern bool IEAllowFileFallback;
 extern bool IEAllowSegments;
+// The most pixels (width x height) an image read from a file may have, 2^28 by default; 0 for no
+// limit. Every decoder refuses a larger image before allocating anything for it.
+extern int64_t IEMaxImagePixels;
+// True when an image of Width x Height is within IEMaxImagePixels (negative sizes are not).
+bool IEImageSizeAllowed(int64_t Width, int64_t Height);
 // The colour-management module, loaded on first use by the ICC profiles and unloaded at tear-down.
 extern void* IEColorManagementModule;
 // A raised-cosine ramp: entry i = Round(64 - 64 cos(i pi / 255)), 0 at 0 and 128 at 255.

@@ -83,8 +83,9 @@ private:
     int64_t FHighWater = 0;
 };
 
-// A new file, read and write, not shared, that the system deletes when the stream is freed.
-// Raises EInOutError "Unable to create " + the name.
+// A new file, read and write, not shared, that the system deletes when the stream is freed or
+// the program ends, killed or not (delete-on-close on Windows; unlinked once open elsewhere),
+// sparse where the file system allows. Raises EInOutError "Unable to create " + the name.
 class TIETemporaryFileStream : public THandleStream {
 public:
     KW_CLASS_NAME(TIETemporaryFileStream)

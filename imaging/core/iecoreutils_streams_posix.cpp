@@ -67,12 +67,12 @@ TIETemporaryFileStream::TIETemporaryFileStream(const std::wstring& FileName)
     : THandleStream(IEInvalidHandle), FFileName(FileName) {
     FHandle = IECreateFileW(FileName, 0xC0000000u, 0, nullptr, 2, 0, nullptr);
     if (FHandle == IEInvalidHandle) throw EInOutError(L"Unable to create " + FileName);
+    // Unlinked at once: the descriptor keeps the data until it closes, however the program ends.
+    unlink(kwposix::PosixPath(FFileName).c_str());
 }
 
 TIETemporaryFileStream::~TIETemporaryFileStream() {
-    if (FHandle == IEInvalidHandle) return;
-    close(Fd(FHandle));
-    unlink(kwposix::PosixPath(FFileName).c_str());
+    if (FHandle != IEInvalidHandle) close(Fd(FHandle));
 }
 
 namespace ieplatform {

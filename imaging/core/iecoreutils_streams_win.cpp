@@ -5,6 +5,8 @@
 #include "SysUtils.h"
 #include "WinApi.h"
 
+#include <winioctl.h>
+
 void* IECreateFileW(const std::wstring& FileName, uint32_t DesiredAccess, uint32_t ShareMode, void* Security,
                     uint32_t CreationDisposition, uint32_t FlagsAndAttributes, void* TemplateFile) {
     auto* security = static_cast<LPSECURITY_ATTRIBUTES>(Security);
@@ -38,6 +40,9 @@ TIETemporaryFileStream::TIETemporaryFileStream(const std::wstring& FileName)
     FHandle = IECreateFileW(FileName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (FHandle == IEInvalidHandle) throw EInOutError(L"Unable to create " + FileName);
+    // Sparse where the file system has it: sizing the store takes no disk space.
+    DWORD returned = 0;
+    DeviceIoControl(FHandle, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
 }
 
 TIETemporaryFileStream::~TIETemporaryFileStream() {

@@ -364,7 +364,7 @@ bool TIETIFFHandler::ReadStream(TStream* Stream) {
     FBudget = size * 4 + 65536;
     try {
         while (pos > 0 && pos < size) {
-            if (std::find(FVisited.begin(), FVisited.end(), pos) != FVisited.end()) break;
+            if (FVisited.count(pos)) break;
             FPages.push_back(std::make_unique<TIETIFFEntryList>());
             TIETIFFEntryList& page = *FPages.back();
             if (!ReadIFD(Stream, pos, page, 0)) break;
@@ -398,7 +398,7 @@ bool TIETIFFHandler::ReadStream(TStream* Stream) {
 }
 
 bool TIETIFFHandler::ReadIFD(TStream* Stream, int64_t Pos, TIETIFFEntryList& List, int32_t Depth) {
-    FVisited.push_back(Pos);
+    FVisited.insert(Pos);
     const int64_t size = Stream->GetSize();
     Stream->SetPosition(Pos);
     uint8_t word[2];
@@ -415,8 +415,7 @@ bool TIETIFFHandler::ReadIFD(TStream* Stream, int64_t Pos, TIETIFFEntryList& Lis
         if (dataSize >= size) break;
         if (IsSubIFDTag(tag)) {
             const int64_t sub = GetValue(e);
-            if (Depth >= kMaxDepth || sub <= 0 || sub >= size ||
-                std::find(FVisited.begin(), FVisited.end(), sub) != FVisited.end())
+            if (Depth >= kMaxDepth || sub <= 0 || sub >= size || FVisited.count(sub))
                 continue;   // a sub-IFD that loops or lies outside the file is dropped
             auto it = std::make_unique<TDataItem>();
             it->List = std::make_unique<TIETIFFEntryList>();

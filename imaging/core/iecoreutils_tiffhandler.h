@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "Classes.h"
@@ -166,6 +167,6 @@ private:
     uint16_t FMagic = 42;
     std::vector<std::unique_ptr<TIETIFFEntryList>> FPages;
     std::vector<std::unique_ptr<TDataItem>> FData;
-    std::vector<int64_t> FVisited;   // IFD positions read, so that loops end
+    std::unordered_set<int64_t> FVisited;   // IFD positions read, so that loops end
     int64_t FBudget = 0;             // bytes of data blocks the current read may still allocate
 };

@@ -1,5 +1,6 @@
 #include "iezlib.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -233,12 +234,13 @@ int64_t TZDecompressionStream::Seek(int64_t Offset, TSeekOrigin Origin) {
 // ---------------------------------------------------------------------------------------------
 
 void IEZDecompressBuffer(const void* InBuffer, int32_t InSize, void*& OutBuffer, int32_t& OutSize,
-                         int32_t OutEstimate) {
+                         int32_t OutEstimate, int32_t OutLimit) {
     OutBuffer = nullptr;
     OutSize = 0;
-    if (InSize < 0 || OutEstimate < 0) throw EZDecompressionError(IEZErrorText(Z_STREAM_ERROR));
+    if (InSize < 0 || OutEstimate < 0 || OutLimit < 0) throw EZDecompressionError(IEZErrorText(Z_STREAM_ERROR));
     const int32_t step = (int32_t)(((int64_t)InSize + 255) & ~(int64_t)255 & 0x7FFFFF00);
-    int32_t size = OutEstimate ? OutEstimate : step;
+    const int32_t limit = OutLimit ? OutLimit : INT32_MAX;
+    int32_t size = std::min(OutEstimate ? OutEstimate : step, limit);
     Bytef* block = static_cast<Bytef*>(std::malloc(size > 0 ? (size_t)size : 1));
     if (!block) throw EOutOfMemory(IEZErrorText(Z_MEM_ERROR));
     z_stream z{};
@@ -254,8 +256,14 @@ void IEZDecompressBuffer(const void* InBuffer, int32_t InSize, void*& OutBuffer,
             const int32_t code = IEZDecompressCheck(inflate(&z, Z_NO_FLUSH));
             if (code == Z_STREAM_END) break;
             if (code == Z_NEED_DICT) throw EZDecompressionError(IEZErrorText(code));
+            if (z.avail_out > 0) continue;   // more input taken in; room is left
+            if (size >= limit) {
+                if (OutLimit) break;   // all the caller needs
+                throw EZDecompressionError(IEZErrorText(Z_MEM_ERROR));
+            }
             int32_t grown;
-            if (!Checked::Add(size, step, &grown)) throw EZDecompressionError(IEZErrorText(Z_MEM_ERROR));
+            if (!Checked::Add(size, std::max({size, step, (int32_t)256}), &grown)) grown = INT32_MAX;
+            grown = std::min(grown, limit);
             Bytef* bigger = static_cast<Bytef*>(std::realloc(block, grown > 0 ? (size_t)grown : 1));
             if (!bigger) throw EOutOfMemory(IEZErrorText(Z_MEM_ERROR));
             block = bigger;

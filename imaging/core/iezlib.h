@@ -109,9 +109,11 @@ private:
 
 // Inflates a complete zlib stream from memory into a new block of std::malloc memory that the
 // caller owns (std::free). The block starts at OutEstimate bytes (0: InSize rounded up to a
-// multiple of 256) and grows by that rounded size until the data ends; then it is cut to the
-// output size. Raises EZDecompressionError (truncated data: "buffer error"; a stream that needs a
-// preset dictionary: "need dictionary"; more than 2 GB of output: "insufficient memory"); on any
-// failure nothing is allocated.
+// multiple of 256) and grows geometrically (by its own size, at least by that rounded size) until
+// the data ends; then it is cut to the output size. A caller that knows how much it needs gives
+// OutLimit (0: none): the output stops there, the rest of the data left uninflated. Raises
+// EZDecompressionError (truncated data: "buffer error"; a stream that needs a preset dictionary:
+// "need dictionary"; more than 2 GB of output: "insufficient memory"); on any failure nothing is
+// allocated.
 void IEZDecompressBuffer(const void* InBuffer, int32_t InSize, void*& OutBuffer, int32_t& OutSize,
-                         int32_t OutEstimate);
+                         int32_t OutEstimate, int32_t OutLimit = 0);

@@ -116,7 +116,8 @@ int32_t TPicturaIO::SyncLoadFromStreamGIF(TStream* Stream) {
                 // for that (its size comes from the file) fails the load instead of allocating.
                 if (!canvas) canvas = std::make_unique<TIEBitmap>();
                 const int64_t canvasBytes = static_cast<int64_t>(winWidth) * winHeight * 4;   // RGB and alpha
-                if (canvasBytes > canvas->MinFileSize || canvasBytes > kMaxCanvasBytes) {
+                if (canvasBytes > canvas->MinFileSize || canvasBytes > kMaxCanvasBytes ||
+                    !IEImageSizeAllowed(winWidth, winHeight)) {
                     Aborting = true;
                     break;
                 }

@@ -327,6 +327,42 @@ TEST(CameraRaw, ProbeAsksLibRawAndRestoresThePosition) {
     }
 }
 
+// Identification has a budget of calls into the stream (some of LibRaw's parsers loop for a
+// very long time over small damaged files); past it every call raises LibRaw's damaged-file
+// exception: the answer is "not a camera raw file", the position is restored, and the prober
+// still works afterwards. A file LibRaw identifies (786,432 zero bytes: a headerless raw that it
+// knows by its size alone) is identified within the budget its size gives.
+TEST(CameraRaw, IdentificationStopsAtItsBudget) {
+    const std::string raw(786432, '\0');
+    TMemoryStream s;
+    s.Write("abc", 3);
+    s.Write(raw.data(), (int32_t)raw.size());
+    for (int64_t budget : {0, 1, 5}) {
+        SCOPED_TRACE(budget);
+        s.SetPosition(3);
+        EXPECT_FALSE(IEIsCameraRAWWithin(&s, budget));
+        EXPECT_EQ(s.GetPosition(), 3);
+    }
+    s.SetPosition(3);
+    EXPECT_TRUE(IEIsCameraRAW(&s));
+    EXPECT_EQ(s.GetPosition(), 3);
+}
+
+// The sensor's size is held to the library's image-size limit before LibRaw unpacks anything.
+TEST(CameraRaw, ImageSizeLimitBeforeUnpacking) {
+    const std::string dng = Sample("inch72.dng");
+    ASSERT_FALSE(dng.empty());
+    const int64_t saved = IEMaxImagePixels;
+    for (int64_t limit : {int64_t(1), int64_t(0)}) {
+        IEMaxImagePixels = limit;
+        TCall c;
+        TIEBitmap b;
+        EXPECT_EQ(ReadRaw(dng, b, c), limit == 0) << limit;
+        EXPECT_EQ(b.GetWidth() > 0, limit == 0) << limit;
+    }
+    IEMaxImagePixels = saved;
+}
+
 // The I/O component's loaders: the file's name and type, the decoded size, no alpha channel left
 // from before; a foreign file leaves Aborting set.
 TEST(CameraRaw, ComponentLoaders) {

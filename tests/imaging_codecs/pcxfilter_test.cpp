@@ -234,7 +234,7 @@ TEST(DCX, ProbeRefusesOffsetsPastTheEnd) {
         std::string file;
         bool dcx;
     } cases[] = {
-        {std::string("\xb1\x68\xde\x3a\x0c\0\0\0\0\0\0\0", 12) + Header(1, 1, 8, 3, 2), true},
+        {std::string("\xb1\x68\xde\x3a\x0c\0\0\0\0\0\0\0", 12) + Header(1, 1, 8, 3, 2) + "\xc6", true},
         {std::string("\xb1\x68\xde\x3a\x00\x10\0\0\0\0\0\0", 12), false},
         {std::string("\xb1\x68\xde\x3b\0\0\0\0", 8), false},
         {std::string("\xb1\x68\xde\x3a\0\0\0\0", 8), true},   // an empty table: nothing to read

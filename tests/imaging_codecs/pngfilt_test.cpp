@@ -1,6 +1,7 @@
 // The PNG glue: libpng's conformance suite and test images decoded against Pillow, the layouts
 // kept as they are (NativePixelFormat), the parameters, and the writer's layouts read back.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <fstream>
@@ -383,6 +384,61 @@ TEST(PNGWriter, ResolutionBackgroundAndTexts) {
     ASSERT_EQ(r.Params.PNGTextKeys->GetCount(), 2);
     EXPECT_EQ(r.Params.PNGTextKeys->GetStrings(1), L"Author");
     EXPECT_EQ(r.Params.PNGTextValues->GetStrings(0), L"A small test");
+}
+
+namespace {
+
+std::string BE32(uint32_t V) { return std::string{(char)(V >> 24), (char)(V >> 16), (char)(V >> 8), (char)V}; }
+
+std::string Chunk(const std::string& Type, const std::string& Data) {
+    const std::string body = Type + Data;
+    return BE32((uint32_t)Data.size()) + body + BE32((uint32_t)crc32(0, (const Bytef*)body.data(), (uInt)body.size()));
+}
+
+std::string Deflate(const std::string& Data) {
+    uLongf size = compressBound((uLong)Data.size());
+    std::string out(size, '\0');
+    compress2((Bytef*)&out[0], &size, (const Bytef*)Data.data(), (uLong)Data.size(), 9);
+    out.resize(size);
+    return out;
+}
+
+// A 1 x 1 grey PNG with the given chunks before its image data.
+std::string PNGWith(const std::string& Chunks) {
+    return "\x89PNG\r\n\x1a\n" + Chunk("IHDR", BE32(1) + BE32(1) + std::string("\x08\0\0\0\0", 5)) + Chunks +
+           Chunk("IDAT", Deflate(std::string("\0\x80", 2))) + Chunk("IEND", "");
+}
+
+}  // namespace
+
+// The three text chunks, stored and compressed; and a file of many texts that inflate to far more
+// than it holds (40 of 512 KB in 20 KB) keeps them only up to the bound of 8 MB in all.
+TEST(PNGReader, TextChunksAndTheirTotalBound) {
+    const std::string texts = Chunk("tEXt", std::string("Title\0plain", 11)) +
+                              Chunk("zTXt", std::string("Note\0\0", 6) + Deflate("packed")) +
+                              Chunk("iTXt", std::string("Caf\xc3\xa9\0\0\0ja\0k\0", 13) + "\xe6\x97\xa5") +
+                              Chunk("iTXt", std::string("Z\0\1\0\0\0", 6) + Deflate("\xe2\x82\xac"));
+    TIEBitmap b;
+    TCall c;
+    ASSERT_TRUE(ReadPNG(PNGWith(texts), b, c));
+    ASSERT_EQ(c.Params.PNGTextKeys->GetCount(), 4);
+    EXPECT_EQ(c.Params.PNGTextValues->GetStrings(0), L"plain");
+    EXPECT_EQ(c.Params.PNGTextKeys->GetStrings(1), L"Note");
+    EXPECT_EQ(c.Params.PNGTextValues->GetStrings(1), L"packed");
+    EXPECT_EQ(c.Params.PNGTextValues->GetStrings(2), L"\x65e5");
+    EXPECT_EQ(c.Params.PNGTextValues->GetStrings(3), L"\x20ac");
+
+    const std::string big = Deflate(std::string(512 << 10, 'a'));
+    std::string many;
+    for (int i = 0; i < 40; ++i) many += Chunk("zTXt", "T" + std::to_string(i) + std::string("\0\0", 2) + big);
+    TIEBitmap b2;
+    TCall c2;
+    ASSERT_TRUE(ReadPNG(PNGWith(many), b2, c2));
+    const int32_t kept = c2.Params.PNGTextKeys->GetCount();
+    EXPECT_GE(kept, 8);
+    EXPECT_LE(kept * (512 << 10), 8 << 20);
+    EXPECT_EQ(c2.Params.PNGTextKeys->GetStrings(kept - 1), L"T" + std::to_wstring(kept - 1));
+    EXPECT_EQ(b2.GetWidth(), 1);
 }
 
 // A stream that takes no bytes: the abort flag, no exception.

@@ -4,6 +4,7 @@
 // and the maker-note layouts.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -118,6 +119,27 @@ TEST(TIETIFFHandler, ReadsAndRewritesToolFiles) {
         // One page alone.
         h->WriteFile(OutPath((std::string("page1_") + name).c_str()), 1);
     }
+}
+
+// A chain of many IFDs is read in time proportional to its length: 1 MB of empty IFDs, each
+// linking to the next, is 174,761 pages (a search through every position read before for each
+// one took minutes).
+TEST(TIETIFFHandler, LongChainsReadInLinearTime) {
+    const int64_t count = ((1 << 20) - 8) / 6;
+    std::string f = "II*" + std::string(1, '\0') + std::string("\x08\0\0\0", 4);
+    f.reserve((size_t)(8 + 6 * count));
+    for (int64_t i = 0; i < count; ++i) {
+        const uint32_t next = i + 1 < count ? (uint32_t)(8 + 6 * (i + 1)) : 0;
+        uint8_t ifd[6] = {0, 0};
+        ByteOrder::PutLE32(ifd + 2, next);
+        f.append((const char*)ifd, 6);
+    }
+    TReadOnlyMemoryStream s(f.data(), (int64_t)f.size());
+    TIETIFFHandler h;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(h.ReadStream(&s));
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 20.0);
+    EXPECT_EQ(h.GetPageCount(), count);
 }
 
 TEST(TIETIFFHandler, RefusesForeignHeadersAndMissingFiles) {

@@ -255,3 +255,23 @@ TEST(IEZlib, DecompressBuffer) {
     EXPECT_EQ(n, 0);
     ExpectZError<EZDecompressionError>([&] { IEZDecompressBuffer("garbage!", 8, p, n, 0); }, L"data error");
 }
+
+TEST(IEZlib, DecompressBufferStopsAtTheCallersLimit) {
+    // 32 MB of zeros in about 32 KB: a caller that needs 1000 bytes gets them, and no more is
+    // inflated or allocated; a limit above the output changes nothing.
+    const std::string data = Noise(600) + std::string(32 << 20, '\0');
+    const std::string packed = Compress(data, 3);
+    for (int32_t limit : {1000, 1 << 20, 64 << 20}) {
+        SCOPED_TRACE(limit);
+        void* p = nullptr;
+        int32_t n = -1;
+        IEZDecompressBuffer(packed.data(), (int32_t)packed.size(), p, n, 1, limit);
+        ASSERT_EQ(n, std::min<int32_t>(limit, (int32_t)data.size()));
+        EXPECT_EQ(std::memcmp(p, data.data(), (size_t)n), 0);
+        std::free(p);
+    }
+    void* p = nullptr;
+    int32_t n = -1;
+    ExpectZError<EZDecompressionError>([&] { IEZDecompressBuffer(packed.data(), 100, p, n, 0, 1000000); },
+                                       L"buffer error");
+}

@@ -186,6 +186,30 @@ TEST_F(PicturaIOLoad, EveryFormatByFileAndByStream) {
     }
 }
 
+// Every reader keeps to the library's image-size limit: one pixel fewer than the image has refuses
+// it (Aborting, as any failed load), the image's own count or no limit (0) reads it.
+TEST_F(PicturaIOLoad, EveryFormatKeepsToTheImageSizeLimit) {
+    struct TRestore {
+        int64_t Saved = IEMaxImagePixels;
+        ~TRestore() { IEMaxImagePixels = Saved; }
+    } restore;
+    for (const LoadCase& c : kCases) {
+        const std::vector<uint8_t> bytes = ReadFileBytes(kSamples + c.File);
+        ASSERT_FALSE(bytes.empty()) << c.File;
+        for (int64_t limit : {int64_t(kWidth * kHeight - 1), int64_t(kWidth * kHeight), int64_t(0)}) {
+            SCOPED_TRACE(std::string(c.File) + " limit " + std::to_string(limit));
+            IEMaxImagePixels = limit;
+            TPicturaIO io(nullptr);
+            TMemoryStream stream;
+            FillStream(stream, bytes, 0);
+            c.ByStream(io, &stream);
+            const bool refused = limit == kWidth * kHeight - 1;
+            EXPECT_EQ(io.Aborting, refused);
+            if (!refused) EXPECT_EQ(io.GetIEBitmap()->GetWidth(), kWidth);
+        }
+    }
+}
+
 TEST_F(PicturaIOLoad, ABadFileSetsAbortingAndStillFinishes) {
     const std::vector<uint8_t> png = ReadFileBytes(kSamples + "grad.png");
     if (png.empty()) KW_SKIP_UNLESS_CI() << "pnmtopng is missing";
