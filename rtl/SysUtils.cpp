@@ -2,6 +2,8 @@
 // rounding and UTF-8. The operating-system calls live in SysUtils_win.cpp.
 #include "SysUtils.h"
 
+#include "CheckedMath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -590,9 +592,11 @@ std::wstring FormatDateTime(const std::wstring& fmt, TDateTime dt) {
 // Rounding
 // ---------------------------------------------------------------------------------------------
 
-int64_t Round(long double x) { return std::llrint(x); }   // the default mode: ties to even
+// Values beyond the 64-bit range (and NaN, as 0) saturate: converting them is undefined in C++,
+// and the arguments often come from files.
+int64_t Round(long double x) { return Checked::RoundSaturate<int64_t>(x); }   // the default mode: ties to even
 
-int64_t Trunc(long double x) { return (int64_t)x; }
+int64_t Trunc(long double x) { return Checked::TruncSaturate<int64_t>(x); }
 
 // ---------------------------------------------------------------------------------------------
 // UTF-8

@@ -231,6 +231,7 @@ std::wstring FormatDateTime(const std::wstring& fmt, TDateTime dt, const TFormat
 // ---------------------------------------------------------------------------------------------
 
 // To the nearest integer, ties to even (Round(8.5) = 8, Round(9.5) = 10, Round(-2.5) = -2).
+// Beyond the 64-bit range both saturate, and NaN gives 0.
 int64_t Round(long double x);
 // Toward zero.
 int64_t Trunc(long double x);

@@ -212,6 +212,12 @@ TEST(CheckedMath, FloatsBecomeIntegersOnlyInRange) {
         EXPECT_EQ(Checked::RoundSaturate<int32_t>(c.Value), c.Rounded) << c.Value;
     }
     EXPECT_EQ(Checked::TruncSaturate<int32_t>(nan, -1), -1);
+    // The library's own Round and Trunc take any value too.
+    EXPECT_EQ(Trunc(1e30L), INT64_MAX);
+    EXPECT_EQ(Round(-1e30L), INT64_MIN);
+    EXPECT_EQ(Trunc((long double)nan), 0);
+    EXPECT_EQ(Round(2.5L), 2);
+    EXPECT_EQ(Trunc(-2.9L), -2);
     int64_t big = 0;
     EXPECT_FALSE(Checked::TruncFloat(9.3e18, &big));
     EXPECT_TRUE(Checked::TruncFloat(-9.2e18, &big));
