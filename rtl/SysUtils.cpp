@@ -594,9 +594,17 @@ std::wstring FormatDateTime(const std::wstring& fmt, TDateTime dt) {
 
 // Values beyond the 64-bit range (and NaN, as 0) saturate: converting them is undefined in C++,
 // and the arguments often come from files.
-int64_t Round(long double x) { return Checked::RoundSaturate<int64_t>(x); }   // the default mode: ties to even
+// (A plain range test first: both sit in per-pixel loops.)
+namespace {
+constexpr long double kInt64Bound = 9223372036854775808.0L;   // 2^63
+int64_t Saturated(long double x) { return std::isnan(x) ? 0 : x > 0 ? INT64_MAX : INT64_MIN; }
+}  // namespace
 
-int64_t Trunc(long double x) { return Checked::TruncSaturate<int64_t>(x); }
+int64_t Round(long double x) {   // the default mode: ties to even
+    return x > -kInt64Bound && x < kInt64Bound ? std::llrint(x) : Saturated(x);
+}
+
+int64_t Trunc(long double x) { return x > -kInt64Bound && x < kInt64Bound ? (int64_t)x : Saturated(x); }
 
 // ---------------------------------------------------------------------------------------------
 // UTF-8
