@@ -95,10 +95,18 @@ struct TRowDecoder {
     uint8_t* Row;
     uint8_t* AlphaRow;
     bool GreyAlpha;   // 16-bit grey pages: a grey byte, then an alpha byte
+    int32_t Width;
     void Put(int32_t X, const uint8_t* V) const {
         uint8_t* p = Row + 3 * X;
         switch (Depth) {
         case 1: Row[X] = V[0]; break;
+        case 4:   // X counts bytes: two palette indices, the high nibble first
+            for (int32_t k = 0; k < 2 && 2 * X + k < Width; ++k) {
+                const uint8_t index = k == 0 ? (uint8_t)(V[0] >> 4) : (uint8_t)(V[0] & 15);
+                std::memcpy(Row + 3 * (2 * X + k), &Palette[index], 3);
+                if (PaletteAlpha) AlphaRow[2 * X + k] = AlphaPalette[index];
+            }
+            break;
         case 8:
             std::memcpy(p, &Palette[V[0]], 3);
             if (PaletteAlpha) AlphaRow[X] = AlphaPalette[V[0]];
@@ -218,13 +226,11 @@ void IEReadTGAStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
         IOParams.SamplesPerPixel = 2;
     }
     if (Preview || width == 0 || height == 0) return;
-    // 4-bit pages are not decoded: refused rather than shown black.
-    if (depth == 4) return IEAbort(Progress);
     // The data must be able to hold every row: as it is, or run-length coded at best 128 pixels in
     // a packet of one header and one pixel.
     {
-        const double units = (depth == 1 ? (width + 7) / 8 : (double)width) * height;
-        const double unitBytes = depth == 1 ? 1 : depth / 8;
+        const double units = (depth == 1 ? (width + 7) / 8 : depth == 4 ? (width + 1) / 2 : (double)width) * height;
+        const double unitBytes = depth <= 4 ? 1 : depth / 8;
         const double available = (double)(Stream.GetSize() - Stream.GetPosition() + in.Fill - in.Pos);
         if (!IEImageSizeAccepted(width, height, Progress, available,
                                  type >= 9 ? units / 128 * (1 + unitBytes) : units * unitBytes))
@@ -233,7 +239,8 @@ void IEReadTGAStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
 
     if (!Bitmap->Allocate(width, height, depth == 1 ? ie1g : ie24RGB)) return IEAbort(Progress);
     Bitmap->Fill(0);
-    const bool wantAlpha = !IgnoreAlpha && (depth == 32 || greyAlpha || (mapType == 1 && paletteAlpha && depth == 8));
+    const bool wantAlpha =
+        !IgnoreAlpha && (depth == 32 || greyAlpha || (mapType == 1 && paletteAlpha && (depth == 4 || depth == 8)));
     if (wantAlpha) {
         if (!AlphaMask) AlphaMask = new TIEMask();
         AlphaMask->Allocate(width, height, 8);
@@ -242,10 +249,10 @@ void IEReadTGAStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     }
     const int32_t rowBytes = depth == 1 ? (width + 7) / 8 : width * 3;
     std::vector<uint8_t> row((size_t)rowBytes + 4), alphaRow((size_t)width, 255);
-    const TRowDecoder decoder{depth, palette, alphaPalette, paletteAlpha, row.data(), alphaRow.data(), greyAlpha};
-    // Units of a row: bytes of packed pixels for depth 1, else pixels.
-    const int32_t units = depth == 1 ? rowBytes : width;
-    const int32_t unitBytes = depth == 1 ? 1 : depth / 8;
+    const TRowDecoder decoder{depth, palette, alphaPalette, paletteAlpha, row.data(), alphaRow.data(), greyAlpha, width};
+    // Units of a row: bytes of packed pixels for depths 1 and 4, else pixels.
+    const int32_t units = depth == 1 ? rowBytes : depth == 4 ? (width + 1) / 2 : width;
+    const int32_t unitBytes = depth <= 4 ? 1 : depth / 8;
     const bool rle = type >= 9;
     uint8_t runValue[4] = {};
     int32_t remaining = 0;
