@@ -171,7 +171,10 @@ bool TIEBitmap::AllocateImage() {
     return true;
 }
 
-bool TIEBitmap::AllocateFileStore(int64_t Size) { return FileBuffer->AllocateFile(kFilePrefix, Size); }
+bool TIEBitmap::AllocateFileStore(int64_t Size) {
+    RowWindows.Discard();   // rows of a previous file
+    return FileBuffer->AllocateFile(kFilePrefix, Size);
+}
 
 bool TIEBitmap::AllocateSegments() {
     if (!IEAllowSegments) return false;
@@ -226,7 +229,8 @@ void TIEBitmap::FreeImage(bool FreeAlpha) {
     if (FreeAlpha) AlphaChannel.reset();
     Palette.reset();
     PaletteLength = 0;
-    ReleaseRowBuffers();
+    // The file goes with the image: its rows are dropped without being written back.
+    RowWindows.Discard();
     FileBuffer->Clear();
     FreeMemoryBlock();
     FreeSegments();
@@ -294,7 +298,7 @@ void TIEBitmap::MoveTo(TIEBitmap* Dest) {
     // This bitmap is left empty. It keeps its own RowAlign, DitherMethod and MemoryAllocator:
     // clearing them would leave a row alignment of 0 for its next allocation.
     FileBuffer.reset(new TIEBitmapFileStore);
-    RowWindows.Clear();
+    RowWindows.Discard();
     Segments.clear();
     PaletteLength = 0;
     MemoryBlock = nullptr;
@@ -466,7 +470,7 @@ void TIEBitmap::CopyImageFrom(TIEBitmap* Source, bool WholeImage) {
 
 uint8_t* TIEBitmap::GetScanline(int32_t Row) {
     if (TopDown == 1) Row = Height - 1 - Row;
-    if (Location == ieFile) return RowWindows.Row(*FileBuffer, Row, RowLen, Height);
+    if (Location == ieFile) return RowWindows.Row(*FileBuffer, Row, RowLen, Height, Access);
     if (Location == ieTBitmap) return (size_t)Row < RowCache.size() ? RowCache[(size_t)Row] : nullptr;
     if (SegmentCount > 0) {
         return (uint8_t*)Segments[Row / RowsPerSegment] + (size_t)(Row % RowsPerSegment) * RowLen;
@@ -476,9 +480,9 @@ uint8_t* TIEBitmap::GetScanline(int32_t Row) {
 }
 
 uint8_t* TIEBitmap::LockScanline(int32_t Row) {
-    // The same row as GetScanline, flip included; in a file its window stays mapped until unlocked.
+    // The same row as GetScanline, flip included; in a file its window stays until unlocked.
     if (Location != ieFile) return GetScanline(Row);
-    return RowWindows.Lock(*FileBuffer, TopDown == 1 ? Height - 1 - Row : Row, RowLen, Height);
+    return RowWindows.Lock(*FileBuffer, TopDown == 1 ? Height - 1 - Row : Row, RowLen, Height, Access);
 }
 
 void TIEBitmap::UnlockScanline(int32_t Row) {
@@ -486,7 +490,7 @@ void TIEBitmap::UnlockScanline(int32_t Row) {
     RowWindows.Unlock(TopDown == 1 ? Height - 1 - Row : Row);
 }
 
-void TIEBitmap::ReleaseRowBuffers() { RowWindows.Clear(); }
+void TIEBitmap::ReleaseRowBuffers() { RowWindows.Flush(); }
 
 // ---- Palette ------------------------------------------------------------------------------
 

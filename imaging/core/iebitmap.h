@@ -60,9 +60,9 @@ public:
     virtual void CopyPaletteTo(TIEBaseBitmap* Dest) = 0;
 };
 
-// The temporary file of a file-located bitmap: created sparse at its full size, rows mapped as
-// regions on demand (so an image larger than the address space can be used row by row), the
-// file deleted when cleared.
+// The temporary file of a file-located bitmap: created sparse at its full size, rows read and
+// written through row windows (iebitmap_windows.h; so an image larger than the address space can
+// be used row by row), the file deleted when cleared.
 class TIEBitmapFileStore {
 public:
     TIEBitmapFileStore() = default;
@@ -79,6 +79,10 @@ public:
     // Size bytes at Position; raises EFileMappingError (also when there is no file) or EOSError
     // when they cannot be mapped.
     TFileRegion MapView(int64_t Position, size_t Size);
+    // Size bytes at Position copied out of the file or into it (iebitmap_windows.cpp); raises as
+    // MapView does, and EOSError when the system fails.
+    void ReadBytes(int64_t Position, void* Data, size_t Size);
+    void WriteBytes(int64_t Position, const void* Data, size_t Size);
 
 private:
     std::wstring FFileName;
@@ -177,10 +181,11 @@ public:
     // may be locked together, and a row locked twice needs two unlocks.
     uint8_t* LockScanline(int32_t Row);
     void UnlockScanline(int32_t Row);
-    // Unmaps every file row, locked or not.
+    // Writes back the file rows handed out for writing (by Access) and drops every row window,
+    // locked or not.
     void ReleaseRowBuffers();
-    // Row windows mapped now in ieFile (locked ones included).
-    size_t RowWindowCount() const { return RowWindows.MappedWindows(); }
+    // Row windows held now in ieFile (locked ones included).
+    size_t RowWindowCount() const { return RowWindows.WindowCount(); }
 
     // ---- Alpha channel ----
     TIEBitmap* GetAlphaChannel();

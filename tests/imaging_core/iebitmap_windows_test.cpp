@@ -140,3 +140,29 @@ TEST(IEBitmapRowWindows, WholeCopiesIntoAndOutOfFileStorage) {
     EXPECT_TRUE(copy.IsEmpty());
     EXPECT_FALSE(copy.AssignToFile(&copy));
 }
+
+TEST(IEBitmapRowWindows, AccessDecidesWhatIsReadAndWrittenBack) {
+    TIEBitmap f;
+    MakeFileBitmap(f);
+    f.ReleaseRowBuffers();
+    // Rows handed out only for writing are not read, and only they are written back: the rows
+    // around them in the same window keep their bytes.
+    f.Access = iedWrite;
+    std::memset(f.GetScanline(5), 0xAB, kWideRow);
+    std::memset(f.GetScanline(7), 0xCD, kWideRow);
+    f.ReleaseRowBuffers();
+    // Rows handed out only for reading are not written back.
+    f.Access = iedRead;
+    f.GetScanline(9)[0] = (uint8_t)~RowByte(9, 0);
+    f.ReleaseRowBuffers();
+    f.Access = iedRead | iedWrite;
+    for (int32_t y = 4; y <= 10; ++y) {
+        const uint8_t* row = f.GetScanline(y);
+        if (y == 5 || y == 7) {
+            EXPECT_EQ(row[0], y == 5 ? 0xAB : 0xCD);
+            EXPECT_EQ(row[kWideRow - 1], y == 5 ? 0xAB : 0xCD);
+        } else {
+            EXPECT_TRUE(RowIs(row, y, kWideRow)) << y;
+        }
+    }
+}
