@@ -28,8 +28,9 @@ enum : uint8_t { kRead = 1, kWriteBack = 2 };
 constexpr size_t kSpareBuffers = TIEFileRowWindows::CachedWindows;
 std::mutex SpareLock;
 std::vector<std::unique_ptr<uint8_t[]>>& SpareBuffers() {
-    static std::vector<std::unique_ptr<uint8_t[]>> spare;
-    return spare;
+    // Never destroyed: bitmaps that outlive the statics still give their buffers back.
+    static auto* spare = new std::vector<std::unique_ptr<uint8_t[]>>;
+    return *spare;
 }
 
 std::unique_ptr<uint8_t[]> TakeBuffer(size_t& Capacity) {
@@ -104,7 +105,12 @@ void TIEFileRowWindows::Unlock(int32_t Row) {
             if (window.Id == id) --window.Locks;
         }
         // A window no longer locked stays as a cached one; the cache shrinks back to its size.
-        Evict(CachedWindows);
+        // Unlocking raises nothing (holders unlock in destructors): a window that cannot be
+        // written back now stays until the next write-back raises.
+        try {
+            Evict(CachedWindows);
+        } catch (const Exception&) {
+        }
         return;
     }
 }
@@ -213,16 +219,10 @@ void TIEFileRowWindows::Evict(size_t Max) {
 }
 
 void TIEFileRowWindows::Drop(size_t Index) {
-    TWindow& window = FWindows[Index];
-    // The window goes even when its rows cannot be written; the failure is raised.
-    struct TGone {
-        TIEFileRowWindows& Owner;
-        size_t Index;
-        ~TGone() {
-            GiveBack(std::move(Owner.FWindows[Index].Rows), Owner.FWindows[Index].Capacity);
-            Owner.FWindows.erase(Owner.FWindows.begin() + (std::ptrdiff_t)Index);
-            Owner.FLast = 0;
-        }
-    } gone{*this, Index};
-    WriteBack(window);
+    // When the rows cannot be written the window stays, so that nothing is lost: the failure is
+    // raised, and the next write-back tries again.
+    WriteBack(FWindows[Index]);
+    GiveBack(std::move(FWindows[Index].Rows), FWindows[Index].Capacity);
+    FWindows.erase(FWindows.begin() + (std::ptrdiff_t)Index);
+    FLast = 0;
 }

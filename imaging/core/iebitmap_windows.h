@@ -42,7 +42,7 @@ public:
     // Like Row, and the row's window stays until Unlock(Row), Flush or Discard. A row may be
     // locked more than once; each lock has its own unlock.
     uint8_t* Lock(TIEBitmapFileStore& Store, int32_t Row, int32_t RowLen, int32_t Height, TIEDataAccess Access);
-    // Ends the latest lock of Row; a row without a lock is ignored.
+    // Ends the latest lock of Row; a row without a lock is ignored. Raises nothing.
     void Unlock(int32_t Row);
     // Writes back what is to be written, then drops every window and every lock (also when
     // writing fails, which raises).
