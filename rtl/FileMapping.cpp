@@ -77,3 +77,23 @@ TFileRegion TFileMapping::Map(int64_t AOffset, size_t ALength) {
     void* base = SystemMap(plan.Start, plan.Length);
     return TFileRegion(static_cast<uint8_t*>(base), plan, AOffset, ALength);
 }
+
+void TFileMapping::CheckRange(int64_t AOffset, size_t ALength) const {
+    TFileRegionPlan plan;
+    if (!PlanFileRegion(AOffset, ALength, FSize, 1, plan))
+        throw EFileMappingError(Format(L"Cannot reach %d bytes at offset %d of a file of %d bytes",
+                                       static_cast<uint64_t>(ALength), AOffset, FSize));
+}
+
+void TFileMapping::Read(int64_t AOffset, void* AData, size_t ALength) {
+    if (ALength == 0) return;
+    CheckRange(AOffset, ALength);
+    SystemRead(AOffset, AData, ALength);
+}
+
+void TFileMapping::Write(int64_t AOffset, const void* AData, size_t ALength) {
+    if (ALength == 0) return;
+    if (!FWritable) throw EFileMappingError(L"The file is open for reading only");
+    CheckRange(AOffset, ALength);
+    SystemWrite(AOffset, AData, ALength);
+}

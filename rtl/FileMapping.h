@@ -88,6 +88,14 @@ public:
     // The alignment of a mapping's start in the file.
     static uint32_t Granularity();
 
+    // Copies ALength bytes at AOffset of the file into AData, or AData into the file, through the
+    // file itself instead of a region: for callers keeping their own copy of parts of the file.
+    // What Write puts there every region sees at once. Nothing happens for 0 bytes. Raises
+    // EFileMappingError for a range outside the file or a Write to a file opened for reading,
+    // EOSError when the system fails.
+    void Read(int64_t AOffset, void* AData, size_t ALength);
+    void Write(int64_t AOffset, const void* AData, size_t ALength);
+
 private:
     friend class TFileRegion;
     TFileMapping() = default;
@@ -96,6 +104,9 @@ private:
     void CloseFile();
     void* SystemMap(int64_t AStart, size_t ALength);
     static void SystemUnmap(void* ABase, size_t ALength);
+    void SystemRead(int64_t AOffset, void* AData, size_t ALength);
+    void SystemWrite(int64_t AOffset, const void* AData, size_t ALength);
+    void CheckRange(int64_t AOffset, size_t ALength) const;
 
     intptr_t FFile = -1;       // the file's handle or descriptor
     intptr_t FSection = 0;     // the mapping object (Windows; 0 for an empty file)

@@ -60,3 +60,32 @@ void* TFileMapping::SystemMap(int64_t AStart, size_t ALength) {
 }
 
 void TFileMapping::SystemUnmap(void* ABase, size_t ALength) { munmap(ABase, ALength); }
+
+void TFileMapping::SystemRead(int64_t AOffset, void* AData, size_t ALength) {
+    uint8_t* data = static_cast<uint8_t*>(AData);
+    while (ALength > 0) {
+        off_t at = 0;
+        if (!Checked::Cast(AOffset, &at)) RaiseLastOSError(EOVERFLOW);
+        const ssize_t done = pread(static_cast<int>(FFile), data, ALength, at);
+        if (done < 0 && errno == EINTR) continue;
+        if (done < 0) RaiseLastOSError();
+        if (done == 0) RaiseLastOSError(EIO);   // the file is shorter than it was
+        data += done;
+        AOffset += done;
+        ALength -= static_cast<size_t>(done);
+    }
+}
+
+void TFileMapping::SystemWrite(int64_t AOffset, const void* AData, size_t ALength) {
+    const uint8_t* data = static_cast<const uint8_t*>(AData);
+    while (ALength > 0) {
+        off_t at = 0;
+        if (!Checked::Cast(AOffset, &at)) RaiseLastOSError(EOVERFLOW);
+        const ssize_t done = pwrite(static_cast<int>(FFile), data, ALength, at);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) RaiseLastOSError(done < 0 ? errno : ENOSPC);
+        data += done;
+        AOffset += done;
+        ALength -= static_cast<size_t>(done);
+    }
+}

@@ -74,3 +74,44 @@ void* TFileMapping::SystemMap(int64_t AStart, size_t ALength) {
 }
 
 void TFileMapping::SystemUnmap(void* ABase, size_t) { UnmapViewOfFile(ABase); }
+
+namespace {
+
+// The position of a positioned read or write; no more than 1 GiB goes in one call.
+OVERLAPPED At(int64_t AOffset) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(static_cast<uint64_t>(AOffset) & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(AOffset) >> 32);
+    return at;
+}
+constexpr size_t kMaxTransfer = 1u << 30;
+
+}  // namespace
+
+void TFileMapping::SystemRead(int64_t AOffset, void* AData, size_t ALength) {
+    uint8_t* data = static_cast<uint8_t*>(AData);
+    while (ALength > 0) {
+        OVERLAPPED at = At(AOffset);
+        DWORD done = 0;
+        const DWORD chunk = static_cast<DWORD>(ALength < kMaxTransfer ? ALength : kMaxTransfer);
+        if (!ReadFile(AsHandle(FFile), data, chunk, &done, &at)) RaiseLastOSError();
+        if (done == 0) RaiseLastOSError(ERROR_HANDLE_EOF);   // the file is shorter than it was
+        data += done;
+        AOffset += done;
+        ALength -= done;
+    }
+}
+
+void TFileMapping::SystemWrite(int64_t AOffset, const void* AData, size_t ALength) {
+    const uint8_t* data = static_cast<const uint8_t*>(AData);
+    while (ALength > 0) {
+        OVERLAPPED at = At(AOffset);
+        DWORD done = 0;
+        const DWORD chunk = static_cast<DWORD>(ALength < kMaxTransfer ? ALength : kMaxTransfer);
+        if (!WriteFile(AsHandle(FFile), data, chunk, &done, &at)) RaiseLastOSError();
+        if (done == 0) RaiseLastOSError(ERROR_DISK_FULL);
+        data += done;
+        AOffset += done;
+        ALength -= done;
+    }
+}

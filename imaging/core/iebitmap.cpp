@@ -171,7 +171,10 @@ bool TIEBitmap::AllocateImage() {
     return true;
 }
 
-bool TIEBitmap::AllocateFileStore(int64_t Size) { return FileBuffer->AllocateFile(kFilePrefix, Size); }
+bool TIEBitmap::AllocateFileStore(int64_t Size) {
+    RowWindows.Discard();   // rows of a previous file
+    return FileBuffer->AllocateFile(kFilePrefix, Size);
+}
 
 bool TIEBitmap::AllocateSegments() {
     if (!IEAllowSegments) return false;
@@ -226,7 +229,8 @@ void TIEBitmap::FreeImage(bool FreeAlpha) {
     if (FreeAlpha) AlphaChannel.reset();
     Palette.reset();
     PaletteLength = 0;
-    ReleaseRowBuffers();
+    // The file goes with the image: its rows are dropped without being written back.
+    RowWindows.Discard();
     FileBuffer->Clear();
     FreeMemoryBlock();
     FreeSegments();
@@ -267,7 +271,7 @@ void TIEBitmap::MoveTo(TIEBitmap* Dest) {
     Dest->ChannelCount = ChannelCount;
     Dest->RowLen = RowLen;
     Dest->PixelFormat = PixelFormat;
-    Dest->CurrentRowView = std::move(CurrentRowView);
+    Dest->RowWindows = std::move(RowWindows);
     Dest->Palette = std::move(Palette);
     Dest->PaletteLength = PaletteLength;
     Dest->AlphaChannel = std::move(AlphaChannel);
@@ -286,8 +290,6 @@ void TIEBitmap::MoveTo(TIEBitmap* Dest) {
     Dest->Segments = std::move(Segments);
     Dest->TopDown = TopDown;
     Dest->FileBuffer = std::move(FileBuffer);
-    Dest->LockedViews = std::move(LockedViews);
-    Dest->LockedRows = std::move(LockedRows);
     Dest->DitherMethod = DitherMethod;
     Dest->RowAlign = RowAlign;
     Dest->MemoryAllocator = MemoryAllocator;
@@ -296,9 +298,7 @@ void TIEBitmap::MoveTo(TIEBitmap* Dest) {
     // This bitmap is left empty. It keeps its own RowAlign, DitherMethod and MemoryAllocator:
     // clearing them would leave a row alignment of 0 for its next allocation.
     FileBuffer.reset(new TIEBitmapFileStore);
-    CurrentRowView = TFileRegion();
-    LockedViews.clear();
-    LockedRows.clear();
+    RowWindows.Discard();
     Segments.clear();
     PaletteLength = 0;
     MemoryBlock = nullptr;
@@ -393,6 +393,34 @@ void TIEBitmap::Assign(TObject* Source) {
     CopyImageFrom(source, true);
 }
 
+bool TIEBitmap::AssignToFile(TIEBitmap* Source) {
+    NeedsAllocation = true;
+    if (!Source || Source == this) return false;
+    Source->SyncFromTBitmap();
+    FreeImage(true);
+    if (Source->IsEmpty()) return false;
+    Location = ieFile;
+    RowAlign = Source->RowAlign;
+    const int64_t ownMinFileSize = MinFileSize;
+    MinFileSize = -1;   // the size rule then keeps even a small image in the file
+    CopyImageFrom(Source, false);
+    MinFileSize = ownMinFileSize;
+    if (IsEmpty()) return false;
+    Full = Source->Full;
+    DitherMethod = Source->DitherMethod;
+    AlphaChannel.reset();
+    if (!IsAlpha && Source->AlphaChannel) {
+        std::unique_ptr<TIEBitmap> alpha(new TIEBitmap);
+        alpha->IsAlpha = true;
+        if (!alpha->AssignToFile(Source->AlphaChannel.get())) {
+            FreeImage(true);
+            return false;
+        }
+        AlphaChannel = std::move(alpha);
+    }
+    return true;
+}
+
 // Assign (WholeImage) and AssignImage (this bitmap keeps its alpha channel, row alignment and
 // dither method, Full becomes False, only the palette is copied besides the pixels).
 void TIEBitmap::CopyImageFrom(TIEBitmap* Source, bool WholeImage) {
@@ -443,11 +471,7 @@ void TIEBitmap::CopyImageFrom(TIEBitmap* Source, bool WholeImage) {
 
 uint8_t* TIEBitmap::GetScanline(int32_t Row) {
     if (TopDown == 1) Row = Height - 1 - Row;
-    if (Location == ieFile) {
-        CurrentRowView = TFileRegion();
-        CurrentRowView = FileBuffer->MapView((int64_t)Row * RowLen, (size_t)RowLen);
-        return CurrentRowView.Data();
-    }
+    if (Location == ieFile) return RowWindows.Row(*FileBuffer, Row, RowLen, Height, Access);
     if (Location == ieTBitmap) return (size_t)Row < RowCache.size() ? RowCache[(size_t)Row] : nullptr;
     if (SegmentCount > 0) {
         return (uint8_t*)Segments[Row / RowsPerSegment] + (size_t)(Row % RowsPerSegment) * RowLen;
@@ -457,31 +481,17 @@ uint8_t* TIEBitmap::GetScanline(int32_t Row) {
 }
 
 uint8_t* TIEBitmap::LockScanline(int32_t Row) {
-    // The same row as GetScanline, flip included; in a file the row stays mapped until unlocked.
+    // The same row as GetScanline, flip included; in a file its window stays until unlocked.
     if (Location != ieFile) return GetScanline(Row);
-    const int32_t stored = TopDown == 1 ? Height - 1 - Row : Row;
-    CurrentRowView = TFileRegion();
-    LockedViews.push_back(FileBuffer->MapView((int64_t)stored * RowLen, (size_t)RowLen));
-    LockedRows.push_back(Row);
-    return LockedViews.back().Data();
+    return RowWindows.Lock(*FileBuffer, TopDown == 1 ? Height - 1 - Row : Row, RowLen, Height, Access);
 }
 
 void TIEBitmap::UnlockScanline(int32_t Row) {
     if (Location != ieFile) return;
-    for (size_t i = 0; i < LockedRows.size(); ++i) {
-        if (LockedRows[i] == Row) {
-            LockedViews.erase(LockedViews.begin() + (std::ptrdiff_t)i);
-            LockedRows.erase(LockedRows.begin() + (std::ptrdiff_t)i);
-            return;
-        }
-    }
+    RowWindows.Unlock(TopDown == 1 ? Height - 1 - Row : Row);
 }
 
-void TIEBitmap::ReleaseRowBuffers() {
-    CurrentRowView = TFileRegion();
-    while (!LockedViews.empty()) LockedViews.pop_back();
-    LockedRows.clear();
-}
+void TIEBitmap::ReleaseRowBuffers() { RowWindows.Flush(); }
 
 // ---- Palette ------------------------------------------------------------------------------
 

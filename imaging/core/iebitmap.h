@@ -20,6 +20,7 @@
 #include "iecoreutils_geometry.h"  // TIERect
 #include "iecoreutils_startup.h"   // TResampleFilter
 #include "iecoreutils_streams.h"
+#include "iebitmap_windows.h"
 
 enum TIELocation : uint8_t { ieMemory = 0, ieFile = 1, ieTBitmap = 2 };
 enum TIEMemoryAllocator : uint8_t { iemaGetMem = 0, iemaGlobalAlloc = 1, iemaAuto = 2 };
@@ -56,9 +57,10 @@ public:
     virtual void CopyPaletteTo(TIEBaseBitmap* Dest) = 0;
 };
 
-// The temporary file of a file-located bitmap: created sparse at its full size, rows mapped as
-// regions on demand (so an image larger than the address space can be used row by row), opened
-// so that the system deletes it when it is cleared or the program ends, killed or not.
+// The temporary file of a file-located bitmap: created sparse at its full size, rows read and
+// written through row windows (iebitmap_windows.h; so an image larger than the address space can
+// be used row by row), opened so that the system deletes it when it is cleared or the program
+// ends, killed or not.
 class TIEBitmapFileStore {
 public:
     TIEBitmapFileStore() = default;
@@ -75,6 +77,10 @@ public:
     // Size bytes at Position; raises EFileMappingError (also when there is no file) or EOSError
     // when they cannot be mapped.
     TFileRegion MapView(int64_t Position, size_t Size);
+    // Size bytes at Position copied out of the file or into it (iebitmap_windows.cpp); raises as
+    // MapView does, and EOSError when the system fails.
+    void ReadBytes(int64_t Position, void* Data, size_t Size);
+    void WriteBytes(int64_t Position, const void* Data, size_t Size);
 
 private:
     std::wstring FFileName;
@@ -96,6 +102,16 @@ constexpr uint8_t IEMaxBlendOperation = 42;
 void IECombinePixel(const TIERGB* Source, TIERGB* Dest, uint8_t Operation, int32_t Row);
 // ---- end of the blend operations ----
 
+// Threads: a bitmap has no lock of its own; its user keeps to this rule.
+// - ieFile and ieTBitmap: one thread at a time for everything, reading included: handing out a
+//   file row maps and unmaps row windows, and every size or format query of a system bitmap
+//   re-reads the system bitmap. Another thread may take the bitmap over once the first is done.
+// - ieMemory: any number of threads may read rows and pixels at once (GetScanline, the pixel
+//   getters, the size and format queries), and threads may write disjoint rows while no thread
+//   changes the image itself (allocation, format, size, location, palette, alpha channel); the
+//   first GetAlpha or GetAlphaChannel creates the alpha channel and so counts as such a change.
+// Code that splits a bitmap's rows between threads asks GetLocation() == ieMemory first (the
+// resampler works with one thread on any other storage).
 class TIEBitmap : public TIEBaseBitmap {
 public:
     KW_CLASS_NAME(TIEBitmap)
@@ -137,6 +153,13 @@ public:
     void MoveTo(TIEBitmap* Dest);
     TIELocation GetLocation() const { return Location; }
     void SetLocation(TIELocation Value);
+    // Makes this bitmap a whole copy of Source (pixels, palette, alpha channel, row alignment,
+    // Full, DitherMethod) held in a temporary file whatever its size, the alpha channel in a file
+    // of its own: the copy is one pass of row windows, about what writing the bytes to a file
+    // costs. Assign from such a copy brings it back the same way. When no file can be made the
+    // copy goes to memory as any allocation does (GetLocation tells); False, with this bitmap
+    // empty, when Source is empty or this bitmap, or no storage at all can be had.
+    bool AssignToFile(TIEBitmap* Source);
     int32_t GetRowAlign() const { return RowAlign; }
     // Bits that are not a valid row alignment (IsValidRowAlign) are ignored.
     void SetRowAlign(int32_t Bits);
@@ -152,10 +175,18 @@ public:
     const TIEBitmapFileStore& GetFileBuffer() const { return *FileBuffer; }
 
     // ---- Rows ----
-    // Like GetScanline, and in ieFile the row stays mapped until UnlockScanline(Row).
+    // GetScanline's row in ieFile stays valid until the next GetScanline or LockScanline on this
+    // bitmap, or ReleaseRowBuffers; in the other locations as long as the image is not freed or
+    // re-allocated. LockScanline gives the same row, and in ieFile it stays valid until
+    // UnlockScanline(Row) or ReleaseRowBuffers whatever other rows are used meanwhile; several rows
+    // may be locked together, and a row locked twice needs two unlocks.
     uint8_t* LockScanline(int32_t Row);
     void UnlockScanline(int32_t Row);
+    // Writes back the file rows handed out for writing (by Access) and drops every row window,
+    // locked or not.
     void ReleaseRowBuffers();
+    // Row windows held now in ieFile (locked ones included).
+    size_t RowWindowCount() const { return RowWindows.WindowCount(); }
 
     // ---- Alpha channel ----
     TIEBitmap* GetAlphaChannel();
@@ -354,15 +385,14 @@ private:
     void CopyImageFrom(TIEBitmap* Source, bool WholeImage);
 
     std::unique_ptr<TIEBitmapFileStore> FileBuffer;
-    TFileRegion CurrentRowView;
+    // The rows handed out in ieFile, by GetScanline and LockScanline, and the locks.
+    TIEFileRowWindows RowWindows;
     std::unique_ptr<TIERGB[]> Palette;
     int32_t PaletteLength = 0;
     std::unique_ptr<TIEBitmap> AlphaChannel;
     uint8_t* MemoryBlock = nullptr;
     void* RawBlock = nullptr;
     TIEMemoryAllocator RawAllocator = iemaAuto;   // the allocator that made RawBlock
-    std::vector<TFileRegion> LockedViews;
-    std::vector<int32_t> LockedRows;
     uint8_t TopDown = 0;
     int32_t Width = 0;
     int32_t Height = 0;

@@ -26,7 +26,8 @@ private:
 };
 
 // A bitmap whose rows may be read or written from several threads at once: its rows are plain
-// memory. A file-located bitmap maps one shared row buffer, so it is worked on by one thread.
+// memory. A file-located bitmap changes its row windows on every row asked for, and a system
+// bitmap re-reads itself on every query, so those are worked on by one thread.
 bool RowsAreShareable(TIEBaseBitmap* Bitmap);
 
 // The number of threads for a pass of Items rows costing about Work pixel operations: the core

@@ -170,3 +170,28 @@ TEST(FileMapping, RefusesBadRangesAndFiles) {
     EXPECT_THROW(TFileMapping::Create(missing.Name(), -1), EFileMappingError);
     EXPECT_THROW(TFileMapping::Create(Utf8ToWide(TEST_BUILD_DIR "/no-such-folder/x.tmp"), 10), EFCreateError);
 }
+
+TEST(FileMapping, ReadsAndWritesThroughTheFileMeetTheRegions) {
+    TScratchFile file("filemapping_readwrite.tmp");
+    std::unique_ptr<TFileMapping> mapping = TFileMapping::Create(file.Name(), 70000);
+    TFileRegion region = mapping->Map(65530, 20);
+    // Written through the file, seen in a region at once; written in the region, read back.
+    const char text[] = "across 64 KiB";
+    mapping->Write(65533, text, sizeof text);
+    EXPECT_EQ(std::memcmp(region.Data() + 3, text, sizeof text), 0);
+    region.Data()[0] = 'x';
+    char back[4] = {};
+    mapping->Read(65530, back, 4);
+    EXPECT_EQ(std::string(back, 4), std::string("x\0\0a", 4));
+    // The last byte is reachable, one past it is not; 0 bytes do nothing anywhere.
+    mapping->Read(69999, back, 1);
+    EXPECT_THROW(mapping->Read(69999, back, 2), EFileMappingError);
+    EXPECT_THROW(mapping->Write(-1, back, 1), EFileMappingError);
+    mapping->Write(80000, back, 0);
+    region.Unmap();
+    mapping.reset();
+    TFileMapping reading(file.Name(), false);
+    EXPECT_THROW(reading.Write(0, back, 1), EFileMappingError);
+    reading.Read(65533, back, 4);
+    EXPECT_EQ(std::string(back, 4), "acro");
+}
