@@ -1,5 +1,6 @@
-// Set-up of the viewer unit (stand-in: the default resolution, the remote-session and MMX flags
-// and the pixel-grid zoom threshold; the screen metrics and the shared pen come with the viewer).
+// Set-up of the viewer unit (stand-in: it fills the default resolution and the remote-session and
+// MMX flags, which every image folder reads from the core (iecoredefs_settings.h), and the
+// pixel-grid zoom threshold; the screen metrics and the shared pen come with the viewer).
 #pragma once
 #include <cstdint>
 
