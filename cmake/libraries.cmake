@@ -55,11 +55,13 @@ kw_library(zipengine zipengine rtl ${KW_ZLIB})
 kw_library(kwlib_common kwlib/common rtl zipengine)
 kw_library(ui ui WINDOWS_ONLY rtl)
 # The controls draw anti-aliased text and skins through the image library (KWPicturaLib).
-kw_library(kwlib_controls kwlib/controls WINDOWS_ONLY kwlib_common ui imaging_core)
-kw_library(installer_lib installer WINDOWS_ONLY kwlib_common kwlib_controls zipengine imaging_core)
+kw_library(kwlib_controls kwlib/controls WINDOWS_ONLY kwlib_common ui imaging_view)
+kw_library(installer_lib installer WINDOWS_ONLY kwlib_common kwlib_controls zipengine imaging_view)
 
-# The image library. Its subsystems call each other in circles (the core's start-up runs a set-up
-# step of every image folder), so the five libraries link as one group.
+# The image library: five libraries in one order, each linking the one below it (core, codecs, io,
+# proc, view); no include goes back up (tests/check_layers.py). Where a lower library calls upwards,
+# the upper one installs a procedure variable or an interface. The library's start-up sits in the
+# top one, imaging_view: a program of the image library links that.
 kw_library(imaging_core imaging/core rtl ${KW_ZLIB})
 kw_library(imaging_codecs imaging/codecs imaging_core)
 # The preset frame pictures: PNG files drawn by a script of ours into a source file of the build tree.
@@ -84,10 +86,10 @@ add_custom_command(OUTPUT ${KW_DICOM_SOURCE}
   VERBATIM)
 target_sources(imaging_codecs PRIVATE ${KW_DICOM_SOURCE})
 target_link_libraries(imaging_codecs PUBLIC kw_jpeg kw_openjp2 kw_png kw_raw)   # the JPEG, JPEG 2000, PNG and camera-raw codec glue
-kw_library(imaging_io imaging/io imaging_core)
+kw_library(imaging_io imaging/io imaging_codecs)
 # The built-in CMYK profile of the colour rows: Ghostscript's CMYK output profile (Debian's
 # libgs-common), compressed into a source file of the build tree; without it the array is empty.
-set(KW_CMYK_PROFILE /usr/share/color/icc/ghostscript/default_cmyk.icc CACHE FILEPATH "CMYK profile built into the I/O front end")
+set(KW_CMYK_PROFILE /usr/share/color/icc/ghostscript/default_cmyk.icc CACHE FILEPATH "CMYK profile built into the colour rows")
 if(EXISTS ${KW_CMYK_PROFILE})
   set(KW_CMYK_PROFILE_FOUND ON)
 else()
@@ -100,13 +102,9 @@ add_custom_command(OUTPUT ${KW_CMYK_SOURCE}
   COMMAND python3 ${KW_ROOT}/tools/embed/embed_cmyk_profile.py ${KW_CMYK_PROFILE} ${KW_CMYK_SOURCE}
   DEPENDS ${KW_ROOT}/tools/embed/embed_cmyk_profile.py $<$<BOOL:${KW_CMYK_PROFILE_FOUND}>:${KW_CMYK_PROFILE}>
   VERBATIM)
-target_sources(imaging_io PRIVATE ${KW_CMYK_SOURCE})
-kw_library(imaging_proc imaging/proc imaging_core)
-kw_library(imaging_view imaging/view imaging_core)
-target_link_libraries(imaging_core PUBLIC imaging_codecs imaging_io imaging_proc imaging_view)
-# The group is repeated three times on link lines: a chain through the I/O start-up into the codecs
-# and back into the core needs it.
-set_property(TARGET imaging_core PROPERTY LINK_INTERFACE_MULTIPLICITY 3)
+target_sources(imaging_core PRIVATE ${KW_CMYK_SOURCE})
+kw_library(imaging_proc imaging/proc imaging_io)
+kw_library(imaging_view imaging/view imaging_proc)
 if(NOT KW_NATIVE)
   # The Windows-only helpers of the core and the views draw through the visual layer.
   target_link_libraries(imaging_core PUBLIC ui)

@@ -18,8 +18,6 @@
 #include "imaging/codecs/pcxfilter.h"
 #include "imaging/codecs/pngfilt.h"
 #include "imaging/codecs/tiffilt_read.h"
-#include "imaging/view/ievect.h"
-#include "imaging/view/picturaview.h"
 
 namespace {
 

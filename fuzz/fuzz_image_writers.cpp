@@ -27,6 +27,7 @@
 #include "FuzzInput.h"
 #include "iebitmap.h"
 #include "iecoreutils_startup.h"
+#include "iestartup.h"
 #include "picturaio.h"
 
 namespace {

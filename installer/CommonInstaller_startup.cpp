@@ -12,6 +12,7 @@
 #include "UnitInit.h"
 #include "ZFConst.h"
 #include "iecoreutils_startup.h"
+#include "iestartup.h"
 
 void TKWApplicationAdapter::DoOnMessage(MSG& AMsg, bool& AHandled) {
     if (FApplication->OnMessage) FApplication->OnMessage(AMsg, AHandled);

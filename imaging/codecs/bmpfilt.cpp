@@ -12,10 +12,10 @@
 #include "codecs_common.h"
 #include "iecoreutils_colour.h"
 #include "iecoreutils_general.h"
-#include "imaging/codecs/iequantizer.h"
-#include "imaging/proc/picturaproc_bw.h"
-#include "imaging/proc/picturaproc_pixels.h"
-#include "imaging/view/picturaview.h"
+#include "imaging/core/iequantizer.h"
+#include "imaging/core/picturaproc_bw.h"
+#include "imaging/core/picturaproc_pixels.h"
+#include "iecoredefs_settings.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "Classes.h"
 #include "iebitmap.h"
 #include "iemask.h"
-#include "imaging/io/picturaio_params.h"
+#include "imaging/core/picturaio_params.h"
 
 // Reads one bitmap. DataLength: the bytes from the current position that belong to the image
 // (0 or less: unknown). ParamsOnly fills IOParams only. NoFileHeader: the stream starts with the

@@ -13,10 +13,10 @@
 #include "codecs_common.h"
 #include "iebitmap.h"
 #include "iecoreutils_general.h"
-#include "imaging/codecs/iequantizer.h"
+#include "imaging/core/iequantizer.h"
 #include "imaging/codecs/pngfilt.h"
-#include "imaging/proc/picturaproc_resample.h"
-#include "imaging/view/picturaview.h"
+#include "imaging/core/picturaproc_resample.h"
+#include "iecoredefs_settings.h"
 
 namespace {
 

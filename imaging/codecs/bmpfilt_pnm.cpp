@@ -11,7 +11,7 @@
 #include "iebitmap.h"
 #include "iecoreutils_colour.h"
 #include "picturaproc_pixels.h"
-#include "picturaview.h"
+#include "iecoredefs_settings.h"
 
 namespace {
 

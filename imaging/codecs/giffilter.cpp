@@ -15,7 +15,7 @@
 #include "iemask.h"
 #include "iequantizer.h"
 #include "picturaproc_bw.h"
-#include "picturaview.h"
+#include "iecoredefs_settings.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <cstdint>
 
 #include "Classes.h"
-#include "imaging/io/picturaio_params.h"
+#include "imaging/core/picturaio_params.h"
 
 class TIEBitmap;
 

@@ -12,8 +12,8 @@
 #include "iebitmap.h"
 #include "iecoredefs_types.h"
 #include "iecoreutils_text.h"
-#include "imaging/proc/picturaproc_pixels.h"
-#include "imaging/view/picturaview.h"
+#include "imaging/core/picturaproc_pixels.h"
+#include "iecoredefs_settings.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 
 #include "Classes.h"
 #include "iebitmap.h"
-#include "imaging/io/picturaio_params.h"
+#include "imaging/core/picturaio_params.h"
 
 // One layer of a document, or the user mask of the layer before it (IsMask).
 struct TIEPSDLayer {

@@ -16,13 +16,13 @@
 #include "codecs_common.h"
 #include "iebitmap.h"
 #include "iecoredefs_types.h"
-#include "iecoreutils_exif.h"
+#include "iecoreutils_exif_tiff.h"
 #include "iecoreutils_streams.h"
 #include "iecoreutils_tiffhandler.h"
 #include "imaging/codecs/jpegfilt.h"
 #include "imaging/codecs/tiffilt_read.h"
-#include "imaging/proc/picturaproc_histogram.h"
-#include "imaging/view/picturaview.h"
+#include "imaging/core/picturaproc_histogram.h"
+#include "iecoredefs_settings.h"
 
 namespace {
 

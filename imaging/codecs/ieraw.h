@@ -13,7 +13,7 @@
 #include <string>
 
 #include "Classes.h"
-#include "imaging/io/picturaio_params.h"
+#include "imaging/core/picturaio_params.h"
 
 class TIEBitmap;
 

@@ -12,9 +12,9 @@
 #include "codecs_common.h"
 #include "iecoreutils_colour.h"
 #include "iecoreutils_general.h"
-#include "imaging/codecs/iequantizer.h"
-#include "imaging/proc/picturaproc_bw.h"
-#include "imaging/view/picturaview.h"
+#include "imaging/core/iequantizer.h"
+#include "imaging/core/picturaproc_bw.h"
+#include "iecoredefs_settings.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "Classes.h"
 #include "iebitmap.h"
 #include "iemask.h"
-#include "imaging/io/picturaio_params.h"
+#include "imaging/core/picturaio_params.h"
 
 // True when the 18 bytes at the stream's position are a plausible TGA header; the position is
 // restored.

@@ -24,7 +24,7 @@
 #include <memory>
 
 #include "Classes.h"
-#include "imaging/io/picturaio_params.h"
+#include "imaging/core/picturaio_params.h"
 
 class TIEBitmap;
 

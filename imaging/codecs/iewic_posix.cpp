@@ -1,7 +1,7 @@
 // The imaging component's twin on systems without it: nothing opens, every read and write fails.
 #include "iewic.h"
 
-#include "picturaview.h"
+#include "iecoredefs_settings.h"
 
 bool IEWICAvailable() { return false; }
 

@@ -13,9 +13,9 @@
 #include "CheckedMath.h"
 #include "codecs_common.h"
 #include "iebitmap.h"
-#include "iecoreutils_exif.h"
+#include "iecoreutils_exif_tiff.h"
 #include "iewic.h"
-#include "picturaview.h"
+#include "iecoredefs_settings.h"
 
 // ---- the WIC interfaces the unit calls, slot for slot in WIC's published order ----------------
 

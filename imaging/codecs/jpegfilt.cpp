@@ -9,15 +9,14 @@
 
 #include "CheckedMath.h"
 #include "iebitmap.h"
-#include "iecoreutils_exif.h"
+#include "iecoreutils_exif_tiff.h"
 #include "iecoreutils_geometry.h"
 #include "iecoreutils_icc.h"
 #include "iecoreutils_markers.h"
 #include "iecoreutils_streams.h"
-#include "picturaio.h"
 #include "picturaio_colour.h"
 #include "picturaio_params.h"
-#include "picturaview.h"
+#include "iecoredefs_settings.h"
 
 extern "C" {
 #include <jpeglib.h>

@@ -14,7 +14,7 @@
 #include "iecoreutils_streams.h"
 #include "picturaproc_bw.h"
 #include "picturaproc_pixels.h"
-#include "picturaview.h"
+#include "iecoredefs_settings.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "codecs_common.h"
 #include "pngfilt_glue.h"
 #include "iebitmap.h"
-#include "imaging/view/picturaview.h"
+#include "iecoredefs_settings.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include "pngfilt_glue.h"
 #include "iebitmap.h"
 #include "iemask.h"
-#include "imaging/codecs/iequantizer.h"
-#include "imaging/proc/picturaproc_bw.h"
+#include "imaging/core/iequantizer.h"
+#include "imaging/core/picturaproc_bw.h"
 
 namespace {
 

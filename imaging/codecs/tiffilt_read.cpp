@@ -25,7 +25,7 @@
 #include "iecoreutils_tiffhandler.h"
 #include "iecoreutils_wang.h"
 #include "iemask.h"
-#include "imaging/view/picturaview.h"
+#include "iecoredefs_settings.h"
 #include "picturaio_params.h"
 #include "tiffilt_decode.h"
 #include "tiflzw.h"

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "Classes.h"
+#include "SysUtils.h"
 #include "iecoreutils_platform.h"
 
 namespace {
@@ -235,4 +237,17 @@ bool THash1::Insert(int32_t Key) {
     }
     ++FCount;
     return true;
+}
+
+std::wstring IEDebugLogFileName;
+
+void IEDebugLog(const std::wstring& Message) {
+    if (IEDebugLogFileName.empty()) return;
+    const TDateTime now = Now();
+    const std::wstring line = FormatDateTime(FormatSettings.ShortDateFormat, now) + L" " +
+                              FormatDateTime(FormatSettings.LongTimeFormat, now) + L" : " + Message + L"\r\n";
+    const std::string bytes = WideToAnsi(line);
+    TFileStream log(IEDebugLogFileName, FileExists(IEDebugLogFileName) ? fmOpenWrite | fmShareDenyWrite : fmCreate);
+    log.Seek(0, soEnd);
+    log.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "iecoredefs_types.h"
 
@@ -114,3 +115,9 @@ private:
     std::unique_ptr<uint8_t[]> FStates;
     std::unique_ptr<int32_t[]> FValues;
 };
+
+// The file of IEDebugLog; empty (nothing in the system sets it; the I/O set-up clears it).
+extern std::wstring IEDebugLogFileName;
+// Appends "date time : Message" to IEDebugLogFileName when it is set; file errors raise the
+// stream exceptions of the run-time layer.
+void IEDebugLog(const std::wstring& Message);

@@ -1,32 +1,13 @@
-// The image library's library-wide start-up and shut-down, and the globals that the core's own
-// set-up step fills. IEStaticInitialize runs the set-up step of every image unit in a fixed order
-// (the first call only; later calls count), IEStaticFinalize the tear-down steps in the reverse
-// order (the call that brings the count back to 0 only). Both are serialised by one lock.
+// The globals that the core's own set-up step fills, and that step. The image library's
+// library-wide start-up and shut-down, which run every unit's step, sit at the top of the library
+// (iestartup.h).
 #pragma once
 #include <cstdint>
 #include <string>
 
-void IEStaticInitialize();
-// Does nothing when the library was never started.
-void IEStaticFinalize();
-
-// "STATICINIT" while the counter and the lock exist, empty otherwise.
-extern std::string IEStaticInitGuard;
-// IEStaticInitialize calls not yet matched by IEStaticFinalize.
-extern int32_t IEStaticInitCount;
-
-// Called with each set-up and tear-down step's name just before the step runs, when set (the
-// start-up's tests follow the order through it).
-using IEStartupStepHook = void (*)(const char* StepName);
-extern IEStartupStepHook IEStartupTrace;
-
 // The set-up and tear-down steps of the core unit iecoreutils.
 void IECoreUtilsInitialize();
 void IECoreUtilsFinalize();
-
-// Registers the unit's start-up (IEStaticInitialize) and shut-down (IEStaticFinalize) with the
-// program's ordered unit start-up, at the image library's rank.
-void iecoreutils_Register();
 
 // 0 Windows 95, 1 98, 2 Me, 3 NT 4, 4 2000, 5 XP, 6 Server 2003, 7 Vista, 8 Windows 7, 9 any other.
 extern uint8_t IEWindowsVersionIndex;

@@ -5,12 +5,9 @@
 #include "giflzw.h"
 #include "tiflzw.h"
 
-int32_t IEQuantizerMode = -1;
-int32_t IENeuQuantQuality = -1;
 bool IEBufferedStreamRelative = false;
 int32_t IEMetafileMaxSize = 8000;
 bool IEAVIFileInitialized = false;
-std::wstring IEDebugLogFileName;
 std::wstring IETWLogFileName;
 
 void IEInitializePicturaIO() {
@@ -45,15 +42,4 @@ void IEFinalizePicturaIO() {
 void IEFreeIOPlugins() {
     for (const TIEIOPlugin& plugin : IEIOPlugins) IEFileFormatRemove(plugin.FileType);
     IEIOPlugins.clear();
-}
-
-void IEDebugLog(const std::wstring& Message) {
-    if (IEDebugLogFileName.empty()) return;
-    const TDateTime now = Now();
-    const std::wstring line = FormatDateTime(FormatSettings.ShortDateFormat, now) + L" " +
-                              FormatDateTime(FormatSettings.LongTimeFormat, now) + L" : " + Message + L"\r\n";
-    const std::string bytes = WideToAnsi(line);
-    TFileStream log(IEDebugLogFileName, FileExists(IEDebugLogFileName) ? fmOpenWrite | fmShareDenyWrite : fmCreate);
-    log.Seek(0, soEnd);
-    log.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
 }

@@ -18,6 +18,8 @@
 #include "iecoredefs_words.h"
 #include "picturaio_colour.h"
 #include "picturaio_formats.h"
+#include "iecoreutils_general.h"
+#include "iequantizer.h"
 #include "picturaio_params.h"
 
 class TIEView;    // the viewer control (Windows build only)
@@ -27,26 +29,20 @@ struct TIEPSContext;
 class TIEMetafile;
 struct TIEPDFContext;
 
-// The quantizer's mode and NeuQuant quality: -1, automatic.
-extern int32_t IEQuantizerMode;
-extern int32_t IENeuQuantQuality;
 // Buffered streams count positions from where they started (False after start-up).
 extern bool IEBufferedStreamRelative;
 // The largest side in pixels of a metafile rendered to pixels.
 extern int32_t IEMetafileMaxSize;
 // The AVI library was initialised by a first AVI open.
 extern bool IEAVIFileInitialized;
-// The file of IEDebugLog and of the TWAIN session log; empty (nothing in the system sets them).
-extern std::wstring IEDebugLogFileName;
+// The file of the TWAIN session log; empty (nothing in the system sets it). The debug log's file
+// (IEDebugLogFileName) is the core's.
 extern std::wstring IETWLogFileName;
 
 void IEInitializePicturaIO();
 void IEFinalizePicturaIO();
 // Releases every loaded I/O plug-in (its row of the format table first), then empties the list.
 void IEFreeIOPlugins();
-// Appends "date time : Message" to IEDebugLogFileName when it is set; file errors raise the
-// stream exceptions of the run-time layer.
-void IEDebugLog(const std::wstring& Message);
 
 // ---------------------------------------------------------------------------------------------
 // TPicturaIO: the image I/O component

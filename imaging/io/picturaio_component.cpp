@@ -7,9 +7,17 @@
 #include "bmpfilt_ps.h"
 #include "picturaio.h"
 #include "picturaio_view.h"
-#include "picturaview.h"
+#include "iecoredefs_settings.h"
+
+namespace {
+// The parameter set's links to its owner (installed by every component it makes).
+bool ParamsOwnerBitmapSize(TPicturaIO* Owner, int32_t& Width, int32_t& Height);
+void ParamsOwnerDpiChanged(TPicturaIO* Owner, bool Vertical, int32_t Value);
+}  // namespace
 
 TPicturaIO::TPicturaIO(TComponent* AOwner) : TComponent(AOwner) {
+    IEParamsOwnerBitmapSize = ParamsOwnerBitmapSize;
+    IEParamsOwnerDpiChanged = ParamsOwnerDpiChanged;
     IOBitmap = new TIEBitmap();
     OwnsIOBitmap = true;
     InternalProgress = [this](TObject* Sender, int32_t per) { DoIntProgress(Sender, per); };
@@ -258,14 +266,16 @@ bool TPicturaIO::DoPreviews(uint16_t Pages) {
 
 // ---- the parameter set's links to its owner
 
-bool IEParamsOwnerBitmapSize(TPicturaIO* Owner, int32_t& Width, int32_t& Height) {
+namespace {
+
+bool ParamsOwnerBitmapSize(TPicturaIO* Owner, int32_t& Width, int32_t& Height) {
     TBitmap* bitmap = Owner ? Owner->GetBitmap() : nullptr;
     if (!bitmap) return false;
     IELegacyBitmapSize(bitmap, Width, Height);
     return true;
 }
 
-void IEParamsOwnerDpiChanged(TPicturaIO* Owner, bool Vertical, int32_t Value) {
+void ParamsOwnerDpiChanged(TPicturaIO* Owner, bool Vertical, int32_t Value) {
     TIEView* view = Owner ? Owner->GetAttachedPictura() : nullptr;
     if (!view) return;
     // An axis given as 0 keeps the viewer's value.
@@ -274,3 +284,5 @@ void IEParamsOwnerDpiChanged(TPicturaIO* Owner, bool Vertical, int32_t Value) {
     else
         IEViewSetDpi(view, Value, 0);
 }
+
+}  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ByteOrder.h"
 #include "SysUtils.h"
 #include "imaging/codecs/bmpfilt_ico.h"
 #include "imaging/codecs/bmpfilt_pnm.h"
@@ -17,8 +18,6 @@
 #include "imaging/codecs/jpegfilt.h"
 #include "imaging/codecs/pcxfilter.h"
 #include "imaging/codecs/tiffilt_read.h"
-#include "imaging/view/ievect.h"
-#include "imaging/view/picturaview.h"
 
 std::vector<std::unique_ptr<TIEFileFormatInfo>> IEFileFormats;
 std::vector<TIEIOPlugin> IEIOPlugins;
@@ -307,4 +306,36 @@ TIOFileType IEFindFileFormat(const std::wstring& FileName, bool VerifyExtension)
             result = ioUnknown;
     }
     return result;
+}
+
+bool IEIsObjectsStream(TStream* Stream) {
+    uint8_t b[4] = {};
+    const int64_t pos = Stream->GetPosition();
+    const int32_t got = Stream->Read(b, 4);
+    Stream->SetPosition(pos);
+    return got == 4 && std::memcmp(b, "IEV", 3) == 0 && b[3] >= '1' && b[3] <= 'S';
+}
+
+bool IEIsLayersStream(TStream* Stream) {
+    uint8_t b[25] = {};
+    const int64_t pos = Stream->GetPosition();
+    const int32_t got = Stream->Read(b, 25);
+    Stream->SetPosition(pos);
+    return got == 25 && std::memcmp(b, "PICTURALAYERS", 13) == 0 && int32_t(ByteOrder::GetLE32(b + 13)) > 0;
+}
+
+bool IEIsAllStream(TStream* Stream) {
+    uint8_t b[4] = {};
+    const int64_t pos = Stream->GetPosition();
+    const int32_t got = Stream->Read(b, 4);
+    Stream->SetPosition(pos);
+    if (got != 4) return false;
+    const uint32_t offset = ByteOrder::GetLE32(b);
+    if (offset > Stream->GetSize()) return false;
+    Stream->SetPosition(pos + 4);
+    const bool layers = IEIsLayersStream(Stream);
+    Stream->SetPosition(pos + offset);
+    const bool objects = layers && IEIsObjectsStream(Stream);
+    Stream->SetPosition(pos);
+    return objects;
 }

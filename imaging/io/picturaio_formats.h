@@ -70,6 +70,13 @@ TIOFileType IEFindStreamFormat(TStream* Stream);
 TIOFileType IEFindFileFormat(const std::wstring& FileName, bool VerifyExtension);
 // "RIFF", four bytes, "AVI "; the position is restored.
 bool IEIsAVI(TStream* Stream);
+// The viewer's own streams, all with the position restored: an objects stream ("IEV" and a version
+// from "1" to "S"); a layers stream ("PICTURALAYERS" and a version above 0); a layers-and-objects
+// stream (the offset of the objects stream, at most the stream's size, a layers stream after it and
+// an objects stream at that offset).
+bool IEIsObjectsStream(TStream* Stream);
+bool IEIsLayersStream(TStream* Stream);
+bool IEIsAllStream(TStream* Stream);
 
 // The 12-byte header that the JPEG, PCX and TIFF stream savers write before the image data when
 // the component's StreamHeaders is set: the tag ("JFIF", "PCX2" or "TIFF", zero-padded to 8

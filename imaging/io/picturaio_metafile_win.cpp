@@ -12,7 +12,7 @@
 #include "iedibbitmap.h"
 #include "picturaio.h"
 #include "picturaio_metafile.h"
-#include "picturaview.h"
+#include "iecoredefs_settings.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "picturaio.h"
 #include "picturaio_view.h"
 #include "picturaproc_resample.h"
-#include "picturaview.h"
+#include "iecoredefs_settings.h"
 
 bool TPicturaIO::PostToViewFromThread(uint32_t Msg, uintptr_t WParam) {
     // From a background thread of this component, a viewer with a parent window gets a message

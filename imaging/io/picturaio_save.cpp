@@ -16,7 +16,7 @@
 #include "bmpfilt_pnm.h"
 #include "bmpfilt_ps.h"
 #include "giffilter.h"
-#include "iecoreutils_exif.h"
+#include "iecoreutils_exif_tiff.h"
 #include "iecoreutils_markers.h"
 #include "iecoreutils_streams.h"
 #include "iej2000.h"

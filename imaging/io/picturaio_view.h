@@ -1,6 +1,10 @@
 // What the I/O component asks of an attached viewer control, an attached TImage and a VCL bitmap.
 // These are window controls of the Windows build; the native build has none, so there no viewer
 // or TImage ever exists and its twins answer "none" (they are never reached with an object).
+//
+// The viewer lives in a library above this one: the IEView functions reach it through the link
+// that the viewer library installs (IESetViewLink; every viewer installs it when it is made).
+// Until then no viewer exists, and the functions answer as for none.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +37,28 @@ void IEViewDoImageChange(TIEView* View);
 bool IEViewHasParent(TIEView* View);
 // Posts a private message to the viewer's window (the window must exist).
 bool IEViewPostMessage(TIEView* View, uint32_t Msg, uintptr_t WParam);
+
+// The viewer's side of the IEView functions above, one member each (View is never null).
+class TIEViewLink {
+public:
+    virtual ~TIEViewLink() = default;
+    virtual TComponent* Component(TIEView* View) = 0;
+    virtual TIEBitmap* GetIEBitmap(TIEView* View) = 0;
+    virtual TBitmap* GetBitmap(TIEView* View) = 0;
+    virtual void* AddBitmapChangeCallback(TIEView* View, TPicturaIO* IO) = 0;
+    virtual void RemoveBitmapChangeCallback(TIEView* View, void* Handle) = 0;
+    virtual TColor GetBackground(TIEView* View) = 0;
+    virtual void SetBackground(TIEView* View, TColor Value) = 0;
+    virtual int32_t GetDpiX(TIEView* View) = 0;
+    virtual int32_t GetDpiY(TIEView* View) = 0;
+    virtual void SetDpi(TIEView* View, int32_t X, int32_t Y) = 0;
+    virtual void UpdateAndImageChange(TIEView* View) = 0;
+    virtual void DoImageChange(TIEView* View) = 0;
+    virtual bool HasParent(TIEView* View) = 0;
+    virtual bool PostMessage(TIEView* View, uint32_t Msg, uintptr_t WParam) = 0;
+};
+// Installs the viewer's side (a static object of the viewer library; null removes it).
+void IESetViewLink(TIEViewLink* Link);
 
 TComponent* IEImageComponent(TImage* Image);
 TBitmap* IEImageGetBitmap(TImage* Image);

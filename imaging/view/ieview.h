@@ -20,6 +20,10 @@
 class TIEBitmap;
 class TIEView;
 
+// Installs the viewer's side of the I/O component's link to an attached viewer (every viewer
+// does when it is made, so that the I/O component reaches any viewer that exists).
+void IEInstallViewLink();
+
 // A bitmap-change callback: the view that changed, and whether it is being destroyed.
 using TIEBitmapChangeEvent = std::function<void(TIEView* Sender, bool Destroying)>;
 

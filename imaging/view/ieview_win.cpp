@@ -11,6 +11,7 @@ TIEView::TIEView(TComponent* AOwner) : TCustomControl(AOwner) {
     FBackground = clBtnFace;
     FBorderStyle = bsSingle;
     SetCtl3D(true);
+    IEInstallViewLink();
 }
 
 TIEView::~TIEView() {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "imaging_codecs/JpegTestUtil.h"
-#include "iecoreutils_exif.h"
+#include "iecoreutils_exif_tiff.h"
 #include "iecoreutils_icc.h"
 #include "iecoreutils_markers.h"
 #include "picturaio_params.h"

@@ -16,7 +16,7 @@
 #include "CodecTestUtil.h"
 #include "iebitmap.h"
 #include "iemask.h"
-#include "iecoreutils_exif.h"
+#include "iecoreutils_exif_tiff.h"
 #include "imaging/codecs/tiffilt_read.h"
 #include "picturaio_params.h"
 #include "tifccitt.h"

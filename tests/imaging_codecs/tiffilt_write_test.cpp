@@ -17,7 +17,7 @@
 #include "SysUtils.h"
 #include "TestSupport.h"
 #include "iebitmap.h"
-#include "iecoreutils_exif.h"
+#include "iecoreutils_exif_tiff.h"
 #include "iecoreutils_tiffhandler.h"
 #include "iecoreutils_wang.h"
 #include "tifccitt.h"

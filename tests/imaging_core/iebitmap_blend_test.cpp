@@ -8,6 +8,7 @@
 #include "RgbAssert.h"
 #include "iebitmap.h"
 #include "iecoreutils_startup.h"
+#include "iestartup.h"
 
 namespace {
 

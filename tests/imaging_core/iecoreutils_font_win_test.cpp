@@ -5,6 +5,7 @@
 #include "Graphics.h"
 #include "iecoreutils_font.h"
 #include "iecoreutils_startup.h"
+#include "iestartup.h"
 
 TEST(IEDefaultFont, OneFontByVersionFreedAtShutDown) {
     IEStaticInitialize();

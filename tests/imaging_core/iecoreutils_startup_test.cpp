@@ -12,6 +12,7 @@
 #include "iecoredefs_types.h"
 #include "iecoreutils_general.h"
 #include "iecoreutils_startup.h"
+#include "iestartup.h"
 #include "iecoreutils_threads.h"
 #include "iesight.h"
 #include "picturaio.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "iebitmap.h"
-#include "imaging/codecs/iequantizer.h"
+#include "imaging/core/iequantizer.h"
 #include "imaging/io/picturaio.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <atomic>
 
 #include "iebitmap.h"
-#include "imaging/io/picturaio_params.h"
+#include "imaging/core/picturaio_params.h"
 
 namespace codectest {
 

@@ -10,7 +10,7 @@
 #include "CodecTestUtil.h"
 #include "iebitmap.h"
 #include "imaging/codecs/bmpfilt.h"
-#include "imaging/io/picturaio_params.h"
+#include "imaging/core/picturaio_params.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "ByteOrder.h"
 #include "iebitmap.h"
-#include "iecoreutils_exif.h"
-#include "imaging/io/picturaio_params.h"
+#include "iecoreutils_exif_tiff.h"
+#include "imaging/core/picturaio_params.h"
 
 TEST(IECopyEXIF, CopiesValuesThroughTheSetters) {
     TIOParamsVals src(nullptr), dst(nullptr);

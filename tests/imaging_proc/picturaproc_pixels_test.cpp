@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "iebitmap.h"
-#include "imaging/codecs/iequantizer.h"
+#include "imaging/core/iequantizer.h"
 #include "picturaproc.h"
 #include "picturaproc_pixels.h"
 

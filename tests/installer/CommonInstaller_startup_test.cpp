@@ -9,6 +9,7 @@
 #include "QdPrinters.h"
 #include "UnitInit.h"
 #include "iecoreutils_startup.h"
+#include "iestartup.h"
 
 TEST(InstallerStartup, UnitsStartInOrderAndTheLibrarySeesTheApplication) {
     InstallerConnectApplication();

@@ -14,6 +14,7 @@
 #include "controls_test_util.h"
 #include "iebitmap.h"
 #include "iecoreutils_startup.h"
+#include "iestartup.h"
 
 namespace {
 

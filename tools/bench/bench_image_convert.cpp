@@ -23,6 +23,7 @@
 
 #include "iebitmap.h"
 #include "iecoreutils_startup.h"
+#include "iestartup.h"
 #include "imaging/codecs/iequantizer.h"
 #include "imaging/io/picturaio.h"
 

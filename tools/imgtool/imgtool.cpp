@@ -18,6 +18,7 @@
 #include "iebitmap.h"
 #include "picturaio.h"
 #include "iecoreutils_startup.h"
+#include "iestartup.h"
 #include "iecoreutils_streams.h"
 
 namespace {

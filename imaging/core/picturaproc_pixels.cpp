@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "imaging/codecs/iequantizer.h"
+#include "imaging/core/iequantizer.h"
 #include "picturaproc_rows.h"
 
 // ---- Bits ---------------------------------------------------------------------------------------

@@ -515,8 +515,11 @@ private:
     void SetEXIFValue(T& Field, T Value, int32_t Tag, T Absent);
 };
 
-// The links of the set to its owning component, which the component's unit supplies: the size
-// of the owner's VCL bitmap (TPicturaIO::GetBitmap; false when it has none) and the resolution
-// passed on to a viewer the owner is attached to (without a repaint).
-bool IEParamsOwnerBitmapSize(TPicturaIO* Owner, int32_t& Width, int32_t& Height);
-void IEParamsOwnerDpiChanged(TPicturaIO* Owner, bool Vertical, int32_t Value);
+// The links of the set to its owning component, which the component's library installs (every
+// component does when it is made, so a set with an owner always finds them): the size of the
+// owner's VCL bitmap (TPicturaIO::GetBitmap; false when it has none) and the resolution passed on
+// to a viewer the owner is attached to (without a repaint). Null until then.
+using TIEParamsOwnerBitmapSizeProc = bool (*)(TPicturaIO* Owner, int32_t& Width, int32_t& Height);
+using TIEParamsOwnerDpiChangedProc = void (*)(TPicturaIO* Owner, bool Vertical, int32_t Value);
+extern TIEParamsOwnerBitmapSizeProc IEParamsOwnerBitmapSize;
+extern TIEParamsOwnerDpiChangedProc IEParamsOwnerDpiChanged;

@@ -5,7 +5,10 @@
 #include "CheckedMath.h"
 
 #include "iebitmap.h"
-#include "picturaview.h"
+#include "iecoredefs_settings.h"
+
+TIEParamsOwnerBitmapSizeProc IEParamsOwnerBitmapSize = nullptr;
+TIEParamsOwnerDpiChangedProc IEParamsOwnerDpiChanged = nullptr;
 
 TTIFFLZWDecompressor IETIFFLZWDecompressor = nullptr;
 TTIFFLZWCompressor IETIFFLZWCompressor = nullptr;
@@ -39,7 +42,7 @@ void TIOParamsVals::SetDefaultParams() {
     DpiX = keptDpiX;
     DpiY = keptDpiY;
     if (Owner) {
-        IEParamsOwnerBitmapSize(Owner, Width, Height);
+        if (IEParamsOwnerBitmapSize) IEParamsOwnerBitmapSize(Owner, Width, Height);
         SetDpiX(IEDefaultDPIX);
         SetDpiY(IEDefaultDPIY);
     }
@@ -168,13 +171,13 @@ void TIOParamsVals::Assign(const TIOParamsVals* Source) {
 void TIOParamsVals::SetDpiX(int32_t Value) {
     DpiX = Value;
     EXIFXResolution = Value;
-    if (Owner) IEParamsOwnerDpiChanged(Owner, false, Value);
+    if (Owner && IEParamsOwnerDpiChanged) IEParamsOwnerDpiChanged(Owner, false, Value);
 }
 
 void TIOParamsVals::SetDpiY(int32_t Value) {
     DpiY = Value;
     EXIFYResolution = Value;
-    if (Owner) IEParamsOwnerDpiChanged(Owner, true, Value);
+    if (Owner && IEParamsOwnerDpiChanged) IEParamsOwnerDpiChanged(Owner, true, Value);
 }
 
 // The whole-number resolution of an EXIF rational saturates: a file may hold any value, NaN included.

@@ -1,6 +1,7 @@
 // The processing unit's shared pieces and its set-up: the progress event of the free routines,
 // the table that expands a 1-bit row byte into eight 24-bit pixels, the preset 3 x 3 filters with
-// their names, and the raw clipboard format. The routines themselves live in picturaproc_*.h.
+// their names, and the raw clipboard format. The routines themselves live in picturaproc_*.h (those
+// that the codecs and the image buffer use in the core, the others in imaging/proc).
 #pragma once
 
 #include <cstdint>

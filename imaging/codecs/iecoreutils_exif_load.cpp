@@ -6,7 +6,7 @@
 
 #include "Classes.h"
 #include "iebitmap.h"
-#include "iecoreutils_exif.h"
+#include "iecoreutils_exif_tiff.h"
 #include "iecoreutils_geometry.h"
 #include "iemask.h"
 #include "imaging/codecs/tiffilt_read.h"

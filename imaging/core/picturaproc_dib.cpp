@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "CheckedMath.h"
-#include "picturaio.h"
+#include "iecoreutils_general.h"
 #include "picturaproc_pixels.h"
 
 namespace {

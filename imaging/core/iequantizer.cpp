@@ -6,7 +6,9 @@
 
 #include "iebitmap.h"
 #include "iecoreutils_general.h"
-#include "imaging/io/picturaio.h"
+
+int32_t IEQuantizerMode = -1;
+int32_t IENeuQuantQuality = -1;
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include "iebitmap.h"
 #include "imaging/codecs/tiffilt_write.h"
-#include "iecoreutils_exif.h"
-#include "imaging/io/picturaio_params.h"
+#include "iecoreutils_exif_tiff.h"
+#include "imaging/core/picturaio_params.h"
 
 void IECopyEXIF(TIOParamsVals* Source, TIOParamsVals* Dest, bool CopyThumbnail) {
     if (!Source || !Dest || Source == Dest) return;

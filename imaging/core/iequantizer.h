@@ -15,6 +15,10 @@
 #include "Classes.h"
 #include "iecoredefs_types.h"
 
+// The quantizer's mode and NeuQuant quality: -1, automatic (the I/O set-up resets them).
+extern int32_t IEQuantizerMode;
+extern int32_t IENeuQuantQuality;
+
 class TIEBitmap;
 
 class TIEQuantizer : public TObject {

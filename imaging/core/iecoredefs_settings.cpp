@@ -1,0 +1,6 @@
+#include "iecoredefs_settings.h"
+
+int32_t IEDefaultDPIX = 0;
+int32_t IEDefaultDPIY = 0;
+bool IEGlobalRemoteSession = false;
+bool IEGlobalHasMMX = false;
