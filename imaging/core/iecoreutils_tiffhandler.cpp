@@ -461,6 +461,10 @@ void TIETIFFHandler::ReadImageData(TStream* Stream, TIETIFFEntryList& List) {
             if (static_cast<int64_t>(off) >= size) len = 0;
             else len = std::min<int64_t>(len, size - off);   // only what the file holds
             if (len > FBudget) break;
+            // A block cut short by the end of the file keeps its shortened length, so that the
+            // lengths written back describe the blocks written: a length left longer would make
+            // the next read take the bytes that follow the block as well.
+            len = StoreLength(List[li], k, len);
             FBudget -= len;
             auto it = std::make_unique<TDataItem>();
             it->Bytes.assign(static_cast<size_t>(len), 0);
@@ -473,6 +477,27 @@ void TIETIFFHandler::ReadImageData(TStream* Stream, TIETIFFEntryList& List) {
         if (DataSize(List[i]) > 4 && GetValue(List[i]) < FData.size()) FData[GetValue(List[i])].reset();
         List[i] = ImageBlockEntry(tag, indexes);
     }
+}
+
+int64_t TIETIFFHandler::StoreLength(TIETIFFEntry& Entry, uint32_t ValueIndex, int64_t Length) {
+    // The entry and its data block are this handler's own, so they may be written.
+    auto* p = const_cast<uint8_t*>(GetTagDataPtr(Entry, static_cast<int32_t>(ValueIndex)));
+    if (!p) return Length;
+    switch (GetType(Entry)) {
+        case kTypeSByte:
+            Length = std::min<int64_t>(Length, 127);
+            *p = static_cast<uint8_t>(Length);
+            break;
+        case kTypeByte:
+        case kTypeAscii:
+        case kTypeUndefined: *p = static_cast<uint8_t>(Length); break;
+        case kTypeShort:
+        case kTypeSShort: ByteOrder::PutLE16(p, OrderWord(static_cast<uint16_t>(Length))); break;
+        case kTypeLong:
+        case kTypeSLong: ByteOrder::PutLE32(p, OrderDWord(static_cast<uint32_t>(Length))); break;
+        default: break;
+    }
+    return Length;
 }
 
 TIETIFFEntry TIETIFFHandler::ImageBlockEntry(uint16_t Tag, const std::vector<uint32_t>& Indexes) {

@@ -155,6 +155,9 @@ private:
     std::vector<uint32_t> ImageBlockIndexes(const TIETIFFEntry& Entry) const;
     // An offsets entry (LONG) holding the image blocks' indexes: inline for one, else an array.
     TIETIFFEntry ImageBlockEntry(uint16_t Tag, const std::vector<uint32_t>& Indexes);
+    // Stores Length (at most what the file gave, so it fits the entry's type; a SBYTE entry
+    // holds up to 127) as value ValueIndex of a length entry; returns the length stored.
+    int64_t StoreLength(TIETIFFEntry& Entry, uint32_t ValueIndex, int64_t Length);
     void FreeEntryData(const TIETIFFEntry& Entry, bool FreeImageData);
     void SortList(TIETIFFEntryList& List) const;
 

@@ -209,6 +209,36 @@ TEST(TIETIFFHandler, HostileChainsEnd) {
     }
 }
 
+// A strip cut short by the end of the file: its length (of any integer type) becomes what the
+// handler holds, so the copy's strip is not followed into the data written after it, and a copy
+// of the copy is the same bytes.
+TEST(TIETIFFHandler, StripCutShortByTheEndKeepsItsLength) {
+    const struct {
+        uint16_t Type;
+        uint32_t Length;
+    } cases[] = {{3, 1000}, {4, 0xFFFFFFFFu}, {1, 200}, {6, 0xFF}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Type);
+        std::string f = Header(8);
+        PutIFD(f, 8, {{273, 4, 1, 62}, {279, c.Type, 1, c.Length}, {305, 2, 12, 50}}, 0);
+        f += std::string("Lumi writer\0", 12) + "abcd";
+        TReadOnlyMemoryStream s(f.data(), (int64_t)f.size());
+        TIETIFFHandler h;
+        ASSERT_TRUE(h.ReadStream(&s));
+        EXPECT_EQ(Value(h, 0, 279), 4);
+        TMemoryStream first;
+        h.WriteStream(&first, -1);
+        first.SetPosition(0);
+        TIETIFFHandler back;
+        ASSERT_TRUE(back.ReadStream(&first));
+        EXPECT_EQ(Value(back, 0, 279), 4);
+        EXPECT_EQ(Text(back, back.GetPageList(0), 305), std::string("Lumi writer\0", 12));
+        TMemoryStream second;
+        back.WriteStream(&second, -1);
+        EXPECT_EQ(Bytes(second), Bytes(first));
+    }
+}
+
 // Setting, reading and deleting tags; the values survive a write and a read.
 TEST(TIETIFFHandler, SetTagValues) {
     auto h = TIETIFFHandler::CreateFromFile(Fixture("multipage_exif_mm.tif"));
