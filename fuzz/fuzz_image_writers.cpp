@@ -4,7 +4,8 @@
 // bitmap's size, and where the coding keeps every pixel the colours come back unchanged.
 //
 // Lossless here: the bitmaps of 1-bit, 8-bit grey, palette (of grey entries, so that a grey or a
-// palette file keeps them) and 24-bit pixels, saved with the bits and samples of their own
+// palette file keeps them) and 24-bit pixels (a grey PNG with alpha only where fully opaque: its
+// transparency is one palette entry), saved with the bits and samples of their own
 // format as TIFF (uncompressed, LZW, PackBits, deflate; CCITT for 1 bit), BMP (RLE for 8-bit and
 // 1-bit pixels too), PNG, TGA, PNM, PCX, DCX and PSD, and as GIF and WBMP where the file holds the
 // colours (GIF up to 256 colours, WBMP 1 bit). Everything else (JPEG, JPEG 2000, the other pixel
@@ -139,6 +140,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // GIF keeps 256 colours (a transparent pixel its index only), WBMP two.
         const bool keeps = w.Lossless && lossless && !(grey && (flags & 32)) && (w.Type != ioWBMP || oneBit) &&
                            (w.Type != ioGIF || (format != ie24RGB && !(flags & 1)));
+        if (keeps && w.Type == ioPNG && grey && (flags & 1)) {
+            // A one-channel PNG with an alpha channel is a palette with one fully transparent entry:
+            // pixels not fully opaque become that entry (the background colour), the others keep
+            // their colour.
+            const std::vector<uint8_t> read = Colours(back);
+            for (int32_t y = 0; y < height; ++y)
+                for (int32_t x = 0; x < width; ++x) {
+                    const size_t at = ((size_t)y * width + x) * 3;
+                    const bool opaque = source.GetAlpha(x, y) == 255;
+                    if (opaque && std::memcmp(&read[at], &colours[at], 3) != 0) finding("a lossless writer changed pixels");
+                    if (!opaque && back.HasAlphaChannel() && back.GetAlpha(x, y) != 0)
+                        finding("a pixel not fully opaque is not the transparent entry");
+                }
+            continue;
+        }
         if (keeps && Colours(back) != colours) finding("a lossless writer changed pixels");
     }
     return 0;
