@@ -14,6 +14,8 @@ PKGS=(g++-mingw-w64-i686 wine xvfb xauth locales fonts-ipafont-gothic
       nasm autoconf automake libtool pkg-config dpkg-dev)
 # Peers of the image library's tests and benchmarks.
 PKGS+=(libvips-tools python3-pil pngquant)
+# GNU time: the installation benchmark's peak memory of each process.
+PKGS+=(time)
 # Image files made by tools no one here wrote, for the format-detection tests; Ghostscript's CMYK
 # profile, built into the colour rows; its ICC profiles are the ICC transforms' test profiles.
 PKGS+=(netpbm libtiff-tools libgs-common)

@@ -13,8 +13,9 @@ divided by the peer's; below 1 is better).
 Needs bench_extract.exe in BUILD (cmake --build BUILD --target bench_extract). The payloads, the
 installers and the extracted folders live in BUILD/bench-extract and are deleted at the end, on
 failure and interruption too. The large payload needs about 3.5 GB free there (else it is skipped).
-Times are the median of the runs; memory is the peak resident set of the process (for the Wine
-programs: the Wine process running the program, with the idle program's peak shown for scale).
+Times are the median of the runs; memory is the peak resident set of the process, as GNU time
+reports it (for the Wine programs: the Wine process running the program, with the idle program's
+peak shown for scale).
 """
 
 import argparse
@@ -34,15 +35,22 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 PACKER = os.path.join(ROOT, "tools", "pack_installer.py")
 
-# Runs a command and reports its wall time and the peak resident set of its process tree. Run in a
-# fresh interpreter per measurement, so that the children's peak is that command's alone.
+# Runs a command and reports its wall time and the peak resident set of its own process (with what
+# it waited for), measured by GNU time: the resource usage of a Python parent's children starts from
+# the parent's own peak (the child is a copy of it until it runs the command), so a small command
+# measured that way reads as large as the interpreter.
 MEASURE = r"""
-import json, resource, subprocess, sys, time
+import json, os, subprocess, sys, tempfile, time
+fd, peak = tempfile.mkstemp()
+os.close(fd)
 t = time.perf_counter()
-p = subprocess.run(sys.argv[1:], stdout=subprocess.PIPE, stderr=subprocess.PIPE, stdin=subprocess.DEVNULL)
+p = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", peak] + sys.argv[1:], stdout=subprocess.PIPE,
+                   stderr=subprocess.PIPE, stdin=subprocess.DEVNULL)
 wall = time.perf_counter() - t
-ru = resource.getrusage(resource.RUSAGE_CHILDREN)
-print(json.dumps({"wall": wall, "maxrss_kb": ru.ru_maxrss, "rc": p.returncode,
+with open(peak) as f:
+    lines = [l for l in f.read().split() if l.isdigit()]
+os.unlink(peak)
+print(json.dumps({"wall": wall, "maxrss_kb": int(lines[-1]) if lines else 0, "rc": p.returncode,
                   "out": p.stdout.decode("utf-8", "replace"), "err": p.stderr.decode("utf-8", "replace")[-2000:]}))
 """
 
