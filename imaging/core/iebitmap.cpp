@@ -129,8 +129,9 @@ bool TIEBitmap::AllocateImage() {
     BitCount = IEPixelFormatBitCount[PixelFormat];
     ChannelCount = IEPixelFormatChannelCount[PixelFormat];
     // A row that would not fit a 32-bit row length is refused before the length wraps.
-    if ((int64_t)Width * BitCount + RowAlign > INT32_MAX || RowAlign <= 0) return false;
-    RowLen = IEBitmapRowLen(Width, BitCount, RowAlign);
+    const int32_t rowLen = IECheckedRowLen(Width, BitCount, RowAlign);
+    if (rowLen < 0) return false;
+    RowLen = rowLen;
     if (PixelFormat == ie8p) {
         // Zeroed, so that whatever is written from an unset palette is repeatable.
         Palette.reset(new (std::nothrow) TIERGB[256]());

@@ -160,6 +160,11 @@ int32_t IEBitmapRowLen(int32_t Width, int32_t BitsPerPixel, int32_t Align) {
     return static_cast<int32_t>(static_cast<uint32_t>(units) * static_cast<uint32_t>(Align / 8));
 }
 
+int32_t IECheckedRowLen(int32_t Width, int32_t BitsPerPixel, int32_t Align) {
+    if (Width < 0 || Align <= 0 || (int64_t)Width * BitsPerPixel + Align > INT32_MAX) return -1;
+    return IEBitmapRowLen(Width, BitsPerPixel, Align);
+}
+
 int32_t IEMaskBitCount(int32_t Mask) {
     const uint32_t m = static_cast<uint32_t>(Mask);
     int bit = 0;

@@ -72,6 +72,10 @@ void IEReverseBitsDWord(uint32_t& D);
 // value; other Align values: ((Width * BitsPerPixel + Align - 1) div Align) * (Align div 8).
 // Align 0 gives 0.
 int32_t IEBitmapRowLen(int32_t Width, int32_t BitsPerPixel, int32_t Align);
+// The same row length for a buffer about to be allocated: -1 when the width is negative, the
+// alignment not positive, or the row's bits (with the alignment) do not fit a 32-bit length, so
+// that the length never wraps.
+int32_t IECheckedRowLen(int32_t Width, int32_t BitsPerPixel, int32_t Align);
 // The width of a colour channel's bit mask: set bits counted upwards from the lowest set bit.
 int32_t IEMaskBitCount(int32_t Mask);
 // Index bits needed for Count values: k for 2^k, else the highest set bit's index plus 1; -1 for 0.

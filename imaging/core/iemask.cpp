@@ -9,17 +9,6 @@
 #include "iebitmap.h"
 #include "iecoreutils_general.h"
 
-namespace {
-
-// The row length of Width pixels of BitsPerPixel in 32-bit words, or -1 when it would not fit a
-// 32-bit length (the product would wrap): the rule the image buffer applies to its own rows.
-int32_t CheckedRowLen(int32_t Width, int32_t BitsPerPixel) {
-    if (Width < 0 || (int64_t)Width * BitsPerPixel + 32 > INT32_MAX) return -1;
-    return IEBitmapRowLen(Width, BitsPerPixel, 32);
-}
-
-}  // namespace
-
 void TIEMask::EmptyBoundingBox() {
     X1 = EmptyBox;
     Y1 = EmptyBox;
@@ -47,7 +36,7 @@ void TIEMask::Allocate(int32_t AWidth, int32_t AHeight, int32_t ABitsPerPixel) {
     Height = std::max(AHeight, 0);
     // Only 1 and 8 bits are held; any other depth would index 8-bit pixels past short rows.
     BitsPerPixel = ABitsPerPixel == 1 ? 1 : 8;
-    RowLen = CheckedRowLen(Width, BitsPerPixel);
+    RowLen = IECheckedRowLen(Width, BitsPerPixel, 32);
     // A row too long for its length to be held gives a mask without pixels.
     if (RowLen < 0) {
         Width = 0;
@@ -147,7 +136,7 @@ void TIEMask::UpdateFullFlag() {
 void TIEMask::Resize(int32_t NewWidth, int32_t NewHeight) {
     NewWidth = std::max(NewWidth, 0);
     NewHeight = std::max(NewHeight, 0);
-    int32_t newRowLen = CheckedRowLen(NewWidth, BitsPerPixel);
+    int32_t newRowLen = IECheckedRowLen(NewWidth, BitsPerPixel, 32);
     if (newRowLen < 0) {
         NewWidth = 0;
         NewHeight = 0;
@@ -439,7 +428,7 @@ void TIEMask::CopyAlphaThroughMask(TIEBitmap* Dest, TIEBitmap* Source, bool Dest
 void TIEMask::ScaleToView(int32_t AViewWidth, int32_t AViewHeight, int32_t SrcX, int32_t SrcY, int32_t SrcWidth,
                           int32_t SrcHeight) {
     if (AViewWidth <= 0 || AViewHeight <= 0) return;
-    const int32_t viewRowLen = CheckedRowLen(AViewWidth, BitsPerPixel);
+    const int32_t viewRowLen = IECheckedRowLen(AViewWidth, BitsPerPixel, 32);
     if (viewRowLen < 0) {
         // A view too wide for its row length to be held gets no buffer.
         std::vector<uint8_t>().swap(ViewBuffer);
