@@ -17,6 +17,7 @@
 #include "ByteOrder.h"
 #include "Classes.h"
 #include "codecs_common.h"
+#include "iebitorder.h"
 #include "iebitmap.h"
 #include "iecoreutils_general.h"
 #include "iemask.h"
@@ -167,16 +168,17 @@ public:
                 FInflateDone = true;
                 void* out = nullptr;
                 int32_t outSize = 0;
-                const int64_t estimate = std::min<int64_t>(FRowBytes * FRows, int64_t(1) << 30);
+                // The strip's rows are all it can use: inflating stops there (and starts with a
+                // block of that size, or 1 GB at most).
+                const int64_t needed = std::min<int64_t>(FRowBytes * FRows, INT32_MAX);
+                const int64_t estimate = std::min<int64_t>(needed, int64_t(1) << 30);
                 const uint8_t* data = FData;
                 std::vector<uint8_t> reversed;
                 if (V.FillOrder == 2 && FLength > 0) {
                     reversed.assign(FData, FData + FLength);
-                    for (uint8_t& b : reversed) IEReverseBitsByte(b);
+                    for (uint8_t& b : reversed) b = IEBitReverse.Byte[b];
                     data = reversed.data();
                 }
-                // The strip's rows are all it can use: inflating stops there.
-                const int64_t needed = std::min<int64_t>(FRowBytes * FRows, INT32_MAX);
                 try {
                     IEZDecompressBuffer(data, (int32_t)FLength, out, outSize, (int32_t)std::max<int64_t>(estimate, 1),
                                         (int32_t)std::max<int64_t>(needed, 1));
