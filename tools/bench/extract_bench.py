@@ -2,7 +2,9 @@
 """Benchmark of the payload extraction (not a test): time and peak memory of ExtractInstaller under
 Wine on a payload of about 25 MB of archive in a few thousand files, beside the same payload
 extracted natively by Info-ZIP unzip and, when makensis is at hand and the machine runs 32-bit
-programs, by an NSIS installer (zlib, like our archive) run silently in the same Wine prefix. Then a
+programs, by an NSIS installer (zlib, like our archive) run silently in the same Wine prefix, and by a
+Windows Installer package of the same payload (built by wixl) that Wine's msiexec installs silently in
+a prefix of its own, on either Wine road (--no-msi leaves it out). Then a
 second payload of about 1.2 GB in a dozen large files (stored and deflated), generated as a stream,
 installed once by the program and once by unzip, to show that the program's memory does not grow
 with the payload. Prints a table and, as its last lines, one `ratio NAME: X.XX` per figure (ours
@@ -29,7 +31,9 @@ import statistics
 import subprocess
 import sys
 import time
+import uuid
 import zipfile
+from xml.sax.saxutils import escape as xml_escape
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -125,19 +129,20 @@ def key_values(line):
     return dict(kv.split("=", 1) for kv in line.split() if "=" in kv)
 
 
-def ensure_makensis():
-    if shutil.which("makensis"):
+def ensure_tool(command, packages):
+    """True when COMMAND is on PATH, after installing Debian's PACKAGES where it is not (as root)."""
+    if shutil.which(command):
         return True
     if os.geteuid() != 0 or not shutil.which("apt-get"):
         return False
-    print("installing Debian's nsis (at most 5 minutes) ...", flush=True)
+    print("installing Debian's %s (at most 5 minutes) ..." % " ".join(packages), flush=True)
     try:
-        subprocess.run(["apt-get", "install", "-y", "--no-install-recommends", "nsis"], stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, timeout=300,
+        subprocess.run(["apt-get", "install", "-y", "--no-install-recommends"] + list(packages),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, timeout=300,
                        env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
     except subprocess.TimeoutExpired:
         return False
-    return shutil.which("makensis") is not None
+    return shutil.which(command) is not None
 
 
 def build_nsis(work, payload):
@@ -148,6 +153,104 @@ def build_nsis(work, payload):
                 'Section\n  SetOutPath "$INSTDIR"\n  File /r "%s/*"\nSectionEnd\n' % payload)
     subprocess.run(["makensis", "-V1", script], cwd=work, check=True, timeout=600, stdin=subprocess.DEVNULL)
     return os.path.join(work, "nsis_setup.exe")
+
+
+def write_wxs(path, payload, x64):
+    """A Windows Installer source of the payload as a user would write it: one component per folder
+    (CreateFolder, so that empty folders are made too) and one per file (the file its key path),
+    Japanese language and code page so that the Japanese names survive."""
+    ns = uuid.UUID("6f1d1c2e-6a53-4c5e-9a55-6b2f7d3e9a10")
+    base = os.path.dirname(os.path.abspath(path))   # wixl takes sources relative to the source file
+    ids = {"n": 0}
+    components = []
+
+    def new_id(prefix):
+        ids["n"] += 1
+        return "%s%d" % (prefix, ids["n"])
+
+    def component(rel, body):
+        cid = new_id("c")
+        components.append(cid)
+        return ('<Component Id="%s" Guid="%s"%s>%s</Component>'
+                % (cid, str(uuid.uuid5(ns, rel)).upper(), ' Win64="yes"' if x64 else "", body))
+
+    def folder(rel):
+        here = os.path.join(payload, rel)
+        out = [component("dir:" + rel, "<CreateFolder/>")]
+        for name in sorted(os.listdir(here)):
+            full = os.path.join(here, name)
+            sub = os.path.join(rel, name) if rel else name
+            if os.path.isdir(full):
+                out.append('<Directory Id="%s" Name="%s">%s</Directory>'
+                           % (new_id("d"), xml_escape(name, {'"': "&quot;"}), folder(sub)))
+            else:
+                out.append(component("file:" + sub, '<File Id="%s" Name="%s" Source="%s" KeyPath="yes"/>'
+                                     % (new_id("f"), xml_escape(name, {'"': "&quot;"}),
+                                        xml_escape(os.path.relpath(full, base), {'"': "&quot;"}))))
+        return "".join(out)
+
+    tree = folder("")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write('<?xml version="1.0" encoding="utf-8"?>\n'
+                '<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">\n'
+                '<Product Id="*" Name="bench" Language="1041" Codepage="932" Version="1.0.0" Manufacturer="bench" '
+                'UpgradeCode="%s">\n'
+                '<Package InstallerVersion="200" Compressed="yes" InstallScope="perMachine" Languages="1041" '
+                'SummaryCodepage="932"%s/>\n'
+                '<Media Id="1" Cabinet="bench.cab" EmbedCab="yes"/>\n'
+                '<Directory Id="TARGETDIR" Name="SourceDir"><Directory Id="%s">'
+                '<Directory Id="INSTALLDIR" Name="bench">%s</Directory></Directory></Directory>\n'
+                '<Feature Id="Main" Level="1">%s</Feature>\n'
+                '</Product>\n</Wix>\n'
+                % (str(uuid.uuid5(ns, "upgrade")).upper(), ' Platform="x64"' if x64 else "",
+                   "ProgramFiles64Folder" if x64 else "ProgramFilesFolder", tree,
+                   "".join('<ComponentRef Id="%s"/>' % c for c in components)))
+
+
+class MsiAnchor:
+    """The payload as a Windows Installer package (wixl, Debian's msitools), installed silently by
+    Wine's msiexec in a prefix of its own, so that its first-run set-up and its service processes
+    never touch the prefix of our runs. The prefix's wineserver stays up between runs, as the test
+    session's does for ours; close() stops it."""
+
+    def __init__(self, work, payload):
+        self.x64 = os.environ.get("KW_WINE_ROAD") == "64"
+        wxs = os.path.join(work, "bench.wxs")
+        write_wxs(wxs, payload, self.x64)
+        self.package = os.path.join(work, "bench.msi")
+        # Without a Japanese language wixl writes the Japanese names as empty strings.
+        subprocess.run(["wixl", "-a", "x64" if self.x64 else "x86", "-o", self.package, wxs], check=True,
+                       timeout=900, stdin=subprocess.DEVNULL, env=dict(os.environ, WINDOWS_LANGUAGE="ja"))
+        self.env = dict(os.environ, WINEPREFIX=os.path.join(work, "msi-prefix"))
+        self.server = None
+        subprocess.run(["wine", "wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, timeout=600, check=True)
+        subprocess.run(["wineserver", "-w"], env=self.env, timeout=120)
+        self.server = subprocess.Popen(["wineserver", "-f", "-p"], env=self.env, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        subprocess.run(["wine", "cmd", "/c", "exit"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, timeout=120)
+
+    def install(self, target, expected):
+        """One timed silent installation into TARGET, checked, then removed again (untimed)."""
+        # msiexec by its full path: the launcher's own process is not the installer's.
+        msiexec = "C:\\windows\\system32\\msiexec.exe"
+        m = measure(["env", "WINEPREFIX=" + self.env["WINEPREFIX"], "wine", msiexec, "/i", win_path(self.package),
+                     "/qn", "INSTALLDIR=" + win_path(target) + "\\"])
+        if m["rc"] != 0:
+            raise SystemExit("extract_bench: msiexec failed (%d): %s" % (m["rc"], m["err"]))
+        check_tree(target, expected)
+        subprocess.run(["wine", msiexec, "/x", win_path(self.package), "/qn"], env=self.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, timeout=900)
+        shutil.rmtree(target, ignore_errors=True)
+        return m
+
+    def close(self):
+        if self.server:
+            subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=60)
+            self.server.wait(timeout=60)
+            self.server = None
 
 
 # The large payload: (name, MiB, stored). Stored files are incompressible, deflated ones text-like.
@@ -242,6 +345,7 @@ def main(argv):
     p.add_argument("build")
     p.add_argument("--runs", type=int, default=3)
     p.add_argument("--no-nsis", action="store_true")
+    p.add_argument("--no-msi", action="store_true")
     args = p.parse_args(argv)
     if not os.environ.get("WINEPREFIX"):
         sys.exit("extract_bench: run inside scripts/wine-session.sh BUILD ...")
@@ -286,29 +390,40 @@ def run(args, bench_exe, work):
     if os.environ.get("KW_WINE_ROAD") == "64":
         print("NSIS: not run: NSIS installers are 32-bit programs, and this machine runs no 32-bit programs "
               "(64-bit Wine road); the extraction alone is compared with unzip instead")
-    elif not args.no_nsis and ensure_makensis():
+    elif not args.no_nsis and ensure_tool("makensis", ["nsis"]):
         nsis = build_nsis(work, payload)
     print("payload: %d files in %d folders, %.1f MB unpacked; archive %.1f MB (%d entries), installer %.1f MB; "
           "made in %.0f s" % (files, folders, unpacked / 1e6, zip_size / 1e6, entries,
                               os.path.getsize(installer) / 1e6, time.perf_counter() - t), flush=True)
 
-    results = {"ours": [], "ours_inner": [], "unzip": [], "nsis": []}
+    msi = None
+    if not args.no_msi and ensure_tool("wixl", ["wixl", "msitools"]):
+        t = time.perf_counter()
+        msi = MsiAnchor(work, payload)
+        print("Windows Installer package: %.1f MB, made and its prefix set up in %.0f s"
+              % (os.path.getsize(msi.package) / 1e6, time.perf_counter() - t), flush=True)
+    results = {"ours": [], "ours_inner": [], "unzip": [], "nsis": [], "msi": []}
     idle = measure(["wine", win_path(bench_exe), "--idle"])
-    for r in range(args.runs):
-        m, kv = install_ours(bench_exe, installer, os.path.join(work, "t_ours"), (files, unpacked))
-        results["ours"].append(m)
-        results["ours_inner"].append(kv)
-        results["unzip"].append(unzip_into(archive, os.path.join(work, "t_unzip"), (files, unpacked)))
-
-        if nsis:
-            target = os.path.join(work, "t_nsis")
-            m = measure(["wine", win_path(nsis), "/S", "/D=" + win_path(target)])
-            if m["rc"] != 0:
-                raise SystemExit("extract_bench: the NSIS installer failed (%d): %s" % (m["rc"], m["err"]))
-            check_tree(target, (files, unpacked))
-            results["nsis"].append(m)
-            shutil.rmtree(target)
-        print("run %d of %d done" % (r + 1, args.runs), flush=True)
+    try:
+        for r in range(args.runs):
+            m, kv = install_ours(bench_exe, installer, os.path.join(work, "t_ours"), (files, unpacked))
+            results["ours"].append(m)
+            results["ours_inner"].append(kv)
+            results["unzip"].append(unzip_into(archive, os.path.join(work, "t_unzip"), (files, unpacked)))
+            if msi:
+                results["msi"].append(msi.install(os.path.join(work, "t_msi"), (files, unpacked)))
+            if nsis:
+                target = os.path.join(work, "t_nsis")
+                m = measure(["wine", win_path(nsis), "/S", "/D=" + win_path(target)])
+                if m["rc"] != 0:
+                    raise SystemExit("extract_bench: the NSIS installer failed (%d): %s" % (m["rc"], m["err"]))
+                check_tree(target, (files, unpacked))
+                results["nsis"].append(m)
+                shutil.rmtree(target)
+            print("run %d of %d done" % (r + 1, args.runs), flush=True)
+    finally:
+        if msi:
+            msi.close()
 
     med = lambda ms, key: statistics.median(m[key] for m in ms)
     inner = statistics.median(float(kv["extract_ms"]) for kv in results["ours_inner"]) / 1000
@@ -327,6 +442,9 @@ def run(args, bench_exe, work):
     if nsis:
         nsis_t, nsis_m = med(results["nsis"], "wall"), med(results["nsis"], "maxrss_kb") / 1024
         print("%-40s %10.2f %15.1f" % ("NSIS 3 installer /S (zlib), Wine", nsis_t, nsis_m))
+    if msi:
+        msi_t, msi_m = med(results["msi"], "wall"), med(results["msi"], "maxrss_kb") / 1024
+        print("%-40s %10.2f %15.1f" % ("Windows Installer (wixl), Wine msiexec", msi_t, msi_m))
     print()
     print("ratios (ExtractInstaller / peer; below 1 is faster or smaller):")
     print("  time vs unzip:   %.2f (Wine process)  %.2f (extraction alone)" % (ours_t / unzip_t, inner / unzip_t))
@@ -336,12 +454,17 @@ def run(args, bench_exe, work):
         print("  time vs NSIS:    %.2f (both Wine processes)" % (ours_t / nsis_t))
         print("  memory vs NSIS:  %.2f (both Wine processes)  %.2f (both above the idle Wine program)"
               % (ours_m / nsis_m, (ours_m - idle_m) / max(nsis_m - idle_m, 1e-9)))
+    if msi:
+        print("  time vs msiexec:   %.2f (both Wine processes)" % (ours_t / msi_t))
+        print("  memory vs msiexec: %.2f (both Wine processes)" % (ours_m / msi_m))
     print("(%d runs, medians; %s progress events per extraction)" % (args.runs, events))
     shutil.rmtree(payload)
 
     ratios = [("extraction_vs_unzip", inner / unzip_t)]
     if nsis:
         ratios += [("time_vs_nsis", ours_t / nsis_t), ("memory_vs_nsis", ours_m / nsis_m)]
+    if msi:
+        ratios += [("time_vs_msiexec", ours_t / msi_t), ("memory_vs_msiexec", ours_m / msi_m)]
     return ratios, ours_m
 
 
