@@ -152,6 +152,7 @@ TEST_F(IEStartup, TheProcessingRoutinesAreInPlaceBeforeTheFirstStep) {
     EXPECT_EQ(IEResampleHook, &IEResample);
     EXPECT_EQ(IECopyBitsHook, &IECopyBits);
     TIEBitmap grey(4, 1, ie24RGB);
+    for (int32_t x = 0; x < 4; ++x) grey.SetPixelRGB(x, 0, TIERGB{(uint8_t)(x * 60), (uint8_t)(x * 60), (uint8_t)(x * 60)});
     TIERGB palette[2] = {};
     const std::unique_ptr<IIEQuantizer> quantizer = IENewQuantizerHook(&grey, palette, 0, 2);
     EXPECT_NE(dynamic_cast<const TIEQuantizer*>(quantizer.get()), nullptr);
