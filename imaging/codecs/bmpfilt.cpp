@@ -12,9 +12,7 @@
 #include "codecs_common.h"
 #include "iecoreutils_colour.h"
 #include "iecoreutils_general.h"
-#include "imaging/core/iequantizer.h"
-#include "imaging/core/picturaproc_bw.h"
-#include "imaging/core/picturaproc_pixels.h"
+#include "ieprochooks.h"
 #include "iecoredefs_settings.h"
 
 namespace {
@@ -380,7 +378,7 @@ void IEReadBMPStream(TStream& Stream, TIEBitmap* Bitmap, int32_t DataLength, TIO
             break;
         }
     }
-    if (bilevel && whiteBlack) IENotBitmap(Bitmap);
+    if (bilevel && whiteBlack) IENotBitmapHook(Bitmap);
     if (anyAlpha && (!someNot0 || !someNot255)) {
         delete AlphaMask;
         AlphaMask = nullptr;
@@ -533,7 +531,7 @@ void IEWriteBMPStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
         IOParams.FreeColorMap();
         IOParams.ColorMap.reset(new TIERGB[count]());
         IOParams.ColorMapCount = count;
-        TIEQuantizer quantizer(source, IOParams.ColorMap.get(), 0, count);
+        const std::unique_ptr<IIEQuantizer> quantizer = IENewQuantizerHook(source, IOParams.ColorMap.get(), 0, count);
         writePalette(IOParams.ColorMap.get(), count);
         dataStart = Stream.GetPosition();
         std::vector<uint8_t> index((size_t)width);
@@ -547,7 +545,7 @@ void IEWriteBMPStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
             else
                 for (int32_t x = 0; x < width; ++x) {
                     const TIERGB c{src[3 * x], src[3 * x + 1], src[3 * x + 2]};
-                    index[x] = (uint8_t)quantizer.RGBIndex(c);
+                    index[x] = (uint8_t)quantizer->RGBIndex(c);
                 }
             if (rle) {
                 write(out.data(), bits == 4 ? IEEncodeRLE4(index.data(), width, out.data())
@@ -571,7 +569,7 @@ void IEWriteBMPStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
         IOParams.ColorMapCount = 2;
         TIERGB palette[2] = {{0, 0, 0}, {255, 255, 255}};
         if (source->GetPixelFormat() != ie1g) {
-            std::unique_ptr<TIEBitmap> two = IEConvertTo1BitIfTwoColors(source, palette[0], palette[1]);
+            std::unique_ptr<TIEBitmap> two = IEConvertTo1BitIfTwoColorsHook(source, palette[0], palette[1]);
             if (!two) {
                 palette[0] = {0, 0, 0};
                 palette[1] = {255, 255, 255};

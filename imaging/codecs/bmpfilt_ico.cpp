@@ -13,9 +13,8 @@
 #include "codecs_common.h"
 #include "iebitmap.h"
 #include "iecoreutils_general.h"
-#include "imaging/core/iequantizer.h"
+#include "ieprochooks.h"
 #include "imaging/codecs/pngfilt.h"
-#include "imaging/core/picturaproc_resample.h"
 #include "iecoredefs_settings.h"
 
 namespace {
@@ -485,7 +484,8 @@ void IEWriteICOStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
         const int32_t depth = WriteDepth(BitCounts[i], IOParams);
         // The image at this size: nearest pixel for 1-bit images, linear for colour ones.
         TIEBitmap image(w, h, Bitmap->GetPixelFormat());
-        IEResampleIEBitmap(Bitmap, &image, Bitmap->GetPixelFormat() == ie1g ? rfNone : rfFastLinear);
+        IEResampleIEBitmapHook(Bitmap, &image, Bitmap->GetPixelFormat() == ie1g ? rfNone : rfFastLinear, nullptr,
+                               nullptr);
         // A 1-bit image at a colour depth, or a colour image at 1 bit.
         if (depth != 1 && image.GetPixelFormat() == ie1g) image.ConvertPixelFormat(ie24RGB);
         std::unique_ptr<TIEBitmap> bw;
@@ -550,7 +550,7 @@ void IEWriteICOStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
                 }
             } else {
                 // Index 0 (black) is kept for transparent pixels; the quantizer's colours follow.
-                TIEQuantizer quantizer(src, palette + 1, 0, entries - 1);
+                const std::unique_ptr<IIEQuantizer> quantizer = IENewQuantizerHook(src, palette + 1, 0, entries - 1);
                 IOParams.ColorMap = std::make_unique<TIERGB[]>(256);
                 IOParams.ColorMapCount = 256;
                 for (int32_t p = 0; p < 256; ++p) IOParams.ColorMap[(size_t)p] = palette[p];
@@ -558,7 +558,7 @@ void IEWriteICOStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
                 for (int32_t y = 0; y < h; ++y) {
                     for (int32_t x = 0; x < w; ++x) {
                         const bool clear = alpha && alpha->GetScanline(y)[x] != 255;
-                        const int32_t index = clear ? 0 : std::min(quantizer.RGBIndex(src->GetPixelAsRGB(x, y)) + 1, entries - 1);
+                        const int32_t index = clear ? 0 : std::min(quantizer->RGBIndex(src->GetPixelAsRGB(x, y)) + 1, entries - 1);
                         indices[(size_t)y * w + x] = (uint8_t)index;
                     }
                 }

@@ -12,7 +12,7 @@
 #include "iebitmap.h"
 #include "iecoreutils_pdf.h"
 #include "jpegfilt.h"
-#include "picturaproc_pixels.h"
+#include "ieprochooks.h"
 
 // The document: every indirect object in number order (the context owns each of them once; the
 // objects refer to each other by number only), and the lists that the page tree and the
@@ -50,7 +50,7 @@ std::vector<uint8_t> EncodeLZW(TIEBitmap* Bitmap, TTIFFLZWCompressor Encoder, in
     for (int32_t y = 0; y < Bitmap->GetHeight(); ++y) {
         const uint8_t* row = Bitmap->GetScanline(y);
         if (Colour) {
-            IECopySwapRB(rgb.data(), row, Bitmap->GetWidth());
+            IECopySwapRBHook(rgb.data(), row, Bitmap->GetWidth());
             row = rgb.data();
         }
         Encoder(row, RowBytes, &coded, state);
@@ -146,7 +146,7 @@ void IEPDFSavePage(TIEPDFContext* Context, TIEBitmap* Bitmap, TIOParamsVals& IOP
         } else {
             const size_t rowBytes = (size_t)W * 3;
             data.resize(rowBytes * (size_t)H);
-            for (int32_t y = 0; y < H; ++y) IECopySwapRB(&data[(size_t)y * rowBytes], image->GetScanline(y), W);
+            for (int32_t y = 0; y < H; ++y) IECopySwapRBHook(&data[(size_t)y * rowBytes], image->GetScanline(y), W);
             add("ColorSpace", Name("DeviceRGB"));
         }
         add("BitsPerComponent", new TIEPDFNumericObject(8));

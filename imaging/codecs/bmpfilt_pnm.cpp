@@ -10,7 +10,7 @@
 #include "codecs_common.h"
 #include "iebitmap.h"
 #include "iecoreutils_colour.h"
-#include "picturaproc_pixels.h"
+#include "ieprochooks.h"
 #include "iecoredefs_settings.h"
 
 namespace {
@@ -222,7 +222,7 @@ void IEReadPNMStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
             }
             progress.Row(y + 1);
         }
-        IENotBitmap(Bitmap);
+        IENotBitmapHook(Bitmap);
         return;
     }
 
@@ -249,7 +249,7 @@ void IEReadPNMStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
         if (!binaryWide && maxval == 255 && !native16) {
             // Full-range bytes need no scaling: the samples are only put in the bitmap's order.
             if (spp == 3) {
-                IECopySwapRB(row, line.data(), width);
+                IECopySwapRBHook(row, line.data(), width);
             } else {
                 for (int32_t x = 0; x < width; ++x) {
                     uint8_t* p = row + 3 * (size_t)x;
@@ -366,7 +366,7 @@ void IEWritePNMStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
             }
             break;
         default:
-            IECopySwapRB(line.data(), row, width);
+            IECopySwapRBHook(line.data(), row, width);
             break;
         }
         IEStreamWriteChecked(Stream, aborting, line.data(), (int32_t)lineLen);

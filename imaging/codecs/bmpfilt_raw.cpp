@@ -11,7 +11,7 @@
 #include "iecoreutils_general.h"
 #include "iecoreutils_streams.h"
 #include "iecoreutils_text.h"
-#include "picturaproc_pixels.h"
+#include "ieprochooks.h"
 
 namespace {
 
@@ -172,7 +172,7 @@ void IEReadRawBitmapStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IO
         else if (IOParams.BMPRAWPlanar == 1)
             planar(3, 33);
         if (IOParams.BMPRAWChannelOrder == 0)
-            for (int32_t r = 0; r < height; ++r) IESwapRB(Bitmap->GetScanline(r), width);
+            for (int32_t r = 0; r < height; ++r) IESwapRBHook(Bitmap->GetScanline(r), width);
         break;
     case ieCMYK:
         if (IOParams.BMPRAWPlanar == 0)
@@ -187,7 +187,7 @@ void IEReadRawBitmapStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IO
             planar(3, 33);
         // The buffer keeps red in the first word: only blue-first data is exchanged.
         if (IOParams.BMPRAWChannelOrder != 0)
-            for (int32_t r = 0; r < height; ++r) IESwapRB48(Bitmap->GetScanline(r), width);
+            for (int32_t r = 0; r < height; ++r) IESwapRB48Hook(Bitmap->GetScanline(r), width);
         break;
     default:
         break;

@@ -13,8 +13,7 @@
 #include "iecoreutils_colour.h"
 #include "iecoreutils_threads.h"
 #include "iemask.h"
-#include "iequantizer.h"
-#include "picturaproc_bw.h"
+#include "ieprochooks.h"
 #include "iecoredefs_settings.h"
 
 namespace {
@@ -253,10 +252,10 @@ void IEReadGIFStream(TStream& Stream, TIEBitmap* Bitmap, int32_t& FrameCount, TI
 namespace {
 
 // The palette index of Color: the quantizer's for a colour source, else the nearest entry.
-int32_t MapColor(const TIEQuantizer* Quantizer, bool ColorSource, const TIERGB* Palette, int32_t Count,
+int32_t MapColor(const IIEQuantizer* Quantizer, bool ColorSource, const TIERGB* Palette, int32_t Count,
                  const TIERGB& Color) {
     if (Quantizer && ColorSource) return Quantizer->RGBIndex(Color);
-    return IENearestPaletteColor(Palette, Count, Color);
+    return IENearestPaletteColorHook(Palette, Count, Color);
 }
 
 }  // namespace
@@ -281,7 +280,7 @@ void IEWriteGIFStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     if (bits == 1) {
         if (Bitmap->GetPixelFormat() != ie1g) {
             TIERGB c0{}, c1{};
-            temp = IEConvertTo1BitIfTwoColors(Bitmap, c0, c1);
+            temp = IEConvertTo1BitIfTwoColorsHook(Bitmap, c0, c1);
             if (!temp) {
                 temp = std::make_unique<TIEBitmap>(width, height, ie1g);
                 temp->ConvertFrom(Bitmap);
@@ -314,7 +313,7 @@ void IEWriteGIFStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     const size_t w = (size_t)width;
     std::vector<uint8_t> indices(w * (size_t)height + 9);
     TIERGB palette[256] = {};
-    std::unique_ptr<TIEQuantizer> quantizer;
+    std::unique_ptr<IIEQuantizer> quantizer;
     if (bilevel) {
         palette[0] = TIERGB{0, 0, 0};
         palette[1] = TIERGB{255, 255, 255};
@@ -324,7 +323,7 @@ void IEWriteGIFStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
             for (int32_t x = 0; x < width; ++x) out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
         }
     } else {
-        quantizer = std::make_unique<TIEQuantizer>(source, palette, 0, colorCount);
+        quantizer = IENewQuantizerHook(source, palette, 0, colorCount);
         const bool paletted = source->GetPixelFormat() == ie8p;
         for (int32_t y = 0; y < height; ++y) {
             const uint8_t* row = source->GetScanline(y);

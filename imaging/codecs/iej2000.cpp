@@ -12,7 +12,7 @@
 #include "iebitmap.h"
 #include "iecoredefs_types.h"
 #include "iecoreutils_text.h"
-#include "imaging/core/picturaproc_pixels.h"
+#include "ieprochooks.h"
 #include "iecoredefs_settings.h"
 
 namespace {
@@ -329,7 +329,7 @@ void IEReadJ2000Stream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params
             for (int32_t x = 0; x < width; ++x) a[x] = alphaView.At(x, y);
         }
         if (bilevel) {
-            for (int32_t x = 0; x < width; ++x) IESetBit(row, x, views[0].At(x, y) != 0);
+            for (int32_t x = 0; x < width; ++x) IESetBitHook(row, x, views[0].At(x, y) != 0);
         } else if (space == 1) {
             for (int32_t x = 0; x < width; ++x) row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = views[0].At(x, y);
         } else if (space == 2) {
@@ -407,7 +407,7 @@ void IEWriteJ2000Stream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Param
         const uint8_t* row = Bitmap->GetScanline(y);
         const size_t base = (size_t)y * (size_t)width;
         if (pf == ie1g) {
-            for (int32_t x = 0; x < width; ++x) image->comps[0].data[base + x] = IEGetBit(row, x) ? 1 : 0;
+            for (int32_t x = 0; x < width; ++x) image->comps[0].data[base + x] = IEGetBitHook(row, x) ? 1 : 0;
         } else if (grey) {
             for (int32_t x = 0; x < width; ++x) {
                 const uint32_t g = ((uint32_t)row[3 * x + 2] * IEGrayRedWeight + (uint32_t)row[3 * x + 1] * IEGrayGreenWeight +

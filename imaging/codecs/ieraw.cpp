@@ -21,7 +21,7 @@
 #include "iecoreutils_tiffhandler.h"
 #include "imaging/codecs/jpegfilt.h"
 #include "imaging/codecs/tiffilt_read.h"
-#include "imaging/core/picturaproc_histogram.h"
+#include "ieprochooks.h"
 #include "iecoredefs_settings.h"
 
 namespace {
@@ -582,5 +582,5 @@ void IEReadCameraRAWStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& IO
     IERawOutputStage(raw->imgdata.image, w, h, fuji, IOParams.RAWGamma, adjust ? 0.5 : IOParams.RAWBright, Bitmap);
     raw->recycle();
     Report(Progress, 90);
-    if (adjust) IEMatchHistogram(IOParams.EXIFThumbnail.get(), Bitmap);
+    if (adjust) IEMatchHistogramHook(IOParams.EXIFThumbnail.get(), Bitmap);
 }

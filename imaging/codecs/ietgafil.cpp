@@ -12,8 +12,7 @@
 #include "codecs_common.h"
 #include "iecoreutils_colour.h"
 #include "iecoreutils_general.h"
-#include "imaging/core/iequantizer.h"
-#include "imaging/core/picturaproc_bw.h"
+#include "ieprochooks.h"
 #include "iecoredefs_settings.h"
 
 namespace {
@@ -366,7 +365,7 @@ void IEWriteTGAStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     TIEBitmap* source = Bitmap;
     if (depth == 1 && pf == ie24RGB) {
         TIERGB c0, c1;
-        copy = IEConvertTo1BitIfTwoColors(Bitmap, c0, c1);
+        copy = IEConvertTo1BitIfTwoColorsHook(Bitmap, c0, c1);
         if (!copy) {
             copy.reset(new TIEBitmap(width, height, ie1g));
             copy->ConvertFrom(Bitmap);
@@ -380,11 +379,11 @@ void IEWriteTGAStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     const bool gray = depth == 8 && IOParams.TGAGrayLevel;
     const bool mapped = (depth == 4 || depth == 8) && !gray;
     const bool compressed = IOParams.TGACompressed;
-    std::unique_ptr<TIEQuantizer> quantizer;
+    std::unique_ptr<IIEQuantizer> quantizer;
     TIERGB palette[256] = {};
     if (depth == 4 || depth == 8) {
         const int32_t count = 1 << depth;
-        quantizer.reset(new TIEQuantizer(source, palette, 0, count));
+        quantizer = IENewQuantizerHook(source, palette, 0, count);
         IOParams.FreeColorMap();
         IOParams.ColorMap.reset(new TIERGB[count]);
         std::memcpy(IOParams.ColorMap.get(), palette, sizeof(TIERGB) * count);

@@ -12,8 +12,7 @@
 #include "iecoreutils_colour.h"
 #include "iecoreutils_general.h"
 #include "iecoreutils_streams.h"
-#include "picturaproc_bw.h"
-#include "picturaproc_pixels.h"
+#include "ieprochooks.h"
 #include "iecoredefs_settings.h"
 
 namespace {
@@ -122,7 +121,7 @@ public:
         const uint32_t key = Key(Pixel);
         auto it = FExact.find(key);
         if (it != FExact.end()) return (uint8_t)it->second;
-        const int32_t i = IENearestPaletteColor(Entries.data(), FUsed, TIERGB{Pixel[0], Pixel[1], Pixel[2]});
+        const int32_t i = IENearestPaletteColorHook(Entries.data(), FUsed, TIERGB{Pixel[0], Pixel[1], Pixel[2]});
         FExact.emplace(key, i);
         return (uint8_t)i;
     }
@@ -191,7 +190,7 @@ void IEReadPCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
     // red first.
     TIERGB headerMap[16];
     std::memcpy(headerMap, h + 16, 48);
-    IESwapRBPalette(headerMap, 0, 16);
+    IESwapRBPaletteHook(headerMap, 0, 16);
     TIERGB palette[256] = {};
     if (planes == 1 && bits > 4) {
         if (DataLength < kHeaderSize + 768) {
@@ -203,7 +202,7 @@ void IEReadPCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
             IEAbort(Progress);
             return;
         }
-        IESwapRBPalette(palette, 0, 256);
+        IESwapRBPaletteHook(palette, 0, 256);
         Stream.SetPosition(start + kHeaderSize);
     }
 
@@ -301,7 +300,7 @@ void IEReadPCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParams
             for (int32_t x = 0; x < width; ++x) {
                 int32_t index = 0;
                 for (int32_t k = 0; k < 4; ++k)
-                    if (IEGetBit(lines[k], x)) index |= 1 << k;
+                    if (IEGetBitHook(lines[k], x)) index |= 1 << k;
                 std::memcpy(row + 3 * (size_t)x, &headerMap[index], 3);
             }
         }
@@ -323,7 +322,7 @@ void IEWritePCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     TIERGB color0{0, 0, 0}, color1{255, 255, 255};
     if (depth == 1) {
         if (Bitmap->GetPixelFormat() != ie1g) {
-            copy = IEConvertTo1BitIfTwoColors(Bitmap, color0, color1);
+            copy = IEConvertTo1BitIfTwoColorsHook(Bitmap, color0, color1);
             if (!copy) {
                 color0 = TIERGB{0, 0, 0};
                 color1 = TIERGB{255, 255, 255};
@@ -380,7 +379,7 @@ void IEWritePCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
         return;
     }
     PutLe16(h + 66, bytesPerLine);
-    IESwapRBPalette(headerMap, 0, 16);
+    IESwapRBPaletteHook(headerMap, 0, 16);
     std::memcpy(h + 16, headerMap, 48);
 
     bool aborting = false;
@@ -422,7 +421,7 @@ void IEWritePCXStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     }
     if (depth == 8 && !aborting && !(Progress.Aborting && *Progress.Aborting)) {
         std::vector<TIERGB> pal = quantizer->Entries;
-        IESwapRBPalette(pal.data(), 0, 256);
+        IESwapRBPaletteHook(pal.data(), 0, 256);
         const uint8_t marker = 12;
         IEStreamWriteChecked(Stream, aborting, &marker, 1);
         IEStreamWriteChecked(Stream, aborting, pal.data(), 768);

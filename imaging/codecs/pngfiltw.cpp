@@ -16,8 +16,7 @@
 #include "pngfilt_glue.h"
 #include "iebitmap.h"
 #include "iemask.h"
-#include "imaging/core/iequantizer.h"
-#include "imaging/core/picturaproc_bw.h"
+#include "ieprochooks.h"
 
 namespace {
 
@@ -89,7 +88,7 @@ void IEWritePNGStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     if (oneChannel && bits == 1) {
         if (format != ie1g) {
             TIERGB c0, c1;
-            temp = IEConvertTo1BitIfTwoColors(Bitmap, c0, c1);
+            temp = IEConvertTo1BitIfTwoColorsHook(Bitmap, c0, c1);
             if (!temp) temp = IEMake1BitByThreshold(Bitmap, width, height);
         }
     } else if (oneChannel) {
@@ -109,7 +108,7 @@ void IEWritePNGStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
     // Colour type, depth and palette.
     int colorType, depth;
     TIERGB palette[256] = {};
-    std::unique_ptr<TIEQuantizer> quantizer;
+    std::unique_ptr<IIEQuantizer> quantizer;
     int32_t plteCount = 0;
     bool usePalette = false;
     if (oneChannel && srcFormat == ie1g) {
@@ -121,11 +120,11 @@ void IEWritePNGStream(TStream& Stream, TIEBitmap* Bitmap, TIOParamsVals& IOParam
         if (mask) {
             depth = 8;
             const int32_t colors = std::min<int32_t>(1 << std::min(bits, 8), 255);
-            quantizer = std::make_unique<TIEQuantizer>(source, palette + 1, 0, colors);
+            quantizer = IENewQuantizerHook(source, palette + 1, 0, colors);
             palette[0] = IOParams.PNGBackground;
             plteCount = std::min(colors + 1, 256);
         } else {
-            quantizer = std::make_unique<TIEQuantizer>(source, palette, 0, 256);
+            quantizer = IENewQuantizerHook(source, palette, 0, 256);
             plteCount = 256;
             if (quantizer->GetIsGray() && srcFormat != ie8p) {
                 colorType = PNG_COLOR_TYPE_GRAY;

@@ -24,7 +24,7 @@
 #include "iezlib.h"
 #include "jpegfilt.h"
 #include "picturaio_colour.h"
-#include "picturaproc_pixels.h"
+#include "ieprochooks.h"
 #include "tifccitt.h"
 
 namespace {
@@ -786,7 +786,7 @@ void ReadJPEGPieces(TTIFFVars& V, TIEBitmap* Bitmap, TIOProgressRecord& Progress
         p.SetImageCount(count);
         if (IEIsAborting(Progress)) break;
         if (swap && tmp.GetPixelFormat() == ie24RGB)
-            for (int32_t y = 0; y < tmp.GetHeight(); ++y) IESwapRB(tmp.GetScanline(y), tmp.GetWidth());
+            for (int32_t y = 0; y < tmp.GetHeight(); ++y) IESwapRBHook(tmp.GetScanline(y), tmp.GetWidth());
         tmp.CopyRectTo(Bitmap, 0, 0, x0, y0, std::min(tmp.GetWidth(), pw), std::min(tmp.GetHeight(), ph));
         if (!single && Progress.OnProgress) Progress.OnProgress(Progress.Sender, (int32_t)((index + 1) * factor));
     }

@@ -18,12 +18,10 @@
 #include "iecoreutils_text.h"
 #include "iecoreutils_tiffhandler.h"
 #include "iecoreutils_wang.h"
-#include "iequantizer.h"
+#include "ieprochooks.h"
 #include "iezlib.h"
 #include "imaging/core/picturaio_colour.h"
 #include "imaging/core/picturaio_params.h"
-#include "imaging/core/picturaproc_bw.h"
-#include "imaging/core/picturaproc_pixels.h"
 #include "jpegfilt.h"
 #include "tifccitt.h"
 
@@ -399,7 +397,7 @@ struct TPage {
     bool TwoDimensional = false;      // Group 3 two-dimensional
     int32_t FillOrder = 1;
     int32_t Predictor = 1;
-    TIEQuantizer* Quantizer = nullptr;
+    const IIEQuantizer* Quantizer = nullptr;
     TIERGB Palette[256] = {};
     int32_t Bits = 8;                 // BitsPerSample parameter
     int32_t JPEGQuality = 80;
@@ -823,7 +821,7 @@ int32_t IEWriteTIFFStream(TStream* Stream, bool Append, TIEBitmap* Bitmap, TIOPa
     // Converted copies of the caller's bitmap, freed at the end.
     std::vector<std::unique_ptr<TIEBitmap>> copies;   // each made from the one before
     std::unique_ptr<TIEBitmap> notCopy;
-    std::unique_ptr<TIEQuantizer> quantizer;
+    std::unique_ptr<IIEQuantizer> quantizer;
     TPage G;
     TIEBitmap* bmp = Bitmap;
     if (bmp && (bmp->GetWidth() <= 0 || bmp->GetHeight() <= 0)) bmp = nullptr;
@@ -849,7 +847,7 @@ int32_t IEWriteTIFFStream(TStream* Stream, bool Append, TIEBitmap* Bitmap, TIOPa
         // 1.
         if (Params.SamplesPerPixel == 1 && Params.BitsPerSample == 1 && pf != ie1g) {
             TIERGB c0{}, c1{};
-            auto own = IEConvertTo1BitIfTwoColors(bmp, c0, c1);
+            auto own = IEConvertTo1BitIfTwoColorsHook(bmp, c0, c1);
             if (!own) {
                 own = std::make_unique<TIEBitmap>(bmp->GetWidth(), bmp->GetHeight(), ie1g);
                 TIEBitmap copy(bmp);   // ConvertFrom may change its source
@@ -880,7 +878,7 @@ int32_t IEWriteTIFFStream(TStream* Stream, bool Append, TIEBitmap* Bitmap, TIOPa
                 for (int32_t i = 0; i < n; ++i) G.Palette[i] = bmp->GetPaletteEntry(i);
             } else {
                 const int32_t colours = std::min(1 << Params.BitsPerSample, 256);
-                quantizer = std::make_unique<TIEQuantizer>(bmp, G.Palette, 0, colours);
+                quantizer = IENewQuantizerHook(bmp, G.Palette, 0, colours);
             }
             if (!quantizer) {
             } else if (quantizer->GetIsGray()) {
@@ -996,7 +994,7 @@ int32_t IEWriteTIFFStream(TStream* Stream, bool Append, TIEBitmap* Bitmap, TIOPa
         // 8. Fax data have 0 for white.
         if (ccitt && pf == ie1g) {
             notCopy = std::make_unique<TIEBitmap>(bmp);
-            IENotBitmap(notCopy.get());
+            IENotBitmapHook(notCopy.get());
             bmp = notCopy.get();
         }
         G.Bitmap = bmp;

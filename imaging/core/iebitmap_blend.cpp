@@ -13,8 +13,7 @@
 #include "iebitmap.h"
 #include "iecoreutils_general.h"
 #include "iecoreutils_startup.h"
-#include "picturaproc_pixels.h"
-#include "picturaproc_resample.h"
+#include "ieprochooks.h"
 
 namespace {
 
@@ -100,12 +99,12 @@ void IECombinePixel(const TIERGB* Source, TIERGB* Dest, uint8_t Operation, int32
     case 32: d.g = s.g; break;
     case 33: d.b = s.b; break;
     case 34: case 35: case 36: case 37:
-        IERGBToHSL(s, sh, ss, sl);
-        IERGBToHSL(d, dh, ds, dl);
-        if (Operation == 34) IEHSLToRGB(d, sh, ds, dl);
-        else if (Operation == 35) IEHSLToRGB(d, dh, ss, dl);
-        else if (Operation == 36) IEHSLToRGB(d, sh, ss, dl);
-        else IEHSLToRGB(d, sh, ds, sl);
+        IERGBToHSLHook(s, sh, ss, sl);
+        IERGBToHSLHook(d, dh, ds, dl);
+        if (Operation == 34) IEHSLToRGBHook(d, sh, ds, dl);
+        else if (Operation == 35) IEHSLToRGBHook(d, dh, ss, dl);
+        else if (Operation == 36) IEHSLToRGBHook(d, sh, ss, dl);
+        else IEHSLToRGBHook(d, sh, ds, sl);
         break;
     case 38: {
         const int32_t dg = Gray8(d), sg = Gray8(s);
@@ -150,17 +149,17 @@ void TIEBitmap::StretchRectTo(TIEBitmap* Dest, int32_t DstX, int32_t DstY, int32
             }
             const bool project = format == ie1g && (Filter == rfProjectBW || Filter == rfProjectWB);
             TIEBitmap scaled(DstWidth, DstHeight, project ? ie1g : ie24RGB);
-            if (format == ie1g) IEResample1Bit(&part, &scaled, Filter);
-            else IEResample(&part, &scaled, nullptr, Filter);
+            if (format == ie1g) IEResample1BitHook(&part, &scaled, Filter);
+            else IEResampleHook(&part, &scaled, nullptr, Filter, nullptr, nullptr);
             if (sourceAlpha) {
-                IEResampleGray8(part.GetAlphaChannel(), scaled.GetAlphaChannel(), Filter);
+                IEResampleGray8Hook(part.GetAlphaChannel(), scaled.GetAlphaChannel(), Filter);
                 scaled.GetAlphaChannel()->SetFull(part.GetAlphaChannel()->GetFull());
             }
             scaled.StretchRectTo(Dest, DstX, DstY, DstWidth, DstHeight, 0, 0, DstWidth, DstHeight, rfNone, Opacity);
         } else {
             if (DstWidth < 1 || DstHeight < 1) return;
             TIEBitmap averaged(DstWidth, DstHeight, ie24RGB);
-            IEResample1BitAverage(this, SrcX, SrcY, SrcX + SrcWidth - 1, SrcY + SrcHeight - 1, &averaged);
+            IEResample1BitAverageHook(this, SrcX, SrcY, SrcX + SrcWidth - 1, SrcY + SrcHeight - 1, &averaged);
             averaged.StretchRectTo(Dest, DstX, DstY, DstWidth, DstHeight, 0, 0, DstWidth, DstHeight, rfNone, Opacity);
         }
         return;
@@ -234,7 +233,7 @@ void TIEBitmap::AlphaMergeFrom(TIEBitmap* Source, int32_t DstX, int32_t DstY, in
     if (Resize && (AWidth != Source->GetWidth() || AHeight != Source->GetHeight())) {
         if (AWidth < 1 || AHeight < 1) return;
         resized.reset(new TIEBitmap(AWidth, AHeight, Source->GetPixelFormat()));
-        IEResampleIEBitmap(Source, resized.get(), Filter);
+        IEResampleIEBitmapHook(Source, resized.get(), Filter, nullptr, nullptr);
         src = resized.get();
     }
     if (src->GetPixelFormat() != ie24RGB || GetPixelFormat() != ie24RGB) return;

@@ -11,8 +11,7 @@
 #include "iebitmap.h"
 #include "iecoreutils_colour.h"
 #include "iecoreutils_general.h"
-#include "iequantizer.h"
-#include "picturaproc_histogram.h"
+#include "ieprochooks.h"
 #include "picturaio_colour.h"
 
 using ieconvert::TruncSafe;
@@ -29,7 +28,7 @@ struct TRowContext {
     int32_t WeightR = 21, WeightG = 71, WeightB = 8;
     int32_t RangeLow = 0, RangeHigh = 0;   // Trunc of the display range bounds
     double RangeWidth = 0;                 // high - low
-    TIEQuantizer* Quantizer = nullptr;
+    const IIEQuantizer* Quantizer = nullptr;
     struct TIndexCache* Indices = nullptr;
 };
 
@@ -538,14 +537,14 @@ bool ConvertRows(TIEBitmap* Source, TIEBitmap* Dest) {
             RunRows(Source, Dest, c, level, &levels, PackOrdered);
         } else {
             TIOProgressRecord progress;
-            IEThresholdTo1Bit(Source, Dest, -1, progress);
+            IEThresholdTo1BitHook(Source, Dest, -1, progress);
         }
         return true;
     }
 
     const TRowKernel kernel = SelectKernel(from, to, range);
     if (!kernel) return false;
-    std::unique_ptr<TIEQuantizer> quantizer;
+    std::unique_ptr<IIEQuantizer> quantizer;
     std::unique_ptr<TIndexCache> indices;
     if (to == ie8p) {
         TIERGB* palette = Dest->GetPalette();
@@ -555,7 +554,7 @@ bool ConvertRows(TIEBitmap* Source, TIEBitmap* Dest) {
         } else if (from == ie24RGB) {
             std::vector<TIERGB> entries(256);
             if (palette) std::memcpy(entries.data(), palette, sizeof(TIERGB) * static_cast<size_t>(std::min(256, Dest->GetPaletteLength())));
-            quantizer.reset(new TIEQuantizer(Source, entries.data(), 0, IEClamp(Dest->PaletteColors, 1, 256)));
+            quantizer = IENewQuantizerHook(Source, entries.data(), 0, IEClamp(Dest->PaletteColors, 1, 256));
             for (int32_t i = 0; i < 256; ++i) Dest->SetPaletteEntry(i, entries[static_cast<size_t>(i)]);
             c.Quantizer = quantizer.get();
             indices.reset(new TIndexCache);

@@ -12,7 +12,7 @@
 #include "iedibbitmap.h"
 #include "iemask.h"
 #include "picturaio_colour.h"
-#include "picturaproc_pixels.h"
+#include "ieprochooks.h"
 
 namespace {
 
@@ -290,7 +290,7 @@ void TIEBitmap::CopyRectTo(TIEBitmap* Dest, int32_t SrcX, int32_t SrcY, int32_t 
         if (Dest == this) src = (const uint8_t*)std::memcpy(row.data(), src, row.size());
         uint8_t* dst = Dest->GetScanline(DstY + y);
         if (bits) {
-            IECopyBits(dst, src, DstX, SrcX, AWidth, RowLen);
+            IECopyBitsHook(dst, src, DstX, SrcX, AWidth, RowLen);
         } else if (expand) {
             uint8_t* p = dst + (size_t)DstX * 3;
             for (int32_t x = SrcX; x < SrcX + AWidth; ++x, p += 3) {

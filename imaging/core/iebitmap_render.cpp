@@ -14,7 +14,7 @@
 #include "iebitmap.h"
 #include "iecoreutils_colour.h"
 #include "picturaio_colour.h"
-#include "picturaproc_resample.h"
+#include "ieprochooks.h"
 
 namespace {
 
@@ -374,15 +374,15 @@ void TIEBitmap::RenderToTIEBitmapEx(TIEBitmap* Dest, std::vector<uint8_t*>& Dest
                     part.GetAlphaChannel()->SetFull(AlphaChannel->GetFull());
                 }
                 scaled.reset(new TIEBitmap(dw, dh, format == ie1g && project ? ie1g : ie24RGB));
-                if (format == ie1g) IEResample1Bit(&part, scaled.get(), Filter);
-                else IEResample(&part, scaled.get(), nullptr, Filter);
+                if (format == ie1g) IEResample1BitHook(&part, scaled.get(), Filter);
+                else IEResampleHook(&part, scaled.get(), nullptr, Filter, nullptr, nullptr);
                 if (withAlpha) {
-                    IEResampleGray8(part.GetAlphaChannel(), scaled->GetAlphaChannel(), Filter);
+                    IEResampleGray8Hook(part.GetAlphaChannel(), scaled->GetAlphaChannel(), Filter);
                     scaled->GetAlphaChannel()->SetFull(part.GetAlphaChannel()->GetFull());
                 }
             } else {
                 scaled.reset(new TIEBitmap(dw, dh, ie24RGB));
-                IEResample1BitAverage(this, sx, sy, sx + sw - 1, sy + sh - 1, scaled.get());
+                IEResample1BitAverageHook(this, sx, sy, sx + sw - 1, sy + sh - 1, scaled.get());
             }
         } catch (const std::exception& E) {
             OutputDebugText(L"TIEBitmap.RenderToTIEBitmapEx: resampling failed: " + Utf8ToWide(E.what()));

@@ -8,7 +8,7 @@
 #include <random>
 
 #include "iebitmap.h"
-#include "picturaproc_blur.h"
+#include "ieprochooks.h"
 
 void IEBellCurve(int32_t Count, int32_t Low, int32_t High, double S, std::vector<double>& Values) {
     Values.assign((size_t)std::max(Count, 0), 0.0);
@@ -70,7 +70,7 @@ void IEApplySoftShadow(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, in
     if (templ.IsEmpty()) return;
     templ.Fill(0);
     templ.FillRect(5, 5, (int32_t)w + 6, (int32_t)h + 6, 255);
-    IEGaussianBlurGray8(&templ, 0, 0, (int32_t)w + 9, (int32_t)h + 9, 2.5);
+    IEGaussianBlurGray8Hook(&templ, 0, 0, (int32_t)w + 9, (int32_t)h + 9, 2.5);
     const int32_t bw = Bitmap->GetWidth(), bh = Bitmap->GetHeight();
     for (int32_t y = std::max(Y1 - 5, 0); y <= std::min(Y2 + 5, bh - 1); ++y) {
         uint8_t* row = Bitmap->GetScanline(y);

@@ -7,7 +7,7 @@
 
 #include "CheckedMath.h"
 #include "iebitmap.h"
-#include "picturaproc_dib.h"
+#include "ieprochooks.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ std::unique_ptr<TIEBitmap> DIBToBitmap(const uint8_t* P, size_t Size) {
         return nullptr;
 
     auto bmp = std::make_unique<TIEBitmap>();
-    IEDIBToIEBitmap(P, bmp.get(), nullptr, true);
+    IEDIBToIEBitmapHook(P, bmp.get(), nullptr, true);
     if (bmp->IsEmpty() || bmp->GetWidth() != width || bmp->GetHeight() != height) return nullptr;
     // A 1-bit table whose first entry is the brighter one stores white as 0.
     const uint8_t* table = P + headerSize;
@@ -80,19 +80,19 @@ std::unique_ptr<TIEBitmap> DIBToBitmap(const uint8_t* P, size_t Size) {
 // The bitmap as a packed DIB at 200 dpi: exactly the header, the colour table and the rows (the
 // global block may be longer than asked for); empty when the memory cannot be had.
 std::vector<uint8_t> BitmapToDIB(TIEBitmap* Bitmap) {
-    TIEGlobalHandle block = _CopyBitmaptoDIBEx(Bitmap, 0, 0, 0, 0, kDIBDpi, kDIBDpi);
+    void* block = IECopyBitmaptoDIBExHook(Bitmap, 0, 0, 0, 0, kDIBDpi, kDIBDpi);
     std::vector<uint8_t> out;
     if (!block) return out;
-    const uint8_t* p = IEDIBGlobalLock(block);
+    const uint8_t* p = IEDIBGlobalLockHook(block);
     if (p) {
         const int32_t bits = p[14] | p[15] << 8;
         const size_t table = bits == 1 ? 8 : bits == 8 ? 1024 : 0;
         const size_t rowLen = (static_cast<size_t>(GetI32(p + 4)) * static_cast<size_t>(bits) + 31) / 32 * 4;
-        const size_t size = std::min(IEDIBGlobalSize(block), 40 + table + rowLen * static_cast<size_t>(GetI32(p + 8)));
+        const size_t size = std::min(IEDIBGlobalSizeHook(block), 40 + table + rowLen * static_cast<size_t>(GetI32(p + 8)));
         out.assign(p, p + size);
-        IEDIBGlobalUnlock(block);
+        IEDIBGlobalUnlockHook(block);
     }
-    IEDIBGlobalFree(block);
+    IEDIBGlobalFreeHook(block);
     return out;
 }
 

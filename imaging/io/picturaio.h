@@ -19,7 +19,7 @@
 #include "picturaio_colour.h"
 #include "picturaio_formats.h"
 #include "iecoreutils_general.h"
-#include "iequantizer.h"
+#include "ieprochooks.h"
 #include "picturaio_params.h"
 
 class TIEView;    // the viewer control (Windows build only)

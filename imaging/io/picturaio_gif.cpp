@@ -12,7 +12,7 @@
 #include "iecoreutils_general.h"
 #include "iecoreutils_streams.h"
 #include "iemask.h"
-#include "picturaproc_bw.h"
+#include "ieprochooks.h"
 
 int32_t TPicturaIO::LoadFromFileGIF(const std::wstring& FileName) {
     TIEWideFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
@@ -173,7 +173,7 @@ int32_t TPicturaIO::SyncLoadFromStreamGIF(TStream* Stream) {
                 // pixel to the nearer of black and white (a threshold at the image's mean would
                 // turn a uniform canvas white).
                 if (count > 1 && frameFormat == ie1g)
-                    IEConvertToBWThreshold(IOBitmap, 128);
+                    IEConvertToBWThresholdHook(IOBitmap, 128, nullptr, nullptr);
                 else
                     IOBitmap->SetPixelFormat(frameFormat);
             }

@@ -7,7 +7,7 @@
 #include "Classes.h"
 #include "picturaio.h"
 #include "picturaio_view.h"
-#include "picturaproc_resample.h"
+#include "ieprochooks.h"
 #include "iecoredefs_settings.h"
 
 bool TPicturaIO::PostToViewFromThread(uint32_t Msg, uintptr_t WParam) {
@@ -118,11 +118,11 @@ void TPicturaIO::AdjustDPI() {
 
     if (FilteredAdjustDPI) {
         if (IOBitmap->GetPixelFormat() != ie24RGB) IOBitmap->SetPixelFormat(ie24RGB);
-        IEResample(IOBitmap, resized.get(), nullptr, rfFastLinear);
+        IEResampleHook(IOBitmap, resized.get(), nullptr, rfFastLinear, nullptr, nullptr);
     } else {
-        IEResampleNoFilter(IOBitmap, resized.get());
+        IEResampleNoFilterHook(IOBitmap, resized.get(), nullptr, nullptr);
     }
     IOBitmap->Assign(resized.get());
     resized.reset();
-    if (alpha) IEResampleNoFilter(alpha.get(), IOBitmap->GetAlphaChannel());
+    if (alpha) IEResampleNoFilterHook(alpha.get(), IOBitmap->GetAlphaChannel(), nullptr, nullptr);
 }

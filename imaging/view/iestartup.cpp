@@ -12,6 +12,7 @@
 #include "ievect.h"
 #include "picturaio.h"
 #include "picturaproc.h"
+#include "picturaproc_hooks.h"
 #include "picturaview.h"
 #include "tifccitt.h"
 
@@ -84,7 +85,12 @@ void IEStaticInitialize() {
         IEStaticInitGuard = kGuard;
         IEStaticInitCount = 0;
     }
-    if (IEStaticInitCount == 0) RunSteps(kSetupSteps);
+    if (IEStaticInitCount == 0) {
+        // The lower folders reach the processing routines through procedure variables; they are
+        // in place before any step runs.
+        IEInstallPicturaProcHooks();
+        RunSteps(kSetupSteps);
+    }
     ++IEStaticInitCount;
 }
 

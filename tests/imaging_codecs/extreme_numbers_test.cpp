@@ -17,7 +17,7 @@
 #include "imaging/codecs/bmpfilt_ico.h"
 #include "imaging/codecs/ieraw.h"
 #include "imaging/codecs/pngfiltw.h"
-#include "imaging/core/picturaproc_dib.h"
+#include "imaging/proc/picturaproc_dib.h"
 #include "imaging/proc/picturaproc_shears.h"
 
 using namespace codectest;

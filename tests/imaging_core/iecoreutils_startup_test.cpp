@@ -1,6 +1,6 @@
 // The library-wide start-up: every step once and in order, shut-down in the reverse order (the
-// plug-in last), the count of starts, a stop without a start, and the values the core's own
-// steps set.
+// plug-in last), the count of starts, a stop without a start, the values the core's own steps
+// set, and the processing routines installed before the first step.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -14,8 +14,12 @@
 #include "iecoreutils_startup.h"
 #include "iestartup.h"
 #include "iecoreutils_threads.h"
+#include "ieprochooks.h"
+#include "iequantizer.h"
 #include "iesight.h"
 #include "picturaio.h"
+#include "picturaproc_pixels.h"
+#include "picturaproc_resample.h"
 #include "picturaview.h"
 
 namespace {
@@ -130,4 +134,30 @@ TEST_F(IEStartup, AStepThatRaisesLeavesTheLock) {
     other.join();
     EXPECT_EQ(gSteps, kSetup);
     EXPECT_EQ(IEStaticInitCount, 1);
+}
+
+TEST_F(IEStartup, TheProcessingRoutinesAreInPlaceBeforeTheFirstStep) {
+    // As in a program that has not started the library (this test program installs them itself).
+    IEResampleHook = nullptr;
+    IECopyBitsHook = nullptr;
+    IENewQuantizerHook = nullptr;
+    static bool installedAtFirstStep;
+    installedAtFirstStep = false;
+    IEStartupTrace = [](const char* Step) {
+        if (gSteps.empty()) installedAtFirstStep = IEResampleHook && IECopyBitsHook && IENewQuantizerHook;
+        Record(Step);
+    };
+    IEStaticInitialize();
+    EXPECT_TRUE(installedAtFirstStep);
+    EXPECT_EQ(IEResampleHook, &IEResample);
+    EXPECT_EQ(IECopyBitsHook, &IECopyBits);
+    TIEBitmap grey(4, 1, ie24RGB);
+    for (int32_t x = 0; x < 4; ++x) grey.SetPixelRGB(x, 0, TIERGB{(uint8_t)(x * 60), (uint8_t)(x * 60), (uint8_t)(x * 60)});
+    TIERGB palette[2] = {};
+    const std::unique_ptr<IIEQuantizer> quantizer = IENewQuantizerHook(&grey, palette, 0, 2);
+    EXPECT_NE(dynamic_cast<const TIEQuantizer*>(quantizer.get()), nullptr);
+    EXPECT_TRUE(quantizer->GetIsGray());
+    // The shut-down leaves them: the routines need no set-up of their own.
+    IEStaticFinalize();
+    EXPECT_EQ(IEResampleHook, &IEResample);
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "iebitmap.h"
-#include "imaging/core/iequantizer.h"
+#include "imaging/proc/iequantizer.h"
 #include "picturaproc.h"
 #include "picturaproc_pixels.h"
 

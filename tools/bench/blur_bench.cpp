@@ -12,8 +12,10 @@
 
 #include "iebitmap.h"
 #include "picturaproc_blur.h"
+#include "picturaproc_hooks.h"
 
 int main(int argc, char** argv) {
+    IEInstallPicturaProcHooks();   // the routines the buffer and the codecs reach through procedure variables
     const int32_t width = argc > 1 ? std::atoi(argv[1]) : 6000;
     const int32_t height = argc > 2 ? std::atoi(argv[2]) : 4000;
     const double sigma = argc > 3 ? std::atof(argv[3]) : 2.0;

@@ -24,6 +24,7 @@
 
 #include "Classes.h"
 #include "giflzw.h"
+#include "picturaproc_hooks.h"
 #include "tests/imaging_codecs/CCITTDriver.h"
 #include "tests/imaging_codecs/MiniTiff.h"
 #include "tiflzw.h"
@@ -140,6 +141,7 @@ extern "C" const char* __asan_default_options() {
 }
 
 int main() {
+    IEInstallPicturaProcHooks();   // the routines the buffer and the codecs reach through procedure variables
     char folderTemplate[] = "/tmp/bench_codecs_XXXXXX";
     if (!mkdtemp(folderTemplate)) return 1;
     const std::string dir = folderTemplate;

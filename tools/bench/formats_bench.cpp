@@ -18,6 +18,7 @@
 #include "iemask.h"
 #include "ietgafil.h"
 #include "picturaio_params.h"
+#include "picturaproc_hooks.h"
 #include "pngfilt.h"
 #include "pngfiltw.h"
 
@@ -41,6 +42,7 @@ bool WriteFile(const std::string& Path, const void* Data, size_t Size) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    IEInstallPicturaProcHooks();   // the routines the buffer and the codecs reach through procedure variables
     if (argc != 2) {
         std::fprintf(stderr, "usage: bench_formats FOLDER\n");
         return 2;

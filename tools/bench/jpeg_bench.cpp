@@ -13,6 +13,7 @@
 #include "iebitmap.h"
 #include "jpegfilt.h"
 #include "picturaio_params.h"
+#include "picturaproc_hooks.h"
 
 extern "C" {
 #include <jpeglib.h>
@@ -69,6 +70,7 @@ void BareLoad(const std::vector<uint8_t>& Jpeg, TIEBitmap& B) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    IEInstallPicturaProcHooks();   // the routines the buffer and the codecs reach through procedure variables
     TIEBitmap photo;
     MakePhoto(photo);
     std::vector<uint8_t> bare;

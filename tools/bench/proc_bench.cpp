@@ -8,6 +8,7 @@
 #include <string>
 
 #include "iebitmap.h"
+#include "picturaproc_hooks.h"
 #include "picturaproc_rotate.h"
 
 namespace {
@@ -47,6 +48,7 @@ bool WritePPM(TIEBitmap& Bitmap, const char* Path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    IEInstallPicturaProcHooks();   // the routines the buffer and the codecs reach through procedure variables
     TIEBitmap source(kWidth, kHeight, ie24RGB);
     if (source.IsEmpty()) {
         std::fprintf(stderr, "bench_proc: no memory for the image\n");

@@ -12,6 +12,7 @@
 
 #include "BenchPhoto.h"
 #include "iebitmap.h"
+#include "picturaproc_hooks.h"
 
 using namespace benchphoto;
 
@@ -48,6 +49,7 @@ void CopyIntoSection(TIEBitmap& B, void* Bits) {
 }  // namespace
 
 int main() {
+    IEInstallPicturaProcHooks();   // the routines the buffer and the codecs reach through procedure variables
     TIEBitmap photo;
     MakePhoto(photo);
     TIEBitmap target;

@@ -10,10 +10,12 @@
 
 #include "BenchPhoto.h"
 #include "iebitmap.h"
+#include "picturaproc_hooks.h"
 
 using namespace benchphoto;
 
 int main() {
+    IEInstallPicturaProcHooks();   // the routines the buffer and the codecs reach through procedure variables
     constexpr int kOutWidth = 1920, kOutHeight = 1080;
     TIEBitmap photo;
     MakePhoto(photo);

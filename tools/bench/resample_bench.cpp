@@ -17,6 +17,7 @@
 
 #include "iebitmap.h"
 #include "iecoreutils_threads.h"
+#include "picturaproc_hooks.h"
 #include "picturaproc_resample.h"
 
 namespace {
@@ -51,6 +52,7 @@ double Seconds(TIEBitmap& Source, TResampleFilter Filter, int32_t Threads, int R
 }  // namespace
 
 int main(int argc, char** argv) {
+    IEInstallPicturaProcHooks();   // the routines the buffer and the codecs reach through procedure variables
     const bool ppm = argc > 4 && std::string(argv[1]) == "--ppm";
     const int first = ppm ? 3 : 1;
     const int32_t w = argc > first + 1 ? std::atoi(argv[first]) : 6000;

@@ -9,6 +9,7 @@
 
 #include "BenchPhoto.h"
 #include "iebitmap.h"
+#include "picturaproc_hooks.h"
 
 using namespace benchphoto;
 
@@ -26,6 +27,7 @@ void RowPass(TIEBitmap& B) {
 }  // namespace
 
 int main() {
+    IEInstallPicturaProcHooks();   // the routines the buffer and the codecs reach through procedure variables
     TIEBitmap memory;
     memory.SetLocation(ieMemory);
     memory.MinFileSize = INT64_MAX;

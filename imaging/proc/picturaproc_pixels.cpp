@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "imaging/core/iequantizer.h"
+#include "iequantizer.h"
 #include "picturaproc_rows.h"
 
 // ---- Bits ---------------------------------------------------------------------------------------

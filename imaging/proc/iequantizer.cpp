@@ -7,9 +7,6 @@
 #include "iebitmap.h"
 #include "iecoreutils_general.h"
 
-int32_t IEQuantizerMode = -1;
-int32_t IENeuQuantQuality = -1;
-
 namespace {
 
 inline uint32_t ColorKey(const TIERGB& C) {

@@ -1,7 +1,8 @@
 // The processing unit's shared pieces and its set-up: the progress event of the free routines,
 // the table that expands a 1-bit row byte into eight 24-bit pixels, the preset 3 x 3 filters with
-// their names, and the raw clipboard format. The routines themselves live in picturaproc_*.h (those
-// that the codecs and the image buffer use in the core, the others in imaging/proc).
+// their names, and the raw clipboard format. The routines themselves live in picturaproc_*.h; the
+// ones the buffer, the codecs and the I/O component call are reached from there through the
+// procedure variables of ieprochooks.h (picturaproc_hooks.h installs them).
 #pragma once
 
 #include <cstdint>

@@ -14,14 +14,12 @@
 
 #include "Classes.h"
 #include "iecoredefs_types.h"
-
-// The quantizer's mode and NeuQuant quality: -1, automatic (the I/O set-up resets them).
-extern int32_t IEQuantizerMode;
-extern int32_t IENeuQuantQuality;
+#include "ieprochooks.h"   // IEQuantizerMode, IENeuQuantQuality, IIEQuantizer
 
 class TIEBitmap;
 
-class TIEQuantizer : public TObject {
+// The buffer and the codecs make it through IENewQuantizerHook and use it as an IIEQuantizer.
+class TIEQuantizer final : public TObject, public IIEQuantizer {
 public:
     KW_CLASS_NAME(TIEQuantizer)
     // Builds the palette and writes it into Palette[0 .. ColorCount - 1] (as far as the method
@@ -33,14 +31,14 @@ public:
     TIEQuantizer& operator=(const TIEQuantizer&) = delete;
 
     // The palette index for a colour of the image.
-    int32_t RGBIndex(const TIERGB& Color) const;
+    int32_t RGBIndex(const TIERGB& Color) const override;
 
     // The state the constructor chose: the engine's mode (0 NeuQuant, 1 variance split) when an
     // engine is in use, else -1; whether the exact colour list is in use; the grey test; the
     // NeuQuant sampling factor (one pixel in that many is learnt; 0 without NeuQuant).
     int32_t GetMode() const { return FEngineMode; }
     bool HasExactPalette() const { return !FExactPalette.empty(); }
-    bool GetIsGray() const { return FIsGray; }
+    bool GetIsGray() const override { return FIsGray; }
     int32_t GetSamplingFactor() const;
 
     struct TNeuQuant;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "iebitmap.h"
-#include "imaging/core/iequantizer.h"
+#include "imaging/proc/iequantizer.h"
 #include "imaging/io/picturaio.h"
 
 namespace {
