@@ -1,0 +1,30 @@
+// The shape transitions. Not drawn yet: each procedure leaves the frame as it is.
+#include "ieXtraTransitions.h"
+
+IE_EFFECT_PROC(IEExpandingCircles) {}
+IE_EFFECT_PROC(IECircularWipeFromCenter) {}
+IE_EFFECT_PROC(IECircularWipeToCenter) {}
+IE_EFFECT_PROC(IEDiamondWipeInAndOut) {}
+IE_EFFECT_PROC(IERandomHearts) {}
+IE_EFFECT_PROC(IERandom5PointedStars) {}
+IE_EFFECT_PROC(IERandom6PointedStars) {}
+IE_EFFECT_PROC(IERandomExplosions) {}
+IE_EFFECT_PROC(IEExpandingHearts) {}
+IE_EFFECT_PROC(IEExpanding5PointedStars) {}
+IE_EFFECT_PROC(IEExpanding6PointedStars) {}
+IE_EFFECT_PROC(IEExpandingExplosions) {}
+IE_EFFECT_PROC(IEExpandingLightningBolts) {}
+IE_EFFECT_PROC(IEHeartWipeFromCenter) {}
+IE_EFFECT_PROC(IEHeartWipeToCenter) {}
+IE_EFFECT_PROC(IE5PointedStarWipeFromCenter) {}
+IE_EFFECT_PROC(IE5PointedStarWipeToCenter) {}
+IE_EFFECT_PROC(IE6PointedStarWipeFromCenter) {}
+IE_EFFECT_PROC(IE6PointedStarWipeToCenter) {}
+IE_EFFECT_PROC(IEExplosionWipeFromCenter) {}
+IE_EFFECT_PROC(IEExplosionWipeToCenter) {}
+IE_EFFECT_PROC(IECrossWipeFromCenter) {}
+IE_EFFECT_PROC(IECrossWipeToCenter) {}
+IE_EFFECT_PROC(IEHeartWipeInAndOut) {}
+IE_EFFECT_PROC(IE5PointedStarWipeInAndOut) {}
+IE_EFFECT_PROC(IE6PointedStarWipeInAndOut) {}
+IE_EFFECT_PROC(IEExplosionWipeInAndOut) {}
