@@ -107,9 +107,10 @@ inline void CheckFrames(int32_t W, int32_t H, const std::vector<TFrameCase>& Cas
         for (const TPixel& p : c.Pixels)
             EXPECT_EQ(frames.At(p.X, p.Y), p.Shows)
                 << "effect " << c.Effect << " at " << c.Progress << ", pixel (" << p.X << ", " << p.Y << ")";
-        if (c.Whole)
+        if (c.Whole) {
             EXPECT_EQ(CountOther(frames.Frame, kRed, kBlue, c.Whole), 0)
                 << "effect " << c.Effect << " at " << c.Progress << " should show '" << c.Whole << "' everywhere";
+        }
     }
 }
 

@@ -195,7 +195,9 @@ TEST(IEPlgBlt, CopiesRotatesAndShearsWithNearestPixels) {
         EXPECT_EQ(SourceOf(frame, 2 * v + 1, v).x, 0) << v;
         EXPECT_EQ(SourceOf(frame, 2 * v + 8, v).x, 7) << v;
         EXPECT_EQ(SourceOf(frame, 2 * v + 9, v).x, -1) << v;
-        if (v > 0) EXPECT_EQ(SourceOf(frame, 2 * v - 1, v).x, -1) << v;
+        if (v > 0) {
+            EXPECT_EQ(SourceOf(frame, 2 * v - 1, v).x, -1) << v;
+        }
     }
 
     // Three points on a line, or an empty source, draw nothing.
