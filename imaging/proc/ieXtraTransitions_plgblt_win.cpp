@@ -66,8 +66,9 @@ void NarrowSpan(double A, double B, double Lower, double Upper, int32_t& Lo, int
     }
     double t1 = (Lower - A) / B, t2 = (Upper - A) / B;
     if (t1 > t2) std::swap(t1, t2);
-    if (t1 > Lo) Lo = (int32_t)std::max<double>(Lo, std::floor(t1) - 1);
-    if (t2 < Hi) Hi = (int32_t)std::min<double>(Hi, std::ceil(t2) + 1);
+    // Clamped to the span before the conversion: a nearly flat map gives bounds far outside int.
+    if (t1 > Lo) Lo = (int32_t)std::min<double>(Hi + 1.0, std::floor(t1) - 1);
+    if (t2 < Hi) Hi = (int32_t)std::max<double>(Lo - 1.0, std::ceil(t2) + 1);
 }
 
 // Draws into Surface, whose pixel (0, 0) is destination point (OriginX, OriginY), within the
@@ -85,12 +86,32 @@ void DrawInto(const TPlgSurface& Surface, int32_t OriginX, int32_t OriginY, int3
         NarrowSpan(va, Map.VB, VLo, VHi, lo, hi);
         lo = std::max(lo, X0);
         hi = std::min(hi, X1 - 1);
-        if (lo > hi) continue;
-        uint8_t* d = Surface.Row(y) + (ptrdiff_t)lo * dbpp;
-        for (int32_t x = lo; x <= hi; ++x, d += dbpp) {
+        // The row's pixels inside form one run (u and v are monotonic along it): trim its ends
+        // exactly, then every pixel between is inside and needs no test.
+        auto inside = [&](int32_t x) {
             const double u = ua + (double)x * Map.UB, v = va + (double)x * Map.VB;
-            if (u < ULo || u >= UHi || v < VLo || v >= VHi) continue;
-            const uint8_t* s = Src.Row(SrcY + (int32_t)v) + (ptrdiff_t)(SrcX + (int32_t)u) * sbpp;
+            return u >= ULo && u < UHi && v >= VLo && v < VHi;
+        };
+        while (lo <= hi && !inside(lo)) ++lo;
+        while (hi >= lo && !inside(hi)) --hi;
+        if (lo > hi) continue;
+        // Along the run u and v step in 32.32 fixed point (the error over a row stays far below a
+        // pixel); the clamps only guard the run's last pixel against that error.
+        constexpr double kOne = 4294967296.0;
+        int64_t uf = (int64_t)std::floor((ua + (double)lo * Map.UB) * kOne);
+        int64_t vf = (int64_t)std::floor((va + (double)lo * Map.VB) * kOne);
+        // A step wider than any source (a nearly flat map) leaves a run of one pixel; the bound
+        // only keeps the conversion defined.
+        constexpr double kMaxStep = 1e18;
+        const int64_t du = (int64_t)std::clamp(std::floor(Map.UB * kOne), -kMaxStep, kMaxStep);
+        const int64_t dv = (int64_t)std::clamp(std::floor(Map.VB * kOne), -kMaxStep, kMaxStep);
+        const int32_t uMin = (int32_t)ULo, uMax = (int32_t)UHi - 1, vMin = (int32_t)VLo, vMax = (int32_t)VHi - 1;
+        const uint8_t* srcOrigin = Src.Row(SrcY) + (ptrdiff_t)SrcX * sbpp;
+        uint8_t* d = Surface.Row(y) + (ptrdiff_t)lo * dbpp;
+        for (int32_t x = lo; x <= hi; ++x, d += dbpp, uf += du, vf += dv) {
+            const int32_t iu = std::min(std::max((int32_t)(uf >> 32), uMin), uMax);
+            const int32_t iv = std::min(std::max((int32_t)(vf >> 32), vMin), vMax);
+            const uint8_t* s = srcOrigin + (ptrdiff_t)iv * Src.Stride + (ptrdiff_t)iu * sbpp;
             d[0] = s[0];
             d[1] = s[1];
             d[2] = s[2];

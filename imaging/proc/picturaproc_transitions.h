@@ -128,8 +128,8 @@ private:
     void CubeRotate(int32_t s);
     void SoftWipe(int32_t s);
     void PanZoom(int32_t s);
-    void ShadeColumns(int32_t From, int32_t To, int32_t Factor);
-    void ShadeRows(int32_t From, int32_t To, int32_t Factor);
+    // Each pixel of the area becomes (pixel·Factor + Background·(1024 − Factor)) >> 10.
+    void ShadeArea(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t Factor);
 
     bool FPanZoomLimitsSet = false;   // the limits hold this transition's edges
 };

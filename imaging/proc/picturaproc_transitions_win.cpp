@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "Clock.h"
 #include "iecoreutils_general.h"
@@ -43,6 +46,39 @@ void ShadePixels(uint8_t* Row, int32_t From, int32_t To, uint32_t Factor, const 
         p[1] = (uint8_t)((p[1] * Factor + rest[1]) >> 10);
         p[2] = (uint8_t)((p[2] * Factor + rest[2]) >> 10);
     }
+}
+
+// Dest[j] = (A[j]·(1024 − WeightB) + B[j]·WeightB) >> 10 for Count bytes; Dest may be A or B.
+void BlendBytes(uint8_t* Dest, const uint8_t* A, const uint8_t* B, size_t Count, uint32_t WeightB) {
+    if (WeightB == 0) {
+        if (Dest != A) std::memmove(Dest, A, Count);
+        return;
+    }
+    if (WeightB >= (uint32_t)kFull) {
+        if (Dest != B) std::memmove(Dest, B, Count);
+        return;
+    }
+    const uint32_t weightA = kFull - WeightB;
+    size_t j = 0;
+#ifdef __SSE2__
+    // Sixteen bytes at a time: each byte of A beside its byte of B as a pair of 16-bit values, both
+    // weights applied and summed by one multiply-add into 32 bits, shifted and packed back.
+    const __m128i weights = _mm_set1_epi32((int)((WeightB << 16) | weightA));
+    const __m128i zero = _mm_setzero_si128();
+    for (; j + 16 <= Count; j += 16) {
+        const __m128i a = _mm_loadu_si128((const __m128i*)(A + j));
+        const __m128i b = _mm_loadu_si128((const __m128i*)(B + j));
+        const __m128i alo = _mm_unpacklo_epi8(a, zero), ahi = _mm_unpackhi_epi8(a, zero);
+        const __m128i blo = _mm_unpacklo_epi8(b, zero), bhi = _mm_unpackhi_epi8(b, zero);
+        const __m128i r0 = _mm_srli_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(alo, blo), weights), 10);
+        const __m128i r1 = _mm_srli_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(alo, blo), weights), 10);
+        const __m128i r2 = _mm_srli_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(ahi, bhi), weights), 10);
+        const __m128i r3 = _mm_srli_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(ahi, bhi), weights), 10);
+        _mm_storeu_si128((__m128i*)(Dest + j),
+                         _mm_packus_epi16(_mm_packs_epi32(r0, r1), _mm_packs_epi32(r2, r3)));
+    }
+#endif
+    for (; j < Count; ++j) Dest[j] = (uint8_t)((A[j] * weightA + B[j] * WeightB) >> 10);
 }
 
 }  // namespace
@@ -192,31 +228,19 @@ void TIETransitionEffects::CopyOldToFrame() {
 // Kind 0: old towards new; 1: old towards the background; 2: background towards new.
 void TIETransitionEffects::BlendRows(int32_t s, int32_t Kind) {
     GdiFlush();
-    const uint32_t ws = (uint32_t)s, wr = (uint32_t)(kFull - s);
-    uint32_t bg[3];
-    ColourBytes(Background, bg);
     const size_t bytes = (size_t)FrameWidth * 3;
+    // A row of the background colour stands in for the image it replaces.
+    std::vector<uint8_t> background;
+    if (Kind != 0) {
+        uint32_t bg[3];
+        ColourBytes(Background, bg);
+        background.resize(bytes);
+        for (size_t j = 0; j < bytes; ++j) background[j] = (uint8_t)bg[j % 3];
+    }
     for (int32_t i = 0; i < FrameHeight; ++i) {
-        uint8_t* f = FrameRows[i];
-        const uint8_t* o = OldRows[i];
-        const uint8_t* n = NewRows[i];
-        if (Kind == 0) {
-            for (size_t j = 0; j < bytes; ++j) f[j] = (uint8_t)((o[j] * wr + n[j] * ws) >> 10);
-        } else if (Kind == 1) {
-            const uint32_t c0 = bg[0] * ws, c1 = bg[1] * ws, c2 = bg[2] * ws;
-            for (size_t j = 0; j < bytes; j += 3) {
-                f[j] = (uint8_t)((o[j] * wr + c0) >> 10);
-                f[j + 1] = (uint8_t)((o[j + 1] * wr + c1) >> 10);
-                f[j + 2] = (uint8_t)((o[j + 2] * wr + c2) >> 10);
-            }
-        } else {
-            const uint32_t c0 = bg[0] * wr, c1 = bg[1] * wr, c2 = bg[2] * wr;
-            for (size_t j = 0; j < bytes; j += 3) {
-                f[j] = (uint8_t)((c0 + n[j] * ws) >> 10);
-                f[j + 1] = (uint8_t)((c1 + n[j + 1] * ws) >> 10);
-                f[j + 2] = (uint8_t)((c2 + n[j + 2] * ws) >> 10);
-            }
-        }
+        const uint8_t* from = Kind == 2 ? background.data() : OldRows[i];
+        const uint8_t* to = Kind == 1 ? background.data() : NewRows[i];
+        BlendBytes(FrameRows[i], from, to, bytes, (uint32_t)s);
     }
 }
 
@@ -387,24 +411,16 @@ void TIETransitionEffects::CentreRect(int32_t s) {
     }
 }
 
-void TIETransitionEffects::ShadeColumns(int32_t From, int32_t To, int32_t Factor) {
-    From = std::max(From, 0);
-    To = std::min(To, FrameWidth);
-    if (From >= To || Factor >= kFull) return;
+void TIETransitionEffects::ShadeArea(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t Factor) {
+    Left = std::max(Left, 0);
+    Top = std::max(Top, 0);
+    Right = std::min(Right, FrameWidth);
+    Bottom = std::min(Bottom, FrameHeight);
+    if (Left >= Right || Top >= Bottom || Factor >= kFull) return;
     uint32_t bg[3];
     ColourBytes(Background, bg);
     GdiFlush();
-    for (int32_t i = 0; i < FrameHeight; ++i) ShadePixels(FrameRows[i], From, To, (uint32_t)Factor, bg);
-}
-
-void TIETransitionEffects::ShadeRows(int32_t From, int32_t To, int32_t Factor) {
-    From = std::max(From, 0);
-    To = std::min(To, FrameHeight);
-    if (From >= To || Factor >= kFull) return;
-    uint32_t bg[3];
-    ColourBytes(Background, bg);
-    GdiFlush();
-    for (int32_t i = From; i < To; ++i) ShadePixels(FrameRows[i], 0, FrameWidth, (uint32_t)Factor, bg);
+    for (int32_t i = Top; i < Bottom; ++i) ShadePixels(FrameRows[i], Left, Right, (uint32_t)Factor, bg);
 }
 
 // Effects 186 to 189: the old image turns over like a page about the frame's vertical middle.
@@ -452,9 +468,9 @@ void TIETransitionEffects::PageFlip(int32_t s) {
     // backward the other columns.
     const bool after = (s < 512) == forward;
     if (after)
-        ShadeColumns(forward ? edge + 1 : edge, W, m);
+        ShadeArea(forward ? edge + 1 : edge, 0, W, H, m);
     else
-        ShadeColumns(0, forward ? edge : edge + 1, m);
+        ShadeArea(0, 0, forward ? edge : edge + 1, H, m);
     Line(canvas, edge, 0, edge, H);
 }
 
@@ -476,16 +492,16 @@ void TIETransitionEffects::CubeRotate(int32_t s) {
         const int32_t x = W < H ? W - MulDiv(MulDiv(H, s, 1024), W, H) : W - MulDiv(W, s, 1024);
         stretchCols(o, 0, x);
         stretchCols(n, x, W);
-        ShadeColumns(0, x, e2);
-        ShadeColumns(x, W, e1);
+        ShadeArea(0, 0, x, H, e2);
+        ShadeArea(x, 0, W, H, e1);
         break;
     }
     case 216: {
         const int32_t x = W < H ? MulDiv(MulDiv(H, s, 1024), W, H) : MulDiv(W, s, 1024);
         stretchCols(n, 0, x);
         stretchCols(o, x, W);
-        ShadeColumns(0, x, e1);
-        ShadeColumns(x, W, e2);
+        ShadeArea(0, 0, x, H, e1);
+        ShadeArea(x, 0, W, H, e2);
         break;
     }
     default: {
@@ -493,14 +509,14 @@ void TIETransitionEffects::CubeRotate(int32_t s) {
         if (Effect == 217) {
             stretchRows(n, 0, y217);
             stretchRows(o, y217, H);
-            ShadeRows(0, y217, e1);
-            ShadeRows(y217, H, e2);
+            ShadeArea(0, 0, W, y217, e1);
+            ShadeArea(0, y217, W, H, e2);
         } else {
             const int32_t y = H - y217;
             stretchRows(o, 0, y);
             stretchRows(n, y, H);
-            ShadeRows(0, y, e2);
-            ShadeRows(y, H, e1);
+            ShadeArea(0, 0, W, y, e2);
+            ShadeArea(0, y, W, H, e1);
         }
         break;
     }
@@ -523,6 +539,19 @@ void TIETransitionEffects::SoftWipe(int32_t s) {
         else
             weight[i] = c < i ? 0 : (uint32_t)std::min(kFull, MulDiv(1024, c - i, band));
     }
+    // By columns, the row splits into runs of one weight: the parts wholly of one image are copies.
+    struct TRun {
+        int32_t From, To;
+        uint32_t Weight;
+    };
+    std::vector<TRun> runs;
+    if (!byRows)
+        for (int32_t x = 0; x < L; ++x) {
+            if (!runs.empty() && runs.back().Weight == weight[x])
+                runs.back().To = x + 1;
+            else
+                runs.push_back(TRun{x, x + 1, weight[x]});
+        }
     GdiFlush();
     const size_t bytes = (size_t)FrameWidth * 3;
     for (int32_t i = 0; i < FrameHeight; ++i) {
@@ -530,15 +559,11 @@ void TIETransitionEffects::SoftWipe(int32_t s) {
         const uint8_t* b = fromStart ? NewRows[i] : OldRows[i];
         uint8_t* f = FrameRows[i];
         if (byRows) {
-            const uint32_t r = weight[i], q = kFull - r;
-            for (size_t j = 0; j < bytes; ++j) f[j] = (uint8_t)((a[j] * q + b[j] * r) >> 10);
+            BlendBytes(f, a, b, bytes, weight[i]);
         } else {
-            for (int32_t x = 0; x < FrameWidth; ++x) {
-                const uint32_t r = weight[x], q = kFull - r;
-                const size_t j = (size_t)x * 3;
-                f[j] = (uint8_t)((a[j] * q + b[j] * r) >> 10);
-                f[j + 1] = (uint8_t)((a[j + 1] * q + b[j + 1] * r) >> 10);
-                f[j + 2] = (uint8_t)((a[j + 2] * q + b[j + 2] * r) >> 10);
+            for (const TRun& run : runs) {
+                const size_t at = (size_t)run.From * 3;
+                BlendBytes(f + at, a + at, b + at, (size_t)(run.To - run.From) * 3, run.Weight);
             }
         }
     }
