@@ -123,7 +123,8 @@ HRGN IECreatePieRegion(int32_t CX, int32_t CY, int32_t Radius, long double Start
     points[0] = POINT{CX, CY};
     for (int32_t i = 1; i <= Steps; ++i) {
         const long double a = StartAngle + (i - 1) * (EndAngle - StartAngle) / Steps;
-        points[i] = POINT{CX + (LONG)std::nearbyint(Radius * std::cos(a)), CY + (LONG)std::nearbyint(Radius * std::sin(a))};
+        points[i] = POINT{CX + (LONG)std::nearbyint(Radius * std::cos(a)),
+                          CY + (LONG)std::nearbyint(Radius * std::sin(a))};
     }
     return CreatePolygonRgn(points.data(), (int)points.size(), WINDING);
 }

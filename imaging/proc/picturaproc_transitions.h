@@ -101,7 +101,7 @@ public:
     // duration has run out, and computes the next step from the elapsed time.
     void TimerStep(TObject* Sender);
     // Composes the frame for the current Step with the current Effect and copies it onto Canvas at
-    // (0, 0).
+    // (0, 0) (nullptr: the frame only). Nothing while no transition has its frames.
     void PaintFrame(TCanvas* Canvas);
 
     // Starts a transition from OldPicture to NewPicture with AEffect over ADuration milliseconds.

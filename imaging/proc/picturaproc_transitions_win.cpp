@@ -156,13 +156,15 @@ void TIETransitionEffects::Run(TBitmap* OldPicture, TBitmap* NewPicture, uint8_t
     int32_t w = View ? View->GetTransitionClientWidth() : (OldPicture ? OldPicture->Width() : 0);
     int32_t h = View ? View->GetTransitionClientHeight() : (OldPicture ? OldPicture->Height() : 0);
     if (AEffect == 0 || w <= 0 || h <= 0) return;
-    // Sizes below 1 x 1 would leave the frame without rows.
-    SetFrameSize(1, 1);   // clears the pixels kept by a resize
+    // Through 1 x 1 first: a resize keeps the overlapping pixels, and the images are to start black.
+    SetFrameSize(1, 1);
     SetFrameSize(w, h);
     FrameWidth = w;
     FrameHeight = h;
-    if (OldPicture) BitBlt(DC(OldImage.get()), 0, 0, OldPicture->Width(), OldPicture->Height(), DC(OldPicture), 0, 0, SRCCOPY);
-    if (NewPicture) BitBlt(DC(NewImage.get()), 0, 0, NewPicture->Width(), NewPicture->Height(), DC(NewPicture), 0, 0, SRCCOPY);
+    if (OldPicture)
+        BitBlt(DC(OldImage.get()), 0, 0, OldPicture->Width(), OldPicture->Height(), DC(OldPicture), 0, 0, SRCCOPY);
+    if (NewPicture)
+        BitBlt(DC(NewImage.get()), 0, 0, NewPicture->Width(), NewPicture->Height(), DC(NewPicture), 0, 0, SRCCOPY);
     MakeRowTables();
     Effect = AEffect;
     Duration = ADuration;
@@ -676,5 +678,5 @@ void TIETransitionEffects::PaintFrame(TCanvas* Canvas) {
         }
         break;
     }
-    BitBlt(Canvas->Handle(), 0, 0, W, H, DC(Frame.get()), 0, 0, SRCCOPY);
+    if (Canvas) BitBlt(Canvas->Handle(), 0, 0, W, H, DC(Frame.get()), 0, 0, SRCCOPY);
 }

@@ -97,7 +97,8 @@ TEST(MovingTransitions, OldAndNewAreasAtZeroHalfAndFull) {
         cases.push_back({effect, 0, {}, buildUp ? 'N' : 'O'});
         cases.push_back({effect, 100, {}, 'N'});
     }
-    for (int32_t effect : {151, 152, 153, 154, 155, 156, 157, 158, 223, 224, 225}) cases.push_back({effect, 0, {}, 'O'});
+    for (int32_t effect : {151, 152, 153, 154, 155, 156, 157, 158, 223, 224, 225})
+        cases.push_back({effect, 0, {}, 'O'});
     for (int32_t effect : {151, 152, 153, 154, 155, 156, 157, 158, 223, 224}) cases.push_back({effect, 100, {}, 'N'});
     CheckFrames(200, 100, cases);
 }

@@ -73,7 +73,8 @@ TEST(PolygonTransitions, OldAndNewAreasAtZeroHalfAndFull) {
         cases.push_back({effect, 0, {}, 'O'});
         cases.push_back({effect, 100, {}, 'N'});
     }
-    for (int32_t effect : {137, 138, 139, 140, 141, 142, 143, 144, 145, 146, 169, 170, 178, 181}) cases.push_back({effect, 0, {}, 'O'});
+    for (int32_t effect : {137, 138, 139, 140, 141, 142, 143, 144, 145, 146, 169, 170, 178, 181})
+        cases.push_back({effect, 0, {}, 'O'});
     CheckFrames(200, 100, cases);
 }
 
