@@ -9,7 +9,8 @@
 //   banded regions          ieXtraTransitions_banded_win.cpp
 //   polygon regions         ieXtraTransitions_polygon_win.cpp
 //   shapes                  ieXtraTransitions_shapes_win.cpp
-// and the table, the rectangle-region builder and the shared helpers in ieXtraTransitions_win.cpp.
+// and the table, the rectangle-region builder and the shared helpers in ieXtraTransitions_win.cpp
+// (IEJoinRegion and TIERegionHolder come with the shape regions, iexShapes_win.h).
 //
 // The contract of a drawing procedure (TEffectProc):
 // - Canvas is the canvas of the player's 24-bit frame bitmap. On entry it holds the previous
@@ -31,6 +32,7 @@
 #include "WinApi.h"
 #include "Graphics.h"
 #include "ieXtraTransitions_base.h"
+#include "iexShapes_win.h"
 
 // One frame of a transition, drawn onto Canvas (see the contract above).
 typedef void (*TEffectProc)(TCanvas* Canvas, TBitmap* OldImage, TBitmap* NewImage, const RECT& ARect,
@@ -92,30 +94,11 @@ inline HRGN IECreatePolygonRegion(std::initializer_list<int32_t> Coords)
 // IECreateShapeRegion(Kind, R.left, R.top, R.right - R.left, R.bottom - R.top) (iexShapes_win.h).
 HRGN IECreateShapeRegionInRect(uint8_t Kind, const RECT& R);
 
-// Into joined with Part by CombineRgn(Mode) (RGN_OR, RGN_XOR, RGN_AND); Part is deleted. When Into
-// is 0 the result is Part itself; when Part is 0, Into unchanged.
-HRGN IEJoinRegion(HRGN Into, HRGN Part, int Mode);
 
 // The reveal step that ends most region procedures: Region becomes the canvas's clip region, the
 // whole of Image is copied onto the canvas at (0, 0), the clip region is removed and Region is
 // deleted (also when drawing fails). A 0 Region draws nothing.
 void IERevealThroughRegion(TCanvas* Canvas, TBitmap* Image, HRGN Region);
-
-// Owns one region handle and deletes it when it goes out of scope.
-class TIERegionHolder {
-public:
-    explicit TIERegionHolder(HRGN ARegion = nullptr) : FRegion(ARegion) {}
-    ~TIERegionHolder() { Reset(nullptr); }
-    TIERegionHolder(const TIERegionHolder&) = delete;
-    TIERegionHolder& operator=(const TIERegionHolder&) = delete;
-    HRGN Get() const { return FRegion; }
-    // Gives up ownership.
-    HRGN Release() { HRGN r = FRegion; FRegion = nullptr; return r; }
-    void Reset(HRGN ARegion) { if (FRegion) DeleteObject(FRegion); FRegion = ARegion; }
-
-private:
-    HRGN FRegion;
-};
 
 // The seed of the transitions whose random order is fixed by the new image ("Random Big Boxes"
 // and the random shapes): the low 32 bits of NewImage's bitmap handle, so that every frame of one

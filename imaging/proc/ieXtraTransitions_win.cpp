@@ -6,7 +6,6 @@
 #include <cstring>
 #include <new>
 
-#include "iexShapes_win.h"
 
 const TEffect IEExtraEffects[IEExtraEffectCount] = {
     {L"Cross Fade", nullptr, 256},   // 1
@@ -335,17 +334,6 @@ HRGN IECreatePolygonRegion(const int32_t* Coords, size_t Count)
 HRGN IECreateShapeRegionInRect(uint8_t Kind, const RECT& R)
 {
     return IECreateShapeRegion(Kind, R.left, R.top, R.right - R.left, R.bottom - R.top);
-}
-
-HRGN IEJoinRegion(HRGN Into, HRGN Part, int Mode)
-{
-    if (!Into)
-        return Part;
-    if (Part) {
-        CombineRgn(Into, Into, Part, Mode);
-        DeleteObject(Part);
-    }
-    return Into;
 }
 
 void IERevealThroughRegion(TCanvas* Canvas, TBitmap* Image, HRGN Region)

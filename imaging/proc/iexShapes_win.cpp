@@ -1,7 +1,6 @@
 // GDI regions of the decorative shapes.
 #include "iexShapes_win.h"
 
-#include "ieXtraTransitions.h"
 
 namespace {
 
@@ -23,6 +22,17 @@ HRGN EllipseRegion(const TIERect& r)
 }
 
 } // namespace
+
+HRGN IEJoinRegion(HRGN Into, HRGN Part, int Mode)
+{
+    if (!Into)
+        return Part;
+    if (Part) {
+        CombineRgn(Into, Into, Part, Mode);
+        DeleteObject(Part);
+    }
+    return Into;
+}
 
 HRGN IECreateStar5Region(int32_t Left, int32_t Top, int32_t Width, int32_t Height)
 {
