@@ -14,9 +14,8 @@ class TPen;
 extern int32_t IEPixelGridZoomThreshold;
 // Bits per pixel of the screen.
 extern int32_t IEScreenColorDepth;
-// The screen's resolution (dots per inch).
-extern int32_t IEScreenDPIX;
-extern int32_t IEScreenDPIY;
+// The screen's resolution (IEScreenDPIX, IEScreenDPIY) lives in iecoredefs_settings.h: the core's
+// Wang annotations read it too.
 // System metrics: SM_CXEDGE, SM_CYEDGE, SM_CXBORDER, SM_CYBORDER, SM_CYHSCROLL, SM_CXVSCROLL.
 extern int32_t IEMetricCXEdge, IEMetricCYEdge, IEMetricCXBorder, IEMetricCYBorder, IEMetricCYHScroll,
     IEMetricCXVScroll;

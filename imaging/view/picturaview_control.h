@@ -85,6 +85,10 @@ using TIEVirtualKeyEvent = std::function<void(TObject* Sender, uint16_t VirtualK
 
 // The version the viewer reports ("PicturaVersion").
 extern const wchar_t* const IEPicturaVersion;
+// Whether the left mouse button is down (IEIsLeftButtonDown by default; tests replace it).
+extern std::function<bool()> IEViewLeftButtonDown;
+// The resource name of view cursor Number (1778..1814), or nullptr.
+const wchar_t* IEViewCursorName(int32_t Number);
 
 // ---- Background style painter ------------------------------------------------------------------
 
@@ -500,6 +504,16 @@ protected:
     void PresentDimmed(HDC DC, const RECT& Rect, int32_t W, int32_t H);
     void DrawVersionLine();
     void FreeLayers();
+    // Brings both scroll bars up to date for the largest origin (MaxX, MaxY).
+    void UpdateScrollBars(int32_t MaxX, int32_t MaxY);
+    void UpdateScrollBar(int32_t Bar, int32_t MaxOrigin);
+    void ShowBar(int32_t Bar, bool Show);
+    // The action of a scroll-bar code (SB_...) on one axis.
+    void HandleScroll(int32_t Bar, TMessage& Message);
+    void ApplyZoomAxis(bool Horizontal, double Value);
+    void SetZoomAxis(bool Horizontal, double Value);
+    void ChangeOrigin(bool DoX, int32_t X, bool DoY, int32_t Y);
+    bool FDestroying = false;
 
     // Geometry.
     TIEViewGeometry FGeom;
@@ -542,6 +556,7 @@ protected:
     TIEMouseWheelParams FMouseWheelParams;
     // Smooth scroll.
     std::unique_ptr<TTimer> FSmoothScrollTimer;
+    std::unique_ptr<TTimer> FRetiredTimer;
     int32_t FSmoothTargetX = 0, FSmoothTargetY = 0, FSmoothDivisor = 8;
     // Background.
     TIEBackgroundStyle FBackgroundStyle = iebsSolid;
