@@ -252,6 +252,8 @@ public:
     void PresentBackBuffer(const RECT& Rect);
     // The back buffer (view-sized ie24RGB), composed when dirty.
     TIEBitmap* GetBackBufferIE() const { return FBackBuffer.get(); }
+    // The navigator's last dimmed picture (nil before the first).
+    TIEBitmap* GetDimBitmap() const { return FDimBitmap.get(); }
     TBitmap* GetBackBuffer();
     void SetBackBufferDirty() { FBackBufferDirty = true; FFullRepaint = true; }
     bool GetBackBufferDirty() const { return FBackBufferDirty; }
@@ -500,8 +502,9 @@ protected:
     // The palette changed: DrawDib realises its palette; True.
     bool PaletteChanged(bool Foreground);
 
-    // The presentation of the navigator's dimmed view.
-    void PresentDimmed(HDC DC, const RECT& Rect, int32_t W, int32_t H);
+    // The navigator's dimmed picture: the presented part of the back buffer darkened outside the
+    // visible area (kept in the dim work bitmap).
+    void BuildDimmed(const RECT& Rect, int32_t W, int32_t H);
     void DrawVersionLine();
     void FreeLayers();
     // Brings both scroll bars up to date for the largest origin (MaxX, MaxY).

@@ -1,5 +1,6 @@
 // One layer of a view: its bitmap, place, size and switches.
 #include <windows.h>
+#include <objbase.h>
 
 #include <cmath>
 

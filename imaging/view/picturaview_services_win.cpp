@@ -8,13 +8,26 @@
 #include "picturaview_control.h"
 
 void TPicturaView::DrawSelection(bool) {
+    if (!HasParentWindow() || !SelectionPainting) return;
+    // The outline itself comes with the selection code. The selection timer runs while a delay
+    // counts down.
+    if (FHasOwner || HasParentWindow()) {
+        if (!FSelectionTimer) {
+            FSelectionTimer = std::make_unique<TTimer>(nullptr);
+            FSelectionTimer->SetEnabled(false);
+            FSelectionTimer->SetInterval(210);
+            FSelectionTimer->SetOnTimer([this](TObject*) { DrawSelection(true); });
+        }
+        const bool run = FFilterDelayCounter > 0 || FOutlineDelayCounter > 0;
+        if (FSelectionTimer->Enabled() != run) FSelectionTimer->SetEnabled(run);
+    }
     // Each run counts the delays down; when the filter delay ends the picture is composed again
     // with the zoom filter.
-    if (FOutlineDelayCounter > 0) --FOutlineDelayCounter;
     if (FFilterDelayCounter > 0) {
         --FFilterDelayCounter;
         if (FFilterDelayCounter == 0) Update();
     }
+    if (FOutlineDelayCounter > 0) --FOutlineDelayCounter;
 }
 
 void TPicturaView::Deselect() { FSelected = false; }

@@ -229,7 +229,8 @@ void TPicturaView::AttachExternalBitmap(TIEBitmap* Bitmap) {
 
 void TPicturaView::SetCurrentLayer(int32_t Index) {
     if (Index < 0 || Index >= GetLayerCount() || Index == FCurrentLayer) return;
-    GetCurrentLayer()->Bitmap = FCurrentImage;
+    // -1: the current layer was just removed, and its image with it.
+    if (FCurrentLayer >= 0) GetCurrentLayer()->Bitmap = FCurrentImage;
     if (FSelected) PushSelection();
     while (!FLayers[size_t(Index)]->Selectable && Index != 0 && SkipUnselectableLayers) --Index;
     FCurrentLayer = Index;
@@ -258,7 +259,7 @@ void TPicturaView::RemoveLayer(int32_t Index) {
     }
     const bool wasCurrent = Index == FCurrentLayer;
     FLayers.erase(FLayers.begin() + Index);
-    if (wasCurrent || FCurrentLayer >= GetLayerCount()) {
+    if (wasCurrent) {
         // The current layer went: the one now at its index (or the last) becomes current.
         FCurrentLayer = -1;
         SetCurrentLayer(std::min(Index, GetLayerCount() - 1));
@@ -530,46 +531,52 @@ void TPicturaView::PresentBackBuffer(const RECT& Rect) {
     FDibPalette[1] = RGBQUAD{255, 255, 255, 0};
     const int32_t w = std::min<int32_t>(Rect.right - Rect.left, vw), h = std::min<int32_t>(Rect.bottom - Rect.top, vh);
     if (w <= 0 || h <= 0) return;
+    const bool remote = IEGlobalRemoteSession;
+    const bool drawDib = (PresentWithDrawDib || IEScreenColorDepth <= 8) && !remote;
+    const bool halftone = !drawDib && IEScreenColorDepth <= 23 && !remote;
+    const bool dimmed = !drawDib && !halftone && FIsNavigator && (NavigatorOptions & 2);
+    // The dimmed picture is made even without a window (an off-screen navigator keeps it).
+    if (dimmed) BuildDimmed(Rect, w, h);
+    if (!HandleAllocated()) return;
     HDC dc = Canvas()->Handle();
     TBitmap* bb = FBackBuffer->GetTBitmap();
     HDC src = bb->Canvas()->Handle();
-    const bool remote = IEGlobalRemoteSession;
-    if ((PresentWithDrawDib || IEScreenColorDepth <= 8) && !remote) {
+    if (drawDib) {
         // DrawDib reads a bottom-up DIB: the header with a negative height describes the top-down
         // rows of the back buffer.
         BITMAPINFOHEADER header = FDibHeader;
         header.biHeight = -vh;
         IEDrawDibDraw(FDrawDib, dc, Rect.left, Rect.top, w, h, &header, bb->ScanLine(0), Rect.left, Rect.top, w, h, 0);
-    } else if (IEScreenColorDepth <= 23 && !remote) {
+    } else if (halftone) {
         const int old = SetStretchBltMode(dc, HALFTONE);
         StretchBlt(dc, Rect.left, Rect.top, w, h, src, Rect.left, Rect.top, w, h, SRCCOPY);
         SetStretchBltMode(dc, old);
-    } else if (FIsNavigator && (NavigatorOptions & 2)) {
-        PresentDimmed(dc, Rect, w, h);
+    } else if (dimmed) {
+        BitBlt(dc, Rect.left, Rect.top, w, h, FDimBitmap->GetCanvas()->Handle(), Rect.left, Rect.top, SRCCOPY);
     } else {
         BitBlt(dc, Rect.left, Rect.top, w, h, src, Rect.left, Rect.top, SRCCOPY);
     }
-    if (HandleAllocated() && FLastWindowHandle != Handle()) FLastWindowHandle = Handle();
+    FLastWindowHandle = Handle();
 }
 
-void TPicturaView::PresentDimmed(HDC DC, const RECT& Rect, int32_t W, int32_t H) {
+void TPicturaView::BuildDimmed(const RECT& Rect, int32_t W, int32_t H) {
     const int32_t vw = GetViewWidth(), vh = GetViewHeight();
     if (!FDimBitmap) {
         FDimBitmap = std::make_unique<TIEBitmap>();
         FDimBitmap->SetLocation(ieTBitmap);
     }
     if (FDimBitmap->GetWidth() != vw || FDimBitmap->GetHeight() != vh) FDimBitmap->Allocate(vw, vh, ie24RGB);
-    FBackBuffer->CopyRectTo(FDimBitmap.get(), Rect.left, Rect.top, Rect.left, Rect.top, W, H, false);
+    FBackBuffer->CopyRectTo(FDimBitmap.get(), Rect.left, Rect.top, Rect.left, Rect.top, W, H);
     TIELayer* l = GetCurrentLayer();
-    TCanvas* c = FDimBitmap->GetCanvas();
-    IEDimOutside(c, l->ScreenRect.left, l->ScreenRect.top, l->ScreenRect.right - l->ScreenRect.left,
+    IEDimOutside(FDimBitmap->GetCanvas(), l->ScreenRect.left, l->ScreenRect.top, l->ScreenRect.right - l->ScreenRect.left,
                  l->ScreenRect.bottom - l->ScreenRect.top, VisibleAreaRect.left, VisibleAreaRect.top,
                  VisibleAreaRect.right, VisibleAreaRect.bottom);
-    BitBlt(DC, Rect.left, Rect.top, W, H, c->Handle(), Rect.left, Rect.top, SRCCOPY);
 }
 
 void TPicturaView::ComposeTo(TIEBitmap* Dest, const RECT* UpdRect, TBitmap* DestBitmap, bool DrawBackground,
                              bool DrawGadgets) {
+    ComputeSourceRect();
+    BuildCoordinateTables();
     const int32_t ox = FGeom.OffsetX, oy = FGeom.OffsetY;
     const int32_t dw = FGeom.DrawWidth, dh = FGeom.DrawHeight;
     if (DrawBackground && DestBitmap) {
@@ -584,7 +591,7 @@ void TPicturaView::ComposeTo(TIEBitmap* Dest, const RECT* UpdRect, TBitmap* Dest
     }
     for (int32_t i = 0; i < GetLayerCount(); ++i) {
         TIELayer* l = FLayers[size_t(i)].get();
-        if (!l->Visible || !l->Bitmap || l->Bitmap->GetWidth() < 2 && l->Bitmap->GetHeight() < 2) continue;
+        if (!l->Visible || !l->Bitmap || (l->Bitmap->GetWidth() < 2 && l->Bitmap->GetHeight() < 2)) continue;
         if (i == 0) {
             l->ScreenRect = RECT{ox, oy, ox + FGeom.ExtentWidth, oy + FGeom.ExtentHeight};
             if (dw > 0 && dh > 0 && FGeom.SrcWidth > 0 && FGeom.SrcHeight > 0) {

@@ -2,12 +2,27 @@
 // the mouse wheel, smooth scrolling and the view-change notifications. The arithmetic itself is
 // in picturaview_geometry.cpp.
 #include <windows.h>
+#include <windowsx.h>
 
 #include <algorithm>
 
 #include "iecoreutils_vcl.h"
 #include "picturaview.h"
 #include "picturaview_control.h"
+
+namespace {
+
+// InitializeFlatSB / UninitializeFlatSB of the common controls, resolved by name (not every import
+// library lists them); nothing happens where they are absent.
+void CallFlatSB(const char* Name, HWND Handle) {
+    HMODULE comctl = GetModuleHandleW(L"comctl32.dll");
+    if (!comctl) comctl = LoadLibraryW(L"comctl32.dll");
+    if (!comctl) return;
+    using TProc = BOOL(WINAPI*)(HWND);
+    if (auto proc = reinterpret_cast<TProc>(reinterpret_cast<void*>(GetProcAddress(comctl, Name)))) proc(Handle);
+}
+
+}  // namespace
 
 // ---- Zoom --------------------------------------------------------------------------------------
 
@@ -276,11 +291,11 @@ void TPicturaView::SetFlatScrollBars(bool Value) {
     if (Value) {
         IESetScrollRange(Handle(), SB_HORZ, 0, 65535, false, false);
         IESetScrollRange(Handle(), SB_VERT, 0, 65535, false, false);
-        InitializeFlatSB(Handle());
+        CallFlatSB("InitializeFlatSB", Handle());
         IEShowScrollBar(Handle(), SB_HORZ, false, true);
         IEShowScrollBar(Handle(), SB_VERT, false, true);
     } else {
-        UninitializeFlatSB(Handle());
+        CallFlatSB("UninitializeFlatSB", Handle());
     }
 }
 
