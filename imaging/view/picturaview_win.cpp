@@ -583,11 +583,23 @@ void TPicturaView::ComposeTo(TIEBitmap* Dest, const RECT* UpdRect, TBitmap* Dest
         bool handled = false;
         if (OnDrawBackground)
             OnDrawBackground(this, DestBitmap->Canvas(), RECT{0, 0, Dest->GetWidth(), Dest->GetHeight()}, handled);
-        if (!handled)
+        if (!handled) {
+            // A single opaque image covers its rectangle completely: a plain fill need not paint
+            // under it (most of the view at 100 % and above).
+            TIEBitmap* image = GetLayer(0)->Bitmap;
+            const bool covered = GetLayerCount() == 1 && FBackgroundStyle == iebsSolid && image &&
+                                 !(FEnableAlphaChannel && image->HasAlphaChannel()) && GetLayer(0)->Visible &&
+                                 GetLayer(0)->Transparency == 255 && GetLayer(0)->Operation == 0 &&
+                                 !(FWallPaper && FWallPaper->Graphic()) && FGeom.DrawWidth == FGeom.ExtentWidth &&
+                                 FGeom.DrawHeight == FGeom.ExtentHeight;
+            HDC dc = DestBitmap->Canvas()->Handle();
+            if (covered) ExcludeClipRect(dc, ox, oy, ox + FGeom.ExtentWidth, oy + FGeom.ExtentHeight);
             IEDrawBackgroundStyle(false, DestBitmap->Canvas(), DestBitmap, FBackgroundStyle, GetBackground(), 0, 0,
                                   Dest->GetWidth(), Dest->GetHeight(), ox, oy, ox + FGeom.ExtentWidth,
                                   oy + FGeom.ExtentHeight, FChessboardSize, FChessboardBrushStyle, FGradientEndColor,
                                   FWallPaper.get(), FWallPaperStyle);
+            if (covered) SelectClipRgn(dc, nullptr);
+        }
     }
     for (int32_t i = 0; i < GetLayerCount(); ++i) {
         TIELayer* l = FLayers[size_t(i)].get();
