@@ -514,7 +514,7 @@ protected:
     // The action of a scroll-bar code (SB_...) on one axis.
     void HandleScroll(int32_t Bar, TMessage& Message);
     void ApplyZoomAxis(bool Horizontal, double Value);
-    void SetZoomAxis(bool Horizontal, double Value);
+    void ChangeZoom(uint8_t Axis, double Value);
     void ChangeOrigin(bool DoX, int32_t X, bool DoY, int32_t Y);
     bool FDestroying = false;
 
@@ -599,6 +599,6 @@ protected:
     std::unique_ptr<TPen> FXorPen;
 };
 
-// Makes sure the view's window exists (the I/O component's background threads call it on the main
-// thread through TThread::Synchronize before posting to the view).
-void SyncViewHandle(TPicturaView* View);
+// Makes sure the window of a view that sits on a parent exists (the I/O component's background
+// threads have it run on the main thread through TThread::Synchronize before posting to the view).
+void SyncViewHandle(TIEView* View);

@@ -200,22 +200,27 @@ void TIEViewGeometry::BuildCoordinateTables() {
     BitmapRowsStart = std::min(BitmapRowsStart, int32_t(BitmapToScreenRows.size()) - 1);
 }
 
-int32_t TIEViewGeometry::SnapScreenX(int32_t X) const {
-    if (X < 0) X = 0;
-    if (X < ZoomedWidth && HasTables() && size_t(X) < ScreenToBitmapCols.size()) {
-        const int32_t c = ScreenToBitmapCols[size_t(X)];
-        if (size_t(c) < BitmapToScreenCols.size()) return BitmapToScreenCols[size_t(c)];
+namespace {
+
+// The first zoomed position showing the same image column (row) as A.
+int32_t SnapAxis(int32_t A, int32_t Zoomed, const std::vector<int32_t>& ScreenToBitmap,
+                 const std::vector<int32_t>& BitmapToScreen) {
+    if (A < 0) A = 0;
+    if (A < Zoomed && size_t(A) < ScreenToBitmap.size()) {
+        const int32_t c = ScreenToBitmap[size_t(A)];
+        if (size_t(c) < BitmapToScreen.size()) return BitmapToScreen[size_t(c)];
     }
-    return X;
+    return A;
+}
+
+}  // namespace
+
+int32_t TIEViewGeometry::SnapScreenX(int32_t X) const {
+    return SnapAxis(X, ZoomedWidth, ScreenToBitmapCols, BitmapToScreenCols);
 }
 
 int32_t TIEViewGeometry::SnapScreenY(int32_t Y) const {
-    if (Y < 0) Y = 0;
-    if (Y < ZoomedHeight && HasTables() && size_t(Y) < ScreenToBitmapRows.size()) {
-        const int32_t r = ScreenToBitmapRows[size_t(Y)];
-        if (size_t(r) < BitmapToScreenRows.size()) return BitmapToScreenRows[size_t(r)];
-    }
-    return Y;
+    return SnapAxis(Y, ZoomedHeight, ScreenToBitmapRows, BitmapToScreenRows);
 }
 
 int32_t TIEViewGeometry::ScreenToBitmapAxis(int32_t A, int32_t Offset, int32_t Draw, const std::vector<int32_t>& Table,

@@ -39,7 +39,7 @@ const wchar_t* IEViewCursorName(int32_t Number) {
     return kCursorNames[Number - 1778];
 }
 
-void SyncViewHandle(TPicturaView* View) {
+void SyncViewHandle(TIEView* View) {
     if (View && !View->HandleAllocated() && View->Parent()) View->HandleNeeded();
 }
 
@@ -194,6 +194,7 @@ void TPicturaView::SetLegacyBitmap(bool Value) {
         FCurrentImage->SetLocation(ieFile);
         FLegacyTBitmap = nullptr;
     } else {
+        FCurrentImage->SetLocation(ieTBitmap);
         FLegacyTBitmap = FCurrentImage->GetTBitmap();
     }
     FLegacyBitmap = Value;

@@ -59,44 +59,30 @@ void TPicturaView::ApplyZoom(double Value) {
 void TPicturaView::ApplyZoomX(double Value) { ApplyZoomAxis(true, Value); }
 void TPicturaView::ApplyZoomY(double Value) { ApplyZoomAxis(false, Value); }
 
-void TPicturaView::SetZoom(double Value) {
+// Axis 0: both axes (with the navigator's paint held too), 1 horizontal, 2 vertical.
+void TPicturaView::ChangeZoom(uint8_t Axis, double Value) {
     StopSmoothScroll();
     DoViewChanging(2, Value);
     // A zoom of 0 or below would divide by zero: it changes nothing.
-    if (!(Value > 0) || (Value == FGeom.ZoomX && Value == FGeom.ZoomY)) return;
+    if (!(Value > 0)) return;
+    const bool both = Axis == 0;
+    const double old = Axis == 2 ? FGeom.ZoomY : FGeom.ZoomX;
+    if (Value == old && (!both || Value == FGeom.ZoomY)) return;
     // The zoomed image must keep fitting 32-bit coordinates.
     Value = std::min(Value, IEMaxZoomFor(FGeom.ImageWidth, FGeom.ImageHeight));
-    if (DelayZoomFilter && FZoomFilter != rfNone && (FGeom.ZoomX != 100 || FGeom.ZoomY != 100))
-        FFilterDelayCounter = FFilterDelayTicks;
+    const bool notAt100 = both ? (FGeom.ZoomX != 100 || FGeom.ZoomY != 100) : old != 100;
+    if (DelayZoomFilter && FZoomFilter != rfNone && notAt100) FFilterDelayCounter = FFilterDelayTicks;
     FOutlineDelayCounter = FOutlineDelayTicks;
+    TPicturaView* nav = both ? FNavigator : nullptr;
     HoldPaint();
-    if (FNavigator) FNavigator->HoldPaint();
-    ApplyZoom(Value);
-    FUpdateReason = 2;
-    Update();
-    FUpdateReason = 2;
-    Update();
-    ComputeSourceRect();
-    BuildCoordinateTables();
-    ReleasePaintNoUpdate();
-    if (FNavigator) FNavigator->ReleasePaintNoUpdate();
-    Paint();
-    DoViewChange(1);
-}
-
-void TPicturaView::SetZoomAxis(bool Horizontal, double Value) {
-    StopSmoothScroll();
-    DoViewChanging(2, Value);
-    const double old = Horizontal ? FGeom.ZoomX : FGeom.ZoomY;
-    if (!(Value > 0) || Value == old) return;
-    Value = std::min(Value, IEMaxZoomFor(FGeom.ImageWidth, FGeom.ImageHeight));
-    if (DelayZoomFilter && FZoomFilter != rfNone && old != 100) FFilterDelayCounter = FFilterDelayTicks;
-    FOutlineDelayCounter = FOutlineDelayTicks;
-    HoldPaint();
-    if (Horizontal)
+    if (nav) nav->HoldPaint();
+    if (both)
+        ApplyZoom(Value);
+    else if (Axis == 1)
         ApplyZoomX(Value);
     else
         ApplyZoomY(Value);
+    // Twice: the first update may show or hide scroll bars, which changes the view size.
     FUpdateReason = 2;
     Update();
     FUpdateReason = 2;
@@ -104,12 +90,14 @@ void TPicturaView::SetZoomAxis(bool Horizontal, double Value) {
     ComputeSourceRect();
     BuildCoordinateTables();
     ReleasePaintNoUpdate();
+    if (nav) nav->ReleasePaintNoUpdate();
     Paint();
     DoViewChange(1);
 }
 
-void TPicturaView::SetZoomX(double Value) { SetZoomAxis(true, Value); }
-void TPicturaView::SetZoomY(double Value) { SetZoomAxis(false, Value); }
+void TPicturaView::SetZoom(double Value) { ChangeZoom(0, Value); }
+void TPicturaView::SetZoomX(double Value) { ChangeZoom(1, Value); }
+void TPicturaView::SetZoomY(double Value) { ChangeZoom(2, Value); }
 
 void TPicturaView::ZoomAt(int32_t X, int32_t Y, bool Center, double Zoom) {
     if (FNavigator) FNavigator->HoldPaint();

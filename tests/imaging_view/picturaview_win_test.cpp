@@ -3,10 +3,13 @@
 // window), the pixels of an off-screen view read back, and the private messages.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "Clock.h"
+#include "picturaio_view.h"
 #include "Forms.h"
 #include "iebitmap.h"
 #include "picturaview.h"
@@ -114,6 +117,25 @@ TEST_F(TPicturaViewTest, ImageEmptinessAndClearing) {
     view.ClearImage();
     EXPECT_EQ(view.GetIEBitmap()->GetWidth(), 1);
     EXPECT_EQ(view.GetIEBitmap()->GetHeight(), 1);
+}
+
+TEST_F(TPicturaViewTest, LegacyBitmapMovesThePixelsAndTellsTheAttachedComponents) {
+    TPicturaView view(nullptr);
+    view.GetIEBitmap()->Allocate(8, 6, ie24RGB);
+    view.GetIEBitmap()->Fill(double(0x123456));
+    int notified = 0;
+    view.AddBitmapChangeCallback([&](TIEView*, bool) { ++notified; });
+    view.SetLegacyBitmap(true);   // already on: nothing
+    EXPECT_EQ(notified, 0);
+    view.SetLegacyBitmap(false);
+    EXPECT_EQ(view.GetBitmap(), nullptr);
+    EXPECT_NE(view.GetIEBitmap()->GetLocation(), ieTBitmap);
+    EXPECT_EQ(notified, 1);
+    view.SetLegacyBitmap(true);
+    ASSERT_NE(view.GetBitmap(), nullptr);
+    EXPECT_EQ(view.GetBitmap()->Width(), 8);
+    EXPECT_TRUE(Same(view.GetIEBitmap()->GetPixelRGB(7, 5), 0x123456));
+    EXPECT_EQ(notified, 2);
 }
 
 TEST_F(TPicturaViewTest, LayerList) {
@@ -420,6 +442,34 @@ TEST_F(TPicturaViewTest, PostedProgressAndFinishReachTheEvents) {
     EXPECT_EQ(finished, 1);
     EXPECT_EQ(view->GetImageWidth(), 30);
     (void)updates;
+}
+
+TEST_F(TPicturaViewTest, AWorkerPostingToAViewWithoutAWindowHasTheMainThreadMakeItFirst) {
+    std::unique_ptr<TForm> form(new TForm(nullptr));
+    auto* view = new TPicturaView(form.get());
+    view->SetParent(form.get());
+    ASSERT_FALSE(view->HandleAllocated());
+    std::vector<int32_t> progress;
+    view->SetOnProgress([&](TObject*, int32_t p) { progress.push_back(p); });
+    std::atomic<bool> done{false}, posted{false};
+    std::thread worker([&] {
+        posted = IEViewPostMessage(view, IEMSG_PROGRESS, 55);
+        done = true;
+    });
+    // The main thread keeps its message loop going (bounded) while the worker waits on it.
+    for (int i = 0; i < 2000 && !done; ++i) {
+        PumpMessages();
+        Sleep(1);
+    }
+    worker.join();
+    ASSERT_TRUE(posted.load());
+    EXPECT_TRUE(view->HandleAllocated());
+    PumpMessages();
+    EXPECT_EQ(progress, std::vector<int32_t>{55});
+    // A view without a parent gets no window.
+    TPicturaView lone(nullptr);
+    SyncViewHandle(&lone);
+    EXPECT_FALSE(lone.HandleAllocated());
 }
 
 // ---- Background styles -------------------------------------------------------------------------
