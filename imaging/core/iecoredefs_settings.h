@@ -8,6 +8,9 @@ extern int32_t IEDefaultDPIX;
 extern int32_t IEDefaultDPIY;
 extern bool IEGlobalRemoteSession;
 extern bool IEGlobalHasMMX;
+// The screen's resolution in dots per inch: 96 until the viewer's start-up reads the screen's.
+extern int32_t IEScreenDPIX;
+extern int32_t IEScreenDPIY;
 // Private messages posted to a viewer by work running on other threads; the viewer handles them on
 // the thread that owns its window. IEMSG_PROGRESS carries the percentage in wParam.
 constexpr uint32_t IEMSG_UPDATE = 0x1F58;

@@ -8,12 +8,10 @@
 #include "CheckedMath.h"
 #include "iebitmap.h"
 #include "ieprochooks.h"
+#include "iecoredefs_settings.h"
 
 namespace {
 
-// The resolution written into the mark data of an embedded image (the screen's, standing in until
-// the viewer's screen metrics exist).
-constexpr int32_t kScreenDPI = 96;
 // The resolution of the embedded images' DIBs.
 constexpr int32_t kDIBDpi = 200;
 
@@ -269,7 +267,7 @@ void TIEImagingAnnot::SaveToBuffer(std::unique_ptr<uint8_t[]>& Data, int32_t& Le
         const int32_t type = obj.Attributes.uType;
         if (type == 1) {
             PutNamedInts(out, 6, "OiAnoDat",
-                         {1, 1000, kScreenDPI, kScreenDPI, kScreenDPI, kScreenDPI, 0, 0, 0, 0, 0, 0, 0, 0});
+                         {1, 1000, IEScreenDPIX, IEScreenDPIY, IEScreenDPIX, IEScreenDPIY, 0, 0, 0, 0, 0, 0, 0, 0});
             if (obj.Image && !obj.Image->IsEmpty()) {
                 const std::vector<uint8_t> dib = BitmapToDIB(obj.Image.get());
                 PutNamedBlock(out, 6, "OiDIB", dib.data(), dib.size());

@@ -2,6 +2,7 @@
 #include "ieview.h"
 #include "picturaio.h"
 #include "picturaio_view.h"
+#include "picturaview_control.h"
 
 namespace {
 
@@ -27,6 +28,8 @@ public:
     void DoImageChange(TIEView* View) override { View->DoImageChange(); }
     bool HasParent(TIEView* View) override { return View->Parent() != nullptr; }
     bool PostMessage(TIEView* View, uint32_t Msg, uintptr_t WParam) override {
+        // A window is made only on the thread that owns it: the main thread makes it first.
+        if (!View->HandleAllocated()) TThread::Synchronize(nullptr, [View] { SyncViewHandle(View); });
         if (!View->HandleAllocated()) return false;
         return PostMessageW(View->Handle(), Msg, static_cast<WPARAM>(WParam), 0) != 0;
     }

@@ -2,11 +2,13 @@
 // of text marks, a save and load round trip, the 16-bit variant, and cut or lying blocks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "iebitmap.h"
+#include "iecoredefs_settings.h"
 #include "iecoreutils_wang.h"
 
 namespace {
@@ -257,4 +259,29 @@ TEST(IEWangAnnot, EmbeddedDIBsAreCheckedAgainstTheirBlock) {
         EXPECT_EQ(img->GetPixelFormat(), ie1g);
         EXPECT_EQ(img->GetScanline(0)[0], 0xF0);
     }
+}
+
+TEST(IEWangAnnot, ImageMarksCarryTheScreenResolution) {
+    // The viewer's start-up sets the screen resolution; the mark data of an image carries it.
+    const int32_t oldX = IEScreenDPIX, oldY = IEScreenDPIY;
+    IEScreenDPIX = 120;
+    IEScreenDPIY = 144;
+    TIEImagingAnnot annot;
+    auto* image = new TIEImagingObject;
+    image->Attributes.uType = 1;
+    image->Image.reset(new TIEBitmap(2, 2, ie24RGB));
+    annot.Add(image);
+    std::unique_ptr<uint8_t[]> data;
+    int32_t length = 0;
+    annot.SaveToBuffer(data, length);
+    IEScreenDPIX = oldX;
+    IEScreenDPIY = oldY;
+    ASSERT_NE(data, nullptr);
+    // 14 Integers: 1, 1000, X, Y, X, Y and eight zeros.
+    const int32_t expected[6] = {1, 1000, 120, 144, 120, 144};
+    const uint8_t* begin = data.get();
+    const uint8_t* end = begin + length;
+    EXPECT_NE(std::search(begin, end, reinterpret_cast<const uint8_t*>(expected),
+                          reinterpret_cast<const uint8_t*>(expected) + sizeof expected),
+              end);
 }
