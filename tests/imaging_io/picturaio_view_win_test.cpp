@@ -12,6 +12,7 @@
 #include "iebitmap.h"
 #include "ieview.h"
 #include "picturaio.h"
+#include "IOThreadTestUtil.h"
 #include "imaging_view/ieview_test_views.h"
 #include "picturaview.h"
 
@@ -232,19 +233,18 @@ TEST_F(PicturaIOViewTest, ProgressAndFinishFromABackgroundThreadArePostedToAPare
     auto* view = new TTestView(form.get());
     view->SetParent(form.get());
     view->HandleNeeded();
-    TPicturaIO io(nullptr);
+    TScriptedIO io;
     io.SetAttachedPictura(view);
     int progress = 0, finished = 0;
     io.OnProgress = [&](TObject*, int32_t) { ++progress; };
     io.OnFinishWork = [&](TObject*) { ++finished; };
 
-    std::thread worker([&] {
-        io.RegisterIOThread();
+    io.Body = [&] {
         io.DoIntProgress(&io, 40);
         io.DoFinishWork();
-        io.UnregisterIOThread();
-    });
-    worker.join();
+    };
+    RunInIOThread(io);
+    io.WaitThreads(false);
     // Nothing ran on the worker: the view's window got the messages.
     EXPECT_EQ(progress, 0);
     EXPECT_EQ(finished, 0);
