@@ -5,18 +5,21 @@
 #include <memory>
 
 #include "Classes.h"
-#include "SysUtils.h"
 #include "iecoreutils_text.h"
 #include "picturaio.h"
 #include "picturaio_thread.h"
 
 namespace {
 
-// The port of a port text: a number from 0 to 65535, anything else 80.
+// The port of a port text: decimal digits for a number from 0 to 65535, anything else 80.
 int32_t PortOf(const std::wstring& Text) {
+    if (Text.empty() || Text.size() > 5) return 80;
     int32_t port = 0;
-    if (!TryStrToInt(Text, port) || port < 0 || port > 65535) return 80;
-    return port;
+    for (wchar_t c : Text) {
+        if (c < L'0' || c > L'9') return 80;
+        port = port * 10 + (c - L'0');
+    }
+    return port <= 65535 ? port : 80;
 }
 
 }  // namespace

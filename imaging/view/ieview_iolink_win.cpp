@@ -27,6 +27,8 @@ public:
     void DoImageChange(TIEView* View) override { View->DoImageChange(); }
     bool HasParent(TIEView* View) override { return View->Parent() != nullptr; }
     bool PostMessage(TIEView* View, uint32_t Msg, uintptr_t WParam) override {
+        // A window is made on the thread that runs the view: a worker has it made there.
+        if (!View->HandleAllocated()) TThread::Synchronize(nullptr, [View] { View->HandleNeeded(); });
         if (!View->HandleAllocated()) return false;
         return PostMessageW(View->Handle(), Msg, static_cast<WPARAM>(WParam), 0) != 0;
     }

@@ -24,7 +24,11 @@ namespace {
 
 class PicturaIOThreadTest : public ::testing::Test {
 protected:
-    void SetUp() override { IEPicturaViewInitialize(); }
+    void SetUp() override {
+        IEPicturaViewInitialize();
+        IEInitializePicturaIO();
+    }
+    void TearDown() override { IEFinalizePicturaIO(); }
 };
 
 // A PNG of W x H pixels whose pixel (x, y) is (x * 20, y * 30, 77).

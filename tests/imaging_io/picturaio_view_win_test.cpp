@@ -261,3 +261,19 @@ TEST_F(PicturaIOViewTest, ProgressAndFinishFromABackgroundThreadArePostedToAPare
     EXPECT_EQ(progress, 1);
     EXPECT_EQ(finished, 1);
 }
+
+TEST_F(PicturaIOViewTest, AParentedViewWithoutAWindowGetsOneMadeOnTheMainThreadForAWorkersUpdate) {
+    auto form = std::make_unique<TForm>(nullptr);
+    auto* view = new TTestView(form.get());
+    view->SetParent(form.get());
+    ASSERT_FALSE(view->HandleAllocated());
+    TScriptedIO io;
+    io.SetAttachedPictura(view);
+    io.Body = [&] { io.Update(); };
+    RunInIOThread(io);
+    io.WaitThreads(false);   // runs the worker's request for the window
+    ASSERT_TRUE(view->HandleAllocated());
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, view->Handle(), IEMSG_UPDATE, IEMSG_UPDATE, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 0u);
+}

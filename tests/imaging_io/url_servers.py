@@ -13,8 +13,9 @@ What the HTTP and HTTPS servers answer:
   /nolength.png   the same without a length (the body ends when the connection closes)
   /missing.png    404 with an error page
   /secret.png     the image behind Basic authentication (401 first); the credentials are kept
-  /big.bin        32 MiB of zeros with a length, written in 64 KiB pieces; the bytes the server
-                  got out before the client went are kept
+  /big.bin        8 MiB of zeros with a length, in 64 KiB pieces 20 ms apart (a client that
+                  stops reading and closes is seen at once, whatever its library reads on
+                  before closing); the bytes the server got out before the client went are kept
   /stats          what was kept, one "key value" a line (waits for a running /big.bin to end)
   http://...      a request for a proxy: 407 until Proxy-Authorization comes, then the image
 The FTP server serves image.png to the anonymous user and to "kw" with password "pw".
@@ -34,7 +35,8 @@ import time
 import zlib
 
 LIFETIME = 1200          # seconds the servers live at most
-BIG_SIZE = 32 << 20
+BIG_SIZE = 8 << 20
+PIECE_PAUSE = 0.02
 PIECE = 64 << 10
 WIDTH, HEIGHT = 40, 30
 
@@ -144,6 +146,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.end_headers()
             piece = bytes(PIECE)
             while sent < BIG_SIZE:
+                if sent:
+                    time.sleep(PIECE_PAUSE)
                 self.wfile.write(piece)
                 self.wfile.flush()
                 sent += PIECE
