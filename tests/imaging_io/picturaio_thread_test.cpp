@@ -19,6 +19,7 @@
 #include "picturaio_thread.h"
 #include "picturaview.h"
 #include "IOThreadTestUtil.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -154,6 +155,23 @@ TEST_F(PicturaIOThreadTest, AnAsynchronousLoadReturnsAtOnceAndFinishesOnOneWorke
     EXPECT_EQ(io.LoadFromStreamTIFF(&tiff), -1);
     io.WaitThreads(false);
     EXPECT_TRUE(io.Aborting);   // a PNG is not a TIFF
+}
+
+TEST_F(PicturaIOThreadTest, AnAsynchronousLoadByNameRunsOnAWorker) {
+    const std::vector<uint8_t> png = MakePNG(5, 6);
+    testsupport::TScratchDir dir(L"KWIOThread_");
+    testsupport::WriteFileBytes(dir / L"image.png", std::string(png.begin(), png.end()));
+    TIEBitmap image;
+    TPicturaIO io(nullptr);
+    io.SetAttachedIEBitmap(&image);
+    io.AsyncMode = true;
+    std::vector<bool> onMain;
+    io.OnFinishWork = [&](TObject*) { onMain.push_back(IsMainThread()); };
+    io.LoadFromFile(dir / L"image.png");
+    io.WaitThreads(false);
+    ExpectImage(image, 5, 6);
+    EXPECT_EQ(io.Params->FileName, dir / L"image.png");
+    EXPECT_EQ(onMain, std::vector<bool>{true});
 }
 
 TEST_F(PicturaIOThreadTest, AnAsynchronousSaveWritesOnAWorker) {
