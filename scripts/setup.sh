@@ -41,8 +41,11 @@ PKGS+=(icoutils)
 PKGS+=(python3-tifffile libraw-bin)
 # JxrEncApp makes the HD Photo file that the imaging-component reader is tested with.
 PKGS+=(libjxr-tools)
-if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64)
-else PKGS+=(wine32:i386)
+# The URL loader's tests: an FTP server on the loopback (pyftpdlib) beside Python's HTTP and
+# HTTPS servers; Wine's HTTPS client needs GnuTLS of the Wine road's architecture.
+PKGS+=(python3-pyftpdlib)
+if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64 libgnutls30)
+else PKGS+=(wine32:i386 libgnutls30:i386)
 fi
 
 SUDO=""

@@ -3,6 +3,7 @@
 #include "Classes.h"
 #include "SysUtils.h"
 #include "giflzw.h"
+#include "picturaio_url.h"
 #include "tiflzw.h"
 
 bool IEBufferedStreamRelative = false;
@@ -21,6 +22,8 @@ void IEInitializePicturaIO() {
     IEInitFileFormats();
     IEAVIFileInitialized = false;
     IETWLogFileName.clear();
+    IEUnbindWinInet();
+    IEBindWinInet();
     IEColorConvertHook = IEConvertColorRow;
     IEColorManagementEnabled = false;
     IEIOPlugins.clear();
@@ -37,6 +40,7 @@ void IEFinalizePicturaIO() {
     IEFreeIOPlugins();
     IEFreeFileFormats();
     IEAVIFileInitialized = false;
+    IEUnbindWinInet();
 }
 
 void IEFreeIOPlugins() {

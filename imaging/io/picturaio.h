@@ -28,6 +28,7 @@ class TBitmap;    // the visual layer's system bitmap (Windows build only)
 struct TIEPSContext;
 class TIEMetafile;
 struct TIEPDFContext;
+class TIEIOThread;
 
 // Buffered streams count positions from where they started (False after start-up).
 extern bool IEBufferedStreamRelative;
@@ -126,15 +127,19 @@ public:
     // Stored here and in the component's bitmap.
     void SetDitherMethod(TIEDitherMethod Value);
 
-    // ---- background threads (the background I/O thread registers and unregisters itself)
+    // ---- background threads (TIEIOThread, picturaio_thread.h)
     // True when the calling thread is one of the component's background threads.
     bool IsInsideAsyncThreads();
     // Returns when no background thread runs any more; with SetAborting, asks them to stop.
     void WaitThreads(bool SetAborting);
-    // Called by a background thread on itself when it starts and when it ends; the removal that
-    // leaves no thread signals IOThreadsDone.
-    void RegisterIOThread();
-    void UnregisterIOThread();
+    // The asynchronous decision: True when an operation called now goes to a new background
+    // thread (the component works on a borrowed bitmap, AsyncMode is set, and the caller is not
+    // one of the component's own threads).
+    bool AsyncDecision();
+    // A background thread registers before it starts and unregisters when its work has ended;
+    // the removal that leaves no thread signals IOThreadsDone.
+    void RegisterIOThread(TIEIOThread* Thread);
+    void UnregisterIOThread(TIEIOThread* Thread);
     void SetAborting(bool Value);
 
     // ---- multi-page PostScript and PDF output
@@ -192,6 +197,11 @@ public:
     // Writes the image, encoded as FileType, as source text (Kind 0: a byte-array constant, 1: a
     // hexadecimal list, 2: Base64 lines, 3: a character picture of the bitmap itself).
     virtual void SaveToSourceFile(const std::wstring& FileName, TIOFileType FileType, uint8_t Kind);
+    // Downloads an "http://", "https://" or "ftp://" resource whole (through ProxyAddress with
+    // ProxyUser and ProxyPassword when set) and loads it as a stream with detection by content.
+    // A download that fails (no connection, an HTTP status other than 2xx, a URL without a path)
+    // sets Aborting and ends with DoFinishWork.
+    void LoadFromURL(const std::wstring& URL);
 
     // ---- per-format loaders (the TIFF and GIF ones return the number of pages or frames)
     int32_t LoadFromFileTIFF(const std::wstring& FileName);
@@ -321,7 +331,10 @@ public:
     TIEDialogsMeasureUnit DialogsMeasureUnit = ieduInches;
     bool AutoAdjustDPI = false;
     bool FilteredAdjustDPI = false;
-    // False after Create; nothing in this system sets it.
+    // False after Create; nothing in this system sets it. When set, the loads and saves of a
+    // component that works on a borrowed bitmap run on background threads: the caller must not
+    // use the component, its bitmap or its parameters until the finish notification, and keeps
+    // a stream it passed alive and untouched until then.
     bool AsyncMode = false;
     std::wstring ProxyAddress;
     std::wstring ProxyUser;
@@ -354,7 +367,7 @@ private:
     void* BitmapChangeHandle = nullptr;
     TImage* AttachedTImage = nullptr;
     TIEDitherMethod DitherMethod = iedmThreshold;
-    std::vector<std::thread::id> IOThreads;
+    std::vector<TIEIOThread*> IOThreads;
     TEvent IOThreadsDone{false, false};
     TCriticalSection IOThreadsLock;
 

@@ -6,6 +6,7 @@
 #include "bmpfilt_pdf.h"
 #include "bmpfilt_ps.h"
 #include "picturaio.h"
+#include "picturaio_thread.h"
 #include "picturaio_view.h"
 #include "iecoredefs_settings.h"
 
@@ -209,9 +210,13 @@ void TPicturaIO::SetNativePixelFormat(bool Value) {
 }
 
 bool TPicturaIO::IsInsideAsyncThreads() {
+    const std::thread::id self = std::this_thread::get_id();
     TCriticalSectionGuard guard(IOThreadsLock);
-    return std::find(IOThreads.begin(), IOThreads.end(), std::this_thread::get_id()) != IOThreads.end();
+    return std::any_of(IOThreads.begin(), IOThreads.end(),
+                       [self](TIEIOThread* Thread) { return Thread->GetThreadIdent() == self; });
 }
+
+bool TPicturaIO::AsyncDecision() { return !OwnsIOBitmap && AsyncMode && !IsInsideAsyncThreads(); }
 
 void TPicturaIO::WaitThreads(bool SetAborting) {
     for (;;) {
@@ -231,15 +236,15 @@ void TPicturaIO::WaitThreads(bool SetAborting) {
     }
 }
 
-void TPicturaIO::RegisterIOThread() {
+void TPicturaIO::RegisterIOThread(TIEIOThread* Thread) {
     TCriticalSectionGuard guard(IOThreadsLock);
-    IOThreads.push_back(std::this_thread::get_id());
+    IOThreads.push_back(Thread);
     IOThreadsDone.ResetEvent();
 }
 
-void TPicturaIO::UnregisterIOThread() {
+void TPicturaIO::UnregisterIOThread(TIEIOThread* Thread) {
     TCriticalSectionGuard guard(IOThreadsLock);
-    auto it = std::find(IOThreads.begin(), IOThreads.end(), std::this_thread::get_id());
+    auto it = std::find(IOThreads.begin(), IOThreads.end(), Thread);
     if (it == IOThreads.end()) return;
     IOThreads.erase(it);
     if (IOThreads.empty()) IOThreadsDone.SetEvent();

@@ -10,6 +10,7 @@
 // of "loading" or "saving" nothing, and no empty file is created for it.
 #include "picturaio.h"
 #include "picturaio_finish.h"
+#include "picturaio_thread.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -200,10 +201,14 @@ void TPicturaIO::LoadFromFile(const std::wstring& FileName) {
 
 void TPicturaIO::LoadFromFileByExtension(const std::wstring& FileName, TIOFileType FileType) {
     if (!IOBitmap) return;
-    // Nothing to open; and the URL, video and media-file readers are not part of this build, so
-    // those names fail as well.
+    if (!FileName.empty() && IEGetURLType(FileName) != 0) {
+        LoadFromURL(FileName);
+        return;
+    }
+    // Nothing to open; and the video and media-file readers are not part of this build, so those
+    // names fail as well.
     const std::wstring ext = LowerExtension(FileName);
-    if (FileName.empty() || IEGetURLType(FileName) != 0 || ext == L".avi") {
+    if (FileName.empty() || ext == L".avi") {
         Aborting = true;
         DoFinishWork();
         return;
@@ -231,6 +236,7 @@ void TPicturaIO::LoadFromFileByExtension(const std::wstring& FileName, TIOFileTy
         DoFinishWork();
         return;
     }
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFileByExtension, FileName, FileType)) return;
     Aborting = true;
     if (!MakeConsistentBitmap(0)) return;
     {
@@ -269,6 +275,7 @@ void TPicturaIO::LoadFromFileFormat(const std::wstring& FileName, TIOFileType Fi
         DoFinishWork();
         return;
     }
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFileFormat, FileName, FileType)) return;
     Aborting = true;
     if (!MakeConsistentBitmap(0)) {
         DoFinishWork();
@@ -321,6 +328,10 @@ void TPicturaIO::LoadStreamOfType(TStream* Stream, TIOFileType FileType, bool Ty
         }
         return;
     }
+    // A plug-in row: the worker repeats the caller's own operation.
+    if (TypeGiven ? IEStartIOThread(*this, &TPicturaIO::LoadFromStreamFormat, Stream, FileType)
+                  : IEStartIOThread(*this, &TPicturaIO::LoadFromStream, Stream))
+        return;
     Params->ResetInfo();
     Params->FileName.clear();
     Params->FileType = ioUnknown;
@@ -348,6 +359,18 @@ void TPicturaIO::LoadStreamOfType(TStream* Stream, TIOFileType FileType, bool Ty
 void TPicturaIO::LoadFromBuffer(const void* Buffer, int32_t BufferSize, TIOFileType FileType) {
     if (!Buffer || BufferSize <= 0) {
         Aborting = true;
+        return;
+    }
+    if (AsyncDecision()) {
+        // The stream over the bytes must outlive this call: the worker gets its own copy and
+        // keeps it until the load has ended.
+        auto copy = std::make_unique<TMemoryStream>();
+        copy->WriteBuffer(Buffer, BufferSize);
+        copy->SetPosition(0);
+        TStream* stream = copy.get();
+        auto* thread = new TIEIOThread(this, &TPicturaIO::LoadFromStreamFormat, stream, FileType);
+        thread->OwnedStream = std::move(copy);
+        thread->Start();
         return;
     }
     TIEMemStream stream(Buffer, BufferSize);
@@ -496,6 +519,7 @@ void TPicturaIO::SaveToFile(const std::wstring& FileName, TIOFileType FileType) 
         Aborting = true;
         return;
     }
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFile, FileName, FileType)) return;
     Aborting = true;
     IEWithFinishWork(*this, [&] {
         if (!MakeConsistentBitmap(0)) return;
@@ -516,6 +540,7 @@ void TPicturaIO::SaveToStream(TStream* Stream, TIOFileType FileType) {
         (this->*saver)(Stream);
         return;
     }
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStream, Stream, FileType)) return;
     IEWithFinishWork(*this, [&] {
         const TIEWriteImageProc writer = PluginWriter(IEFileFormatGetInfo(FileType));
         if (!writer) {

@@ -2,6 +2,7 @@
 // onto a canvas the size of the logical screen, honouring each frame's position, transparency and
 // "restore to background" disposal, so that the result is what a viewer shows at frame N.
 #include "picturaio.h"
+#include "picturaio_thread.h"
 #include "picturaio_finish.h"
 
 #include <algorithm>
@@ -15,13 +16,17 @@
 #include "ieprochooks.h"
 
 int32_t TPicturaIO::LoadFromFileGIF(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFileGIF, FileName)) return -1;
     TIEWideFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
     const int32_t count = SyncLoadFromStreamGIF(&stream);
     Params->FileName = FileName;
     return count;
 }
 
-int32_t TPicturaIO::LoadFromStreamGIF(TStream* Stream) { return SyncLoadFromStreamGIF(Stream); }
+int32_t TPicturaIO::LoadFromStreamGIF(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamGIF, Stream)) return -1;
+    return SyncLoadFromStreamGIF(Stream);
+}
 
 namespace {
 

@@ -23,6 +23,7 @@
 #include "jpegfilt.h"
 #include "pcxfilter.h"
 #include "picturaio.h"
+#include "picturaio_thread.h"
 #include "picturaio_finish.h"
 #include "pngfilt.h"
 #include "SysUtils.h"
@@ -216,9 +217,13 @@ void TPicturaIO::SyncLoadFromStreamBMP(TStream* Stream) {
     });
 }
 
-void TPicturaIO::LoadFromStreamBMP(TStream* Stream) { SyncLoadFromStreamBMP(Stream); }
+void TPicturaIO::LoadFromStreamBMP(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamBMP, Stream)) return;
+    SyncLoadFromStreamBMP(Stream);
+}
 
 void TPicturaIO::LoadFromFileBMP(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFileBMP, FileName)) return;
     LoadFileWith(*this, FileName, false, [this](TStream* S) { SyncLoadFromStreamBMP(S); });
 }
 
@@ -234,8 +239,14 @@ bool TPicturaIO::ReadPNG(TStream& Stream, TIOProgressRecord& Progress, TIEMask*&
     return true;
 }
 
-void TPicturaIO::LoadFromStreamPNG(TStream* Stream) { LoadStreamInline(Stream, ioPNG); }
-void TPicturaIO::LoadFromFilePNG(const std::wstring& FileName) { LoadFileInline(FileName, ioPNG); }
+void TPicturaIO::LoadFromStreamPNG(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamPNG, Stream)) return;
+    LoadStreamInline(Stream, ioPNG);
+}
+void TPicturaIO::LoadFromFilePNG(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFilePNG, FileName)) return;
+    LoadFileInline(FileName, ioPNG);
+}
 
 
 // ---------------------------------------------------------------------------------------------
@@ -255,8 +266,14 @@ bool TPicturaIO::ReadJPEG(TStream& Stream, TIOProgressRecord& Progress, TIEMask*
     return true;
 }
 
-void TPicturaIO::LoadFromStreamJPEG(TStream* Stream) { LoadStreamInline(Stream, ioJPEG); }
-void TPicturaIO::LoadFromFileJPEG(const std::wstring& FileName) { LoadFileInline(FileName, ioJPEG); }
+void TPicturaIO::LoadFromStreamJPEG(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamJPEG, Stream)) return;
+    LoadStreamInline(Stream, ioJPEG);
+}
+void TPicturaIO::LoadFromFileJPEG(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFileJPEG, FileName)) return;
+    LoadFileInline(FileName, ioJPEG);
+}
 
 // ---------------------------------------------------------------------------------------------
 // TIFF
@@ -280,9 +297,13 @@ int32_t TPicturaIO::SyncLoadFromStreamTIFF(TStream* Stream, bool HeaderFlag) {
     return pages;
 }
 
-int32_t TPicturaIO::LoadFromStreamTIFF(TStream* Stream) { return SyncLoadFromStreamTIFF(Stream, StreamHeaders); }
+int32_t TPicturaIO::LoadFromStreamTIFF(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamTIFF, Stream)) return -1;
+    return SyncLoadFromStreamTIFF(Stream, StreamHeaders);
+}
 
 int32_t TPicturaIO::LoadFromFileTIFF(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFileTIFF, FileName)) return -1;
     int32_t pages = 0;
     LoadFileWith(*this, FileName, false, [&](TStream* S) { pages = SyncLoadFromStreamTIFF(S, false); });
     return pages;
@@ -320,9 +341,13 @@ void TPicturaIO::SyncLoadFromStreamPCX(TStream* Stream, bool HeaderFlag) {
     });
 }
 
-void TPicturaIO::LoadFromStreamPCX(TStream* Stream) { SyncLoadFromStreamPCX(Stream, StreamHeaders); }
+void TPicturaIO::LoadFromStreamPCX(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamPCX, Stream)) return;
+    SyncLoadFromStreamPCX(Stream, StreamHeaders);
+}
 
 void TPicturaIO::LoadFromFilePCX(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFilePCX, FileName)) return;
     LoadFileWith(*this, FileName, false, [this](TStream* S) { SyncLoadFromStreamPCX(S, false); });
 }
 
@@ -333,9 +358,13 @@ void TPicturaIO::SyncLoadFromStreamDCX(TStream* Stream) {
     });
 }
 
-void TPicturaIO::LoadFromStreamDCX(TStream* Stream) { SyncLoadFromStreamDCX(Stream); }
+void TPicturaIO::LoadFromStreamDCX(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamDCX, Stream)) return;
+    SyncLoadFromStreamDCX(Stream);
+}
 
 void TPicturaIO::LoadFromFileDCX(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFileDCX, FileName)) return;
     LoadFileWith(*this, FileName, false, [this](TStream* S) { SyncLoadFromStreamDCX(S); });
 }
 
@@ -352,14 +381,22 @@ void TPicturaIO::LoadIconStream(TStream* Stream, TIOFileType FileType) {
 }
 
 void TPicturaIO::SyncLoadFromStreamICO(TStream* Stream) { LoadIconStream(Stream, ioICO); }
-void TPicturaIO::LoadFromStreamICO(TStream* Stream) { SyncLoadFromStreamICO(Stream); }
+void TPicturaIO::LoadFromStreamICO(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamICO, Stream)) return;
+    SyncLoadFromStreamICO(Stream);
+}
 void TPicturaIO::LoadFromFileICO(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFileICO, FileName)) return;
     LoadFileWith(*this, FileName, true, [this](TStream* S) { SyncLoadFromStreamICO(S); });
 }
 
 void TPicturaIO::SyncLoadFromStreamCUR(TStream* Stream) { LoadIconStream(Stream, ioCUR); }
-void TPicturaIO::LoadFromStreamCUR(TStream* Stream) { SyncLoadFromStreamCUR(Stream); }
+void TPicturaIO::LoadFromStreamCUR(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamCUR, Stream)) return;
+    SyncLoadFromStreamCUR(Stream);
+}
 void TPicturaIO::LoadFromFileCUR(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFileCUR, FileName)) return;
     LoadFileWith(*this, FileName, true, [this](TStream* S) { SyncLoadFromStreamCUR(S); });
 }
 
@@ -367,12 +404,30 @@ void TPicturaIO::LoadFromFileCUR(const std::wstring& FileName) {
 // TGA, PXM and WBMP
 // ---------------------------------------------------------------------------------------------
 
-void TPicturaIO::LoadFromStreamTGA(TStream* Stream) { LoadStreamInline(Stream, ioTGA); }
-void TPicturaIO::LoadFromFileTGA(const std::wstring& FileName) { LoadFileInline(FileName, ioTGA); }
-void TPicturaIO::LoadFromStreamPXM(TStream* Stream) { LoadStreamInline(Stream, ioPXM); }
-void TPicturaIO::LoadFromFilePXM(const std::wstring& FileName) { LoadFileInline(FileName, ioPXM); }
-void TPicturaIO::LoadFromStreamWBMP(TStream* Stream) { LoadStreamInline(Stream, ioWBMP); }
-void TPicturaIO::LoadFromFileWBMP(const std::wstring& FileName) { LoadFileInline(FileName, ioWBMP); }
+void TPicturaIO::LoadFromStreamTGA(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamTGA, Stream)) return;
+    LoadStreamInline(Stream, ioTGA);
+}
+void TPicturaIO::LoadFromFileTGA(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFileTGA, FileName)) return;
+    LoadFileInline(FileName, ioTGA);
+}
+void TPicturaIO::LoadFromStreamPXM(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamPXM, Stream)) return;
+    LoadStreamInline(Stream, ioPXM);
+}
+void TPicturaIO::LoadFromFilePXM(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFilePXM, FileName)) return;
+    LoadFileInline(FileName, ioPXM);
+}
+void TPicturaIO::LoadFromStreamWBMP(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamWBMP, Stream)) return;
+    LoadStreamInline(Stream, ioWBMP);
+}
+void TPicturaIO::LoadFromFileWBMP(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFileWBMP, FileName)) return;
+    LoadFileInline(FileName, ioWBMP);
+}
 
 // ---------------------------------------------------------------------------------------------
 // JPEG 2000 (JP2 files and bare code streams, one reader)
@@ -407,10 +462,22 @@ void TPicturaIO::LoadJ2000File(const std::wstring& FileName, TIOFileType FileTyp
     LoadFileWith(*this, FileName, true, [&](TStream* S) { LoadJ2000(S, FileName, FileType); });
 }
 
-void TPicturaIO::LoadFromStreamJP2(TStream* Stream) { LoadJ2000(Stream, L"", ioJP2); }
-void TPicturaIO::LoadFromStreamJ2K(TStream* Stream) { LoadJ2000(Stream, L"", ioJ2K); }
-void TPicturaIO::LoadFromFileJP2(const std::wstring& FileName) { LoadJ2000File(FileName, ioJP2); }
-void TPicturaIO::LoadFromFileJ2K(const std::wstring& FileName) { LoadJ2000File(FileName, ioJ2K); }
+void TPicturaIO::LoadFromStreamJP2(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamJP2, Stream)) return;
+    LoadJ2000(Stream, L"", ioJP2);
+}
+void TPicturaIO::LoadFromStreamJ2K(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamJ2K, Stream)) return;
+    LoadJ2000(Stream, L"", ioJ2K);
+}
+void TPicturaIO::LoadFromFileJP2(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFileJP2, FileName)) return;
+    LoadJ2000File(FileName, ioJP2);
+}
+void TPicturaIO::LoadFromFileJ2K(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFileJ2K, FileName)) return;
+    LoadJ2000File(FileName, ioJ2K);
+}
 
 // ---------------------------------------------------------------------------------------------
 // The library's raw bitmap (headerless pixels into the bitmap as the caller sized it)
@@ -423,9 +490,13 @@ void TPicturaIO::SyncLoadFromStreamBMPRAW(TStream* Stream) {
     });
 }
 
-void TPicturaIO::LoadFromStreamBMPRAW(TStream* Stream) { SyncLoadFromStreamBMPRAW(Stream); }
+void TPicturaIO::LoadFromStreamBMPRAW(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamBMPRAW, Stream)) return;
+    SyncLoadFromStreamBMPRAW(Stream);
+}
 
 void TPicturaIO::LoadFromFileBMPRAW(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFileBMPRAW, FileName)) return;
     if (FileName.empty()) return;
     LoadFileWith(*this, FileName, false, [this](TStream* S) { SyncLoadFromStreamBMPRAW(S); });
 }
@@ -446,9 +517,13 @@ void TPicturaIO::SyncLoadFromStreamPSD(TStream* Stream) {
     });
 }
 
-void TPicturaIO::LoadFromStreamPSD(TStream* Stream) { SyncLoadFromStreamPSD(Stream); }
+void TPicturaIO::LoadFromStreamPSD(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamPSD, Stream)) return;
+    SyncLoadFromStreamPSD(Stream);
+}
 
 void TPicturaIO::LoadFromFilePSD(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFilePSD, FileName)) return;
     LoadFileWith(*this, FileName, false, [this](TStream* S) { SyncLoadFromStreamPSD(S); });
 }
 
@@ -474,5 +549,11 @@ void TPicturaIO::LoadFromStreamLayered(TStream*, TIOFileType FileType) {
 // DICOM
 // ---------------------------------------------------------------------------------------------
 
-void TPicturaIO::LoadFromStreamDICOM(TStream* Stream) { LoadStreamInline(Stream, ioDICOM); }
-void TPicturaIO::LoadFromFileDICOM(const std::wstring& FileName) { LoadFileInline(FileName, ioDICOM); }
+void TPicturaIO::LoadFromStreamDICOM(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamDICOM, Stream)) return;
+    LoadStreamInline(Stream, ioDICOM);
+}
+void TPicturaIO::LoadFromFileDICOM(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFileDICOM, FileName)) return;
+    LoadFileInline(FileName, ioDICOM);
+}

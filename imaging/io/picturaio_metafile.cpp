@@ -7,6 +7,7 @@
 
 #include "iecoreutils_streams.h"
 #include "picturaio.h"
+#include "picturaio_thread.h"
 #include "picturaio_finish.h"
 
 bool IEMetafileImportSize(int32_t MetaWidth, int32_t MetaHeight, int32_t Width, int32_t Height, int32_t MaxSize,
@@ -41,6 +42,7 @@ bool IEMetafileImportSize(int32_t MetaWidth, int32_t MetaHeight, int32_t Width, 
 }
 
 void TPicturaIO::ImportMetafileFromFile(const std::wstring& FileName, int32_t Width, int32_t Height, bool WithAlpha) {
+    if (IEStartIOThread(*this, &TPicturaIO::ImportMetafileFromFile, FileName, Width, Height, WithAlpha)) return;
     IEWithFinishWork(*this, [&] {
         TIEWideFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
         ImportMetafileData(&stream, Width, Height, WithAlpha);

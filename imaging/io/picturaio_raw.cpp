@@ -1,5 +1,6 @@
 // The camera-raw loaders: a file or stream through LibRaw (imaging/codecs/ieraw.h) into IOBitmap.
 #include "picturaio.h"
+#include "picturaio_thread.h"
 
 #include <memory>
 
@@ -9,12 +10,16 @@
 #include "picturaio_formats.h"
 
 void TPicturaIO::LoadFromFileRAW(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromFileRAW, FileName)) return;
     TIEWideFileStream file(FileName, fmOpenRead | fmShareDenyWrite);
     SyncLoadFromStreamRAW(&file);
     Params->FileName = FileName;
 }
 
-void TPicturaIO::LoadFromStreamRAW(TStream* Stream) { SyncLoadFromStreamRAW(Stream); }
+void TPicturaIO::LoadFromStreamRAW(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::LoadFromStreamRAW, Stream)) return;
+    SyncLoadFromStreamRAW(Stream);
+}
 
 void TPicturaIO::SyncLoadFromStreamRAW(TStream* Stream) {
     // A plug-in registered for the extension takes the files the built-in reader would (with no

@@ -5,6 +5,7 @@
 // StreamHeaders is set. Before a JPEG is written, the APP13 and APP1 markers kept from the last
 // JPEG load are brought in line with the current resolution, IPTC, EXIF and XMP values.
 #include "picturaio.h"
+#include "picturaio_thread.h"
 
 #include <cstring>
 #include <memory>
@@ -341,10 +342,12 @@ void WritePCX(TPicturaIO& IO, TStream& Stream, TIOProgressRecord& Progress) {
 // ---- TIFF, GIF, JPEG, PCX (the three with stream headers write them in their stream forms)
 
 void TPicturaIO::SaveToFileTIFF(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFileTIFF, FileName)) return;
     SaveFileInline(*this, FileName, ioTIFF, TPixelRule::Any, WriteTIFF);
 }
 
 void TPicturaIO::SaveToStreamTIFF(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStreamTIFF, Stream)) return;
     SaveStreamInline(*this, *Stream, TPixelRule::Any, [this](TPicturaIO& IO, TStream& S, TIOProgressRecord& P) {
         TStreamHeaderWriter header(&S, StreamHeaders);
         WriteTIFF(IO, S, P);
@@ -353,16 +356,22 @@ void TPicturaIO::SaveToStreamTIFF(TStream* Stream) {
 }
 
 void TPicturaIO::SaveToFileGIF(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFileGIF, FileName)) return;
     SaveFileInline(*this, FileName, ioGIF, TPixelRule::Any, WriteGIF);
 }
 
-void TPicturaIO::SaveToStreamGIF(TStream* Stream) { SaveStreamInline(*this, *Stream, TPixelRule::Any, WriteGIF); }
+void TPicturaIO::SaveToStreamGIF(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStreamGIF, Stream)) return;
+    SaveStreamInline(*this, *Stream, TPixelRule::Any, WriteGIF);
+}
 
 void TPicturaIO::SaveToFileJPEG(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFileJPEG, FileName)) return;
     SaveFileInline(*this, FileName, ioJPEG, TPixelRule::RGBor1g, WriteJPEG);
 }
 
 void TPicturaIO::SaveToStreamJPEG(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStreamJPEG, Stream)) return;
     SaveStreamInline(*this, *Stream, TPixelRule::RGBor1g, [this](TPicturaIO& IO, TStream& S, TIOProgressRecord& P) {
         TStreamHeaderWriter header(&S, StreamHeaders);
         WriteJPEG(IO, S, P);
@@ -371,12 +380,14 @@ void TPicturaIO::SaveToStreamJPEG(TStream* Stream) {
 }
 
 void TPicturaIO::SaveToFilePCX(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFilePCX, FileName)) return;
     SaveFileInline(*this, FileName, ioPCX, TPixelRule::RGBor1g, WritePCX);
 }
 
 // A PCX that failed keeps the zeroed placeholder, so that a stream loader does not take it for an
 // image.
 void TPicturaIO::SaveToStreamPCX(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStreamPCX, Stream)) return;
     SaveStreamInline(*this, *Stream, TPixelRule::RGBor1g, [this](TPicturaIO& IO, TStream& S, TIOProgressRecord& P) {
         TStreamHeaderWriter header(&S, StreamHeaders);
         WritePCX(IO, S, P);
@@ -387,60 +398,88 @@ void TPicturaIO::SaveToStreamPCX(TStream* Stream) {
 // ---- BMP, ICO, PNG, TGA, PXM, WBMP
 
 void TPicturaIO::SaveToFileBMP(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFileBMP, FileName)) return;
     SaveFileWithBody(*this, FileName, ioBMP, true, [this](TStream* S) { SyncSaveToStreamBMP(S); });
 }
 
-void TPicturaIO::SaveToStreamBMP(TStream* Stream) { SyncSaveToStreamBMP(Stream); }
+void TPicturaIO::SaveToStreamBMP(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStreamBMP, Stream)) return;
+    SyncSaveToStreamBMP(Stream);
+}
 
 void TPicturaIO::SyncSaveToStreamBMP(TStream* Stream) { SaveBody(*this, *Stream, TPixelRule::Any, WriteBMP); }
 
 void TPicturaIO::SaveToFileICO(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFileICO, FileName)) return;
     SaveFileInline(*this, FileName, ioICO, TPixelRule::RGBor1g, WriteICO);
 }
 
-void TPicturaIO::SaveToStreamICO(TStream* Stream) { SaveStreamInline(*this, *Stream, TPixelRule::RGBor1g, WriteICO); }
+void TPicturaIO::SaveToStreamICO(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStreamICO, Stream)) return;
+    SaveStreamInline(*this, *Stream, TPixelRule::RGBor1g, WriteICO);
+}
 
 void TPicturaIO::SaveToFilePNG(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFilePNG, FileName)) return;
     SaveFileInline(*this, FileName, ioPNG, TPixelRule::Any, WritePNG);
 }
 
-void TPicturaIO::SaveToStreamPNG(TStream* Stream) { SaveStreamInline(*this, *Stream, TPixelRule::Any, WritePNG); }
+void TPicturaIO::SaveToStreamPNG(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStreamPNG, Stream)) return;
+    SaveStreamInline(*this, *Stream, TPixelRule::Any, WritePNG);
+}
 
 void TPicturaIO::SaveToFileTGA(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFileTGA, FileName)) return;
     SaveFileInline(*this, FileName, ioTGA, TPixelRule::RGBor1g, WriteTGA);
 }
 
-void TPicturaIO::SaveToStreamTGA(TStream* Stream) { SaveStreamInline(*this, *Stream, TPixelRule::RGBor1g, WriteTGA); }
+void TPicturaIO::SaveToStreamTGA(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStreamTGA, Stream)) return;
+    SaveStreamInline(*this, *Stream, TPixelRule::RGBor1g, WriteTGA);
+}
 
 void TPicturaIO::SaveToFilePXM(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFilePXM, FileName)) return;
     SaveFileInline(*this, FileName, ioPXM, TPixelRule::RGBor1gor48, WritePXM);
 }
 
 void TPicturaIO::SaveToStreamPXM(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStreamPXM, Stream)) return;
     SaveStreamInline(*this, *Stream, TPixelRule::RGBor1gor48, WritePXM);
 }
 
 void TPicturaIO::SaveToFileWBMP(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFileWBMP, FileName)) return;
     SaveFileInline(*this, FileName, ioWBMP, TPixelRule::RGBor1g, WriteWBMP);
 }
 
 void TPicturaIO::SaveToStreamWBMP(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStreamWBMP, Stream)) return;
     SaveStreamInline(*this, *Stream, TPixelRule::RGBor1g, WriteWBMP);
 }
 
 // ---- JPEG 2000
 
 void TPicturaIO::SaveToFileJP2(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFileJP2, FileName)) return;
     SaveFileWithBody(*this, FileName, ioJP2, true, [this](TStream* S) { SyncSaveToStreamJ2000(S, 0); });
 }
 
-void TPicturaIO::SaveToStreamJP2(TStream* Stream) { SyncSaveToStreamJ2000(Stream, 0); }
+void TPicturaIO::SaveToStreamJP2(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStreamJP2, Stream)) return;
+    SyncSaveToStreamJ2000(Stream, 0);
+}
 
 void TPicturaIO::SaveToFileJ2K(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFileJ2K, FileName)) return;
     SaveFileWithBody(*this, FileName, ioJ2K, true, [this](TStream* S) { SyncSaveToStreamJ2000(S, 1); });
 }
 
-void TPicturaIO::SaveToStreamJ2K(TStream* Stream) { SyncSaveToStreamJ2000(Stream, 1); }
+void TPicturaIO::SaveToStreamJ2K(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStreamJ2K, Stream)) return;
+    SyncSaveToStreamJ2000(Stream, 1);
+}
 
 void TPicturaIO::SyncSaveToStreamJ2000(TStream* Stream, int32_t Variant) {
     SaveBody(*this, *Stream, TPixelRule::RGBor1g, WriteJ2000(Variant));
@@ -449,28 +488,38 @@ void TPicturaIO::SyncSaveToStreamJ2000(TStream* Stream, int32_t Variant) {
 // ---- PostScript and PDF (one-page documents)
 
 void TPicturaIO::SaveToFilePS(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFilePS, FileName)) return;
     SaveFileWithBody(*this, FileName, ioPS, false, [this](TStream* S) { SyncSaveToStreamPS(S); });
 }
 
-void TPicturaIO::SaveToStreamPS(TStream* Stream) { SyncSaveToStreamPS(Stream); }
+void TPicturaIO::SaveToStreamPS(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStreamPS, Stream)) return;
+    SyncSaveToStreamPS(Stream);
+}
 
 void TPicturaIO::SyncSaveToStreamPS(TStream* Stream) { SaveBody(*this, *Stream, TPixelRule::RGBor1g, WritePS); }
 
 void TPicturaIO::SaveToFilePDF(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFilePDF, FileName)) return;
     SaveFileWithBody(*this, FileName, ioPDF, false, [this](TStream* S) { SyncSaveToStreamPDF(S); });
 }
 
-void TPicturaIO::SaveToStreamPDF(TStream* Stream) { SyncSaveToStreamPDF(Stream); }
+void TPicturaIO::SaveToStreamPDF(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStreamPDF, Stream)) return;
+    SyncSaveToStreamPDF(Stream);
+}
 
 void TPicturaIO::SyncSaveToStreamPDF(TStream* Stream) { SaveBody(*this, *Stream, TPixelRule::RGBor1g, WritePDF); }
 
 // ---- DCX (the container is written anew) and PSD
 
 void TPicturaIO::SaveToFileDCX(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFileDCX, FileName)) return;
     SaveFileWithBody(*this, FileName, ioDCX, true, [this](TStream* S) { SyncSaveToStreamDCX(S); });
 }
 
 void TPicturaIO::SaveToStreamDCX(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStreamDCX, Stream)) return;
     Stream->SetSize(0);
     SyncSaveToStreamDCX(Stream);
 }
@@ -478,10 +527,14 @@ void TPicturaIO::SaveToStreamDCX(TStream* Stream) {
 void TPicturaIO::SyncSaveToStreamDCX(TStream* Stream) { SaveBody(*this, *Stream, TPixelRule::Any, WriteDCX); }
 
 void TPicturaIO::SaveToFilePSD(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFilePSD, FileName)) return;
     SaveFileWithBody(*this, FileName, ioPSD, true, [this](TStream* S) { SyncSaveToStreamPSD(S); });
 }
 
-void TPicturaIO::SaveToStreamPSD(TStream* Stream) { SyncSaveToStreamPSD(Stream); }
+void TPicturaIO::SaveToStreamPSD(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStreamPSD, Stream)) return;
+    SyncSaveToStreamPSD(Stream);
+}
 
 // The merged image alone: no viewer with layers is attached in this system.
 void TPicturaIO::SyncSaveToStreamPSD(TStream* Stream) { SaveBody(*this, *Stream, TPixelRule::Any, WritePSD); }
@@ -489,10 +542,14 @@ void TPicturaIO::SyncSaveToStreamPSD(TStream* Stream) { SaveBody(*this, *Stream,
 // ---- HD Photo (through the system's imaging component, where it has an encoder)
 
 void TPicturaIO::SaveToFileHDP(const std::wstring& FileName) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToFileHDP, FileName)) return;
     SaveFileWithBody(*this, FileName, ioHDP, true, [this](TStream* S) { SyncSaveToStreamHDP(S); });
 }
 
-void TPicturaIO::SaveToStreamHDP(TStream* Stream) { SyncSaveToStreamHDP(Stream); }
+void TPicturaIO::SaveToStreamHDP(TStream* Stream) {
+    if (IEStartIOThread(*this, &TPicturaIO::SaveToStreamHDP, Stream)) return;
+    SyncSaveToStreamHDP(Stream);
+}
 
 void TPicturaIO::SyncSaveToStreamHDP(TStream* Stream) {
     SaveBody(*this, *Stream, TPixelRule::Any, [](TPicturaIO& IO, TStream& S, TIOProgressRecord& Progress) {

@@ -35,7 +35,8 @@ void IEViewSetDpi(TIEView* View, int32_t X, int32_t Y);
 void IEViewUpdateAndImageChange(TIEView* View);
 void IEViewDoImageChange(TIEView* View);
 bool IEViewHasParent(TIEView* View);
-// Posts a private message to the viewer's window (the window must exist).
+// Posts a private message to the viewer's window; a viewer without one yet has it made on the main
+// thread first (through TThread::Synchronize).
 bool IEViewPostMessage(TIEView* View, uint32_t Msg, uintptr_t WParam);
 
 // The viewer's side of the IEView functions above, one member each (View is never null).

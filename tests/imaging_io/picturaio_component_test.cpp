@@ -10,6 +10,7 @@
 
 #include "iebitmap.h"
 #include "picturaio.h"
+#include "IOThreadTestUtil.h"
 #include "picturaview.h"
 
 namespace {
@@ -334,7 +335,7 @@ TEST_F(PicturaIOTest, DoPreviewsCanBeTakenOverByAHandler) {
 }
 
 TEST_F(PicturaIOTest, BackgroundThreadsAreRecognisedAndWaitedFor) {
-    TPicturaIO io(nullptr);
+    TScriptedIO io;
     EXPECT_FALSE(io.IsInsideAsyncThreads());
     io.WaitThreads(false);   // none: returns at once
 
@@ -345,8 +346,7 @@ TEST_F(PicturaIOTest, BackgroundThreadsAreRecognisedAndWaitedFor) {
         progressSeen.push_back(per);
         progressThread = std::this_thread::get_id();
     };
-    std::thread worker([&] {
-        io.RegisterIOThread();
+    io.Body = [&] {
         inside = io.IsInsideAsyncThreads();
         // Without a viewer, progress is handed to the main thread and reported there.
         io.DoIntProgress(&io, 30);
@@ -354,14 +354,13 @@ TEST_F(PicturaIOTest, BackgroundThreadsAreRecognisedAndWaitedFor) {
         // Runs until someone asks it to stop.
         while (!io.Aborting) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         sawAbort = true;
-        io.UnregisterIOThread();
-    });
+    };
+    RunInIOThread(io);
     while (!registered) CheckSynchronize(1);
     EXPECT_FALSE(io.IsInsideAsyncThreads());
     // Waiting with the abort request returns once the worker has seen it and left.
     io.WaitThreads(true);
     EXPECT_TRUE(sawAbort);
-    worker.join();
     EXPECT_TRUE(inside);
     EXPECT_EQ(progressSeen, std::vector<int32_t>{30});
     EXPECT_EQ(progressThread, std::this_thread::get_id());
@@ -369,20 +368,17 @@ TEST_F(PicturaIOTest, BackgroundThreadsAreRecognisedAndWaitedFor) {
 }
 
 TEST_F(PicturaIOTest, DestructionWaitsForRunningThreads) {
-    auto io = std::make_unique<TPicturaIO>(nullptr);
-    TPicturaIO* raw = io.get();
-    std::atomic<bool> registered{false}, done{false};
-    std::thread worker([raw, &registered, &done] {
-        raw->RegisterIOThread();
-        registered = true;
+    auto io = std::make_unique<TScriptedIO>();
+    std::atomic<bool> started{false}, done{false};
+    io->Body = [&] {
+        started = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         done = true;
-        raw->UnregisterIOThread();
-    });
-    while (!registered) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    io.reset();   // returns only after the worker unregistered
+    };
+    RunInIOThread(*io);
+    while (!started) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    io.reset();   // returns only after the worker ended
     EXPECT_TRUE(done);
-    worker.join();
 }
 
 TEST_F(PicturaIOTest, OwnedByAnotherComponent) {
@@ -393,33 +389,8 @@ TEST_F(PicturaIOTest, OwnedByAnotherComponent) {
     // The owner frees it (the sanitizers report a leak otherwise).
 }
 
-namespace {
-
-// A background thread of the component: registered while it reports progress and finishes.
-class TReportingWorker : public TThread {
-public:
-    explicit TReportingWorker(TPicturaIO* AIO) : FIO(AIO) {}
-    ~TReportingWorker() override {
-        Terminate();
-        WaitFor();
-    }
-
-protected:
-    void Execute() override {
-        FIO->RegisterIOThread();
-        FIO->DoIntProgress(FIO, 40);
-        FIO->DoFinishWork();
-        FIO->UnregisterIOThread();
-    }
-
-private:
-    TPicturaIO* FIO;
-};
-
-}  // namespace
-
 TEST_F(PicturaIOTest, EventsOfABackgroundThreadRunOnTheMainThread) {
-    TPicturaIO io(nullptr);
+    TScriptedIO io;
     std::vector<int32_t> progress;
     int finished = 0;
     bool allOnMain = true;
@@ -431,12 +402,13 @@ TEST_F(PicturaIOTest, EventsOfABackgroundThreadRunOnTheMainThread) {
         allOnMain = allOnMain && IsMainThread();
         ++finished;
     };
-    TReportingWorker worker(&io);
-    worker.Start();
-    // The component's wait (or, when the worker has not registered yet, the thread's own) runs
-    // the handed-over events.
+    io.Body = [&] {
+        io.DoIntProgress(&io, 40);
+        io.DoFinishWork();
+    };
+    RunInIOThread(io);
+    // The component's wait runs the handed-over events.
     io.WaitThreads(false);
-    worker.WaitFor();
     EXPECT_TRUE(allOnMain);
     EXPECT_EQ(progress, (std::vector<int32_t>{40, 100}));   // the finish reports 100 first
     EXPECT_EQ(finished, 1);

@@ -12,6 +12,7 @@
 #include "iebitmap.h"
 #include "ieview.h"
 #include "picturaio.h"
+#include "IOThreadTestUtil.h"
 #include "imaging_view/ieview_test_views.h"
 #include "picturaview.h"
 
@@ -232,19 +233,18 @@ TEST_F(PicturaIOViewTest, ProgressAndFinishFromABackgroundThreadArePostedToAPare
     auto* view = new TTestView(form.get());
     view->SetParent(form.get());
     view->HandleNeeded();
-    TPicturaIO io(nullptr);
+    TScriptedIO io;
     io.SetAttachedPictura(view);
     int progress = 0, finished = 0;
     io.OnProgress = [&](TObject*, int32_t) { ++progress; };
     io.OnFinishWork = [&](TObject*) { ++finished; };
 
-    std::thread worker([&] {
-        io.RegisterIOThread();
+    io.Body = [&] {
         io.DoIntProgress(&io, 40);
         io.DoFinishWork();
-        io.UnregisterIOThread();
-    });
-    worker.join();
+    };
+    RunInIOThread(io);
+    io.WaitThreads(false);
     // Nothing ran on the worker: the view's window got the messages.
     EXPECT_EQ(progress, 0);
     EXPECT_EQ(finished, 0);
@@ -260,4 +260,20 @@ TEST_F(PicturaIOViewTest, ProgressAndFinishFromABackgroundThreadArePostedToAPare
     io.DoFinishWork();
     EXPECT_EQ(progress, 1);
     EXPECT_EQ(finished, 1);
+}
+
+TEST_F(PicturaIOViewTest, AParentedViewWithoutAWindowGetsOneMadeOnTheMainThreadForAWorkersUpdate) {
+    auto form = std::make_unique<TForm>(nullptr);
+    auto* view = new TTestView(form.get());
+    view->SetParent(form.get());
+    ASSERT_FALSE(view->HandleAllocated());
+    TScriptedIO io;
+    io.SetAttachedPictura(view);
+    io.Body = [&] { io.Update(); };
+    RunInIOThread(io);
+    io.WaitThreads(false);   // runs the worker's request for the window
+    ASSERT_TRUE(view->HandleAllocated());
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, view->Handle(), IEMSG_UPDATE, IEMSG_UPDATE, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 0u);
 }
