@@ -200,7 +200,10 @@ void RotateByShears(TIEBitmap* Bitmap, double Angle, bool AntiAlias, const uint8
 void RotateNearest(TIEBitmap* Bitmap, double Angle, int32_t Background, const TIEProgressEvent& OnProgress,
                    TObject* Sender) {
     if (Bitmap->IsEmpty() || !std::isfinite(Angle)) return;
-    if (Angle == 90 || Angle == -90 || Angle == 270 || Angle == 180 || Angle == -180) {
+    // Every whole multiple of 90 degrees is an exact turn (-270 and 450 as much as 90, 0 and 360
+    // the image as it is): the cut sines below would lose a row or column there, or repeat the
+    // middle column of an even-wide image.
+    if (IEIsRightAngle(Angle) && std::fabs(Angle) < 2147483648.0) {
         TIEBitmap turned;
         IERotateBitmapTo(Bitmap, &turned, 0, Angle);
         Bitmap->Assign(&turned);
