@@ -89,7 +89,8 @@ void TPicturaProc::DetachView() {
     if (!FAttachedView) return;
     FAttachedView->RemoveBitmapChangeCallback(ViewCallbackHandle);
     ViewCallbackHandle = nullptr;
-    RemoveFreeNotification(FAttachedView->GetLinkComponent());
+    RemoveFreeNotification(FAttachedViewComponent);
+    FAttachedViewComponent = nullptr;
 }
 
 void TPicturaProc::FreeOwnBitmap() {
@@ -135,7 +136,8 @@ void TPicturaProc::SetAttachedPictura(TIEProcViewLink* View) {
         return;
     }
     TakeViewBitmap();
-    FreeNotification(View->GetLinkComponent());
+    FAttachedViewComponent = View->GetLinkComponent();
+    FreeNotification(FAttachedViewComponent);
     ForgetTImage();
     ViewCallbackHandle = View->AddBitmapChangeCallback([this](bool Destroying) { ViewBitmapChanged(Destroying); });
 }
@@ -176,6 +178,7 @@ void TPicturaProc::SetAttachedIEBitmap(TIEBitmap* Bitmap) {
 void TPicturaProc::ForgetView() {
     if (!FAttachedView) return;
     FAttachedView = nullptr;
+    FAttachedViewComponent = nullptr;
     ViewCallbackHandle = nullptr;
     ReturnToOwnBitmap();
 }
@@ -192,7 +195,7 @@ void TPicturaProc::Notification(TComponent* AComponent, TOperation Operation) {
     TComponent::Notification(AComponent, Operation);
     if (Operation != opRemove) return;
     // The viewer is being destroyed: nothing more is asked of it.
-    if (FAttachedView && AComponent == FAttachedView->GetLinkComponent()) ForgetView();
+    if (FAttachedView && AComponent == FAttachedViewComponent) ForgetView();
     if (FAttachedTImage && AComponent == IEImageComponent(FAttachedTImage)) {
         FAttachedTImage = nullptr;
         AttachedTBitmap = nullptr;

@@ -278,6 +278,9 @@ private:
     void RestoreLayers(TStream* Stream);
 
     TIEProcViewLink* FAttachedView = nullptr;
+    // The attached viewer's component, kept at attachment: a viewer being freed is recognised by
+    // it without calling into the half-destroyed viewer.
+    TComponent* FAttachedViewComponent = nullptr;
     void* ViewCallbackHandle = nullptr;
     TColor StoredBackground = 0;
     TFont* FPreviewFont = nullptr;   // owned (a font of the visual layer; null in the native build)
