@@ -196,10 +196,11 @@ void TPicturaProc::Notification(TComponent* AComponent, TOperation Operation) {
     if (Operation != opRemove) return;
     // The viewer is being destroyed: nothing more is asked of it.
     if (FAttachedView && AComponent == FAttachedViewComponent) ForgetView();
+    // The TImage is being destroyed: its picture goes with it, the component keeps an own, empty
+    // bitmap (the wrapper was its own: a TImage is never wrapped in a caller's bitmap).
     if (FAttachedTImage && AComponent == IEImageComponent(FAttachedTImage)) {
         FAttachedTImage = nullptr;
-        AttachedTBitmap = nullptr;
-        if (WorkBitmap) WorkBitmap->FreeImage(true);
+        ReturnToOwnBitmap();
     }
 }
 
