@@ -253,18 +253,34 @@ protected:
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
-    struct TUndoStack;
+    // One stack: entries (owned), their sources and captions, oldest first.
+    struct TUndoStack {
+        std::vector<std::unique_ptr<TObject>> Entries;
+        std::vector<TIEUndoSource> Sources;
+        std::vector<std::wstring> Captions;
+        int32_t Count() const { return static_cast<int32_t>(Entries.size()); }
+        void RemoveAt(int32_t Index);
+        void Clear();
+    };
     void DetachView();
+    void ForgetView();
+    void ForgetTImage();
+    void TakeViewBitmap();
     void ReturnToOwnBitmap();
     void FreeOwnBitmap();
-    void RewrapTBitmap(bool FreeOld);
-    bool MakeEntry(TIEUndoSource Source, std::unique_ptr<TObject>& Entry);
-    // The entry pushed, or False when none was made.
-    bool PushEntry(TUndoStack& Stack, TIEUndoSource Source);
-    void RestoreEntry(TUndoStack& Stack, int32_t Position);
+    void RewrapTBitmap();
+    // The entry of Source for the current state, or null when none can be made.
+    std::unique_ptr<TObject> MakeEntry(TIEUndoSource Source);
+    // SaveUndo (FireEvent) / SaveRedo; True when an entry was pushed.
+    bool SaveState(TUndoStack& Stack, TIEUndoSource Source, bool FireEvent);
+    void SaveStateCaptioned(TUndoStack& Stack, const std::wstring& Caption, TIEUndoSource Source, bool FireEvent);
+    void RestoreEntry(TUndoStack& Stack, int32_t Position, bool AddRedo);
     void RestoreLayers(TStream* Stream);
 
     TIEProcViewLink* FAttachedView = nullptr;
+    // The attached viewer's component, kept at attachment: a viewer being freed is recognised by
+    // it without calling into the half-destroyed viewer.
+    TComponent* FAttachedViewComponent = nullptr;
     void* ViewCallbackHandle = nullptr;
     TColor StoredBackground = 0;
     TFont* FPreviewFont = nullptr;   // owned (a font of the visual layer; null in the native build)
@@ -276,6 +292,10 @@ private:
     std::unique_ptr<TUndoStack> FRedo;
     TBitmap* AttachedTBitmap = nullptr;
 };
+
+// The seven-entry preference list of a pixel format (free places ieNoFormat) that CheckPixelFormat
+// walks before falling back to the highest-numbered allowed format.
+const TIEPixelFormat* IEPixelFormatPreferences(TIEPixelFormat Format);
 
 // ---- Free routines of the canvas operations ----
 // Fills X1..X2-1 by Y1..Y2-1 (cut to the bitmap) with Color: ie1g by the red channel, ie8g by its
