@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ProcFakeView.h"
 #include "iebitmap.h"
 #include "picturaproc_component.h"
 #include "picturaproc_pixels.h"
@@ -212,6 +213,35 @@ TEST(TPicturaProcColour, ConvertToGrayKeepsTwentyFourBitsAndFollowsTheFormatRule
     greyProc->ConvertToGray();
     EXPECT_EQ(grey.GetPixelFormat(), ie24RGB);
     EXPECT_EQ(grey.GetPixelRGB(3, 2).g, 90);
+}
+
+TEST(TPicturaProcColour, ConvertToGrayGreysTheViewersSelectionOnly) {
+    // A 10 x 5 selection with a hole: only its set pixels turn grey; the viewer is refreshed.
+    TProcFakeView view;
+    view.Image = Pattern(20, 12, ie24RGB);
+    TIEBitmap before;
+    before.Assign(view.Image.get());
+    view.Mask.Allocate(20, 12, 1);
+    for (int32_t y = 3; y < 8; ++y)
+        for (int32_t x = 4; x < 14; ++x)
+            if (!(x == 6 && y == 5)) view.Mask.SetPixel(x, y, 1);
+    view.Mask.UpdateBoundingBox();
+    view.Selected = true;
+    TPicturaProc proc(nullptr);
+    proc.SetAttachedPictura(&view);
+    proc.ConvertToGray();
+    for (int32_t y = 0; y < 12; ++y)
+        for (int32_t x = 0; x < 20; ++x) {
+            const TIERGB was = before.GetPixelRGB(x, y), now = view.Image->GetPixelRGB(x, y);
+            if (view.Mask.GetPixel(x, y)) {
+                const uint8_t g = (uint8_t)((was.r * 21 + was.g * 71 + was.b * 8) / 100);
+                ASSERT_TRUE(now.r == g && now.g == g && now.b == g) << x << "," << y;
+            } else {
+                ASSERT_TRUE(IESameRGB(now, was)) << x << "," << y;
+            }
+        }
+    EXPECT_GT(view.Updates, 0);
+    proc.SetAttachedPictura(nullptr);
 }
 
 TEST(TPicturaProcRotate, ThirtyDegreesOfOneHundredByFiftyIsOneHundredTwelveByNinetyFour) {
