@@ -87,7 +87,7 @@ endif
 bench: configure native-configure
 	@cmake --build $(WIN_BUILD) -j $(JOBS) --target bench_extract bench_blur bench_render bench_transitions bench_view imgtool
 	@scripts/wine-session.sh $(WIN_BUILD) python3 tools/bench/extract_bench.py $(WIN_BUILD)
-	@cmake --build $(NATIVE_BUILD) -j $(JOBS) --target bench_image_convert bench_resample bench_proc bench_codecs bench_jpeg bench_formats bench_render_pixman bench_rows imgtool_fast
+	@cmake --build $(NATIVE_BUILD) -j $(JOBS) --target bench_image_convert bench_resample bench_proc bench_codecs bench_jpeg bench_formats bench_render_pixman bench_rows bench_undo imgtool_fast
 	@timeout 7200 scripts/wine-session.sh $(WIN_BUILD) /usr/bin/python3 tools/bench/image_bench.py $(NATIVE_BUILD) $(WIN_BUILD)
 	@$(NATIVE_BUILD)/bench_render_pixman
 	@$(NATIVE_BUILD)/bench_rows

@@ -67,10 +67,20 @@ void RunBands(int32_t Items, int32_t Threads, const std::function<void(int32_t, 
     std::mutex failureLock;
     {
         TIEThreadPool pool;
-        for (int32_t t = 0; t < Threads; ++t) {
+        for (int32_t t = 1; t < Threads; ++t) {
             const int32_t count = t < Threads - 1 ? share : Items - (Threads - 1) * share;
             if (count <= 0) continue;
             pool.Add(std::make_unique<TBandThread>(Body, t * share, count, t, failure, failureLock));
+        }
+        // Band 0 runs on the calling thread: it is the one that reports progress, and a GUI
+        // program's progress handler touches windows, which only their own thread may do.
+        if (share > 0) {
+            try {
+                Body(0, share, 0);
+            } catch (...) {
+                std::lock_guard<std::mutex> lock(failureLock);
+                if (!failure) failure = std::current_exception();
+            }
         }
         pool.WaitAll();
     }

@@ -37,8 +37,10 @@ int32_t ThreadsFor(int64_t Work, bool Shareable);
 
 // Runs Body(First, Count, Index) over Items rows split into Threads bands: the first Threads - 1
 // take Items div Threads rows each and the last the rest. Bands without rows run nothing. With
-// more than one thread the bands run on the library's thread pool and the call returns when all
-// have ended; the first exception a band raised is raised again here.
+// more than one thread band 0 runs on the calling thread (so that what it reports, such as
+// progress, reaches the caller's handlers on the caller's thread) and the others on the library's
+// thread pool; the call returns when all have ended; the first exception a band raised is raised
+// again here.
 void RunBands(int32_t Items, int32_t Threads, const std::function<void(int32_t First, int32_t Count, int32_t Index)>& Body);
 
 // Reports Percent through OnProgress when it differs from the last value reported (Last starts -1).

@@ -9,7 +9,7 @@
    the pixels.
 2. The in-process benchmarks of the codecs, the pixel-format conversion, the resampling and the
    processing (bench_image_convert.py, resample_bench.py, jpeg_bench.py, formats_bench.py,
-   proc_bench.py, bench_codecs), run with their own peers; their `ratio` lines join the table and
+   proc_bench.py, bench_codecs, bench_undo), run with their own peers; their `ratio` lines join the table and
    their full output goes to image-bench.log in the native build folder.
 
 Prints one table and ends with one `ratio NAME: X.XX` line per figure (ours divided by the peer's;
@@ -128,12 +128,13 @@ def inprocess_rows(native_build, win_build, log):
         ("LZW/fax codecs", [os.path.join(native_build, "bench_codecs")]),
         ("JPEG", [PYTHON, os.path.join(HERE, "jpeg_bench.py"), native_build]),
         ("PNG/GIF/BMP/TGA", [PYTHON, os.path.join(HERE, "formats_bench.py"), native_build]),
+        ("undo", [os.path.join(native_build, "bench_undo")]),
     ]
     if win_build and os.environ.get("WINEPREFIX"):
         runs.append(("blur (Wine)", [PYTHON, os.path.join(HERE, "blur_bench.py"), win_build]))
     rows = []
     for what, cmd in runs:
-        if not os.path.exists(cmd[-1] if what == "LZW/fax codecs" else cmd[1]):
+        if not os.path.exists(cmd[0] if len(cmd) == 1 else cmd[1]):
             continue
         try:
             res = subprocess.run(cmd, capture_output=True, text=True, timeout=1800)
