@@ -158,6 +158,8 @@ private:
     void FormatFromCaret();
     void SelectWordAtCaret();
     void GrowArrays();
+    // The six per-character arrays for the text's length: metrics 0, positions -1.
+    void NewLayoutArrays();
     TIECharFormat FormatFromFont() const;
 
     std::unique_ptr<TBitmap> FOffscreenBitmap;

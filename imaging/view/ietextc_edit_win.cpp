@@ -108,13 +108,7 @@ void TIETextControl::LoadText() {
     // An index that points at no record (a damaged stream) takes the first one.
     for (int32_t& index : CharFormats)
         if (index < 0 || index >= static_cast<int32_t>(Formats.size())) index = 0;
-    const size_t n = static_cast<size_t>(TextLen) + 1;
-    CharHeights.assign(n, 0);
-    CharWidths.assign(n, 0);
-    CharLeadings.assign(n, 0);
-    CharDescents.assign(n, 0);
-    CharX.assign(n, -1);
-    CharY.assign(n, -1);
+    NewLayoutArrays();
     CurrentFormat = FormatFromFont();
     PaintBackground();
 }
@@ -162,6 +156,16 @@ void TIETextControl::GetCharFormat(int32_t Index, TIECharFormat& Format) const {
     Index = std::clamp(Index, 0, TextLen - 1);
     const int32_t f = Index < static_cast<int32_t>(CharFormats.size()) ? CharFormats[Index] : -1;
     if (f >= 0 && f < static_cast<int32_t>(Formats.size())) Format = Formats[f];
+}
+
+void TIETextControl::NewLayoutArrays() {
+    const size_t n = static_cast<size_t>(TextLen) + 1;
+    CharHeights.assign(n, 0);
+    CharWidths.assign(n, 0);
+    CharLeadings.assign(n, 0);
+    CharDescents.assign(n, 0);
+    CharX.assign(n, -1);
+    CharY.assign(n, -1);
 }
 
 void TIETextControl::GrowArrays() {

@@ -137,15 +137,9 @@ void TIETextControl::Render(TIECanvas& Canvas, int32_t X, int32_t Y, int32_t Wid
     std::vector<TCollected> collected;
     TIECanvasTextMetrics canvasMetrics;
     TIETextLayout L(*this, Canvas, Metrics ? *Metrics : canvasMetrics);
-    const size_t arrays = static_cast<size_t>(TextLen) + 1;
-    if (CharX.size() != arrays) {
-        CharHeights.assign(arrays, 0);
-        CharWidths.assign(arrays, 0);
-        CharLeadings.assign(arrays, 0);
-        CharDescents.assign(arrays, 0);
-        CharX.assign(arrays, -1);
-        CharY.assign(arrays, -1);
-    }
+    // A text changed behind the control's back is laid out as far as it goes.
+    TextLen = std::clamp(TextLen, 0, static_cast<int32_t>(TextBuf.size()));
+    if (CharX.size() != static_cast<size_t>(TextLen) + 1) NewLayoutArrays();
     if (CharFormats.size() < static_cast<size_t>(TextLen)) CharFormats.resize(TextLen, 0);
 
     // The box: frame in the border pen's style, filled with the background brush.

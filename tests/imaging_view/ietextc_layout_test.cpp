@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "Forms.h"
 #include "WinApi.h"
 #include "ietextc_test_support.h"
 
@@ -189,4 +190,39 @@ TEST(TIETextLayout, RenderingWithSelectionOnAMemoryBitmap) {
         if (gdip) IEGdiPlusRelease();
     }
     RemoveFontResourceExW(font, FR_PRIVATE, nullptr);
+}
+
+// On a form the control grows to its text and paints through its off-screen bitmap, over the part
+// of a background bitmap that lies under it when its background brush is clear.
+TEST(TIETextLayout, AutoHeightAndPaintOnAForm) {
+    TFixedTextMetrics m;
+    TForm form(nullptr);
+    form.SetClientSize(300, 200);
+    auto c = MakeTextControl("a\nb\nc", &m);
+    c->SetParent(&form);
+    c->SetBounds(10, 0, 100, 50);
+    c->AutoHeight = true;
+    Layout(*c, 100, 50);
+    // The third line's baseline (59) and descent pass the area's bottom (49): height for it.
+    EXPECT_EQ(c->Height(), 59 + 4 + 20);
+
+    TBitmap background;
+    background.SetPixelFormat(pf24bit);
+    background.SetSize(300, 200);
+    background.Canvas()->Brush()->SetColor(clRed);
+    background.Canvas()->FillRect(RECT{0, 0, 300, 200});
+    c->BackgroundBitmap = &background;
+    c->GetBackgroundBrush()->SetStyle(bsClear);
+    c->GetBorderPen()->SetColor(clBlue);
+    c->AutoHeight = false;
+    TBitmap shot;
+    shot.SetPixelFormat(pf24bit);
+    shot.SetSize(c->Width(), c->Height());
+    c->PaintTo(shot.Canvas()->Handle(), 0, 0);
+    EXPECT_EQ(shot.Canvas()->GetPixel(0, 40), clBlue);   // the frame
+    EXPECT_EQ(shot.Canvas()->GetPixel(50, 40), clRed);   // the background bitmap shows through
+    EXPECT_EQ(c->GetOffscreenBitmap()->Width(), c->ClientWidth());
+    EXPECT_EQ(c->CaretHeight, 20);
+    c->BackgroundBitmap = nullptr;
+    c->SetParent(nullptr);
 }
