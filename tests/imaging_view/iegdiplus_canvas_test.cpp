@@ -247,3 +247,28 @@ TEST_F(IEGdiPlus, TextRectClippedRightToLeftShiftsByTheWidth) {
     ASSERT_GE(leftmostInk(*ltr), 0);
     EXPECT_EQ(leftmostInk(*rtl) - leftmostInk(*ltr), width + 1);
 }
+
+// An arc runs counter-clockwise from the direction of the third point to that of the fourth, on
+// both roads: here the upper-right quarter of the circle.
+TEST_F(IEGdiPlus, ArcQuarterOnBothRoads) {
+    IEGdiPlusAcquire();
+    ASSERT_TRUE(IEGdiPlusEnabled());
+    for (bool gdip : {false, true}) {
+        auto bmp = WhiteBitmap(41, 41);
+        TCanvas& c = *bmp->Canvas();
+        {
+            TIECanvas canvas(c, gdip, false);
+            canvas.GetPen().SetColor(clBlack);
+            canvas.Arc(0, 0, 40, 40, 40, 20, 20, 0);
+        }
+        int quadrant[4] = {0, 0, 0, 0};   // upper right, upper left, lower left, lower right
+        for (int y = 0; y < 41; ++y)
+            for (int x = 0; x < 41; ++x) {
+                if (std::abs(x - 20) < 4 || std::abs(y - 20) < 4 || c.GetPixel(x, y) == clWhite) continue;
+                quadrant[x > 20 ? (y < 20 ? 0 : 3) : (y < 20 ? 1 : 2)]++;
+            }
+        EXPECT_GT(quadrant[0], 10) << gdip;
+        EXPECT_EQ(quadrant[1] + quadrant[2] + quadrant[3], 0) << gdip;
+    }
+    IEGdiPlusRelease();
+}
