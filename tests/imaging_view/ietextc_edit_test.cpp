@@ -255,3 +255,13 @@ TEST(TIETextControl, DoubleClickSelectsTheWordWithoutSpaces) {
     EXPECT_EQ(c->CaretPos, 7);
     c->SetParent(nullptr);
 }
+
+TEST(TIEEdit, TabIsNotTyped) {
+    TIEEdit edit(nullptr);
+    wchar_t key = L'\t';
+    edit.KeyPress(key);
+    EXPECT_EQ(key, 0);
+    key = L'a';
+    edit.KeyPress(key);
+    EXPECT_EQ(key, L'a');
+}
