@@ -284,7 +284,7 @@ void IEDrawInfoBox(TCanvas* Canvas, int32_t& X, int32_t& Y, const std::wstring& 
     font->SetSize(9);
     font->SetColor(clBlack);
     canvas.GetBrush().SetColor(0x60FFFF);
-    canvas.GetBrush().SetStyle(0);
+    canvas.GetBrush().SetStyle(bsSolid);
     canvas.GetBrush().SetAlpha(128);
     const int32_t w = std::max(canvas.TextWidth(WidthText) + 12, canvas.TextWidth(Text) + 12);
     const int32_t h = canvas.TextHeight(Text) + 12;
@@ -292,7 +292,7 @@ void IEDrawInfoBox(TCanvas* Canvas, int32_t& X, int32_t& Y, const std::wstring& 
     Y = std::max(Y, 0);
     canvas.FillRect(X + 6, Y + 6, X + w, Y + h);
     IEDraw3DFrameIE(canvas, X + 6, Y + 6, X + w - 1, Y + h - 1, clWhite, 0x808080);
-    canvas.GetBrush().SetStyle(1);
+    canvas.GetBrush().SetStyle(bsClear);
     canvas.TextOut(X + 9, Y + 9, Text);
 }
 

@@ -71,8 +71,8 @@ void IEDraw3DFrame(TCanvas& Canvas, int32_t X1, int32_t Y1, int32_t X2, int32_t 
 
 void IEDraw3DFrameIE(TIECanvas& Canvas, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, TColor TopLeftColor,
                      TColor BottomRightColor) {
-    Canvas.GetPen().SetMode(4);
-    Canvas.GetPen().SetStyle(0);
+    Canvas.GetPen().SetMode(pmCopy);
+    Canvas.GetPen().SetStyle(psSolid);
     FramePaths(Canvas, [&](TColor c) { Canvas.GetPen().SetColor(c); }, X1, Y1, X2, Y2, TopLeftColor,
                BottomRightColor);
 }

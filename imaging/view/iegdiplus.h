@@ -1,11 +1,9 @@
-// Set-up of the GDI+ drawing wrappers (stand-in: only the switches that the start-up sets).
+// Start-up and shut-down of the GDI+ drawing unit. The loader (IEGdiPlusAcquire, ...) and the
+// drawing wrappers live with the core (iegdiplus_loader.h, iegdiplus_canvas.h), because the core's
+// own drawing routines use them too.
 #pragma once
-#include <cstdint>
+#include "iegdiplus_loader.h"
 
-// GDI+ may be used; the library is loaded on first use (null until then) and counted.
-extern bool IEGDIPlusEnabled;
-extern void* IEGDIPlusLibrary;
-extern int32_t IEGDIPlusUseCount;
-
+// GDI+ allowed, nothing loaded, count 0.
 void IEGdiPlusInitialize();
 void IEGdiPlusFinalize();   // does nothing

@@ -79,8 +79,8 @@ TEST(IEVcl, Draw3DFrameOnBothCanvases) {
     });
     CheckFrame([](TCanvas& c) {
         TIECanvas ie(c);
-        ie.GetPen().SetMode(14);   // xor
-        ie.GetPen().SetStyle(2);
+        ie.GetPen().SetMode(pmXor);
+        ie.GetPen().SetStyle(psDot);
         IEDraw3DFrameIE(ie, 1, 1, 5, 5, 0x0000FF, 0xFF0000);
         EXPECT_EQ(ie.GetPen().GetMode(), 4);
     });
