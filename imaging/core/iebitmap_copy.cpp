@@ -11,8 +11,8 @@
 #include "iecoreutils_general.h"
 #include "iedibbitmap.h"
 #include "iemask.h"
-#include "picturaio_colour.h"
 #include "ieprochooks.h"
+#include "picturaio_colour.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 
 #include "iebitmap.h"
 #include "iecoreutils_colour.h"
-#include "picturaio_colour.h"
 #include "ieprochooks.h"
+#include "picturaio_colour.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include "iebitmap.h"
 #include "iecoreutils_startup.h"
 #include "iestartup.h"
-#include "imaging/codecs/iequantizer.h"
+#include "imaging/proc/iequantizer.h"
 #include "imaging/io/picturaio.h"
 
 namespace {
