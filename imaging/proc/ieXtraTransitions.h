@@ -27,6 +27,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 
 #include "WinApi.h"
@@ -107,6 +108,14 @@ void IERevealThroughRegion(TCanvas* Canvas, TBitmap* Image, HRGN Region);
 typedef uint32_t (*TIETransitionSeedFunc)(TBitmap* NewImage);
 extern TIETransitionSeedFunc IETransitionSeedHook;
 uint32_t IETransitionSeed(TBitmap* NewImage);
+
+// Walks the grid of cells with centres Spacing, 3 Spacing, 5 Spacing, ... (columns outer, while
+// centre - Spacing is inside the W x H frame) in a random order fixed by NewImage: the generator
+// is seeded with IETransitionSeed(NewImage), draws once per cell, and Shown(x, y) is called for
+// each cell whose draw Random(100) is below Progress. So a cell shown at one progress is shown at
+// every higher one. The generator's state is put back afterwards, also when Shown throws.
+void IEForRandomCells(TBitmap* NewImage, int32_t W, int32_t H, int32_t Spacing, int32_t Progress,
+                      const std::function<void(int32_t X, int32_t Y)>& Shown);
 
 // Saves the shared generator's state and puts it back when it goes out of scope.
 class TIERandSeedKeeper {

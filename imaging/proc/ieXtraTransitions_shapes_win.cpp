@@ -106,16 +106,10 @@ void IERandomShapes(TCanvas* Canvas, TBitmap* OldImage, TBitmap* NewImage, const
     // one pixel.
     const int32_t d = std::max((int32_t)((long double)r * Spacing), 1);
     TIERegionHolder region;
-    {
-        // The same seed on every frame: the same draws, so a shape once shown stays shown.
-        TIERandSeedKeeper keeper;
-        RandSeed = IETransitionSeed(NewImage);
-        for (int32_t x = d; x - d < W; x += 2 * d)
-            for (int32_t y = d; y - d < H; y += 2 * d)
-                if (Random(100) < Progress)
-                    region.Reset(IEJoinRegion(region.Release(), ShapeRegion(Shape, x - r, y - r, x + r, y + r),
-                                              RGN_OR));
-    }
+    // Shapes overlap: the spacing 2d is smaller than the shape size 2r.
+    IEForRandomCells(NewImage, W, H, d, Progress, [&](int32_t x, int32_t y) {
+        region.Reset(IEJoinRegion(region.Release(), ShapeRegion(Shape, x - r, y - r, x + r, y + r), RGN_OR));
+    });
     IERevealThroughRegion(Canvas, NewImage, region.Release());
 }
 

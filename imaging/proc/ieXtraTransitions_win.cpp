@@ -355,3 +355,14 @@ uint32_t IETransitionSeed(TBitmap* NewImage)
         return IETransitionSeedHook(NewImage);
     return (uint32_t)(uintptr_t)NewImage->Handle();
 }
+
+void IEForRandomCells(TBitmap* NewImage, int32_t W, int32_t H, int32_t Spacing, int32_t Progress,
+                      const std::function<void(int32_t X, int32_t Y)>& Shown)
+{
+    TIERandSeedKeeper keeper;
+    RandSeed = IETransitionSeed(NewImage);
+    for (int32_t x = Spacing; x - Spacing < W; x += 2 * Spacing)
+        for (int32_t y = Spacing; y - Spacing < H; y += 2 * Spacing)
+            if (Random(100) < Progress)
+                Shown(x, y);
+}
