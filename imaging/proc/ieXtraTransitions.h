@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <vector>
 
 #include "WinApi.h"
 #include "Graphics.h"
@@ -83,6 +84,24 @@ private:
     int32_t FCount = 0;
     RECT FBounds;                  // (MaxInt, MaxInt, -MaxInt, -MaxInt) while empty
     uint8_t* FNextRect = nullptr;  // the slot of the next rectangle
+};
+
+// Collects regions and joins them with RGN_OR in a balanced tree of unions: growing one region
+// part by part slows down as the region grows, so hundreds of shapes are joined pairwise instead.
+// Owns the parts until Union hands over the result.
+class TIERegionUnion {
+public:
+    TIERegionUnion() = default;
+    ~TIERegionUnion();
+    TIERegionUnion(const TIERegionUnion&) = delete;
+    TIERegionUnion& operator=(const TIERegionUnion&) = delete;
+    // Takes Part over (0 is ignored).
+    void Add(HRGN Part);
+    // The union of the parts, the caller's; 0 when none was added.
+    HRGN Union();
+
+private:
+    std::vector<HRGN> FParts;
 };
 
 // The polygon of the consecutive (x, y) pairs of Coords, fill mode WINDING; an odd last value,

@@ -336,6 +336,44 @@ HRGN IECreateShapeRegionInRect(uint8_t Kind, const RECT& R)
     return IECreateShapeRegion(Kind, R.left, R.top, R.right - R.left, R.bottom - R.top);
 }
 
+TIERegionUnion::~TIERegionUnion()
+{
+    for (HRGN part : FParts)
+        DeleteObject(part);
+}
+
+void TIERegionUnion::Add(HRGN Part)
+{
+    if (!Part)
+        return;
+    try {
+        FParts.push_back(Part);
+    } catch (...) {
+        DeleteObject(Part);
+        throw;
+    }
+}
+
+HRGN TIERegionUnion::Union()
+{
+    // Each round joins neighbours, halving the count; the joined parts are deleted at once.
+    while (FParts.size() > 1) {
+        size_t kept = 0;
+        for (size_t i = 0; i < FParts.size(); i += 2) {
+            HRGN joined = FParts[i];
+            if (i + 1 < FParts.size()) {
+                CombineRgn(joined, joined, FParts[i + 1], RGN_OR);
+                DeleteObject(FParts[i + 1]);
+            }
+            FParts[kept++] = joined;
+        }
+        FParts.resize(kept);
+    }
+    HRGN result = FParts.empty() ? nullptr : FParts[0];
+    FParts.clear();
+    return result;
+}
+
 void IERevealThroughRegion(TCanvas* Canvas, TBitmap* Image, HRGN Region)
 {
     TIERegionHolder holder(Region);
