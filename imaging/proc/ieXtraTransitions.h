@@ -57,8 +57,11 @@ const TEffect* IEExtraEffect(int32_t AEffect);
 void IEGetTransitionSizes(const RECT& ARect, int32_t Progress, int32_t& W, int32_t& H, int32_t& X, int32_t& Y);
 
 // A region made of many rectangles, collected in one RGNDATA block (grown 500 rectangles at a time)
-// and turned into a GDI region by one ExtCreateRegion call, much faster than combining the
-// rectangles one by one. Rectangles are kept as given: no normalisation, empty ones included.
+// and turned into a GDI region by ExtCreateRegion, much faster than combining the rectangles one
+// by one. Wine's ExtCreateRegion itself joins its rectangles one by one, which slows down as the
+// region grows (a speckled wipe on a full-HD frame took about 20 ms), so blocks of more than 64
+// rectangles are made 64 at a time and the parts joined pairwise (about 3 ms); the region is the
+// same. Rectangles are kept as given: no normalisation, empty ones included.
 class TComplexRegion : public TObject {
 public:
     KW_CLASS_NAME(TComplexRegion)

@@ -2,6 +2,7 @@
 // share.
 #include "ieXtraTransitions.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -254,6 +255,7 @@ namespace {
 constexpr int32_t kHeaderBytes = 32;   // RGNDATAHEADER
 constexpr int32_t kRectBytes = 16;     // RECT
 constexpr int32_t kGrowBy = 500;
+constexpr int32_t kChunk = 64;
 // The largest capacity whose block size (header, 4-byte tail, rectangles) fits in 32 bits.
 constexpr int32_t kMaxCapacity = (0x7FFFFFFF - kHeaderBytes - 4) / kRectBytes;
 }
@@ -316,8 +318,21 @@ HRGN TComplexRegion::CreateRegion()
     header.nRgnSize = kRectBytes;
     header.rcBound = FBounds;
     std::memcpy(FRgnData, &header, sizeof header);
-    return ExtCreateRegion(nullptr, (DWORD)(kHeaderBytes + 4 + kRectBytes * FCount),
-                           reinterpret_cast<const RGNDATA*>(FRgnData));
+    if (FCount <= kChunk)
+        return ExtCreateRegion(nullptr, (DWORD)(kHeaderBytes + 4 + kRectBytes * FCount),
+                               reinterpret_cast<const RGNDATA*>(FRgnData));
+    TIERegionUnion parts;
+    std::vector<uint8_t> chunk((size_t)kHeaderBytes + 4 + (size_t)kRectBytes * kChunk);
+    for (int32_t start = 0; start < FCount; start += kChunk) {
+        int32_t n = std::min(kChunk, FCount - start);
+        header.nCount = (DWORD)n;
+        std::memcpy(chunk.data(), &header, sizeof header);
+        std::memcpy(chunk.data() + kHeaderBytes, FRgnData + kHeaderBytes + (size_t)kRectBytes * start,
+                    (size_t)kRectBytes * n);
+        parts.Add(ExtCreateRegion(nullptr, (DWORD)(kHeaderBytes + 4 + kRectBytes * n),
+                                  reinterpret_cast<const RGNDATA*>(chunk.data())));
+    }
+    return parts.Union();
 }
 
 // ---- Shared helpers --------------------------------------------------------------------------------
