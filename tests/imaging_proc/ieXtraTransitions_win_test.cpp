@@ -300,6 +300,22 @@ TEST(TransitionRegions, PolygonFromPairsAndJoins)
     EXPECT_FALSE(Inside(joined, 3, 3));
     EXPECT_TRUE(Inside(joined, 12, 5));
     DeleteObject(joined);
+
+    TIERegionUnion parts;
+    EXPECT_EQ(parts.Union(), nullptr);
+    HRGN expected = CreateRectRgn(0, 0, 0, 0);
+    for (int32_t i = 0; i < 7; ++i) {   // an odd count leaves one part over in each round
+        parts.Add(CreateRectRgn(i * 10, i, i * 10 + 5 + i, 5 + i));
+        HRGN one = CreateRectRgn(i * 10, i, i * 10 + 5 + i, 5 + i);
+        CombineRgn(expected, expected, one, RGN_OR);
+        DeleteObject(one);
+    }
+    parts.Add(nullptr);
+    HRGN all = parts.Union();
+    EXPECT_TRUE(EqualRgn(all, expected));
+    EXPECT_EQ(parts.Union(), nullptr);   // handed over
+    DeleteObject(all);
+    DeleteObject(expected);
 }
 
 TEST(ShapeRegions, RegionsOfTheShapes)
