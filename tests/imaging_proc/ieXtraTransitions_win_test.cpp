@@ -428,6 +428,23 @@ TEST(BandedTransitions, OldAndNewAreasAtZeroHalfAndFull)
     });
 }
 
+TEST(BandedTransitions, EveryOneCoversTheWholeFrameAtTheEnd)
+{
+    gSeed = 3;
+    IETransitionSeedHook = FixedSeed;
+    TFrames frames(200, 100);
+    for (int32_t n : ParseNumbers(kBanded)) {
+        frames.Reset();
+        frames.Draw(n, 100);
+        int32_t old = 0;
+        for (int32_t y = 0; y < 100; ++y)
+            for (int32_t x = 0; x < 200; ++x)
+                old += frames.At(x, y) != 'N';
+        EXPECT_EQ(old, 0) << "effect " << n;
+    }
+    IETransitionSeedHook = nullptr;
+}
+
 TEST(ShapeTransitions, OldAndNewAreasAtZeroHalfAndFull)
 {
     gSeed = 4321;
