@@ -508,7 +508,8 @@ void TPicturaView::PresentBackBuffer(const RECT& Rect) {
     const int32_t vw = GetViewWidth(), vh = GetViewHeight();
     if (vw <= 0 || vh <= 0) return;
     if (FBackBuffer->GetWidth() != vw || FBackBuffer->GetHeight() != vh) {
-        FBackBuffer->Allocate(vw, vh, ie24RGB);
+        // Without memory for the buffer there is nothing to present (the next paint tries again).
+        if (!FBackBuffer->Allocate(vw, vh, ie24RGB)) return;
         FBackBufferDirty = true;
     }
     if (FBackBufferDirty) {
@@ -532,9 +533,9 @@ void TPicturaView::PresentBackBuffer(const RECT& Rect) {
     const bool dimmed = !drawDib && !halftone && FIsNavigator && (NavigatorOptions & 2);
     // The dimmed picture is made even without a window (an off-screen navigator keeps it).
     if (dimmed) BuildDimmed(Rect, w, h);
-    if (!HandleAllocated()) return;
-    HDC dc = Canvas()->Handle();
     TBitmap* bb = FBackBuffer->GetTBitmap();
+    if (!HandleAllocated() || !bb) return;
+    HDC dc = Canvas()->Handle();
     HDC src = bb->Canvas()->Handle();
     if (drawDib) {
         // DrawDib reads a bottom-up DIB: the header with a negative height describes the top-down
