@@ -680,5 +680,11 @@ TEST_F(TPicturaViewTest, NavigatorDimsOutsideTheVisibleArea) {
     EXPECT_LT(outside.r, 200);
     main->SetNavigator(nullptr, 0);
     EXPECT_FALSE(nav->GetIsNavigator());
+    // A navigator freed first leaves the main view working without one.
+    main->SetNavigator(nav.get(), 2);
+    nav.reset();
+    EXPECT_EQ(main->GetNavigator(), nullptr);
+    main->SetViewOrigin(10, 10);
+    main->Update();
     IEScreenColorDepth = depth;
 }
