@@ -481,6 +481,8 @@ public:
     TNotifyEvent OnSelectionChange, OnSelectionChanging, OnBeforeSelectionChange, OnMouseInSel;
 
 protected:
+    // A freed navigator is forgotten.
+    void Notification(TComponent* AComponent, TOperation Operation) override;
     void Paint() override;
     void Dispatch(TMessage& Message) override;
     void WMSize(TMessage& Message) override;
@@ -522,7 +524,6 @@ protected:
     TIEViewGeometry FGeom;
     // The image.
     bool FLegacyBitmap = true;
-    TBitmap* FLegacyTBitmap = nullptr;
     TIEBitmap* FCurrentImage = nullptr;
     std::vector<std::unique_ptr<TIELayer>> FLayers;
     int32_t FCurrentLayer = 0;

@@ -55,15 +55,25 @@ void TPicturaView::SetNavigator(TPicturaView* View, uint8_t Options) {
         FNavigator->AttachExternalBitmap(nullptr);
         FNavigator->FIsNavigator = false;
         FNavigator->NavigatorOptions = 0;
+        FNavigator->RemoveFreeNotification(this);
     }
     FNavigator = View;
     if (!View) return;
+    View->FreeNotification(this);
     View->FIsNavigator = true;
     View->SetEnableAlphaChannel(FEnableAlphaChannel);
     View->FAutoFit = true;
+    View->SetMouseInteract(miSelect);
+    View->SetSelectionBase(iesbBitmap);
+    View->SetSelectionOptions(iesoMoveable | iesoCanScroll);
     View->AttachExternalBitmap(FCurrentImage);
     View->NavigatorOptions = Options;
     UpdateNavigator();
+}
+
+void TPicturaView::Notification(TComponent* AComponent, TOperation Operation) {
+    TIEView::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FNavigator) FNavigator = nullptr;
 }
 
 void TPicturaView::UpdateNavigator() {

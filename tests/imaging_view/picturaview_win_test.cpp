@@ -12,6 +12,7 @@
 #include "picturaio_view.h"
 #include "Forms.h"
 #include "iebitmap.h"
+#include "picturaio.h"
 #include "picturaview.h"
 #include "picturaview_control.h"
 
@@ -84,6 +85,27 @@ TEST_F(TPicturaViewTest, Defaults) {
     EXPECT_STREQ(IEViewCursorName(1797), L"1795");
     EXPECT_STREQ(IEViewCursorName(1806), L"1803");
     EXPECT_EQ(IEViewCursorName(1815), nullptr);
+}
+
+TEST_F(TPicturaViewTest, TheIOComponentIsMadeOnceAttachedAndFollowsTheEvents) {
+    auto view = std::make_unique<TPicturaView>(nullptr);
+    int finished = 0;
+    view->SetOnFinishWork([&](TObject*) { ++finished; });
+    TPicturaIO* io = view->GetIO();
+    ASSERT_NE(io, nullptr);
+    EXPECT_EQ(view->GetIO(), io);
+    EXPECT_EQ(io->GetAttachedPictura(), view.get());
+    EXPECT_EQ(view->GetBitmapChangeCallbackCount(), 1);
+    ASSERT_TRUE(io->OnFinishWork);
+    io->OnFinishWork(io);
+    EXPECT_EQ(finished, 1);
+    // A handler set later reaches the component too.
+    std::vector<int32_t> progress;
+    view->SetOnProgress([&](TObject*, int32_t p) { progress.push_back(p); });
+    ASSERT_TRUE(io->OnProgress);
+    io->OnProgress(io, 30);
+    EXPECT_EQ(progress, std::vector<int32_t>{30});
+    view.reset();   // the component goes with the view
 }
 
 TEST_F(TPicturaViewTest, StartUpReadsTheScreen) {
@@ -411,12 +433,21 @@ TEST_F(TPicturaViewTest, ScrollBarMessagesOnARealWindow) {
     ASSERT_TRUE(GetScrollInfo(h, SB_HORZ, &si));
     EXPECT_EQ(si.nPos, 0);
 
-    // Nothing to scroll: the bars go.
-    view->GetIEBitmap()->Allocate(50, 50, ie24RGB);
-    view->Update();
+    // Fitting the image: the zoom that fits the control (no border here), and no bars.
+    view->ZoomToFit();
+    EXPECT_DOUBLE_EQ(view->GetZoom(), 20.0);
     EXPECT_FALSE(view->GetHorzBarShown());
     EXPECT_FALSE(view->GetVertBarShown());
     EXPECT_EQ(view->GetViewWidth(), 400);
+    EXPECT_EQ(GetWindowLongW(h, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL), 0);
+    // Kept shown but disabled when asked to.
+    view->ShowDisabledBars = true;
+    view->Update();
+    EXPECT_TRUE(view->GetHorzBarShown());
+    ASSERT_TRUE(GetScrollInfo(h, SB_HORZ, &si));
+    view->ShowDisabledBars = false;
+    view->Update();
+    EXPECT_FALSE(view->GetHorzBarShown());
 }
 
 TEST_F(TPicturaViewTest, PostedProgressAndFinishReachTheEvents) {
@@ -459,7 +490,7 @@ TEST_F(TPicturaViewTest, AWorkerPostingToAViewWithoutAWindowHasTheMainThreadMake
     // The main thread keeps its message loop going (bounded) while the worker waits on it.
     for (int i = 0; i < 2000 && !done; ++i) {
         PumpMessages();
-        Sleep(1);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
     worker.join();
     ASSERT_TRUE(posted.load());
@@ -470,6 +501,52 @@ TEST_F(TPicturaViewTest, AWorkerPostingToAViewWithoutAWindowHasTheMainThreadMake
     TPicturaView lone(nullptr);
     SyncViewHandle(&lone);
     EXPECT_FALSE(lone.HandleAllocated());
+}
+
+TEST_F(TPicturaViewTest, AssignCopiesViewsAndBitmapsAndDrawVersionMarksTheCorner) {
+    TPicturaView source(nullptr);
+    source.GetIEBitmap()->Allocate(5, 4, ie24RGB);
+    source.GetIEBitmap()->Fill(double(0x336699));
+    source.SetBackground(0x00FF00);
+    source.SetDpi(72, 144);
+    TPicturaView copy(nullptr);
+    int changes = 0;
+    copy.OnImageChange = [&](TObject*) { ++changes; };
+    copy.Assign(&source);
+    EXPECT_EQ(copy.GetIEBitmap()->GetWidth(), 5);
+    EXPECT_TRUE(Same(copy.GetIEBitmap()->GetPixelRGB(4, 3), 0x336699));
+    EXPECT_EQ(copy.GetBackground(), TColor(0x00FF00));
+    EXPECT_EQ(copy.GetDpiY(), 144);
+    EXPECT_GE(changes, 1);
+    TBitmap grey;
+    grey.SetPixelFormat(pf8bit);
+    grey.SetSize(3, 2);
+    copy.Assign(&grey);   // neither 1 nor 24 bits: made 24-bit
+    EXPECT_EQ(copy.GetIEBitmap()->GetPixelFormat(), ie24RGB);
+    EXPECT_EQ(copy.GetIEBitmap()->GetWidth(), 3);
+
+    // The version line: black text on white at the bottom-right corner of the window.
+    std::unique_ptr<TForm> form(new TForm(nullptr));
+    form->SetBounds(0, 0, 260, 160);
+    auto* view = new TPicturaView(form.get());
+    view->SetParent(form.get());
+    view->SetBorderStyle(bsNone);
+    view->SetBounds(0, 0, 200, 100);
+    form->Show();
+    view->SetDrawVersion(true);
+    view->Invalidate();
+    UpdateWindow(view->Handle());
+    HDC dc = GetDC(view->Handle());
+    int white = 0, black = 0;
+    for (int32_t y = 88; y < 100; ++y)
+        for (int32_t x = 100; x < 200; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            white += c == RGB(255, 255, 255);
+            black += c == RGB(0, 0, 0);
+        }
+    ReleaseDC(view->Handle(), dc);
+    EXPECT_GT(white, 100);
+    EXPECT_GT(black, 20);
 }
 
 // ---- Background styles -------------------------------------------------------------------------
@@ -603,5 +680,11 @@ TEST_F(TPicturaViewTest, NavigatorDimsOutsideTheVisibleArea) {
     EXPECT_LT(outside.r, 200);
     main->SetNavigator(nullptr, 0);
     EXPECT_FALSE(nav->GetIsNavigator());
+    // A navigator freed first leaves the main view working without one.
+    main->SetNavigator(nav.get(), 2);
+    nav.reset();
+    EXPECT_EQ(main->GetNavigator(), nullptr);
+    main->SetViewOrigin(10, 10);
+    main->Update();
     IEScreenColorDepth = depth;
 }
