@@ -10,7 +10,8 @@
 extern bool IEUseGdiPlus;
 
 // Counts one user; loads and starts GDI+ when it is allowed and not loaded yet. A library that
-// cannot be loaded, misses an entry or does not start leaves GDI+ unloaded (the count stays).
+// cannot be loaded or misses an entry leaves GDI+ unloaded (the count stays); one that does not
+// start is released at once (the count drops again).
 void IEGdiPlusAcquire();
 // Ends one user (never below 0); the last one shuts GDI+ down and unloads it.
 void IEGdiPlusRelease();

@@ -149,14 +149,18 @@ TEST(TIETextLayout, CaretMovesOverLaidOutLines) {
     EXPECT_EQ(c->CaretPos, 12);
 }
 
-// Drawing with a real font: glyphs, the selection inverted, the frame of the box; once with plain
-// GDI (exact colours) and once through GDI+ (the box through GDI+, text always through GDI).
+// Drawing with a real font: glyphs, the selection inverted, the frame of the box; with plain GDI
+// (exact colours), through GDI+ (the box through GDI+, text always through GDI), and at zoom 2.
 TEST(TIETextLayout, RenderingWithSelectionOnAMemoryBitmap) {
     const wchar_t* font = L"Z:\\usr\\share\\fonts\\opentype\\ipafont-gothic\\ipag.ttf";
     ASSERT_GT(AddFontResourceExW(font, FR_PRIVATE, nullptr), 0);
     IEGdiPlusResetState();   // GDI+ allowed (the library's start-up does the same)
-    for (bool gdip : {false, true}) {
-        if (gdip) IEGdiPlusAcquire();
+    struct Case {
+        bool Gdip;
+        double Zoom;
+    } cases[] = {{false, 1.0}, {true, 1.0}, {false, 2.0}};
+    for (const Case& k : cases) {
+        if (k.Gdip) IEGdiPlusAcquire();
         auto c = MakeTextControl("", nullptr);
         c->Font()->SetName(L"IPAGothic");
         c->Font()->SetHeight(-24);
@@ -164,30 +168,33 @@ TEST(TIETextLayout, RenderingWithSelectionOnAMemoryBitmap) {
         c->LoadText();
         c->SelStart = 1;   // the two spaces
         c->SelEnd = 3;
+        c->Zoom = k.Zoom;
         TBitmap bmp;
         bmp.SetPixelFormat(pf24bit);
-        bmp.SetSize(160, 60);
+        bmp.SetSize(static_cast<int32_t>(160 * k.Zoom), static_cast<int32_t>(60 * k.Zoom));
         {
-            TIECanvas canvas(*bmp.Canvas(), gdip, false);
-            EXPECT_EQ(canvas.GetUseGdiPlus(), gdip);
+            TIECanvas canvas(*bmp.Canvas(), k.Gdip, false);
+            EXPECT_EQ(canvas.GetUseGdiPlus(), k.Gdip);
             c->Render(canvas, 0, 0, 160, 60);
         }
         TCanvas& p = *bmp.Canvas();
         ASSERT_GT(c->CharWidths[0], 4);
-        const int32_t baseline = c->CharY[0] + c->CharHeights[0] - c->CharLeadings[0];
-        const int32_t w = c->CharWidths[1];
-        EXPECT_EQ(p.GetPixel(c->CharX[1] + w / 2, baseline - 5), clBlack) << gdip;   // selected: inverted cells
-        EXPECT_EQ(p.GetPixel(c->CharX[2] + w / 2, baseline - 5), clBlack) << gdip;
-        EXPECT_EQ(p.GetPixel(c->CharX[3] + c->CharWidths[3] + 4, baseline - 5), clWhite) << gdip;
+        const int32_t z = static_cast<int32_t>(k.Zoom);
+        const int32_t baseline = c->CharY[0] + (c->CharHeights[0] - c->CharLeadings[0]) * z;
+        const int32_t w = c->CharWidths[1] * z;
+        const std::string what = (k.Gdip ? "GDI+ zoom " : "GDI zoom ") + std::to_string(z);
+        EXPECT_EQ(p.GetPixel(c->CharX[1] + w / 2, baseline - 5 * z), clBlack) << what;   // selected: inverted
+        EXPECT_EQ(p.GetPixel(c->CharX[2] + w / 2, baseline - 5 * z), clBlack) << what;
+        EXPECT_EQ(p.GetPixel(c->CharX[3] + c->CharWidths[3] * z + 4, baseline - 5 * z), clWhite) << what;
         int ink = 0;   // the black strokes of both "H"
-        for (int y = baseline - 20; y < baseline; ++y)
+        for (int y = baseline - 20 * z; y < baseline; ++y)
             for (int i : {0, 3})
-                for (int x = c->CharX[i]; x < c->CharX[i] + c->CharWidths[i]; ++x) ink += p.GetPixel(x, y) == clBlack;
-        EXPECT_GT(ink, 40) << gdip;
+                for (int x = c->CharX[i]; x < c->CharX[i] + c->CharWidths[i] * z; ++x) ink += p.GetPixel(x, y) == clBlack;
+        EXPECT_GT(ink, 40 * z * z) << what;
         EXPECT_LT(std::min(ColorToRGB(p.GetPixel(0, 30)), ColorToRGB(p.GetPixel(1, 30))) & 0xFF, 0x80)
-            << gdip;                                      // the border pen (black) on the left edge
-        EXPECT_EQ(p.GetPixel(150, 50), clWhite) << gdip;  // the box's background
-        if (gdip) IEGdiPlusRelease();
+            << what;                                                    // the border pen (black) on the left edge
+        EXPECT_EQ(p.GetPixel(150 * z, 50 * z), clWhite) << what;        // the box's background
+        if (k.Gdip) IEGdiPlusRelease();
     }
     RemoveFontResourceExW(font, FR_PRIVATE, nullptr);
 }
