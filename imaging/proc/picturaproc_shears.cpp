@@ -16,6 +16,24 @@ constexpr double kPi = 3.14159265358979323846;
 
 int32_t RoundHalfEven(double V) { return (int32_t)std::nearbyint(V); }
 
+// The whole and the 12-bit fractional part of a line's shift F. Without antialiasing the line
+// moves by whole pixels, Round(F). With it, the whole part is Floor(F) and the fraction D
+// (0..4095, truncated or rounded) blends each pixel with the one before it: the line moves by F
+// with every output an interpolation of two neighbours. (A whole part rounded up would leave a
+// negative fraction, and the blend would extrapolate past both neighbours.)
+struct TShift {
+    int32_t Whole;
+    int32_t Fraction;
+};
+TShift ShiftOf(double F, bool AntiAlias, bool RoundFraction) {
+    if (!AntiAlias) return {RoundHalfEven(F), 0};
+    const double whole = std::floor(F);
+    const double part = (F - whole) * 4096;
+    const int32_t d = RoundFraction ? RoundHalfEven(part) : (int32_t)part;
+    if (d >= 4096) return {(int32_t)whole + 1, 0};
+    return {(int32_t)whole, d};
+}
+
 // Progress over the steps of the three passes.
 class TStepProgress {
 public:
@@ -46,13 +64,9 @@ struct TShearLine {
     const uint8_t* Background;
     bool AntiAlias;
 
-    // (P x D + Q x E) / 4096 rounded to the nearest level (halves up) and kept to 0..255, so
-    // that an even area keeps its exact level.
-    static uint8_t Blend(int32_t P, int32_t Q, int32_t D, int32_t E) {
-        const int32_t n = P * D + Q * E + 2048;
-        const int32_t v = n >= 0 ? n >> 12 : -((-n + 4095) >> 12);
-        return (uint8_t)std::min(255, std::max(0, v));
-    }
+    // (P x D + Q x E) / 4096 rounded once to the nearest level (halves up). D lies in 0..4095,
+    // so the result lies between P and Q: an even area keeps its exact level.
+    static uint8_t Blend(int32_t P, int32_t Q, int32_t D, int32_t E) { return (uint8_t)((P * D + Q * E + 2048) >> 12); }
 
     // Src(i) and Dst(j) give the pixel pointers of source pixel i and destination position j.
     template <typename SrcAt, typename DstAt>
@@ -105,12 +119,11 @@ void ShearRotate(TIEBitmap* Source, TIEBitmap* Bitmap, double A, bool AntiAlias,
         TIELockedRows src(Source);
         for (int32_t i = 0; i < h; ++i) {
             const double f = r > 0 ? i * t : (h - i) * t;
-            const int32_t n = RoundHalfEven(f);
+            const TShift shift = ShiftOf(f, AntiAlias, false);
             uint8_t* out = first.GetScanline(i);
             IEFillPixels(out, Background, C, w1);
-            const int32_t d = AntiAlias ? (int32_t)((f - n) * 4096) : 0;
             line.Run([&](int32_t x) { return src[i] + (size_t)x * C; }, [&](int32_t j) { return out + (size_t)j * C; },
-                     w, n, w1, d);
+                     w, shift.Whole, w1, shift.Fraction);
             Progress.Step(i);
         }
     }
@@ -121,10 +134,9 @@ void ShearRotate(TIEBitmap* Source, TIEBitmap* Bitmap, double A, bool AntiAlias,
         for (int32_t y = 0; y < h2; ++y) IEFillPixels(dst[y], Background, C, w1);
         for (int32_t k = 0; k < w1; ++k) {
             const double f = r > 0 ? (w1 - k) * s : k * s;
-            const int32_t n = RoundHalfEven(f);
-            const int32_t d = AntiAlias ? RoundHalfEven((f - n) * 4096) : 0;
+            const TShift shift = ShiftOf(f, AntiAlias, true);
             line.Run([&](int32_t q) { return src[q] + (size_t)k * C; }, [&](int32_t q) { return dst[q] + (size_t)k * C; },
-                     h, n - v, h2, d);
+                     h, shift.Whole - v, h2, shift.Fraction);
             Progress.Step(h + k);
         }
     }
@@ -135,11 +147,10 @@ void ShearRotate(TIEBitmap* Source, TIEBitmap* Bitmap, double A, bool AntiAlias,
         TIELockedRows src(&second);
         for (int32_t y = 0; y < h2; ++y) {
             const double f = r > 0 ? y * t : (h2 - y) * t;
-            const int32_t n = RoundHalfEven(f);
-            const int32_t d = AntiAlias ? RoundHalfEven((f - n) * 4096) : 0;
+            const TShift shift = ShiftOf(f, AntiAlias, true);
             uint8_t* out = result.GetScanline(y);
             line.Run([&](int32_t x) { return src[y] + (size_t)x * C; }, [&](int32_t j) { return out + (size_t)j * C; },
-                     w1, n - u, w3, d);
+                     w1, shift.Whole - u, w3, shift.Fraction);
             Progress.Step(h + w1 + y);
         }
     }
@@ -189,7 +200,10 @@ void RotateByShears(TIEBitmap* Bitmap, double Angle, bool AntiAlias, const uint8
 void RotateNearest(TIEBitmap* Bitmap, double Angle, int32_t Background, const TIEProgressEvent& OnProgress,
                    TObject* Sender) {
     if (Bitmap->IsEmpty() || !std::isfinite(Angle)) return;
-    if (Angle == 90 || Angle == -90 || Angle == 270 || Angle == 180 || Angle == -180) {
+    // Every whole multiple of 90 degrees is an exact turn (-270 and 450 as much as 90, 0 and 360
+    // the image as it is): the cut sines below would lose a row or column there, or repeat the
+    // middle column of an even-wide image.
+    if (IEIsRightAngle(Angle) && std::fabs(Angle) < 2147483648.0) {
         TIEBitmap turned;
         IERotateBitmapTo(Bitmap, &turned, 0, Angle);
         Bitmap->Assign(&turned);

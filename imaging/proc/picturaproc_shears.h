@@ -19,8 +19,8 @@ void IERotateByShears8(TIEBitmap* Bitmap, double Angle, bool AntiAlias, uint8_t 
                        const TIEProgressEvent& OnProgress = {}, TObject* Sender = nullptr);
 
 // Nearest-pixel rotation of an ie1g bitmap (IERotate1Bit; the background bit set when
-// WhiteBackground) or of an ie8g/ie8p bitmap (IERotateNearest8, background byte) in place. Exactly
-// 90, -90/270 and 180/-180 degrees are exact turns; other angles use sines and cosines cut to four
+// WhiteBackground) or of an ie8g/ie8p bitmap (IERotateNearest8, background byte) in place. Whole
+// multiples of 90 degrees are exact turns; other angles use sines and cosines cut to four
 // decimals. The result replaces the bitmap (alpha channel included) as Assign does.
 void IERotate1Bit(TIEBitmap* Bitmap, bool WhiteBackground, double Angle, const TIEProgressEvent& OnProgress = {},
                   TObject* Sender = nullptr);
