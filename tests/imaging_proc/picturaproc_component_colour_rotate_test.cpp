@@ -228,12 +228,7 @@ TEST(TPicturaProcColour, ConvertToGrayGreysTheViewersSelectionOnly) {
     view.Image = Pattern(20, 12, ie24RGB);
     TIEBitmap before;
     before.Assign(view.Image.get());
-    view.Mask.Allocate(20, 12, 1);
-    for (int32_t y = 3; y < 8; ++y)
-        for (int32_t x = 4; x < 14; ++x)
-            if (!(x == 6 && y == 5)) view.Mask.SetPixel(x, y, 1);
-    view.Mask.UpdateBoundingBox();
-    view.Selected = true;
+    view.SelectBoxWithHole();
     TPicturaProc proc(nullptr);
     proc.SetAttachedPictura(&view);
     proc.ConvertToGray();
