@@ -137,6 +137,8 @@ public:
     // Nil returns to a new, empty own bitmap.
     void SetAttachedPictura(TIEProcViewLink* View);
     TImage* GetAttachedTImage() const { return FAttachedTImage; }
+    // The component's own bitmap wraps the TImage's picture (a lent bitmap or a viewer's is left
+    // alone: the component first returns to an own bitmap). Nil empties the own bitmap.
     void SetAttachedTImage(TImage* Image);
     // Nil is ignored while a viewer or TImage is attached; nil otherwise leaves the component
     // without a work bitmap (every operation then does nothing).
@@ -144,7 +146,9 @@ public:
     TIEBitmap* GetAttachedIEBitmap() const { return WorkBitmap; }
     TBitmap* GetAttachedTBitmap() const { return AttachedTBitmap; }
     bool GetOwnsWorkBitmap() const { return OwnsWorkBitmap; }
-    // Called by the viewer after it replaced its bitmap, or while it is destroyed.
+    // Called by the viewer after it replaced its bitmap (the component takes the new one, or
+    // none), or while it is destroyed (the component returns to an own, empty bitmap). A viewer or
+    // TImage freed while attached is forgotten the same way.
     void ViewBitmapChanged(bool Destroying);
 
     // ---- Properties ----

@@ -138,13 +138,12 @@ void TPicturaProc::Crop(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
         TIEBitmap cut(w, h, WorkBitmap->GetPixelFormat());
         WorkBitmap->CopyRectTo(&cut, X1, Y1, 0, 0, w, h);
         if (WorkBitmap->GetPixelFormat() == ie8p) WorkBitmap->CopyPaletteTo(&cut);
+        // The alpha rectangle is cut before the pixels are taken: taking them re-sizes the kept
+        // alpha channel from its top-left corner.
+        TIEBitmap* alpha = WorkBitmap->HasAlphaChannel() ? WorkBitmap->GetAlphaChannel() : nullptr;
+        if (alpha) alpha->CopyRectTo(cut.GetAlphaChannel(), X1, Y1, 0, 0, w, h);
         WorkBitmap->AssignImage(&cut);
-        if (WorkBitmap->HasAlphaChannel()) {
-            TIEBitmap* alpha = WorkBitmap->GetAlphaChannel();
-            TIEBitmap* cutAlpha = cut.GetAlphaChannel();
-            alpha->CopyRectTo(cutAlpha, X1, Y1, 0, 0, w, h);
-            alpha->AssignImage(cutAlpha);
-        }
+        if (alpha) alpha->AssignImage(cut.GetAlphaChannel());
     }
     Update();
     DoFinishWork();

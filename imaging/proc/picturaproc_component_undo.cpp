@@ -24,11 +24,13 @@ std::unique_ptr<TObject> TPicturaProc::MakeEntry(TIEUndoSource Source) {
     case ieuImage: {
         if (!WorkBitmap || WorkBitmap->GetWidth() < 2 || WorkBitmap->GetHeight() < 2) return nullptr;
         auto copy = std::make_unique<TIEBitmap>();
-        copy->MinFileSize = 0;
         bool made;
         if (UndoLocation == ieFile) {
+            // Whatever its size: a temporary file (the buffer's size rule is bypassed).
+            copy->MinFileSize = 0;
             made = copy->AssignToFile(WorkBitmap);
         } else {
+            // Memory or a system bitmap, by the buffer's own size rule.
             copy->SetLocation(UndoLocation);
             copy->Assign(WorkBitmap);
             made = !copy->IsEmpty();

@@ -224,6 +224,9 @@ void IERotatePlain(TIEBitmap* Bitmap, int32_t Background, TObject* Sender, doubl
                    const TIEProgressEvent& OnProgress) {
     TIEBitmap rotated;
     IERotateBitmapTo(Bitmap, &rotated, Background, Angle, OnProgress, Sender);
+    // A turned image that could not be made is reported, not passed off as done: the bitmap
+    // stays as it was. (An angle that is no number turns nothing, quietly.)
+    if (rotated.IsEmpty() && !Bitmap->IsEmpty() && std::isfinite(Angle)) throw EOutOfMemory(L"Out of memory");
     IETakeImage(Bitmap, &rotated);
 }
 

@@ -29,7 +29,9 @@ bool IEIsRightAngle(double Angle);
 void IERotateBitmapTo(TIEBitmap* Source, TIEBitmap* Dest, int32_t Background, double Angle,
                       const TIEProgressEvent& OnProgress = {}, TObject* Sender = nullptr);
 
-// IERotateBitmapTo in place; the bitmap keeps its alpha channel object as it is.
+// IERotateBitmapTo in place; the bitmap keeps its alpha channel object as it is. Raises
+// EOutOfMemory, leaving the bitmap as it was, when the turned image cannot be allocated (an angle
+// that is not a finite number changes nothing).
 void IERotatePlain(TIEBitmap* Bitmap, int32_t Background, TObject* Sender, double Angle,
                    const TIEProgressEvent& OnProgress = {});
 

@@ -16,22 +16,31 @@ void IETakeImage(TIEBitmap* Bitmap, TIEBitmap* Image) {
     if (Image->IsEmpty() || Image == Bitmap) return;
     // The alpha channel object is held apart while the image moves in and then put back.
     TIEBitmap* alpha = Bitmap->HasAlphaChannel() ? Bitmap->GetAlphaChannel() : nullptr;
-    Bitmap->ReplaceAlphaChannel(nullptr);
-    const TIEDitherMethod dither = Bitmap->DitherMethod;
-    const bool isAlpha = Bitmap->GetIsAlpha();
-    Image->MoveTo(Bitmap);
-    Bitmap->ReplaceAlphaChannel(alpha);
+    if (Bitmap->GetLocation() == ieTBitmap) {
+        // A bitmap that wraps a system bitmap (a TImage's picture) keeps wrapping it: the pixels
+        // are copied into the system bitmap, which takes the new size (and the alpha channel
+        // stays). Moving them in would leave the system bitmap as it was and the result lost at
+        // the next wrap.
+        Bitmap->AssignImage(Image);
+        Image->FreeImage(true);
+    } else {
+        Bitmap->ReplaceAlphaChannel(nullptr);
+        const TIEDitherMethod dither = Bitmap->DitherMethod;
+        const bool isAlpha = Bitmap->GetIsAlpha();
+        Image->MoveTo(Bitmap);
+        Bitmap->ReplaceAlphaChannel(alpha);
+        Bitmap->DitherMethod = dither;
+        if (isAlpha && !Bitmap->GetIsAlpha()) {
+            // An alpha channel stays one: a holder marks it so and lets it go again.
+            TIEBitmap holder;
+            holder.ReplaceAlphaChannel(Bitmap);
+            holder.ReplaceAlphaChannel(nullptr);
+        }
+    }
     // The kept alpha channel follows a new size (as with AssignImage), so that it never has fewer
     // rows or columns than the image; its new area is opaque.
     if (alpha && (alpha->GetWidth() != Bitmap->GetWidth() || alpha->GetHeight() != Bitmap->GetHeight()))
         alpha->Resize(Bitmap->GetWidth(), Bitmap->GetHeight(), 255, 255, 0, 0);
-    Bitmap->DitherMethod = dither;
-    if (isAlpha && !Bitmap->GetIsAlpha()) {
-        // An alpha channel stays one: a holder marks it so and lets it go again.
-        TIEBitmap holder;
-        holder.ReplaceAlphaChannel(Bitmap);
-        holder.ReplaceAlphaChannel(nullptr);
-    }
 }
 
 void IEFillPixels(uint8_t* Dest, const uint8_t* Pixel, size_t Size, int32_t Count) {

@@ -26,7 +26,8 @@ private:
 
 // Bitmap takes the size, format, palette and pixels of Image (which is left empty) and keeps its
 // own alpha channel object, resized to the new size where that changed (new area opaque); an empty
-// Image changes nothing.
+// Image changes nothing. A bitmap wrapping a system bitmap keeps wrapping it (the pixels are
+// copied into the system bitmap).
 void IETakeImage(TIEBitmap* Bitmap, TIEBitmap* Image);
 
 // Writes Count copies of the Size-byte pixel Pixel from Dest on.

@@ -9,8 +9,7 @@
 #include "iebitmap.h"
 #include "picturaio.h"
 #include "picturaio_params.h"
-#include "picturaproc_rotate.h"
-#include "picturaproc_rows.h"
+#include "picturaproc_component.h"
 
 namespace {
 
@@ -120,19 +119,15 @@ void DrawOnCanvas(TCanvas* ACanvas, HFONT AFont, const TieDrawTextInfo& AInfo, c
 bool KWRotateImage(TIEBitmap* ABitmap, int32_t AAngle) {
     if (!ABitmap || ABitmap->IsEmpty() || AAngle < 0 || AAngle > 360) return false;
     if (AAngle == 0) return true;
+    // The image-processing component turns the bitmap (and its alpha channel) by the nearest
+    // pixel, uncovered areas in its background colour (black) and transparent. A turned image that
+    // cannot be allocated raises before the bitmap changes.
+    TPicturaProc proc(nullptr);
     try {
         KWSetBitmapLocationBySize(ABitmap);
-        // The nearest-pixel rotation turns the image and, the same way, its alpha channel
-        // (uncovered areas transparent), each into a new bitmap; the bitmap takes them only when
-        // both were made, so that a failed allocation leaves it as it was and is reported.
-        TIEBitmap* alpha = ABitmap->HasAlphaChannel() ? ABitmap->GetAlphaChannel() : nullptr;
-        TIEBitmap rotated, rotatedAlpha;
-        IERotateBitmapTo(ABitmap, &rotated, clBlack, AAngle);
-        if (rotated.IsEmpty()) throw EOutOfMemory(L"Out of memory");
-        if (alpha) IERotateBitmapTo(alpha, &rotatedAlpha, 0, AAngle);
-        if (alpha && rotatedAlpha.IsEmpty()) throw EOutOfMemory(L"Out of memory");
-        if (alpha) IETakeImage(alpha, &rotatedAlpha);
-        IETakeImage(ABitmap, &rotated);
+        proc.SetAttachedIEBitmap(ABitmap);
+        proc.Rotate(AAngle, false, 0, -1);
+        proc.SetAttachedIEBitmap(nullptr);
         return true;
     } catch (const Exception& e) {
         KWLog(L"KWRotateImage", L"Exception:" + e.Message(), 3);

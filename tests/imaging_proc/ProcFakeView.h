@@ -21,6 +21,17 @@ public:
             if (c) (*c)(true);
     }
 
+    // A selection of columns 4..13 of rows 3..7 (a 10 x 5 box) but for a hole at (6, 5), on an
+    // image of at least 14 x 8.
+    void SelectBoxWithHole() {
+        Mask.Allocate(Image->GetWidth(), Image->GetHeight(), 1);
+        for (int32_t y = 3; y < 8; ++y)
+            for (int32_t x = 4; x < 14; ++x)
+                if (!(x == 6 && y == 5)) Mask.SetPixel(x, y, 1);
+        Mask.UpdateBoundingBox();
+        Selected = true;
+    }
+
     TComponent* GetLinkComponent() override { return this; }
     TIEBitmap* GetIEBitmap() override { return Image.get(); }
     TBitmap* GetBitmap() override { return nullptr; }

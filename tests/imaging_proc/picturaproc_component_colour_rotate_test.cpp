@@ -65,6 +65,13 @@ std::wstring TopCaption(TPicturaProc& Proc) {
     return caption;
 }
 
+// A road through Rotate: the image's format, antialiasing and quality mode.
+struct TRotatePath {
+    TIEPixelFormat Format;
+    bool AntiAlias;
+    uint8_t Quality;
+};
+
 int32_t CountClear(TIEBitmap& B) {
     int32_t clear = 0;
     for (int32_t y = 0; y < B.GetHeight(); ++y)
@@ -221,12 +228,7 @@ TEST(TPicturaProcColour, ConvertToGrayGreysTheViewersSelectionOnly) {
     view.Image = Pattern(20, 12, ie24RGB);
     TIEBitmap before;
     before.Assign(view.Image.get());
-    view.Mask.Allocate(20, 12, 1);
-    for (int32_t y = 3; y < 8; ++y)
-        for (int32_t x = 4; x < 14; ++x)
-            if (!(x == 6 && y == 5)) view.Mask.SetPixel(x, y, 1);
-    view.Mask.UpdateBoundingBox();
-    view.Selected = true;
+    view.SelectBoxWithHole();
     TPicturaProc proc(nullptr);
     proc.SetAttachedPictura(&view);
     proc.ConvertToGray();
@@ -294,11 +296,7 @@ TEST(TPicturaProcRotate, ThirtyDegreesOfOneHundredByFiftyIsOneHundredTwelveByNin
 
 TEST(TPicturaProcRotate, QuarterTurnsMapPixelsExactlyOnEveryPath) {
     // CCW (90, -270): Dest(x, y) = Source(W - 1 - y, x); CW (-90, 270): Dest(x, y) = Source(y, H - 1 - x).
-    const struct {
-        TIEPixelFormat Format;
-        bool AntiAlias;
-        uint8_t Quality;
-    } paths[] = {
+    const TRotatePath paths[] = {
         {ie24RGB, true, 0},    // shears: whole quarter turns, no blending
         {ie24RGB, true, 2},    // a right angle skips the interpolation
         {ie24RGB, false, 0},   // plain
@@ -308,7 +306,7 @@ TEST(TPicturaProcRotate, QuarterTurnsMapPixelsExactlyOnEveryPath) {
     };
     for (const auto& p : paths)
         for (double angle : {90.0, -270.0, -90.0, 270.0}) {
-            SCOPED_TRACE(testing::Message() << p.Format << " " << p.AntiAlias << " " << (int)p.Quality << " " << angle);
+            SCOPED_TRACE(testing::Message() << (int)p.Format << " " << p.AntiAlias << " " << (int)p.Quality << " " << angle);
             auto src = Pattern(7, 4, p.Format);
             TIEBitmap bmp;
             bmp.Assign(src.get());
@@ -330,7 +328,7 @@ TEST(TPicturaProcRotate, QuarterTurnsMapPixelsExactlyOnEveryPath) {
     // Whole turns and half turns of an even-wide image: nothing repeated, nothing lost.
     for (const auto& p : paths)
         for (double angle : {360.0, -720.0, 180.0}) {
-            SCOPED_TRACE(testing::Message() << p.Format << " " << p.AntiAlias << " " << angle);
+            SCOPED_TRACE(testing::Message() << (int)p.Format << " " << p.AntiAlias << " " << angle);
             auto src = Pattern(8, 3, p.Format);
             TIEBitmap bmp;
             bmp.Assign(src.get());
@@ -345,16 +343,12 @@ TEST(TPicturaProcRotate, QuarterTurnsMapPixelsExactlyOnEveryPath) {
 }
 
 TEST(TPicturaProcRotate, TheAlphaChannelTurnsWithTransparentCornersOnEveryPath) {
-    const struct {
-        TIEPixelFormat Format;
-        bool AntiAlias;
-        uint8_t Quality;
-    } paths[] = {
+    const TRotatePath paths[] = {
         {ie24RGB, true, 0}, {ie24RGB, true, 1}, {ie24RGB, true, 2}, {ie24RGB, false, 0},
         {ie1g, true, 0},    {ie8g, true, 0},
     };
     for (const auto& p : paths) {
-        SCOPED_TRACE(testing::Message() << p.Format << " " << p.AntiAlias << " " << (int)p.Quality);
+        SCOPED_TRACE(testing::Message() << (int)p.Format << " " << p.AntiAlias << " " << (int)p.Quality);
         auto bmp = Pattern(30, 20, p.Format);
         bmp->GetAlphaChannel()->Fill(255);
         auto proc = TPicturaProc::CreateFromBitmap(bmp.get());

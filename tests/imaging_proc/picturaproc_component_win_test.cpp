@@ -1,7 +1,9 @@
 // The image-processing component on a TImage's picture: operations reach the picture and make the
 // TImage repaint; a lent bitmap is never made to wrap the picture; a TImage freed while attached
-// leaves the component working on an own bitmap.
+// leaves the component working on an own bitmap. The unit's start-up registers its clipboard format.
 #include <gtest/gtest.h>
+
+#include <windows.h>
 
 #include <memory>
 
@@ -46,4 +48,11 @@ TEST(TPicturaProcTImage, OperationsReachThePictureAndItsRepaint) {
     EXPECT_TRUE(proc.GetAttachedIEBitmap()->IsEmpty());
     proc.ImageResize(3, 2);
     EXPECT_EQ(proc.GetAttachedIEBitmap()->GetWidth(), 3);
+}
+
+// The start-up registers the raw clipboard format with the system.
+TEST(IEInitializePicturaProcWin, RegistersTheRawClipboardFormat) {
+    IEInitializePicturaProc();
+    EXPECT_NE(IERawClipboardFormat, 0u);
+    EXPECT_EQ(IERawClipboardFormat, RegisterClipboardFormatW(L"PICTURA RAW FORMAT"));
 }

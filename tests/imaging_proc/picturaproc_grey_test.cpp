@@ -80,6 +80,26 @@ TEST(IEConvertToGrayRect, GreysTheRectangleOnlyWithTheLibraryWeights) {
     EXPECT_EQ(grey.GetPixelByte(1, 1), 77);
 }
 
+TEST(IEConvertToGrayRect, FileHeldImagesGiveTheSamePixels) {
+    // Rows of an image held in a temporary file are written back, for both routines.
+    for (bool quantize : {false, true}) {
+        TIEBitmap memory(40, 30, ie24RGB), file;
+        Colourful(memory);
+        file.MinFileSize = 0;
+        file.SetLocation(ieFile);
+        file.Assign(&memory);
+        ASSERT_EQ(file.GetLocation(), ieFile);
+        if (quantize) {
+            IEQuantizeBitmap(&memory, 20, nullptr);
+            IEQuantizeBitmap(&file, 20, nullptr);
+        } else {
+            IEConvertToGrayRect(&memory, 3, 2, 31, 27);
+            IEConvertToGrayRect(&file, 3, 2, 31, 27);
+        }
+        EXPECT_TRUE(IEBitmapsEqual(&memory, &file)) << quantize;
+    }
+}
+
 TEST(IEQuantizeBitmap, FewColoursStayExactAndManyAreReducedToThePalette) {
     // Five colours asked for eight: the exact list, in order of first appearance, and no pixel
     // changes.
