@@ -27,6 +27,7 @@
 #include "ieview.h"
 #include "picturaview.h"
 #include "picturaview_geometry.h"
+#include "picturaproc_transitions.h"
 
 class TPicturaIO;
 class TPicturaProc;
@@ -437,6 +438,16 @@ public:
     TPicturaProc* GetProc();
     void EnsureTransitionEffects();
     TIETransitionEffects* GetTransitions() const { return FTransitions.get(); }
+    // The player's events live in the player: the setters create it, the getters answer an empty
+    // handler while it does not exist (picturaview_transitions_win.cpp).
+    void SetOnTransitionStop(TNotifyEvent Value);
+    TNotifyEvent GetOnTransitionStop() const;
+    void SetOnTransitionStep(TIETransitionStepEvent Value);
+    TIETransitionStepEvent GetOnTransitionStep() const;
+    void SetOnTransitionPaint(TIEOnTransitionPaint Value);
+    TIEOnTransitionPaint GetOnTransitionPaint() const;
+    // Stops a running transition (nothing when there is none).
+    void StopTransition();
     virtual void SetOnProgress(TIEProgressEvent Value);
     virtual void SetOnFinishWork(TNotifyEvent Value);
     virtual TIEProgressEvent GetOnProgress() const { return FOnProgress; }
@@ -592,6 +603,7 @@ protected:
     // Attached components and the transition player.
     std::shared_ptr<TPicturaIO> FIO;
     std::shared_ptr<TPicturaProc> FProc;
+    std::unique_ptr<TIETransitionView> FTransitionLink;   // what the player sees of the view
     std::shared_ptr<TIETransitionEffects> FTransitions;
     TIEProgressEvent FOnProgress;
     TNotifyEvent FOnFinishWork;

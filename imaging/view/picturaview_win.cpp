@@ -6,6 +6,7 @@
 
 #include "Forms.h"
 #include "iecoreutils_threads.h"
+#include "iegdiplus_loader.h"
 #include "iecoreutils_vcl.h"
 #include "picturaio.h"
 #include "picturaview.h"
@@ -47,6 +48,8 @@ void SyncViewHandle(TIEView* View) {
 // ---- Construction ------------------------------------------------------------------------------
 
 TPicturaView::TPicturaView(TComponent* AOwner) : TIEView(AOwner) {
+    // Anti-aliased gadgets and objects draw through GDI+ while a viewer exists.
+    IEGdiPlusAcquire();
     HoldUpdate();
     FHasOwner = AOwner != nullptr;
     // The image keeps its pixels in a system bitmap of its own (LegacyBitmap).
@@ -99,6 +102,7 @@ TPicturaView::~TPicturaView() {
     FXorPen.reset();
     FWallPaper.reset();
     FDimBitmap.reset();
+    IEGdiPlusRelease();
 }
 
 void TPicturaView::FreeLayers() {
@@ -127,6 +131,7 @@ void TPicturaView::FillWithBackground() {
 }
 
 void TPicturaView::ClearImage() {
+    StopTransition();
     FCurrentImage->SetWidth(1);
     FCurrentImage->SetHeight(1);
     FillWithBackground();
@@ -740,6 +745,7 @@ void TPicturaView::IEMDShowEvent(TMessage&) {
 void TPicturaView::WMSize(TMessage& Message) {
     TIEView::WMSize(Message);
     if (!FUpdateRunning) {
+        StopTransition();
         FUpdateReason = 4;
         Update();
     }
