@@ -108,6 +108,9 @@ bool IEGradientFill(const RECT& Rect, HDC DC, TColor Color1, TColor Color2, bool
 
 // ---- Layers ------------------------------------------------------------------------------------
 
+// The zoom (per cent, either axis) from which the pixel grid shows.
+extern int32_t IEPixelGridMinZoom;
+
 // One layer of a view: a bitmap with a place, a size, an opacity, a rotation and drawing switches.
 // Layer 0 defines the image's pixel grid; the others are placed in its pixel coordinates.
 class TIELayer {
@@ -128,6 +131,10 @@ public:
     int32_t ScreenToBitmapY(int32_t Y) const;
     int32_t BitmapToScreenX(int32_t X) const;
     int32_t BitmapToScreenY(int32_t Y) const;
+    // The single-layer record (the undo of layers): properties, rotation and, with WithBitmap,
+    // the pixels. LoadFromStream raises for a record that is cut short, leaving the layer as it was.
+    void SaveToStream(TStream* Stream, bool WithBitmap);
+    void LoadFromStream(TStream* Stream);
 
     struct TMagnify {
         bool MagnifyEnabled = false;
@@ -217,6 +224,16 @@ public:
     void DrawLayersTo(TIEBitmap* Dest);
     void ResizeLayersToSize(int32_t Index);
     void CropLayersTransparentBorder(int32_t Index);
+    // The layers stream of LYR files. Codec: -1 raw bitmaps through zlib, -2 raw bitmaps, else a
+    // file type. Loading: False for a wrong magic (nothing read beyond the header) or a version of 0
+    // or less; a stream cut short or damaged raises with the layers unchanged.
+    void SaveLayersToStream(TStream* Stream, int32_t Codec);
+    bool LoadLayersFromStream(TStream* Stream);
+    bool LoadLayersFromFile(const std::wstring& FileName);
+    // The current layer's grip under the view point: 1..9 for grips 0..8 (9, the rotation centre,
+    // only with miRotateLayers), else 0.
+    int32_t FindLayerGrip(int32_t X, int32_t Y);
+    void GetLayerGripRects(int32_t LayerIndex, RECT (&Rects)[9]);
     bool LayersSameSize = false;
     uint8_t LayersOutsideMode = 0;
     int32_t LayersOutsideValue = 60;
@@ -418,6 +435,7 @@ public:
     bool PixelGrid = false;
     int32_t PixelGridLayer = -1;
     POINT MarkedPixel{-1, -1};
+    TColor MarkedPixelColor = 0x0000FF;
     int32_t MarkedPixelAlpha = 255;
     double DragScrollFactor = 1.0;
     bool ZoomSelectionFitBoth = true;
@@ -506,6 +524,13 @@ protected:
     // visible area (kept in the dim work bitmap).
     void BuildDimmed(const RECT& Rect, int32_t W, int32_t H);
     void DrawVersionLine();
+    // Steps of the compositor: the background under the layers, one layer's box, grips, handle
+    // and dimming, and the pixel grid.
+    void PaintComposeBackground(TIEBitmap* Dest, const RECT* UpdRect, TBitmap* DestBitmap);
+    void DrawLayerGadgets(int32_t Index, TBitmap* Target);
+    void DrawPixelGrid(TBitmap* Target);
+    // DrawLayersTo's geometry is composed as set, not recomputed from the window.
+    bool FComposeFixedGeometry = false;
     void FreeLayers();
     // Brings both scroll bars up to date for the largest origin (MaxX, MaxY).
     void UpdateScrollBars(int32_t MaxX, int32_t MaxY);
