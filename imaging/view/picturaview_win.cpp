@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "Forms.h"
 #include "iecoreutils_threads.h"
 #include "iecoreutils_vcl.h"
 #include "picturaio.h"
@@ -666,6 +667,10 @@ void TPicturaView::Dispatch(TMessage& Message) {
         case IEMSG_DSHOW_FRAME: IEMDShowNewFrame(Message); return;
         case IEMSG_DSHOW_EVENT: IEMDShowEvent(Message); return;
         case WM_MOUSEHWHEEL: DefaultHandler(Message); return;
+        case WM_QUERYNEWPALETTE: Message.Result = PaletteChanged(true); return;
+        case WM_PALETTECHANGED:
+            if (!HandleAllocated() || HWND(Message.WParam) != Handle()) PaletteChanged(false);
+            return;
         default: TIEView::Dispatch(Message);
     }
 }
@@ -712,6 +717,14 @@ void TPicturaView::WMKillFocus(TMessage& Message) {
 void TPicturaView::WMPaint(TMessage& Message) { TIEView::WMPaint(Message); }
 
 bool TPicturaView::PaletteChanged(bool) {
+    // DrawDib realises its palette on the main form; nothing more when that changed nothing.
+    TCustomForm* main = Application ? Application->MainForm() : nullptr;
+    if (main && main->HandleAllocated()) {
+        HDC dc = GetDC(main->Handle());
+        const uint32_t changed = IEDrawDibRealize(FDrawDib, dc, false);
+        ReleaseDC(main->Handle(), dc);
+        if (changed == 0) return true;
+    }
     Invalidate();
     return true;
 }

@@ -287,16 +287,18 @@ void TPicturaView::SetFlatScrollBars(bool Value) {
     }
 }
 
+// The flag is cleared before the bar goes: hiding it resizes the client area, and the update that
+// the resize runs must see the bar as it is.
 void TPicturaView::HideHorzScrollBar() {
     if (!FHorzBarShown) return;
-    ShowBar(SB_HORZ, false);
     FHorzBarShown = false;
+    ShowBar(SB_HORZ, false);
 }
 
 void TPicturaView::HideVertScrollBar() {
     if (!FVertBarShown) return;
-    ShowBar(SB_VERT, false);
     FVertBarShown = false;
+    ShowBar(SB_VERT, false);
 }
 
 void TPicturaView::UpdateScrollBar(int32_t Bar, int32_t MaxOrigin) {

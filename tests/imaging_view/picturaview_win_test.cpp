@@ -411,12 +411,21 @@ TEST_F(TPicturaViewTest, ScrollBarMessagesOnARealWindow) {
     ASSERT_TRUE(GetScrollInfo(h, SB_HORZ, &si));
     EXPECT_EQ(si.nPos, 0);
 
-    // Nothing to scroll: the bars go.
-    view->GetIEBitmap()->Allocate(50, 50, ie24RGB);
-    view->Update();
+    // Fitting the image: the zoom that fits the control (no border here), and no bars.
+    view->ZoomToFit();
+    EXPECT_DOUBLE_EQ(view->GetZoom(), 20.0);
     EXPECT_FALSE(view->GetHorzBarShown());
     EXPECT_FALSE(view->GetVertBarShown());
     EXPECT_EQ(view->GetViewWidth(), 400);
+    EXPECT_EQ(GetWindowLongW(h, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL), 0);
+    // Kept shown but disabled when asked to.
+    view->ShowDisabledBars = true;
+    view->Update();
+    EXPECT_TRUE(view->GetHorzBarShown());
+    ASSERT_TRUE(GetScrollInfo(h, SB_HORZ, &si));
+    view->ShowDisabledBars = false;
+    view->Update();
+    EXPECT_FALSE(view->GetHorzBarShown());
 }
 
 TEST_F(TPicturaViewTest, PostedProgressAndFinishReachTheEvents) {
