@@ -15,8 +15,6 @@
 #include "picturaproc_rotate.h"
 #include "picturaview_control.h"
 
-int32_t IEPixelGridMinZoom = 400;
-
 namespace {
 
 // The combined alpha of a layer and its mask (or of the area outside layer 0 with outside mode
@@ -468,7 +466,7 @@ void TPicturaView::DrawPixelGrid(TBitmap* Target) {
     const int32_t index = PixelGridLayer < 0 ? FCurrentLayer : std::min(PixelGridLayer, GetLayerCount() - 1);
     TIELayer* l = GetLayer(index);
     if (!l->Visible) return;
-    if (FGeom.ZoomX < IEPixelGridMinZoom && FGeom.ZoomY < IEPixelGridMinZoom) return;
+    if (FGeom.ZoomX < IEPixelGridZoomThreshold && FGeom.ZoomY < IEPixelGridZoomThreshold) return;
     if (FCurrentImage->GetWidth() <= 1 && FCurrentImage->GetHeight() <= 1) return;
     TCanvas* canvas = Target->Canvas();
     canvas->Pen()->SetStyle(psSolid);
@@ -516,8 +514,12 @@ void TPicturaView::DrawLayersTo(TIEBitmap* Dest) {
         if (l->PosY < 0) marginY = std::max(marginY, -l->PosY);
     }
     const double background = double(ColorToRGB(GetBackground()));
-    if (Dest->GetPixelFormat() != ie24RGB || Dest->IsEmpty()) Dest->Allocate(1, 1, ie24RGB);
-    Dest->Resize(right + marginX, bottom + marginY, background, 255, 0, 0);
+    if (Dest->GetPixelFormat() != ie24RGB || Dest->IsEmpty()) {
+        Dest->Allocate(right + marginX, bottom + marginY, ie24RGB);
+        Dest->Fill(background);
+    } else {
+        Dest->Resize(right + marginX, bottom + marginY, background, 255, 0, 0);
+    }
     // The view's geometry goes to 100 % with the image at the margins; everything comes back after.
     const TIEViewGeometry saved = FGeom;
     FGeom.SetZoomValues(100, 100);

@@ -108,9 +108,6 @@ bool IEGradientFill(const RECT& Rect, HDC DC, TColor Color1, TColor Color2, bool
 
 // ---- Layers ------------------------------------------------------------------------------------
 
-// The zoom (per cent, either axis) from which the pixel grid shows.
-extern int32_t IEPixelGridMinZoom;
-
 // One layer of a view: a bitmap with a place, a size, an opacity, a rotation and drawing switches.
 // Layer 0 defines the image's pixel grid; the others are placed in its pixel coordinates.
 class TIELayer {
