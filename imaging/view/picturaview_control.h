@@ -372,6 +372,10 @@ public:
     TPicturaView* GetNavigator() const { return FNavigator; }
     bool GetIsNavigator() const { return FIsNavigator; }
     void UpdateNavigator();
+    // The navigator's events, run on this view: its selection scrolls this view, its wheel zooms it.
+    void NavigatorSelectionChanging(TObject* Sender);
+    void NavigatorMouseWheel(TObject* Sender, TShiftState Shift, int32_t WheelDelta, POINT MousePos, bool& Handled);
+    void Notification(TComponent* AComponent, TOperation Operation) override;
     // The rectangle the navigator dims around (the other view's visible area).
     RECT VisibleAreaRect{0, 0, 0, 0};
     uint8_t NavigatorOptions = 0;
@@ -511,6 +515,10 @@ protected:
     void IEMFinishWork(TMessage& Message);
     void IEMDShowNewFrame(TMessage& Message);
     void IEMDShowEvent(TMessage& Message);
+    // Keys: OnSpecialKey may claim a key the form would take (arrows, Tab...); OnVirtualKey hears
+    // every key going down and up.
+    void CNKeyDown(TMessage& Message) override;
+    void VirtualKeyMessage(TMessage& Message, bool KeyDown);
     void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
     void MouseMove(TShiftState Shift, int32_t X, int32_t Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;

@@ -49,32 +49,3 @@ void TPicturaView::SetSelectionAspectRatio(double Value) {
     SelectionAspectRatio = Value;
     SetSelectionOptions(Value != 0 ? (FSelectionOptions | iesoSizeable) : (FSelectionOptions & ~iesoSizeable));
 }
-
-void TPicturaView::SetNavigator(TPicturaView* View, uint8_t Options) {
-    if (FNavigator) {
-        FNavigator->AttachExternalBitmap(nullptr);
-        FNavigator->FIsNavigator = false;
-        FNavigator->NavigatorOptions = 0;
-    }
-    FNavigator = View;
-    if (!View) return;
-    View->FIsNavigator = true;
-    View->SetEnableAlphaChannel(FEnableAlphaChannel);
-    View->FAutoFit = true;
-    View->AttachExternalBitmap(FCurrentImage);
-    View->NavigatorOptions = Options;
-    UpdateNavigator();
-}
-
-void TPicturaView::UpdateNavigator() {
-    if (!FNavigator || FNavigatorBusy || FPaintLock > 0) return;
-    FNavigatorBusy = true;
-    // The visible part in image pixels, drawn on the navigator as the rectangle it dims around.
-    const int32_t x1 = ScreenToBitmapX(FGeom.OffsetX), y1 = ScreenToBitmapY(FGeom.OffsetY);
-    const int32_t x2 = ScreenToBitmapX(FGeom.OffsetX + FGeom.ExtentWidth);
-    const int32_t y2 = ScreenToBitmapY(FGeom.OffsetY + FGeom.ExtentHeight);
-    FNavigator->VisibleAreaRect = RECT{FNavigator->BitmapToScreenX(x1), FNavigator->BitmapToScreenY(y1),
-                                       FNavigator->BitmapToScreenX(x2), FNavigator->BitmapToScreenY(y2)};
-    FNavigator->SetBackBufferDirty();
-    FNavigatorBusy = false;
-}

@@ -667,6 +667,8 @@ void TPicturaView::Dispatch(TMessage& Message) {
         case IEMSG_DSHOW_FRAME: IEMDShowNewFrame(Message); return;
         case IEMSG_DSHOW_EVENT: IEMDShowEvent(Message); return;
         case WM_MOUSEHWHEEL: DefaultHandler(Message); return;
+        case CN_KEYUP: case WM_SYSKEYUP: VirtualKeyMessage(Message, false); return;
+        case WM_SYSKEYDOWN: VirtualKeyMessage(Message, true); return;
         case WM_QUERYNEWPALETTE: Message.Result = PaletteChanged(true); return;
         case WM_PALETTECHANGED:
             if (!HandleAllocated() || HWND(Message.WParam) != Handle()) PaletteChanged(false);
