@@ -62,10 +62,6 @@ std::unique_ptr<TIEBitmap> CombineMaskAlpha(TIELayer* Layer, TIELayer* Mask, TIE
     return alpha;
 }
 
-bool AlphaInPlay(bool Enable, TIEBitmap* Bitmap) {
-    return Enable && Bitmap->HasAlphaChannel() && !Bitmap->GetAlphaChannel()->GetFull();
-}
-
 }  // namespace
 
 // ---- Composition -------------------------------------------------------------------------------

@@ -321,7 +321,8 @@ bool TPicturaView::LoadLayersFromStream(TStream* Stream) {
                 io.SetAttachedIEBitmap(l.Image.get());
                 io.SetNativePixelFormat(l.IsMask);
                 io.LoadFromStreamFormat(Stream, TIOFileType(codec));
-                if (io.Aborting) throw EReadError(SReadError);
+                // A type the I/O component cannot read here leaves the image empty.
+                if (io.Aborting || l.Image->IsEmpty()) throw EReadError(SReadError);
             }
             Stream->SetPosition(after);
         }

@@ -10,13 +10,18 @@
 
 #include "ByteOrder.h"
 #include "iebitmap.h"
+#include "picturaio.h"
 #include "picturaview.h"
 #include "picturaview_control.h"
 
 namespace {
 
 struct LayersTest : ::testing::Test {
-    void SetUp() override { IEPicturaViewInitialize(); }
+    void SetUp() override {
+        IEPicturaViewInitialize();
+        IEInitializePicturaIO();
+    }
+    void TearDown() override { IEFinalizePicturaIO(); }
 };
 
 // A pattern that differs in every pixel and channel.
@@ -165,7 +170,7 @@ TEST_F(LayersTest, NegativePositionWidensAndClipToBackgroundDoesNot) {
     EXPECT_EQ(out.GetWidth(), 12 + 10);
     EXPECT_EQ(out.GetHeight(), 10);
     // Layer 1's left edge lands on column 0 (at opacity 128 over the background colour).
-    TIERGB bg{0x30, 0x20, 0x10};
+    const TIERGB bg{0x10, 0x20, 0x30};   // blue, green, red of 0x102030
     TIERGB s = view->GetLayer(1)->Bitmap->GetPixelRGB(0, 0);
     const TIERGB got = out.GetPixelRGB(0, 1);
     EXPECT_EQ(got.r, uint8_t(bg.r + ((128 * (s.r - bg.r)) >> 8)));
@@ -225,7 +230,7 @@ TEST_F(LayersTest, FlattenBlendsTheAlphaOverTheBackground) {
     TIEBitmap* flat = view.GetIEBitmap();
     EXPECT_EQ(flat->GetPixelFormat(), ie24RGB);
     EXPECT_FALSE(flat->HasAlphaChannel());
-    EXPECT_EQ(flat->GetPixelRGB(1, 1).r, 255);
+    EXPECT_GE(flat->GetPixelRGB(1, 1).r, 254);   // opaque white (the renderer's alpha scale is 1/256)
     EXPECT_EQ(flat->GetPixelRGB(0, 0).r, 0);
 }
 
@@ -317,7 +322,8 @@ TEST_F(LayersTest, CodecOneIsWrittenAsPng) {
     s.SetPosition(0);
     ASSERT_TRUE(other.LoadLayersFromStream(&s));
     ASSERT_EQ(other.GetLayerCount(), 3);
-    ExpectSameImage(other.GetLayer(2)->Bitmap, view->GetLayer(2)->Bitmap, "png layer");
+    for (int32_t i = 0; i < 3; ++i)
+        ExpectSameImage(other.GetLayer(i)->Bitmap, view->GetLayer(i)->Bitmap, "png layer " + std::to_string(i));
 }
 
 TEST_F(LayersTest, VersionTwoStreamKeepsTheNewerFieldsAtTheirDefaults) {
