@@ -552,7 +552,6 @@ protected:
     TIEViewGeometry FGeom;
     // The image.
     bool FLegacyBitmap = true;
-    TBitmap* FLegacyTBitmap = nullptr;
     TIEBitmap* FCurrentImage = nullptr;
     std::vector<std::unique_ptr<TIELayer>> FLayers;
     int32_t FCurrentLayer = 0;

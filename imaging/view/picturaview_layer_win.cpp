@@ -22,7 +22,12 @@ TIELayer::TIELayer(TPicturaView* AOwner, bool Adopt, TIEBitmap* Template) : Owne
 }
 
 TIELayer::~TIELayer() {
-    if (OwnsBitmap) delete Bitmap;
+    if (OwnsBitmap && Bitmap) {
+        // A system bitmap that the image only wraps goes with the layer too.
+        TBitmap* wrapped = Bitmap->GetEncapsulatedTBitmap() ? Bitmap->GetTBitmap() : nullptr;
+        delete Bitmap;
+        delete wrapped;
+    }
     if (UserDataLen > 0) std::free(UserData);
 }
 

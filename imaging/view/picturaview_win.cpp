@@ -49,11 +49,10 @@ void SyncViewHandle(TIEView* View) {
 TPicturaView::TPicturaView(TComponent* AOwner) : TIEView(AOwner) {
     HoldUpdate();
     FHasOwner = AOwner != nullptr;
-    auto legacy = std::make_unique<TBitmap>();
-    legacy->SetPixelFormat(pf24bit);
-    FLegacyTBitmap = legacy.get();
+    // The image keeps its pixels in a system bitmap of its own (LegacyBitmap).
     auto image = std::make_unique<TIEBitmap>();
-    image->EncapsulateTBitmap(legacy.release(), true);
+    image->SetLocation(ieTBitmap);
+    image->Allocate(1, 1, ie24RGB);
     FCurrentImage = image.get();
     auto layer = std::make_unique<TIELayer>(this, true, image.release());
     layer->VisibleBox = false;
@@ -103,15 +102,17 @@ TPicturaView::~TPicturaView() {
 }
 
 void TPicturaView::FreeLayers() {
-    // The first layer's image wraps the legacy bitmap, which goes with it.
+    // Each layer frees the image it owns (with its system bitmap).
     FLayers.clear();
     FCurrentImage = nullptr;
-    FLegacyTBitmap = nullptr;
 }
 
 // ---- The image ---------------------------------------------------------------------------------
 
-TBitmap* TPicturaView::GetBitmap() { return FLegacyTBitmap; }
+TBitmap* TPicturaView::GetBitmap() {
+    if (!FCurrentImage || FCurrentImage->GetLocation() != ieTBitmap) return nullptr;
+    return FCurrentImage->GetTBitmap();
+}
 TIEBitmap* TPicturaView::GetIEBitmap() { return FCurrentImage; }
 TIEBitmap* TPicturaView::GetAlphaChannel() { return FCurrentImage->GetAlphaChannel(); }
 bool TPicturaView::HasAlphaChannel() { return FCurrentImage->HasAlphaChannel(); }
@@ -191,13 +192,8 @@ void TPicturaView::DoImageChange() {
 
 void TPicturaView::SetLegacyBitmap(bool Value) {
     if (Value == FLegacyBitmap) return;
-    if (!Value) {
-        FCurrentImage->SetLocation(ieFile);
-        FLegacyTBitmap = nullptr;
-    } else {
-        FCurrentImage->SetLocation(ieTBitmap);
-        FLegacyTBitmap = FCurrentImage->GetTBitmap();
-    }
+    // The image owns its system bitmap: moving the pixels frees or makes it.
+    FCurrentImage->SetLocation(Value ? ieTBitmap : ieFile);
     FLegacyBitmap = Value;
     NotifyBitmapChange();
     Update();
@@ -215,14 +211,12 @@ void TPicturaView::AttachExternalBitmap(TIEBitmap* Bitmap) {
         }
         layer->OwnsBitmap = true;
         FCurrentImage = fresh;
-        FLegacyTBitmap = nullptr;
         return;
     }
     if (layer->OwnsBitmap) delete layer->Bitmap;
     layer->Bitmap = Bitmap;
     layer->OwnsBitmap = false;
     FCurrentImage = Bitmap;
-    FLegacyTBitmap = Bitmap->GetLocation() == ieTBitmap ? Bitmap->GetTBitmap() : nullptr;
     NotifyBitmapChange();
     Update();
 }
@@ -237,7 +231,6 @@ void TPicturaView::SetCurrentLayer(int32_t Index) {
     while (!FLayers[size_t(Index)]->Selectable && Index != 0 && SkipUnselectableLayers) --Index;
     FCurrentLayer = Index;
     FCurrentImage = GetCurrentLayer()->Bitmap;
-    FLegacyTBitmap = FCurrentImage && FCurrentImage->GetLocation() == ieTBitmap ? FCurrentImage->GetTBitmap() : nullptr;
     if (FSelected) PopSelection();
     NotifyBitmapChange();
     Update();
@@ -515,7 +508,8 @@ void TPicturaView::PresentBackBuffer(const RECT& Rect) {
     const int32_t vw = GetViewWidth(), vh = GetViewHeight();
     if (vw <= 0 || vh <= 0) return;
     if (FBackBuffer->GetWidth() != vw || FBackBuffer->GetHeight() != vh) {
-        FBackBuffer->Allocate(vw, vh, ie24RGB);
+        // Without memory for the buffer there is nothing to present (the next paint tries again).
+        if (!FBackBuffer->Allocate(vw, vh, ie24RGB)) return;
         FBackBufferDirty = true;
     }
     if (FBackBufferDirty) {
@@ -539,9 +533,9 @@ void TPicturaView::PresentBackBuffer(const RECT& Rect) {
     const bool dimmed = !drawDib && !halftone && FIsNavigator && (NavigatorOptions & 2);
     // The dimmed picture is made even without a window (an off-screen navigator keeps it).
     if (dimmed) BuildDimmed(Rect, w, h);
-    if (!HandleAllocated()) return;
-    HDC dc = Canvas()->Handle();
     TBitmap* bb = FBackBuffer->GetTBitmap();
+    if (!HandleAllocated() || !bb) return;
+    HDC dc = Canvas()->Handle();
     HDC src = bb->Canvas()->Handle();
     if (drawDib) {
         // DrawDib reads a bottom-up DIB: the header with a negative height describes the top-down

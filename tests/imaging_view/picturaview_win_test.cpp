@@ -481,6 +481,52 @@ TEST_F(TPicturaViewTest, AWorkerPostingToAViewWithoutAWindowHasTheMainThreadMake
     EXPECT_FALSE(lone.HandleAllocated());
 }
 
+TEST_F(TPicturaViewTest, AssignCopiesViewsAndBitmapsAndDrawVersionMarksTheCorner) {
+    TPicturaView source(nullptr);
+    source.GetIEBitmap()->Allocate(5, 4, ie24RGB);
+    source.GetIEBitmap()->Fill(double(0x336699));
+    source.SetBackground(0x00FF00);
+    source.SetDpi(72, 144);
+    TPicturaView copy(nullptr);
+    int changes = 0;
+    copy.OnImageChange = [&](TObject*) { ++changes; };
+    copy.Assign(&source);
+    EXPECT_EQ(copy.GetIEBitmap()->GetWidth(), 5);
+    EXPECT_TRUE(Same(copy.GetIEBitmap()->GetPixelRGB(4, 3), 0x336699));
+    EXPECT_EQ(copy.GetBackground(), TColor(0x00FF00));
+    EXPECT_EQ(copy.GetDpiY(), 144);
+    EXPECT_GE(changes, 1);
+    TBitmap grey;
+    grey.SetPixelFormat(pf8bit);
+    grey.SetSize(3, 2);
+    copy.Assign(&grey);   // neither 1 nor 24 bits: made 24-bit
+    EXPECT_EQ(copy.GetIEBitmap()->GetPixelFormat(), ie24RGB);
+    EXPECT_EQ(copy.GetIEBitmap()->GetWidth(), 3);
+
+    // The version line: black text on white at the bottom-right corner of the window.
+    std::unique_ptr<TForm> form(new TForm(nullptr));
+    form->SetBounds(0, 0, 260, 160);
+    auto* view = new TPicturaView(form.get());
+    view->SetParent(form.get());
+    view->SetBorderStyle(bsNone);
+    view->SetBounds(0, 0, 200, 100);
+    form->Show();
+    view->SetDrawVersion(true);
+    view->Invalidate();
+    UpdateWindow(view->Handle());
+    HDC dc = GetDC(view->Handle());
+    int white = 0, black = 0;
+    for (int32_t y = 88; y < 100; ++y)
+        for (int32_t x = 100; x < 200; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            white += c == RGB(255, 255, 255);
+            black += c == RGB(0, 0, 0);
+        }
+    ReleaseDC(view->Handle(), dc);
+    EXPECT_GT(white, 100);
+    EXPECT_GT(black, 20);
+}
+
 // ---- Background styles -------------------------------------------------------------------------
 
 namespace {
