@@ -202,6 +202,8 @@ void TPicturaView::ComposeTo(TIEBitmap* Dest, const RECT* UpdRect, TBitmap* Dest
                         POINT{IETrunc((long double)(pts[k].X + savedX) * fx) + FGeom.OffsetX - FGeom.OriginX,
                               IETrunc((long double)(pts[k].Y + savedY) * fy) + FGeom.OffsetY - FGeom.OriginY};
             }
+            if (i > 0 && layer->Magnify.MagnifyEnabled && layer->Magnify.MagnifyRate >= 1.0)
+                Magnify(layer, Dest, filter);
             const int32_t gw = layer->Width ? layer->Width : src->GetWidth();
             const int32_t gh = layer->Height ? layer->Height : src->GetHeight();
             auto edgeX = [&](int32_t b) {
@@ -315,6 +317,64 @@ void TPicturaView::ComposeTo(TIEBitmap* Dest, const RECT* UpdRect, TBitmap* Dest
     if (!drawnAny && DrawBackground) PaintComposeBackground(Dest, UpdRect, DestBitmap);
     // 5. The pixel grid.
     if (DrawGadgets && DestBitmap) DrawPixelGrid(DestBitmap);
+}
+
+void TPicturaView::Magnify(TIELayer* Layer, TIEBitmap* Dest, TResampleFilter Filter) {
+    TIEBitmap* bmp = Layer->Bitmap;
+    if ((Layer->Width && Layer->Width != bmp->GetWidth()) || (Layer->Height && Layer->Height != bmp->GetHeight()))
+        bmp->Resize(Layer->GetWidth(), Layer->GetHeight(), 0, 255, 0, 0);
+    const int32_t bw = bmp->GetWidth(), bh = bmp->GetHeight();
+    const double rate = Layer->Magnify.MagnifyRate;
+    const int32_t e = IETrunc((long double)bw / (rate / FGeom.ZoomFactorX));
+    const int32_t f = IETrunc((long double)bh / (rate / FGeom.ZoomFactorY));
+    if (e <= 0 || f <= 0 || bw <= 0 || bh <= 0) return;
+    const int32_t cx = BitmapToScreenX(Layer->PosX) + IETrunc((long double)bw * FGeom.ZoomFactorX / 2);
+    const int32_t cy = BitmapToScreenY(Layer->PosY) + IETrunc((long double)bh * FGeom.ZoomFactorY / 2);
+    const int32_t x = cx - e / 2, y = cy - f / 2;
+    if (bmp->GetPixelFormat() != ie24RGB) bmp->ConvertPixelFormat(ie24RGB);
+    if (Layer->Magnify.MagnifySource == 1) {
+        // What is composed so far under the region, stretched over the whole layer.
+        for (int32_t r = 0; r < bh; ++r) {
+            const int32_t sy = y + int32_t(int64_t(r) * f / bh);
+            if (sy < 0 || sy >= Dest->GetHeight()) continue;
+            const TIERGB* from = reinterpret_cast<const TIERGB*>(Dest->GetScanline(sy));
+            TIERGB* to = reinterpret_cast<TIERGB*>(bmp->GetScanline(r));
+            for (int32_t c = 0; c < bw; ++c) {
+                const int32_t sx = x + int32_t(int64_t(c) * e / bw);
+                if (sx >= 0 && sx < Dest->GetWidth()) to[c] = from[sx];
+            }
+        }
+    } else {
+        // Layer 0's pixels under the region, only when the region lies inside layer 0.
+        TIEBitmap* base0 = GetLayer(0)->Bitmap;
+        const int32_t bx = ScreenToBitmapX(x), by = ScreenToBitmapY(y);
+        const int32_t sw = ScreenToBitmapX(x + e) - bx + 1, sh = ScreenToBitmapY(y + f) - by + 1;
+        if (bx >= 0 && by >= 0 && bx + sw < base0->GetWidth() && by + sh < base0->GetHeight() &&
+            sw < base0->GetWidth() && sh < base0->GetHeight()) {
+            bmp->Fill(0);
+            std::vector<uint8_t*> rows;
+            std::vector<int32_t> cols, rowMap;
+            base0->RenderToTIEBitmapEx(bmp, rows, cols, rowMap, nullptr, 0, 0, bw, bh, bx, by, sw, sh, false, false,
+                                       255, Filter, true, 0);
+        }
+    }
+    TIEBitmap* alpha = bmp->GetAlphaChannel();
+    if (Layer->Magnify.MagnifyStyle == 0) {
+        alpha->Fill(255);
+    } else {
+        // An ellipse over the whole layer; the corners are transparent.
+        alpha->Fill(0);
+        const double rx = bw / 2.0, ry = bh / 2.0, mx = (bw - 1) / 2.0, my = (bh - 1) / 2.0;
+        for (int32_t r = 0; r < bh; ++r) {
+            uint8_t* a = alpha->GetScanline(r);
+            const double dy = (r - my) / ry;
+            for (int32_t c = 0; c < bw; ++c) {
+                const double dx = (c - mx) / rx;
+                if (dx * dx + dy * dy <= 1.0) a[c] = 255;
+            }
+        }
+        alpha->SetFull(false);
+    }
 }
 
 void TPicturaView::PaintComposeBackground(TIEBitmap* Dest, const RECT* UpdRect, TBitmap* DestBitmap) {

@@ -408,6 +408,16 @@ public:
     int32_t GetSelY2();
     void PushSelection();
     void PopSelection();
+    // The selection record (mask and polygon) for the selection stack and the undo of selections.
+    // Reading raises for a record cut short, with the selection unchanged. Mode 2 re-bases the
+    // selection to the current layer's position; Mode 1 pulls a selection that would stick out of
+    // a same-sized image back inside.
+    void WriteSelectionToStream(TStream* Stream);
+    bool ReadSelectionFromStream(TStream* Stream, int32_t Mode);
+    bool PopSelection(bool Drop, int32_t Mode);
+    // The selection polygon's points and bounding box (left, top, right, bottom).
+    std::vector<POINT> SelectionPolygon;
+    RECT SelectionPolygonBox{0, 0, 0, 0};
     int32_t FixedSelectionWidth = 100, FixedSelectionHeight = 100;
     double SelectionAspectRatio = -1.0;
     bool ConstrainSelection = false;
@@ -534,6 +544,8 @@ protected:
     void PaintComposeBackground(TIEBitmap* Dest, const RECT* UpdRect, TBitmap* DestBitmap);
     void DrawLayerGadgets(int32_t Index, TBitmap* Target);
     void DrawPixelGrid(TBitmap* Target);
+    // A magnifier layer's pixels: the region under it enlarged by its rate.
+    void Magnify(TIELayer* Layer, TIEBitmap* Dest, TResampleFilter Filter);
     // DrawLayersTo's geometry is composed as set, not recomputed from the window.
     bool FComposeFixedGeometry = false;
     void FreeLayers();

@@ -31,8 +31,6 @@ void TPicturaView::DrawSelection(bool) {
 }
 
 void TPicturaView::Deselect() { FSelected = false; }
-void TPicturaView::PushSelection() {}
-void TPicturaView::PopSelection() {}
 void TPicturaView::SelectRect(int32_t, int32_t, int32_t, int32_t, bool) {}
 void TPicturaView::AddSelectionPoint(int32_t, int32_t) {}
 void TPicturaView::ApplyPolygonToMask() {}
