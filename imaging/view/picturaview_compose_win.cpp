@@ -399,6 +399,8 @@ void TPicturaView::PaintComposeBackground(TIEBitmap* Dest, const RECT* UpdRect, 
                               FWallPaperStyle);
     }
     if (UpdRect) SelectClipRgn(dc, nullptr);
+    // The pixels are read directly next.
+    GdiFlush();
 }
 
 // ---- Gadgets -----------------------------------------------------------------------------------
@@ -502,6 +504,7 @@ void TPicturaView::DrawLayerGadgets(int32_t Index, TBitmap* Target) {
             }
         }
     }
+    GdiFlush();
     if (current && l->DimOutside) {
         // Every other pixel outside the layer becomes dark grey.
         TIEBitmap wrap;
@@ -515,6 +518,7 @@ void TPicturaView::DrawLayerGadgets(int32_t Index, TBitmap* Target) {
             }
         }
     }
+    GdiFlush();
 }
 
 void TPicturaView::DrawPixelGrid(TBitmap* Target) {
@@ -553,6 +557,7 @@ void TPicturaView::DrawPixelGrid(TBitmap* Target) {
                   l->BitmapToScreenX(MarkedPixel.x + 1), l->BitmapToScreenY(MarkedPixel.y + 1), 5, 5);
         canvas->Pen()->SetWidth(1);
     }
+    GdiFlush();
 }
 
 // ---- Layer operations at 100 % -----------------------------------------------------------------
