@@ -12,6 +12,7 @@
 
 #include "iecoreutils_geometry.h"
 #include "iegdiplus_canvas.h"
+#include "picturaproc_resample.h"
 #include "picturaproc_rotate.h"
 #include "picturaview_control.h"
 
@@ -623,5 +624,26 @@ void TPicturaView::FlattenLayers() {
     ClearLayers();
     FCurrentImage->Assign(flat.get());
     if (FCurrentImage->HasAlphaChannel()) FCurrentImage->RemoveAlphaChannel();
+    Update();
+}
+
+void TPicturaView::ResizeLayersToSize(int32_t Index) {
+    const int32_t saved = FCurrentLayer;
+    for (int32_t i = 0; i < GetLayerCount(); ++i) {
+        if (Index != -1 && i != Index) continue;
+        TIELayer* l = GetLayer(i);
+        if (l->Width == 0 && l->Height == 0) continue;
+        SetCurrentLayer(i);
+        // The bitmap takes the size it is shown at, resampled with the layer's filter or the view's.
+        const int32_t w = l->GetWidth(), h = l->GetHeight();
+        if (w > 0 && h > 0 && (w != FCurrentImage->GetWidth() || h != FCurrentImage->GetHeight())) {
+            TIEBitmap sized(w, h, FCurrentImage->GetPixelFormat() == ie1g ? ie1g : ie24RGB);
+            IEResampleIEBitmap(FCurrentImage, &sized, l->UseResampleFilter ? l->ResampleFilter : FZoomFilter);
+            FCurrentImage->Assign(&sized);
+        }
+        l->Width = 0;
+        l->Height = 0;
+    }
+    SetCurrentLayer(saved);
     Update();
 }

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "iebitmap.h"
+#include "iegdiplus.h"
 #include "picturaview.h"
 #include "picturaview_control.h"
 
@@ -184,6 +185,16 @@ TEST_F(ComposeTest, GripEventsAndTheRotationCentre) {
     v->LayerGripShape = 0;
     v->LayerGripBrushColor = 0x0000FF;
     EXPECT_EQ(Composed(*v, 10, 10).r, 255);
+    EXPECT_EQ(Composed(*v, 10, 10).g, 0);
+    // With GDI+ drawing: the grip's inside has its colour, far outside is untouched (the edges may
+    // be blended).
+    const bool gdiPlus = IEGDIPlusEnabled;
+    IEGDIPlusEnabled = true;
+    const TIERGB inside = Composed(*v, 10, 10), outside = Composed(*v, 2, 2);
+    IEGDIPlusEnabled = gdiPlus;
+    EXPECT_GE(inside.r, 200);
+    EXPECT_LE(inside.g, 55);
+    EXPECT_EQ(outside.r, 0);
     // The rotation centre's grip counts only with rotation allowed.
     const int32_t cx = v->GetLayer(i)->BitmapToScreenX(10), cy = v->GetLayer(i)->BitmapToScreenY(10);
     EXPECT_EQ(v->FindLayerGrip(cx, cy), 0);

@@ -234,6 +234,20 @@ TEST_F(LayersTest, FlattenBlendsTheAlphaOverTheBackground) {
     EXPECT_EQ(flat->GetPixelRGB(0, 0).r, 0);
 }
 
+TEST_F(LayersTest, ResizeLayersToSizeResamplesToTheShownSize) {
+    auto view = ThreeLayers();
+    view->GetLayer(1)->Width = 10;
+    view->GetLayer(1)->Height = 8;
+    view->SetCurrentLayer(2);
+    view->ResizeLayersToSize(-1);
+    EXPECT_EQ(view->GetLayersCurrent(), 2);
+    TIELayer* l1 = view->GetLayer(1);
+    EXPECT_EQ(l1->Width, 0);
+    EXPECT_EQ(l1->Bitmap->GetWidth(), 10);
+    EXPECT_EQ(l1->Bitmap->GetHeight(), 8);
+    EXPECT_EQ(view->GetLayer(2)->Bitmap->GetWidth(), 4);   // no explicit size: untouched
+}
+
 TEST_F(LayersTest, GripsAndTheRotationCentre) {
     auto view = ThreeLayers();
     TIELayer* l = view->GetCurrentLayer();
