@@ -375,7 +375,6 @@ public:
     // The navigator's events, run on this view: its selection scrolls this view, its wheel zooms it.
     void NavigatorSelectionChanging(TObject* Sender);
     void NavigatorMouseWheel(TObject* Sender, TShiftState Shift, int32_t WheelDelta, POINT MousePos, bool& Handled);
-    void Notification(TComponent* AComponent, TOperation Operation) override;
     // The rectangle the navigator dims around (the other view's visible area).
     RECT VisibleAreaRect{0, 0, 0, 0};
     uint8_t NavigatorOptions = 0;
@@ -510,6 +509,8 @@ public:
     TNotifyEvent OnSelectionChange, OnSelectionChanging, OnBeforeSelectionChange, OnMouseInSel;
 
 protected:
+    // A freed navigator is forgotten.
+    void Notification(TComponent* AComponent, TOperation Operation) override;
     void Paint() override;
     void Dispatch(TMessage& Message) override;
     void WMSize(TMessage& Message) override;
