@@ -316,8 +316,11 @@ void TPicturaView::ComposeTo(TIEBitmap* Dest, const RECT* UpdRect, TBitmap* Dest
     }
     // 4. Nothing drawn: the background alone.
     if (!drawnAny && DrawBackground) PaintComposeBackground(Dest, UpdRect, DestBitmap);
-    // 5. The pixel grid.
-    if (DrawGadgets && DestBitmap) DrawPixelGrid(DestBitmap);
+    // 5. The selection marks, then the pixel grid.
+    if (DrawGadgets && DestBitmap) {
+        DrawSelectionMarks(Dest, DestBitmap);
+        DrawPixelGrid(DestBitmap);
+    }
 }
 
 void TPicturaView::Magnify(TIELayer* Layer, TIEBitmap* Dest, TResampleFilter Filter) {
@@ -520,6 +523,19 @@ void TPicturaView::DrawLayerGadgets(int32_t Index, TBitmap* Target) {
         }
     }
     GdiFlush();
+}
+
+void TPicturaView::DrawSelectionMarks(TIEBitmap* Dest, TBitmap* Target) {
+    TIEMask* m = FSelectionMask.get();
+    if (!SelectionPainting || !FSelected || !m || m->IsEmpty()) return;
+    const int32_t* d = GetCurrentLayer()->LastDraw;
+    if (FSelectionOptions & iesoFilled) {
+        m->StretchDrawInvert(*Target->Canvas(), d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7]);
+        GdiFlush();
+    }
+    if (FSelectionOptions & iesoMarkOuter)
+        m->ShadeUnselected(Dest, d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7], MarkOuterOpacity,
+                           IEColorToRGB(MarkOuterColor));
 }
 
 void TPicturaView::DrawPixelGrid(TBitmap* Target) {

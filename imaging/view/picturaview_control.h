@@ -545,6 +545,8 @@ protected:
     void PaintComposeBackground(TIEBitmap* Dest, const RECT* UpdRect, TBitmap* DestBitmap);
     void DrawLayerGadgets(int32_t Index, TBitmap* Target);
     void DrawPixelGrid(TBitmap* Target);
+    // The selection filled (inverted) or its outside shaded, by the selection options.
+    void DrawSelectionMarks(TIEBitmap* Dest, TBitmap* Target);
     // A magnifier layer's pixels: the region under it enlarged by its rate.
     void Magnify(TIELayer* Layer, TIEBitmap* Dest, TResampleFilter Filter);
     // DrawLayersTo's geometry is composed as set, not recomputed from the window.

@@ -285,3 +285,20 @@ TEST_F(ComposeTest, SpecialKeysAreClaimedAndVirtualKeysReported) {
     EXPECT_EQ(downs, 1);
     EXPECT_EQ(ups, 1);
 }
+
+TEST_F(ComposeTest, SelectionMarksFillOrShadeOutside) {
+    auto v = View(20, 20, 0x000000);
+    TIEMask* m = v->GetSelectionMask();
+    m->Allocate(20, 20, 1);
+    for (int32_t y = 5; y <= 9; ++y) m->FillLine(1, 5, 9, y);
+    m->UpdateBoundingBox();
+    v->PushSelection();
+    ASSERT_TRUE(v->PopSelection(true, 0));   // shown
+    v->SetSelectionOptions(iesoFilled);
+    EXPECT_EQ(Composed(*v, 7, 7).r, 255);   // inverted inside
+    EXPECT_EQ(Composed(*v, 2, 2).r, 0);
+    v->SetSelectionOptions(iesoMarkOuter);
+    EXPECT_EQ(Composed(*v, 7, 7).r, 0);
+    const TIERGB a = Composed(*v, 2, 2), b = Composed(*v, 3, 2);
+    EXPECT_NE(a.r, b.r);   // a checkerboard outside
+}
