@@ -207,22 +207,16 @@ void TPicturaView::ComposeTo(TIEBitmap* Dest, const RECT* UpdRect, TBitmap* Dest
                 Magnify(layer, Dest, filter);
             const int32_t gw = layer->Width ? layer->Width : src->GetWidth();
             const int32_t gh = layer->Height ? layer->Height : src->GetHeight();
-            auto edgeX = [&](int32_t b) {
-                int32_t s = BitmapToScreenX(b);
-                const int32_t back = ScreenToBitmapX(s);
+            // The view pixel of an image edge, moved by one where converting it back misses the edge.
+            auto edge = [&](int32_t b, bool Horizontal) {
+                int32_t s = Horizontal ? BitmapToScreenX(b) : BitmapToScreenY(b);
+                const int32_t back = Horizontal ? ScreenToBitmapX(s) : ScreenToBitmapY(s);
                 if (back < b) ++s;
                 else if (back > b) --s;
                 return s;
             };
-            auto edgeY = [&](int32_t b) {
-                int32_t s = BitmapToScreenY(b);
-                const int32_t back = ScreenToBitmapY(s);
-                if (back < b) ++s;
-                else if (back > b) --s;
-                return s;
-            };
-            const int32_t x0 = edgeX(layer->PosX), y0 = edgeY(layer->PosY);
-            const int32_t x1 = edgeX(layer->PosX + gw), y1 = edgeY(layer->PosY + gh);
+            const int32_t x0 = edge(layer->PosX, true), y0 = edge(layer->PosY, false);
+            const int32_t x1 = edge(layer->PosX + gw, true), y1 = edge(layer->PosY + gh, false);
             dx = x0;
             dy = y0;
             dw = x1 - x0;
