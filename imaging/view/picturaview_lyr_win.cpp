@@ -319,7 +319,8 @@ bool TPicturaView::LoadLayersFromStream(TStream* Stream) {
                 l.Image = std::make_unique<TIEBitmap>();
                 TPicturaIO io(nullptr);
                 io.SetAttachedIEBitmap(l.Image.get());
-                io.SetNativePixelFormat(l.IsMask);
+                // A mask keeps its grey pixel format; others follow the view's I/O setting.
+                io.SetNativePixelFormat(l.IsMask || (FIO && FIO->GetNativePixelFormat()));
                 io.LoadFromStreamFormat(Stream, TIOFileType(codec));
                 // A type the I/O component cannot read here leaves the image empty.
                 if (io.Aborting || l.Image->IsEmpty()) throw EReadError(SReadError);
