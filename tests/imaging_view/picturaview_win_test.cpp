@@ -490,7 +490,7 @@ TEST_F(TPicturaViewTest, AWorkerPostingToAViewWithoutAWindowHasTheMainThreadMake
     // The main thread keeps its message loop going (bounded) while the worker waits on it.
     for (int i = 0; i < 2000 && !done; ++i) {
         PumpMessages();
-        Sleep(1);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
     worker.join();
     ASSERT_TRUE(posted.load());
