@@ -129,6 +129,10 @@ public:
     int32_t ScreenToBitmapY(int32_t Y) const;
     int32_t BitmapToScreenX(int32_t X) const;
     int32_t BitmapToScreenY(int32_t Y) const;
+    // The single-layer record (the undo of layers): properties, rotation and, with WithBitmap,
+    // the pixels. LoadFromStream raises for a record that is cut short, leaving the layer as it was.
+    void SaveToStream(TStream* Stream, bool WithBitmap);
+    void LoadFromStream(TStream* Stream);
 
     struct TMagnify {
         bool MagnifyEnabled = false;
@@ -218,6 +222,16 @@ public:
     void DrawLayersTo(TIEBitmap* Dest);
     void ResizeLayersToSize(int32_t Index);
     void CropLayersTransparentBorder(int32_t Index);
+    // The layers stream of LYR files. Codec: -1 raw bitmaps through zlib, -2 raw bitmaps, else a
+    // file type. Loading: False for a wrong magic (nothing read beyond the header) or a version of 0
+    // or less; a stream cut short or damaged raises with the layers unchanged.
+    void SaveLayersToStream(TStream* Stream, int32_t Codec);
+    bool LoadLayersFromStream(TStream* Stream);
+    bool LoadLayersFromFile(const std::wstring& FileName);
+    // The current layer's grip under the view point: 1..9 for grips 0..8 (9, the rotation centre,
+    // only with miRotateLayers), else 0.
+    int32_t FindLayerGrip(int32_t X, int32_t Y);
+    void GetLayerGripRects(int32_t LayerIndex, RECT (&Rects)[9]);
     bool LayersSameSize = false;
     uint8_t LayersOutsideMode = 0;
     int32_t LayersOutsideValue = 60;
@@ -359,6 +373,9 @@ public:
     TPicturaView* GetNavigator() const { return FNavigator; }
     bool GetIsNavigator() const { return FIsNavigator; }
     void UpdateNavigator();
+    // The navigator's events, run on this view: its selection scrolls this view, its wheel zooms it.
+    void NavigatorSelectionChanging(TObject* Sender);
+    void NavigatorMouseWheel(TObject* Sender, TShiftState Shift, int32_t WheelDelta, POINT MousePos, bool& Handled);
     // The rectangle the navigator dims around (the other view's visible area).
     RECT VisibleAreaRect{0, 0, 0, 0};
     uint8_t NavigatorOptions = 0;
@@ -391,6 +408,16 @@ public:
     int32_t GetSelY2();
     void PushSelection();
     void PopSelection();
+    // The selection record (mask and polygon) for the selection stack and the undo of selections.
+    // Reading raises for a record cut short, with the selection unchanged. Mode 2 re-bases the
+    // selection to the current layer's position; Mode 1 pulls a selection that would stick out of
+    // a same-sized image back inside.
+    void WriteSelectionToStream(TStream* Stream);
+    bool ReadSelectionFromStream(TStream* Stream, int32_t Mode);
+    bool PopSelection(bool Drop, int32_t Mode);
+    // The selection polygon's points and bounding box (left, top, right, bottom).
+    std::vector<POINT> SelectionPolygon;
+    RECT SelectionPolygonBox{0, 0, 0, 0};
     int32_t FixedSelectionWidth = 100, FixedSelectionHeight = 100;
     double SelectionAspectRatio = -1.0;
     bool ConstrainSelection = false;
@@ -419,6 +446,7 @@ public:
     bool PixelGrid = false;
     int32_t PixelGridLayer = -1;
     POINT MarkedPixel{-1, -1};
+    TColor MarkedPixelColor = 0x0000FF;
     int32_t MarkedPixelAlpha = 255;
     double DragScrollFactor = 1.0;
     bool ZoomSelectionFitBoth = true;
@@ -509,6 +537,10 @@ protected:
     void IEMFinishWork(TMessage& Message);
     void IEMDShowNewFrame(TMessage& Message);
     void IEMDShowEvent(TMessage& Message);
+    // Keys: OnSpecialKey may claim a key the form would take (arrows, Tab...); OnVirtualKey hears
+    // every key going down and up.
+    void CNKeyDown(TMessage& Message) override;
+    void VirtualKeyMessage(TMessage& Message, bool KeyDown);
     void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
     void MouseMove(TShiftState Shift, int32_t X, int32_t Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
@@ -519,6 +551,17 @@ protected:
     // visible area (kept in the dim work bitmap).
     void BuildDimmed(const RECT& Rect, int32_t W, int32_t H);
     void DrawVersionLine();
+    // Steps of the compositor: the background under the layers, one layer's box, grips, handle
+    // and dimming, and the pixel grid.
+    void PaintComposeBackground(TIEBitmap* Dest, const RECT* UpdRect, TBitmap* DestBitmap);
+    void DrawLayerGadgets(int32_t Index, TBitmap* Target);
+    void DrawPixelGrid(TBitmap* Target);
+    // The selection filled (inverted) or its outside shaded, by the selection options.
+    void DrawSelectionMarks(TIEBitmap* Dest, TBitmap* Target);
+    // A magnifier layer's pixels: the region under it enlarged by its rate.
+    void Magnify(TIELayer* Layer, TIEBitmap* Dest, TResampleFilter Filter);
+    // DrawLayersTo's geometry is composed as set, not recomputed from the window.
+    bool FComposeFixedGeometry = false;
     void FreeLayers();
     // Brings both scroll bars up to date for the largest origin (MaxX, MaxY).
     void UpdateScrollBars(int32_t MaxX, int32_t MaxY);

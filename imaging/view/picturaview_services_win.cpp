@@ -31,8 +31,6 @@ void TPicturaView::DrawSelection(bool) {
 }
 
 void TPicturaView::Deselect() { FSelected = false; }
-void TPicturaView::PushSelection() {}
-void TPicturaView::PopSelection() {}
 void TPicturaView::SelectRect(int32_t, int32_t, int32_t, int32_t, bool) {}
 void TPicturaView::AddSelectionPoint(int32_t, int32_t) {}
 void TPicturaView::ApplyPolygonToMask() {}
@@ -48,43 +46,4 @@ void TPicturaView::SetSelectionAspectRatio(double Value) {
     if (Value == SelectionAspectRatio) return;
     SelectionAspectRatio = Value;
     SetSelectionOptions(Value != 0 ? (FSelectionOptions | iesoSizeable) : (FSelectionOptions & ~iesoSizeable));
-}
-
-void TPicturaView::SetNavigator(TPicturaView* View, uint8_t Options) {
-    if (FNavigator) {
-        FNavigator->AttachExternalBitmap(nullptr);
-        FNavigator->FIsNavigator = false;
-        FNavigator->NavigatorOptions = 0;
-        FNavigator->RemoveFreeNotification(this);
-    }
-    FNavigator = View;
-    if (!View) return;
-    View->FreeNotification(this);
-    View->FIsNavigator = true;
-    View->SetEnableAlphaChannel(FEnableAlphaChannel);
-    View->FAutoFit = true;
-    View->SetMouseInteract(miSelect);
-    View->SetSelectionBase(iesbBitmap);
-    View->SetSelectionOptions(iesoMoveable | iesoCanScroll);
-    View->AttachExternalBitmap(FCurrentImage);
-    View->NavigatorOptions = Options;
-    UpdateNavigator();
-}
-
-void TPicturaView::Notification(TComponent* AComponent, TOperation Operation) {
-    TIEView::Notification(AComponent, Operation);
-    if (Operation == opRemove && AComponent == FNavigator) FNavigator = nullptr;
-}
-
-void TPicturaView::UpdateNavigator() {
-    if (!FNavigator || FNavigatorBusy || FPaintLock > 0) return;
-    FNavigatorBusy = true;
-    // The visible part in image pixels, drawn on the navigator as the rectangle it dims around.
-    const int32_t x1 = ScreenToBitmapX(FGeom.OffsetX), y1 = ScreenToBitmapY(FGeom.OffsetY);
-    const int32_t x2 = ScreenToBitmapX(FGeom.OffsetX + FGeom.ExtentWidth);
-    const int32_t y2 = ScreenToBitmapY(FGeom.OffsetY + FGeom.ExtentHeight);
-    FNavigator->VisibleAreaRect = RECT{FNavigator->BitmapToScreenX(x1), FNavigator->BitmapToScreenY(y1),
-                                       FNavigator->BitmapToScreenX(x2), FNavigator->BitmapToScreenY(y2)};
-    FNavigator->SetBackBufferDirty();
-    FNavigatorBusy = false;
 }

@@ -574,55 +574,6 @@ void TPicturaView::BuildDimmed(const RECT& Rect, int32_t W, int32_t H) {
                  VisibleAreaRect.right, VisibleAreaRect.bottom);
 }
 
-void TPicturaView::ComposeTo(TIEBitmap* Dest, const RECT* UpdRect, TBitmap* DestBitmap, bool DrawBackground,
-                             bool DrawGadgets) {
-    ComputeSourceRect();
-    BuildCoordinateTables();
-    const int32_t ox = FGeom.OffsetX, oy = FGeom.OffsetY;
-    const int32_t dw = FGeom.DrawWidth, dh = FGeom.DrawHeight;
-    if (DrawBackground && DestBitmap) {
-        bool handled = false;
-        if (OnDrawBackground)
-            OnDrawBackground(this, DestBitmap->Canvas(), RECT{0, 0, Dest->GetWidth(), Dest->GetHeight()}, handled);
-        if (!handled) {
-            // A single opaque image covers its rectangle completely: a plain fill need not paint
-            // under it (most of the view at 100 % and above).
-            TIEBitmap* image = GetLayer(0)->Bitmap;
-            const bool covered = GetLayerCount() == 1 && FBackgroundStyle == iebsSolid && image &&
-                                 !(FEnableAlphaChannel && image->HasAlphaChannel()) && GetLayer(0)->Visible &&
-                                 GetLayer(0)->Transparency == 255 && GetLayer(0)->Operation == 0 &&
-                                 !(FWallPaper && FWallPaper->Graphic()) && FGeom.DrawWidth == FGeom.ExtentWidth &&
-                                 FGeom.DrawHeight == FGeom.ExtentHeight;
-            HDC dc = DestBitmap->Canvas()->Handle();
-            if (covered) ExcludeClipRect(dc, ox, oy, ox + FGeom.ExtentWidth, oy + FGeom.ExtentHeight);
-            IEDrawBackgroundStyle(false, DestBitmap->Canvas(), DestBitmap, FBackgroundStyle, GetBackground(), 0, 0,
-                                  Dest->GetWidth(), Dest->GetHeight(), ox, oy, ox + FGeom.ExtentWidth,
-                                  oy + FGeom.ExtentHeight, FChessboardSize, FChessboardBrushStyle, FGradientEndColor,
-                                  FWallPaper.get(), FWallPaperStyle);
-            if (covered) SelectClipRgn(dc, nullptr);
-        }
-    }
-    for (int32_t i = 0; i < GetLayerCount(); ++i) {
-        TIELayer* l = FLayers[size_t(i)].get();
-        if (!l->Visible || !l->Bitmap || (l->Bitmap->GetWidth() < 2 && l->Bitmap->GetHeight() < 2)) continue;
-        if (i == 0) {
-            l->ScreenRect = RECT{ox, oy, ox + FGeom.ExtentWidth, oy + FGeom.ExtentHeight};
-            if (dw > 0 && dh > 0 && FGeom.SrcWidth > 0 && FGeom.SrcHeight > 0) {
-                // While the delayed filter runs the picture is drawn without one (fast).
-                const TResampleFilter filter = FFilterDelayCounter > 0 ? rfNone : FZoomFilter;
-                std::vector<uint8_t*> rows;
-                std::vector<int32_t> cols, rowMap;
-                l->Bitmap->RenderToTIEBitmapEx(Dest, rows, cols, rowMap, nullptr, ox, oy, dw, dh, FGeom.SrcX,
-                                               FGeom.SrcY, FGeom.SrcWidth, FGeom.SrcHeight,
-                                               FEnableAlphaChannel, false, l->Transparency, filter, true,
-                                               l->Operation);
-            }
-        }
-        if (OnDrawLayer) OnDrawLayer(this, Dest, i);
-        AfterDrawLayer(i, Dest);
-    }
-}
-
 void TPicturaView::DrawBackgroundTo(TCanvas* Canvas, int32_t Width, int32_t Height) {
     if (Width == -1) Width = this->Width();
     if (Height == -1) Height = this->Height();
@@ -715,6 +666,8 @@ void TPicturaView::Dispatch(TMessage& Message) {
         case IEMSG_DSHOW_FRAME: IEMDShowNewFrame(Message); return;
         case IEMSG_DSHOW_EVENT: IEMDShowEvent(Message); return;
         case WM_MOUSEHWHEEL: DefaultHandler(Message); return;
+        case CN_KEYUP: case WM_SYSKEYUP: VirtualKeyMessage(Message, false); return;
+        case WM_SYSKEYDOWN: VirtualKeyMessage(Message, true); return;
         case WM_QUERYNEWPALETTE: Message.Result = PaletteChanged(true); return;
         case WM_PALETTECHANGED:
             if (!HandleAllocated() || HWND(Message.WParam) != Handle()) PaletteChanged(false);
