@@ -482,12 +482,12 @@ void TPicturaView::DrawLayerGadgets(int32_t Index, TBitmap* Target) {
                     for (int32_t k = 0; k < 9; ++k) OnDrawLayerGrip(this, canvas, Index, TIEGrip(k), rects[k]);
                 } else {
                     TIECanvas ie(*canvas, true);
-                    ie.GetPen().SetStyle(0);
-                    ie.GetPen().SetMode(4);
+                    ie.GetPen().SetStyle(psSolid);
+                    ie.GetPen().SetMode(pmCopy);
                     ie.GetPen().SetColor(LayerGripPenColor);
-                    ie.GetBrush().SetStyle(LayerGripBrushStyle == bsClear ? 1 : 0);
+                    ie.GetBrush().SetStyle(LayerGripBrushStyle == bsClear ? bsClear : bsSolid);
                     ie.GetBrush().SetColor(LayerGripBrushColor);
-                    ie.GetPen().Apply();
+                    ie.GetPen().ApplyMode(canvas->Handle());
                     canvas->Pen()->SetWidth(1);
                     for (int32_t k = 0; k < 9; ++k) {
                         if (k < 8 && !grips) continue;
@@ -560,9 +560,9 @@ void TPicturaView::DrawPixelGrid(TBitmap* Target) {
     if (MarkedPixel.x >= 0 && MarkedPixel.y >= 0) {
         TIECanvas ie(*canvas, true);
         ie.GetPen().SetColor(MarkedPixelColor);
-        ie.GetPen().SetStyle(0);
-        ie.GetBrush().SetStyle(1);
-        ie.GetPen().Apply();
+        ie.GetPen().SetStyle(psSolid);
+        ie.GetBrush().SetStyle(bsClear);
+        ie.GetPen().ApplyMode(canvas->Handle());
         canvas->Pen()->SetWidth(2);
         RoundRect(canvas->Handle(), l->BitmapToScreenX(MarkedPixel.x), l->BitmapToScreenY(MarkedPixel.y),
                   l->BitmapToScreenX(MarkedPixel.x + 1), l->BitmapToScreenY(MarkedPixel.y + 1), 5, 5);

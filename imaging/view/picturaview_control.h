@@ -27,6 +27,7 @@
 #include "ieview.h"
 #include "picturaview.h"
 #include "picturaview_geometry.h"
+#include "picturaproc_component.h"
 #include "picturaproc_transitions.h"
 
 class TPicturaIO;
@@ -64,7 +65,6 @@ enum TIEGrip : uint8_t {
     ieRotationCenter
 };
 enum TIELayerEvent : uint8_t { ielSelected, ielMoved, ielResized, ielMoving, ielResizing, ielRotating, ielRotated };
-enum TIEUndoSource : uint8_t;
 
 using TViewChangeEvent = std::function<void(TObject* Sender, int32_t Change)>;
 using TViewChangingEvent = std::function<void(TObject* Sender, int32_t Change, double NewValue)>;
@@ -80,7 +80,6 @@ using TIEOnDrawLayerBox = std::function<void(TObject* Sender, TCanvas* ABitmap, 
 using TIEOnDrawLayerGrip = std::function<void(TObject* Sender, TCanvas* ABitmap, int32_t Layer, TIEGrip Grip, RECT Rect)>;
 using TIEOnDrawPolygon = std::function<void(TObject* Sender, int32_t Polygon, int32_t Point, TCanvas* Canvas,
                                             int32_t X, int32_t Y)>;
-using TIESaveUndoEvent = std::function<void(TObject* Sender, TIEUndoSource Source, int32_t Aux, bool& Handled)>;
 using TIESetCursorEvent = std::function<void(TObject* Sender, TCursor& Cursor)>;
 using TIEVirtualKeyEvent = std::function<void(TObject* Sender, uint16_t VirtualKey, uint32_t KeyData, bool KeyDown)>;
 
@@ -647,6 +646,7 @@ protected:
     std::shared_ptr<TPicturaIO> FIO;
     std::shared_ptr<TPicturaProc> FProc;
     std::unique_ptr<TIETransitionView> FTransitionLink;   // what the player sees of the view
+    std::unique_ptr<TIEProcViewLink> FProcLink;           // what the processing component sees
     std::shared_ptr<TIETransitionEffects> FTransitions;
     TIEProgressEvent FOnProgress;
     TNotifyEvent FOnFinishWork;

@@ -647,14 +647,19 @@ TPicturaIO* TPicturaView::GetIO() {
 void TPicturaView::SetOnProgress(TIEProgressEvent Value) {
     FOnProgress = std::move(Value);
     if (FIO) FIO->OnProgress = FOnProgress;
+    if (FProc) FProc->OnProgress = FOnProgress;
 }
 
 void TPicturaView::SetOnFinishWork(TNotifyEvent Value) {
     FOnFinishWork = std::move(Value);
     if (FIO) FIO->OnFinishWork = FOnFinishWork;
+    if (FProc) FProc->OnFinishWork = FOnFinishWork;
 }
 
-void TPicturaView::SetOnSaveUndo(TIESaveUndoEvent Value) { FOnSaveUndo = std::move(Value); }
+void TPicturaView::SetOnSaveUndo(TIESaveUndoEvent Value) {
+    FOnSaveUndo = std::move(Value);
+    if (FProc) FProc->OnSaveUndo = FOnSaveUndo;
+}
 
 // ---- Messages ----------------------------------------------------------------------------------
 

@@ -188,10 +188,10 @@ TEST_F(ComposeTest, GripEventsAndTheRotationCentre) {
     EXPECT_EQ(Composed(*v, 10, 10).g, 0);
     // With GDI+ drawing: the grip's inside has its colour, far outside is untouched (the edges may
     // be blended).
-    const bool gdiPlus = IEGDIPlusEnabled;
-    IEGDIPlusEnabled = true;
+    const bool gdiPlus = IEUseGdiPlus;
+    IEUseGdiPlus = true;
     const TIERGB inside = Composed(*v, 10, 10), outside = Composed(*v, 2, 2);
-    IEGDIPlusEnabled = gdiPlus;
+    IEUseGdiPlus = gdiPlus;
     EXPECT_GE(inside.r, 200);
     EXPECT_LE(inside.g, 55);
     EXPECT_EQ(outside.r, 0);
