@@ -565,14 +565,7 @@ IE_EFFECT_PROC(IERandomBigBoxes)
     IEGetTransitionSizes(ARect, Progress, W, H, X, Y);
     int32_t s = std::min(W, H) / 20 + 1;
     TComplexRegion region;
-    {
-        // The same seed on every frame: the same draws, so a box once shown stays shown.
-        TIERandSeedKeeper keeper;
-        RandSeed = IETransitionSeed(NewImage);
-        for (int32_t x = s; x - s < W; x += 2 * s)
-            for (int32_t y = s; y - s < H; y += 2 * s)
-                if (Random(100) < Progress)
-                    region.AddRect(x - s, y - s, x + s, y + s);
-    }
+    IEForRandomCells(NewImage, W, H, s, Progress,
+                     [&](int32_t x, int32_t y) { region.AddRect(x - s, y - s, x + s, y + s); });
     IERevealThroughRegion(Canvas, NewImage, region.CreateRegion());
 }

@@ -86,14 +86,12 @@ void IEExpandingShapes(TCanvas* Canvas, TBitmap* OldImage, TBitmap* NewImage, co
     IEGetTransitionSizes(ARect, Progress, W, H, X, Y);
     const int32_t s = std::min(W, H) / 10 + 1;
     const int32_t r = IEMulDiv(RoundL((long double)s * Scale), Progress, 200);
-    TIERegionHolder region;
+    TIERegionUnion region;
     for (int32_t x = s; x - s < W; x += 2 * s)
-        for (int32_t y = s; y - s < H; y += 2 * s) {
-            HRGN part = Shape == kRoundShape ? CreateEllipticRgn(x - r, y - r, x + r, y + r)
-                                             : ShapeRegion(Shape, x - r, y - r, x + r, y + r);
-            region.Reset(IEJoinRegion(region.Release(), part, RGN_OR));
-        }
-    IERevealThroughRegion(Canvas, NewImage, region.Release());
+        for (int32_t y = s; y - s < H; y += 2 * s)
+            region.Add(Shape == kRoundShape ? CreateEllipticRgn(x - r, y - r, x + r, y + r)
+                                            : ShapeRegion(Shape, x - r, y - r, x + r, y + r));
+    IERevealThroughRegion(Canvas, NewImage, region.Union());
 }
 
 void IERandomShapes(TCanvas* Canvas, TBitmap* OldImage, TBitmap* NewImage, const RECT& ARect, int32_t Progress,
@@ -105,18 +103,11 @@ void IERandomShapes(TCanvas* Canvas, TBitmap* OldImage, TBitmap* NewImage, const
     // In frames so small that the spacing truncates to 0 the grid would never advance: at least
     // one pixel.
     const int32_t d = std::max((int32_t)((long double)r * Spacing), 1);
-    TIERegionHolder region;
-    {
-        // The same seed on every frame: the same draws, so a shape once shown stays shown.
-        TIERandSeedKeeper keeper;
-        RandSeed = IETransitionSeed(NewImage);
-        for (int32_t x = d; x - d < W; x += 2 * d)
-            for (int32_t y = d; y - d < H; y += 2 * d)
-                if (Random(100) < Progress)
-                    region.Reset(IEJoinRegion(region.Release(), ShapeRegion(Shape, x - r, y - r, x + r, y + r),
-                                              RGN_OR));
-    }
-    IERevealThroughRegion(Canvas, NewImage, region.Release());
+    TIERegionUnion region;
+    // Shapes overlap: the spacing 2d is smaller than the shape size 2r.
+    IEForRandomCells(NewImage, W, H, d, Progress,
+                     [&](int32_t x, int32_t y) { region.Add(ShapeRegion(Shape, x - r, y - r, x + r, y + r)); });
+    IERevealThroughRegion(Canvas, NewImage, region.Union());
 }
 
 IE_EFFECT_PROC(IECircularWipeFromCenter)

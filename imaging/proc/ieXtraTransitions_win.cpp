@@ -2,6 +2,7 @@
 // share.
 #include "ieXtraTransitions.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -254,6 +255,7 @@ namespace {
 constexpr int32_t kHeaderBytes = 32;   // RGNDATAHEADER
 constexpr int32_t kRectBytes = 16;     // RECT
 constexpr int32_t kGrowBy = 500;
+constexpr int32_t kChunk = 64;
 // The largest capacity whose block size (header, 4-byte tail, rectangles) fits in 32 bits.
 constexpr int32_t kMaxCapacity = (0x7FFFFFFF - kHeaderBytes - 4) / kRectBytes;
 }
@@ -316,8 +318,21 @@ HRGN TComplexRegion::CreateRegion()
     header.nRgnSize = kRectBytes;
     header.rcBound = FBounds;
     std::memcpy(FRgnData, &header, sizeof header);
-    return ExtCreateRegion(nullptr, (DWORD)(kHeaderBytes + 4 + kRectBytes * FCount),
-                           reinterpret_cast<const RGNDATA*>(FRgnData));
+    if (FCount <= kChunk)
+        return ExtCreateRegion(nullptr, (DWORD)(kHeaderBytes + 4 + kRectBytes * FCount),
+                               reinterpret_cast<const RGNDATA*>(FRgnData));
+    TIERegionUnion parts;
+    std::vector<uint8_t> chunk((size_t)kHeaderBytes + 4 + (size_t)kRectBytes * kChunk);
+    for (int32_t start = 0; start < FCount; start += kChunk) {
+        int32_t n = std::min(kChunk, FCount - start);
+        header.nCount = (DWORD)n;
+        std::memcpy(chunk.data(), &header, sizeof header);
+        std::memcpy(chunk.data() + kHeaderBytes, FRgnData + kHeaderBytes + (size_t)kRectBytes * start,
+                    (size_t)kRectBytes * n);
+        parts.Add(ExtCreateRegion(nullptr, (DWORD)(kHeaderBytes + 4 + kRectBytes * n),
+                                  reinterpret_cast<const RGNDATA*>(chunk.data())));
+    }
+    return parts.Union();
 }
 
 // ---- Shared helpers --------------------------------------------------------------------------------
@@ -334,6 +349,44 @@ HRGN IECreatePolygonRegion(const int32_t* Coords, size_t Count)
 HRGN IECreateShapeRegionInRect(uint8_t Kind, const RECT& R)
 {
     return IECreateShapeRegion(Kind, R.left, R.top, R.right - R.left, R.bottom - R.top);
+}
+
+TIERegionUnion::~TIERegionUnion()
+{
+    for (HRGN part : FParts)
+        DeleteObject(part);
+}
+
+void TIERegionUnion::Add(HRGN Part)
+{
+    if (!Part)
+        return;
+    try {
+        FParts.push_back(Part);
+    } catch (...) {
+        DeleteObject(Part);
+        throw;
+    }
+}
+
+HRGN TIERegionUnion::Union()
+{
+    // Each round joins neighbours, halving the count; the joined parts are deleted at once.
+    while (FParts.size() > 1) {
+        size_t kept = 0;
+        for (size_t i = 0; i < FParts.size(); i += 2) {
+            HRGN joined = FParts[i];
+            if (i + 1 < FParts.size()) {
+                CombineRgn(joined, joined, FParts[i + 1], RGN_OR);
+                DeleteObject(FParts[i + 1]);
+            }
+            FParts[kept++] = joined;
+        }
+        FParts.resize(kept);
+    }
+    HRGN result = FParts.empty() ? nullptr : FParts[0];
+    FParts.clear();
+    return result;
 }
 
 void IERevealThroughRegion(TCanvas* Canvas, TBitmap* Image, HRGN Region)
@@ -354,4 +407,15 @@ uint32_t IETransitionSeed(TBitmap* NewImage)
     if (IETransitionSeedHook)
         return IETransitionSeedHook(NewImage);
     return (uint32_t)(uintptr_t)NewImage->Handle();
+}
+
+void IEForRandomCells(TBitmap* NewImage, int32_t W, int32_t H, int32_t Spacing, int32_t Progress,
+                      const std::function<void(int32_t X, int32_t Y)>& Shown)
+{
+    TIERandSeedKeeper keeper;
+    RandSeed = IETransitionSeed(NewImage);
+    for (int32_t x = Spacing; x - Spacing < W; x += 2 * Spacing)
+        for (int32_t y = Spacing; y - Spacing < H; y += 2 * Spacing)
+            if (Random(100) < Progress)
+                Shown(x, y);
 }

@@ -300,6 +300,22 @@ TEST(TransitionRegions, PolygonFromPairsAndJoins)
     EXPECT_FALSE(Inside(joined, 3, 3));
     EXPECT_TRUE(Inside(joined, 12, 5));
     DeleteObject(joined);
+
+    TIERegionUnion parts;
+    EXPECT_EQ(parts.Union(), nullptr);
+    HRGN expected = CreateRectRgn(0, 0, 0, 0);
+    for (int32_t i = 0; i < 7; ++i) {   // an odd count leaves one part over in each round
+        parts.Add(CreateRectRgn(i * 10, i, i * 10 + 5 + i, 5 + i));
+        HRGN one = CreateRectRgn(i * 10, i, i * 10 + 5 + i, 5 + i);
+        CombineRgn(expected, expected, one, RGN_OR);
+        DeleteObject(one);
+    }
+    parts.Add(nullptr);
+    HRGN all = parts.Union();
+    EXPECT_TRUE(EqualRgn(all, expected));
+    EXPECT_EQ(parts.Union(), nullptr);   // handed over
+    DeleteObject(all);
+    DeleteObject(expected);
 }
 
 TEST(ShapeRegions, RegionsOfTheShapes)
@@ -410,6 +426,23 @@ TEST(BandedTransitions, OldAndNewAreasAtZeroHalfAndFull)
         {185, 0, {{0, 0, 'O'}, {100, 50, 'O'}}},
         {185, 100, {{0, 0, 'N'}, {100, 50, 'N'}, {199, 99, 'N'}}},
     });
+}
+
+TEST(BandedTransitions, EveryOneCoversTheWholeFrameAtTheEnd)
+{
+    gSeed = 3;
+    IETransitionSeedHook = FixedSeed;
+    TFrames frames(200, 100);
+    for (int32_t n : ParseNumbers(kBanded)) {
+        frames.Reset();
+        frames.Draw(n, 100);
+        int32_t old = 0;
+        for (int32_t y = 0; y < 100; ++y)
+            for (int32_t x = 0; x < 200; ++x)
+                old += frames.At(x, y) != 'N';
+        EXPECT_EQ(old, 0) << "effect " << n;
+    }
+    IETransitionSeedHook = nullptr;
 }
 
 TEST(ShapeTransitions, OldAndNewAreasAtZeroHalfAndFull)
