@@ -206,8 +206,9 @@ void TIETransitionEffects::TimerStep(TObject*) {
     TObject* sender = View ? View->GetTransitionSender() : nullptr;
     if (OnTransitionStep) OnTransitionStep(sender, Step);
     ++FrameCount;
+    // The frame is composed even with no canvas to show it on: OnTransitionPaint receives it.
     TCanvas* canvas = View ? View->GetTransitionCanvas() : nullptr;
-    if (canvas) PaintFrame(canvas);
+    PaintFrame(canvas);
     if (OnTransitionPaint) OnTransitionPaint(sender, Frame.get(), this, Step);
     const uint32_t elapsed = (uint32_t)ClockNowMs() - StartTick;
     if (Duration <= 0 || elapsed >= (uint32_t)Duration) {

@@ -74,7 +74,8 @@ public:
         Fill(New, W, H, kBlue);
         Fill(Frame, W, H, kRed);
     }
-    void Reset() { Fill(Frame, FW, FH, kRed); }
+    // The frame back to the old image, or to another colour that no transition draws.
+    void Reset(TBgr Colour = kRed) { Fill(Frame, FW, FH, Colour); }
 
     // One frame of transition AEffect drawn as the player draws it: HALFTONE, ARect the frame, the
     // step that gives Progress (at least 1: the player never calls a procedure at step 0).

@@ -2,14 +2,16 @@
 // shape families drawn on flat old and new images (Windows: GDI regions).
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "TransitionTestUtil.h"
 #include "ieXtraTransitions.h"
 #include "iexShapes_win.h"
+
+using namespace transition_test;
 
 namespace {
 
@@ -116,89 +118,6 @@ std::vector<int32_t> ParseNumbers(const char* text)
 const char* const kPlayerDrawn = "1-30, 186-189, 215-222";
 const char* const kBanded = "85-113, 119-132, 147-150, 159-168, 185";
 const char* const kShapes = "115, 117, 118, 183, 192-214";
-
-// ---- Frames ---------------------------------------------------------------------------------------
-
-// 24-bit pixels as B, G, R.
-const uint8_t kRed[3] = {0, 0, 255}, kBlue[3] = {255, 0, 0}, kGreen[3] = {0, 255, 0};
-
-void Fill(TBitmap& bitmap, int32_t w, int32_t h, const uint8_t* bgr)
-{
-    bitmap.SetPixelFormat(pf24bit);
-    bitmap.SetSize(w, h);
-    for (int32_t y = 0; y < h; ++y) {
-        uint8_t* row = static_cast<uint8_t*>(bitmap.ScanLine(y));
-        for (int32_t x = 0; x < w; ++x)
-            std::memcpy(row + 3 * x, bgr, 3);
-    }
-}
-
-// An old image in red and a new one in blue; the frame starts as the old image (or another colour).
-class TFrames {
-public:
-    TFrames(int32_t w, int32_t h) : FW(w), FH(h)
-    {
-        Fill(Old, w, h, kRed);
-        Fill(New, w, h, kBlue);
-        Fill(Frame, w, h, kRed);
-    }
-    void Reset(const uint8_t* bgr = kRed) { Fill(Frame, FW, FH, bgr); }
-
-    // Draws one frame of transition AEffect as the player does: HALFTONE, ARect the frame.
-    void Draw(int32_t AEffect, int32_t Progress)
-    {
-        const TEffect* effect = IEExtraEffect(AEffect);
-        ASSERT_NE(effect, nullptr);
-        ASSERT_NE(effect->Proc, nullptr);
-        HDC dc = Frame.Canvas()->Handle();
-        SetStretchBltMode(dc, HALFTONE);
-        effect->Proc(Frame.Canvas(), &Old, &New, RECT{0, 0, FW, FH}, (Progress * 1024 + 50) / 100, Progress);
-        HRGN probe = CreateRectRgn(0, 0, 1, 1);
-        EXPECT_EQ(GetClipRgn(dc, probe), 0) << "effect " << AEffect << " left a clip region";
-        DeleteObject(probe);
-    }
-
-    // 'O' for the old image's colour, 'N' for the new one's, 'G' for green, '?' otherwise.
-    char At(int32_t x, int32_t y)
-    {
-        const uint8_t* p = static_cast<const uint8_t*>(Frame.ScanLine(y)) + 3 * x;
-        if (std::memcmp(p, kRed, 3) == 0)
-            return 'O';
-        if (std::memcmp(p, kBlue, 3) == 0)
-            return 'N';
-        if (std::memcmp(p, kGreen, 3) == 0)
-            return 'G';
-        return '?';
-    }
-
-    TBitmap Old, New, Frame;
-
-private:
-    int32_t FW, FH;
-};
-
-struct TPixel {
-    int32_t X, Y;
-    char Shows;
-};
-
-struct TFrameCase {
-    int32_t Effect;
-    int32_t Progress;
-    std::vector<TPixel> Pixels;
-};
-
-void CheckFrames(const std::vector<TFrameCase>& cases)
-{
-    TFrames frames(200, 100);
-    for (const TFrameCase& c : cases) {
-        frames.Reset();
-        frames.Draw(c.Effect, c.Progress);
-        for (const TPixel& p : c.Pixels)
-            EXPECT_EQ(frames.At(p.X, p.Y), p.Shows)
-                << "effect " << c.Effect << " at " << c.Progress << ", pixel (" << p.X << ", " << p.Y << ")";
-    }
-}
 
 uint32_t gSeed = 0;
 uint32_t FixedSeed(TBitmap*) { return gSeed; }
@@ -389,7 +308,7 @@ TEST(BandedTransitions, SpecksAheadOfTheSolidPart)
 TEST(BandedTransitions, OldAndNewAreasAtZeroHalfAndFull)
 {
     // 200 x 100 frames: X = 100, Y = 50 at Progress 50.
-    CheckFrames({
+    CheckFrames(200, 100, {
         {85, 0, {{0, 0, 'O'}, {199, 99, 'O'}}},
         {85, 50, {{199, 1, 'N'}, {5, 4, 'O'}, {100, 97, 'N'}, {100, 99, 'O'}}},
         {85, 100, {{5, 4, 'N'}, {0, 0, 'N'}, {199, 99, 'N'}}},
@@ -449,7 +368,7 @@ TEST(ShapeTransitions, OldAndNewAreasAtZeroHalfAndFull)
 {
     gSeed = 4321;
     IETransitionSeedHook = FixedSeed;
-    CheckFrames({
+    CheckFrames(200, 100, {
         {117, 0, {{100, 50, 'O'}}},
         {117, 50, {{100, 50, 'N'}, {0, 0, 'O'}, {199, 99, 'O'}}},
         {117, 100, {{0, 0, 'N'}, {199, 99, 'N'}}},

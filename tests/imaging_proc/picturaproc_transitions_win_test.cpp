@@ -159,6 +159,26 @@ TEST_F(TransitionPlayer, TicksPaintTheStepComputedBeforeAndEndWithTheNewImage) {
     EXPECT_EQ(player.FrameCount, 3);
 }
 
+TEST_F(TransitionPlayer, TicksComposeTheFrameWithoutAView) {
+    // With no view the frames take the old picture's size, and each tick still composes the frame
+    // that OnTransitionPaint receives.
+    TIETransitionEffects player(nullptr);
+    Fill(FOld, 40, 20, kBlack);
+    Fill(FNew, 40, 20, kWhite);
+    player.Run(&FOld, &FNew, 1, 1000);
+    ASSERT_TRUE(player.Running);
+    std::vector<uint8_t> seen;
+    player.SetOnTransitionPaint([&](TObject* Sender, TBitmap* b, TIETransitionEffects*, int32_t) {
+        EXPECT_EQ(Sender, nullptr);
+        seen.push_back(PixelAt(*b, 10, 10).g);
+    });
+    FClock.Set(5500);
+    player.TimerStep(nullptr);   // paints step 0, computes 512
+    player.TimerStep(nullptr);   // paints step 512
+    EXPECT_EQ(seen, (std::vector<uint8_t>{0, 127}));
+    player.Stop();
+}
+
 TEST_F(TransitionPlayer, ZeroDurationEndsAtTheFirstTick) {
     TIETransitionEffects& player = Start(5, 200, 100, kGreen, kBlue, 0);
     int32_t stops = 0;

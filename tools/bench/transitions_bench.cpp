@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "iebitmap.h"
@@ -55,6 +56,14 @@ void MakePicture(TBitmap& B, int Seed) {
             row[3 * x + 2] = (uint8_t)((x ^ y) + Seed);
         }
     }
+}
+
+// The effect's display name in UTF-8 ("Pan Zoom" for the player's own 227).
+std::string EffectName(int Effect) {
+    const TEffect* entry = IEExtraEffect(Effect);
+    char name[64] = "Pan Zoom";
+    if (entry) WideCharToMultiByte(CP_UTF8, 0, entry->Name, -1, name, sizeof name, nullptr, nullptr);
+    return name;
 }
 
 double Ms(std::chrono::steady_clock::time_point T0) {
@@ -128,12 +137,7 @@ int main() {
         }
         player.Stop();
         slowest.push_back({worst, effect});
-        if (worst > 10) {
-            const TEffect* entry = IEExtraEffect(effect);
-            char name[64] = "Pan Zoom";
-            if (entry) WideCharToMultiByte(CP_UTF8, 0, entry->Name, -1, name, sizeof name, nullptr, nullptr);
-            std::printf("%3d %-40s %10.2f\n", effect, name, worst);
-        }
+        if (worst > 10) std::printf("%3d %-40s %10.2f\n", effect, EffectName(effect).c_str(), worst);
     }
     std::sort(slowest.begin(), slowest.end());
     const double median = slowest[slowest.size() / 2].first;
@@ -141,8 +145,8 @@ int main() {
     std::printf("cross-fade frame: %.2f ms\n", crossFade);
     std::printf("StretchBlt of the frame to half its height: HALFTONE %.2f ms, COLORONCOLOR %.2f ms\n", stretch[0],
                 stretch[1]);
-    std::printf("slowest effect: %d, %.2f ms; median of the effects' slowest frames: %.2f ms\n",
-                slowest.back().second, slowest.back().first, median);
+    std::printf("slowest effect: %d %s, %.2f ms; median of the effects' slowest frames: %.2f ms\n",
+                slowest.back().second, EffectName(slowest.back().second).c_str(), slowest.back().first, median);
     std::printf("ratio crossfade_vs_bitblt: %.2f\n", crossFade / bitBlt);
     std::printf("parallelogram copy of the frame: %.2f ms\n", plg);
     std::printf("ratio parallelogram_vs_bitblt: %.2f\n", plg / bitBlt);
