@@ -53,13 +53,45 @@ int64_t ReadBlock(TIEStreamReader& R, int32_t Version, TIELayersStreamLayer& L) 
     return R.Int64();
 }
 
-// A raw bitmap record of N bytes at the stream's position, inflated first for the zlib codec.
+// zlib's largest expansion: deflate data of N bytes never inflates to more than about N x 1032.
+constexpr int64_t kZlibMaxRatio = 1032;
+
+// The bytes of rows a raw bitmap record at S's position asks for (its header's width, height and
+// pixel format), or -1 when the header cannot be read.
+int64_t RawRecordRowBytes(TStream* S) {
+    uint8_t head[20];
+    if (S->Read(head, 20) != 20 || std::memcmp(head, "TIEBITMAPRAW", 12) != 0) return -1;
+    const int32_t paletteLength = int32_t(ByteOrder::GetLE32(head + 16));
+    uint8_t entry[3];
+    for (int32_t i = 0; i < paletteLength; ++i)
+        if (S->Read(entry, 3) != 3) return -1;
+    uint8_t size[9];
+    if (S->Read(size, 9) != 9) return -1;
+    const int32_t w = int32_t(ByteOrder::GetLE32(size)), h = int32_t(ByteOrder::GetLE32(size + 4));
+    if (w <= 0 || h <= 0) return 0;
+    TIEBitmap probe;
+    if (size[8] == ieNoFormat || size[8] >= ieVirtual || !probe.Allocate(1, 1, TIEPixelFormat(size[8]))) return 0;
+    return (int64_t(w) * probe.GetBitCount() + 7) / 8 * h;
+}
+
+// A raw bitmap record of N bytes at the stream's position, inflated first for the zlib codec. The
+// rows its header asks for must fit in what those N bytes can hold before anything is allocated.
 std::unique_ptr<TIEBitmap> ReadRawImage(TIEStreamReader& R, bool Compressed) {
     const int32_t n = R.Int();
     R.Need(n);
     TMemoryStream mem;
     mem.SetSize(n);
     if (n > 0) R.Bytes(mem.GetMemory(), n);
+    const int64_t budget = Compressed ? int64_t(n) * kZlibMaxRatio : int64_t(n);
+    int64_t rows;
+    mem.SetPosition(0);
+    if (Compressed) {
+        TZDecompressionStream z(&mem);
+        rows = RawRecordRowBytes(&z);
+    } else {
+        rows = RawRecordRowBytes(&mem);
+    }
+    if (rows < 0 || rows > budget) throw EReadError(SReadError);
     mem.SetPosition(0);
     auto image = std::make_unique<TIEBitmap>();
     bool ok;
@@ -134,8 +166,9 @@ void IEWriteLayersString(TStream* Stream, const std::string& Value) {
     if (!Value.empty()) PutBytes(Stream, Value.data(), int32_t(Value.size()));
 }
 
-void IEWriteLayersBlock(TStream* Stream, const TIELayersStreamLayer& L, const void* UserData, int32_t UserDataLen,
-                        int64_t ImageOffset) {
+namespace {
+
+void WriteBlock(TStream* Stream, const TIELayersStreamLayer& L) {
     IEWriteLayersByte(Stream, L.Visible);
     IEWriteLayersByte(Stream, L.VisibleBox);
     IEWriteLayersInt(Stream, L.Transparency);
@@ -153,14 +186,38 @@ void IEWriteLayersBlock(TStream* Stream, const TIELayersStreamLayer& L, const vo
     IEWriteLayersByte(Stream, uint8_t(L.ResampleFilter));
     IEWriteLayersByte(Stream, L.UseResampleFilter);
     IEWriteLayersString(Stream, L.Name);
-    const int32_t len = UserData ? std::max(UserDataLen, 0) : 0;
-    IEWriteLayersInt(Stream, len);
-    if (len > 0) PutBytes(Stream, UserData, len);
+    IEWriteLayersInt(Stream, int32_t(L.UserData.size()));
+    if (!L.UserData.empty()) PutBytes(Stream, L.UserData.data(), int32_t(L.UserData.size()));
     IEWriteLayersByte(Stream, L.IsMask);
     IEWriteLayersByte(Stream, L.Selectable);
     IEWriteLayersByte(Stream, L.DimOutside);
-    IEWriteLayersInt(Stream, int32_t(uint32_t(uint64_t(ImageOffset))));
-    IEWriteLayersInt(Stream, int32_t(uint32_t(uint64_t(ImageOffset) >> 32)));
+    // The image offset, filled in once the image's place is known.
+    IEWriteLayersInt(Stream, 0);
+    IEWriteLayersInt(Stream, 0);
+}
+
+}  // namespace
+
+void IEWriteLayersStream(TStream* Stream, int32_t Codec, const std::vector<TIELayersStreamLayer>& Layers,
+                         const std::function<void(int32_t Index)>& WriteImage) {
+    PutBytes(Stream, kLayersMagic, kLayersMagicLen);
+    IEWriteLayersInt(Stream, IELayersStreamVersion);
+    IEWriteLayersInt(Stream, Codec);
+    IEWriteLayersInt(Stream, int32_t(Layers.size()));
+    std::vector<int64_t> offsetFields;
+    for (const TIELayersStreamLayer& l : Layers) {
+        WriteBlock(Stream, l);
+        offsetFields.push_back(Stream->GetPosition() - 8);
+    }
+    for (size_t i = 0; i < Layers.size(); ++i) {
+        const int64_t end = Stream->GetPosition();
+        Stream->SetPosition(offsetFields[i]);
+        IEWriteLayersInt(Stream, int32_t(uint32_t(uint64_t(end))));
+        IEWriteLayersInt(Stream, int32_t(uint32_t(uint64_t(end) >> 32)));
+        Stream->SetPosition(end);
+        WriteImage(int32_t(i));
+        Stream->Seek(0, soEnd);
+    }
 }
 
 void IEWriteLayersRawImage(TStream* Stream, TIEBitmap* Bitmap, bool Compressed) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -104,9 +105,11 @@ void IEWriteLayersInt(TStream* Stream, int32_t Value);
 void IEWriteLayersDouble(TStream* Stream, double Value);
 void IEWriteLayersByte(TStream* Stream, uint8_t Value);
 void IEWriteLayersString(TStream* Stream, const std::string& Value);
-// The property block of one layer (ImageOffset: the value of its 8-byte offset field).
-void IEWriteLayersBlock(TStream* Stream, const TIELayersStreamLayer& Layer, const void* UserData,
-                        int32_t UserDataLen, int64_t ImageOffset);
+// Writes a whole layers stream: the header, the property blocks, then for each layer in order the
+// offset of its image section is recorded and WriteImage(Index) writes that section at the end of
+// the stream (the layers' Image fields are not used here).
+void IEWriteLayersStream(TStream* Stream, int32_t Codec, const std::vector<TIELayersStreamLayer>& Layers,
+                         const std::function<void(int32_t Index)>& WriteImage);
 // An image section of the raw codecs: an Integer byte count and the raw bitmap record, deflated
 // at zlib's default level when Compressed.
 void IEWriteLayersRawImage(TStream* Stream, TIEBitmap* Bitmap, bool Compressed);

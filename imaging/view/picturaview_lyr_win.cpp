@@ -36,13 +36,10 @@ void TPicturaView::SaveLayersToStream(TStream* Stream, int32_t Codec) {
     } restore{this, savedCurrent, savedSkip};
     GetCurrentLayer()->Bitmap = FCurrentImage;
 
-    Stream->WriteBuffer("PICTURALAYERS", 13);
-    IEWriteLayersInt(Stream, IELayersStreamVersion);
-    IEWriteLayersInt(Stream, Codec);
-    IEWriteLayersInt(Stream, GetLayerCount());
-    std::vector<int64_t> offsetFields;
-    for (auto& l : FLayers) {
-        TIELayersStreamLayer b;
+    std::vector<TIELayersStreamLayer> blocks(FLayers.size());
+    for (size_t i = 0; i < FLayers.size(); ++i) {
+        const TIELayer* l = FLayers[i].get();
+        TIELayersStreamLayer& b = blocks[i];
         b.Visible = l->Visible;
         b.VisibleBox = l->VisibleBox;
         b.Transparency = l->Transparency;
@@ -60,34 +57,29 @@ void TPicturaView::SaveLayersToStream(TStream* Stream, int32_t Codec) {
         b.ResampleFilter = l->ResampleFilter;
         b.UseResampleFilter = l->UseResampleFilter;
         b.Name = l->Name;
+        if (l->UserData && l->UserDataLen > 0)
+            b.UserData.assign(static_cast<const uint8_t*>(l->UserData),
+                              static_cast<const uint8_t*>(l->UserData) + l->UserDataLen);
         b.IsMask = l->IsMask;
         b.Selectable = l->Selectable;
         b.DimOutside = l->DimOutside;
-        // The offset field is the block's last 8 bytes, filled in once the image's place is known.
-        IEWriteLayersBlock(Stream, b, l->UserData, l->UserDataLen, 0);
-        offsetFields.push_back(Stream->GetPosition() - 8);
     }
-    for (int32_t i = 0; i < GetLayerCount(); ++i) {
-        const int64_t end = Stream->GetPosition();
-        Stream->SetPosition(offsetFields[size_t(i)]);
-        IEWriteLayersInt(Stream, int32_t(uint32_t(uint64_t(end))));
-        IEWriteLayersInt(Stream, int32_t(uint32_t(uint64_t(end) >> 32)));
-        Stream->SetPosition(end);
-        SetCurrentLayer(i);
+    IEWriteLayersStream(Stream, Codec, blocks, [&](int32_t Index) {
+        // The layer's bitmap is written as the view's current image.
+        SetCurrentLayer(Index);
         if (Codec == IELayersCodecZlibRaw || Codec == IELayersCodecRaw) {
             IEWriteLayersRawImage(Stream, FCurrentImage, Codec == IELayersCodecZlibRaw);
-        } else {
-            TPicturaIO* io = GetIO();
-            TIOParamsVals* p = io->GetParams();
-            switch (FCurrentImage->GetPixelFormat()) {
-                case ie1g: p->BitsPerSample = 1; p->SamplesPerPixel = 1; break;
-                case ie8g: p->BitsPerSample = 8; p->SamplesPerPixel = 1; p->TIFFPhotometric = 1; break;
-                default: p->BitsPerSample = 8; p->SamplesPerPixel = 3; p->TIFFPhotometric = 2; break;
-            }
-            io->SaveToStream(Stream, TIOFileType(Codec));
+            return;
         }
-        Stream->Seek(0, soEnd);
-    }
+        TPicturaIO* io = GetIO();
+        TIOParamsVals* p = io->GetParams();
+        switch (FCurrentImage->GetPixelFormat()) {
+            case ie1g: p->BitsPerSample = 1; p->SamplesPerPixel = 1; break;
+            case ie8g: p->BitsPerSample = 8; p->SamplesPerPixel = 1; p->TIFFPhotometric = 1; break;
+            default: p->BitsPerSample = 8; p->SamplesPerPixel = 3; p->TIFFPhotometric = 2; break;
+        }
+        io->SaveToStream(Stream, TIOFileType(Codec));
+    });
 }
 
 bool TPicturaView::LoadLayersFromStream(TStream* Stream) {
