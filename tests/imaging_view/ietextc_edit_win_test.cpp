@@ -256,6 +256,79 @@ TEST(TIETextControl, DoubleClickSelectsTheWordWithoutSpaces) {
     c->SetParent(nullptr);
 }
 
+// Dragging with the button held selects from the press to the pointer, in either direction;
+// once the button is up, moving the mouse leaves the selection alone.
+TEST(TIETextControl, DraggingWithTheButtonHeldSelects) {
+    TFixedTextMetrics m;
+    TForm form(nullptr);
+    form.SetClientSize(300, 100);
+    auto c = MakeTextControl("one two three", &m);
+    c->SetParent(&form);
+    c->SetBounds(0, 0, 300, 100);
+    int moved = 0;
+    c->OnCursorMoved = [&](TObject*) { ++moved; };
+    Layout(*c, 300, 100);
+    // Characters are 10 wide from x 1: a point lands before the character under it.
+    c->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(45, 10));   // before "t" of "two"
+    EXPECT_EQ(c->CaretPos, 4);
+    Layout(*c, 300, 100);
+    c->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(75, 10));     // to the end of "two"
+    EXPECT_EQ(c->SelStart, 4);
+    EXPECT_EQ(c->SelEnd, 7);
+    EXPECT_EQ(c->CaretPos, 7);
+    Layout(*c, 300, 100);
+    c->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(3, 10));      // back past the press
+    EXPECT_EQ(c->SelStart, 0);
+    EXPECT_EQ(c->SelEnd, 4);
+    EXPECT_EQ(c->CaretPos, 0);
+    Layout(*c, 300, 100);
+    c->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(45, 10));     // back to the press: nothing selected
+    EXPECT_EQ(c->SelStart, 0);
+    EXPECT_EQ(c->SelEnd, 0);
+    EXPECT_EQ(c->CaretPos, 4);
+    Layout(*c, 300, 100);
+    c->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(135, 10));    // to the end of the text
+    EXPECT_EQ(c->SelStart, 4);
+    EXPECT_EQ(c->SelEnd, 13);
+    c->Perform(WM_LBUTTONUP, 0, MAKELPARAM(135, 10));
+    Layout(*c, 300, 100);
+    c->Perform(WM_MOUSEMOVE, 0, MAKELPARAM(15, 10));
+    EXPECT_EQ(c->SelStart, 4);
+    EXPECT_EQ(c->SelEnd, 13);
+    EXPECT_EQ(moved, 5);   // the press and each move with the button held
+    c->SetParent(nullptr);
+}
+
+// Mouse moves follow each other faster than the control repaints: a move must not find the
+// positions the previous one discarded (the selection would jump to the end of the text).
+TEST(TIETextControl, DragMovesWithoutARepaintBetweenThem) {
+    TFixedTextMetrics m;
+    TForm form(nullptr);
+    form.SetClientSize(300, 100);
+    auto c = MakeTextControl("one two three", &m);
+    c->SetParent(&form);
+    c->SetBounds(0, 0, 300, 100);
+    form.Show();
+    c->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(45, 10));
+    c->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(65, 10));
+    c->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(75, 10));
+    EXPECT_EQ(c->SelStart, 4);
+    EXPECT_EQ(c->SelEnd, 7);
+    c->Perform(WM_LBUTTONUP, 0, MAKELPARAM(75, 10));
+    // Keys that move by lines need the positions too.
+    c->TextBuf = "ab\ncd";
+    c->Formats.clear();
+    c->CharFormats.clear();
+    c->LoadText();
+    c->CaretPos = 1;
+    Press(*c, VK_DOWN);
+    EXPECT_EQ(c->CaretPos, 4);
+    Press(*c, VK_UP);
+    EXPECT_EQ(c->CaretPos, 1);
+    form.Hide();
+    c->SetParent(nullptr);
+}
+
 TEST(TIEEdit, TabIsNotTyped) {
     TIEEdit edit(nullptr);
     wchar_t key = L'\t';

@@ -149,6 +149,20 @@ TEST(TIETextLayout, CaretMovesOverLaidOutLines) {
     EXPECT_EQ(c->CaretPos, 12);
 }
 
+// A point left of a centred or right-aligned line lands at that line's start, not on the line
+// above it.
+TEST(TIETextLayout, PointLeftOfAnIndentedLineStaysOnIt) {
+    TFixedTextMetrics m;
+    for (uint8_t align : {kIEAlignCenter, kIEAlignRight}) {
+        auto c = Laid("ab\ncd\nef", &m, 100, 100, align);
+        ASSERT_GT(c->CharX[3], 20) << int(align);
+        c->CaretFromPoint(5, 25);   // the second line
+        EXPECT_EQ(c->CaretPos, 3) << int(align);
+        c->CaretFromPoint(5, 45);   // the last line
+        EXPECT_EQ(c->CaretPos, 6) << int(align);
+    }
+}
+
 // Drawing with a real font: glyphs, the selection inverted, the frame of the box; with plain GDI
 // (exact colours), through GDI+ (the box through GDI+, text always through GDI), and at zoom 2.
 TEST(TIETextLayout, RenderingWithSelectionOnAMemoryBitmap) {
