@@ -265,6 +265,7 @@ TEST(TIETextControl, DraggingWithTheButtonHeldSelects) {
     auto c = MakeTextControl("one two three", &m);
     c->SetParent(&form);
     c->SetBounds(0, 0, 300, 100);
+    c->HandleNeeded();   // the window exists before the layout (making it resizes and re-lays out)
     int moved = 0;
     c->OnCursorMoved = [&](TObject*) { ++moved; };
     Layout(*c, 300, 100);
