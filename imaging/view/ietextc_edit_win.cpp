@@ -346,7 +346,8 @@ void TIETextControl::LineDown() {
     while (i < TextLen && (CharY[i] < 0 || CharY[i] <= CaretY)) ++i;
     if (i >= TextLen) return;
     const int32_t lineY = CharY[i];
-    while (i + 1 < TextLen && CharY[i + 1] == lineY && CharX[i] < CaretX) ++i;
+    // The end of the text is a place too: down onto a shorter last line reaches its end.
+    while (i + 1 <= TextLen && CharY[i + 1] == lineY && CharX[i] < CaretX) ++i;
     if (i > 0 && CharY[i - 1] == lineY && std::abs(CharX[i - 1] - CaretX) < std::abs(CharX[i] - CaretX)) --i;
     CaretPos = CharStart(i);
 }

@@ -147,6 +147,14 @@ TEST(TIETextLayout, CaretMovesOverLaidOutLines) {
     EXPECT_EQ(c->CaretPos, 6);
     c->CaretFromPoint(150, 45);    // right of the last line: the end
     EXPECT_EQ(c->CaretPos, 12);
+
+    // Down from a longer line onto a shorter last line: that line's end.
+    auto d = MakeTextControl("abcdef\nab", &m);
+    d->CaretPos = 5;
+    Layout(*d, 200, 200);
+    uint16_t down = VK_DOWN;
+    d->KeyDown(down, 0);
+    EXPECT_EQ(d->CaretPos, 9);
 }
 
 // A point left of a centred or right-aligned line lands at that line's start, not on the line
