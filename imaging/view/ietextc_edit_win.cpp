@@ -347,7 +347,8 @@ void TIETextControl::LineDown() {
     if (i >= TextLen) return;
     const int32_t lineY = CharY[i];
     // The end of the text is a place too: down onto a shorter last line reaches its end.
-    while (i + 1 <= TextLen && CharY[i + 1] == lineY && CharX[i] < CaretX) ++i;
+    const int32_t last = std::min(TextLen, static_cast<int32_t>(CharY.size()) - 1);
+    while (i + 1 <= last && CharY[i + 1] == lineY && CharX[i] < CaretX) ++i;
     if (i > 0 && CharY[i - 1] == lineY && std::abs(CharX[i - 1] - CaretX) < std::abs(CharX[i] - CaretX)) --i;
     CaretPos = CharStart(i);
 }
