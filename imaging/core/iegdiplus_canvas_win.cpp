@@ -142,6 +142,9 @@ void IEGdiPlusAcquire() {
     if (gApi.GdiplusStartup(&gToken, &gStartupInput, nullptr) != 0) {
         gToken = 0;
         IEGdiPlusRelease();
+        // Earlier acquires (made while nothing could be loaded) keep the count above 0; a library
+        // that did not start is unloaded all the same, or drawing would call into it.
+        Unload();
     }
 }
 

@@ -155,6 +155,8 @@ private:
     // Applies Modify to CurrentFormat and to a copy of each selected character's format.
     template <class TModify>
     void ModifySelection(TModify Modify);
+    // Paints first when the positions of the last layout were discarded and a repaint is pending.
+    void LayOutPending();
     void FormatFromCaret();
     void SelectWordAtCaret();
     void GrowArrays();

@@ -346,7 +346,9 @@ void TIETextControl::LineDown() {
     while (i < TextLen && (CharY[i] < 0 || CharY[i] <= CaretY)) ++i;
     if (i >= TextLen) return;
     const int32_t lineY = CharY[i];
-    while (i + 1 < TextLen && CharY[i + 1] == lineY && CharX[i] < CaretX) ++i;
+    // The end of the text is a place too: down onto a shorter last line reaches its end.
+    const int32_t last = std::min(TextLen, static_cast<int32_t>(CharY.size()) - 1);
+    while (i + 1 <= last && CharY[i + 1] == lineY && CharX[i] < CaretX) ++i;
     if (i > 0 && CharY[i - 1] == lineY && std::abs(CharX[i - 1] - CaretX) < std::abs(CharX[i] - CaretX)) --i;
     CaretPos = CharStart(i);
 }
@@ -355,7 +357,8 @@ void TIETextControl::CaretFromPoint(int32_t X, int32_t Y) {
     int32_t i = 0;
     while (i < TextLen && CharY[i] <= Y) ++i;
     if (i < TextLen) --i;
-    while (i > 0 && X < CharX[i] - 1) --i;
+    // Back along the line only: a point left of an indented line is its start, not the line above.
+    while (i > 0 && CharY[i - 1] == CharY[i] && X < CharX[i] - 1) --i;
     CaretPos = CharStart(std::max(i, 0));
     GetCharFormat(CaretPos - 1, CurrentFormat);
 }
@@ -444,6 +447,17 @@ void TIETextControl::Update() {
     Invalidate();
 }
 
+void TIETextControl::LayOutPending() {
+    // Every edit and move discards the positions; the next paint lays them out again. Keys and
+    // mouse moves come in ahead of that paint, so the paint is done first.
+    const bool stale = static_cast<int32_t>(CharY.size()) >= TextLen &&
+                       std::find(CharY.begin(), CharY.begin() + TextLen, -1) != CharY.begin() + TextLen;
+    if (stale && HandleAllocated()) {
+        Invalidate();
+        TCustomControl::Update();
+    }
+}
+
 void TIETextControl::DoCursorMoved() {
     if (OnCursorMoved) OnCursorMoved(this);
 }
@@ -451,6 +465,7 @@ void TIETextControl::DoCursorMoved() {
 // ---- Keys -----------------------------------------------------------------------------------
 
 void TIETextControl::KeyDown(uint16_t& Key, TShiftState Shift) {
+    LayOutPending();
     const int32_t oldCaret = CaretPos;
     bool moved = false;
     switch (Key) {
@@ -573,6 +588,7 @@ void TIETextControl::KeyPress(wchar_t& Key) {
 
 void TIETextControl::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
     if (HandleAllocated() && !Focused() && CanFocus()) SetFocus();
+    LayOutPending();
     if (Shift & ssShift) {
         CaretFromPoint(AnchorX, AnchorY);
         const int32_t oldCaret = CaretPos;
@@ -596,6 +612,7 @@ void TIETextControl::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X
 
 void TIETextControl::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
     if (MouseCapture()) {
+        LayOutPending();
         ClearSelection();
         CaretFromPoint(AnchorX, AnchorY);
         const int32_t oldCaret = CaretPos;

@@ -236,13 +236,25 @@ TEST(TIETextControl, DoubleByteCharactersStayWhole) {
     EXPECT_EQ(c->CharY[2], c->CharY[3]);
 }
 
+// A control of 300 x 100 on a form (hidden unless shown), its window made before any layout
+// (making it resizes the control, which discards the layout).
+struct TControlOnForm {
+    TFixedTextMetrics Metrics;
+    TForm Form{nullptr};
+    std::unique_ptr<TIETextControl> C;
+    explicit TControlOnForm(const std::string& Text) {
+        Form.SetClientSize(300, 100);
+        C = MakeTextControl(Text, &Metrics);
+        C->SetParent(&Form);
+        C->SetBounds(0, 0, 300, 100);
+        C->HandleNeeded();
+    }
+    ~TControlOnForm() { C->SetParent(nullptr); }
+};
+
 TEST(TIETextControl, DoubleClickSelectsTheWordWithoutSpaces) {
-    TFixedTextMetrics m;
-    TForm form(nullptr);
-    form.SetClientSize(300, 100);
-    auto c = MakeTextControl("one two  three", &m);
-    c->SetParent(&form);
-    c->SetBounds(0, 0, 300, 100);
+    TControlOnForm f("one two  three");
+    TIETextControl* c = f.C.get();
     Layout(*c, 300, 100);
     // Inside "two" (characters 4..6 at x 41..71).
     c->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(55, 10));
@@ -253,7 +265,64 @@ TEST(TIETextControl, DoubleClickSelectsTheWordWithoutSpaces) {
     EXPECT_EQ(c->SelStart, 4);
     EXPECT_EQ(c->SelEnd, 7);
     EXPECT_EQ(c->CaretPos, 7);
-    c->SetParent(nullptr);
+}
+
+// Dragging with the button held selects from the press to the pointer, in either direction;
+// once the button is up, moving the mouse leaves the selection alone.
+TEST(TIETextControl, DraggingWithTheButtonHeldSelects) {
+    TControlOnForm f("one two three");
+    TIETextControl* c = f.C.get();
+    int moved = 0;
+    c->OnCursorMoved = [&](TObject*) { ++moved; };
+    Layout(*c, 300, 100);
+    // Characters are 10 wide from x 1: a point lands before the character under it.
+    c->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(45, 10));   // before "t" of "two"
+    EXPECT_EQ(c->CaretPos, 4);
+    const struct {
+        int X;
+        WPARAM Buttons;
+        int32_t SelStart, SelEnd, Caret;
+    } kMoves[] = {
+        {75, MK_LBUTTON, 4, 7, 7},     // to the end of "two"
+        {3, MK_LBUTTON, 0, 4, 0},      // back past the press
+        {45, MK_LBUTTON, 0, 0, 4},     // back to the press: nothing selected
+        {135, MK_LBUTTON, 4, 13, 13},  // to the end of the text
+        {15, 0, 4, 13, 13},            // the button is up: nothing changes
+    };
+    for (const auto& k : kMoves) {
+        if (!k.Buttons) c->Perform(WM_LBUTTONUP, 0, MAKELPARAM(135, 10));
+        Layout(*c, 300, 100);   // the repaint between the moves
+        c->Perform(WM_MOUSEMOVE, k.Buttons, MAKELPARAM(k.X, 10));
+        EXPECT_EQ(c->SelStart, k.SelStart) << k.X;
+        EXPECT_EQ(c->SelEnd, k.SelEnd) << k.X;
+        EXPECT_EQ(c->CaretPos, k.Caret) << k.X;
+    }
+    EXPECT_EQ(moved, 5);   // the press and each move with the button held
+}
+
+// Mouse moves follow each other faster than the control repaints: a move must not find the
+// positions the previous one discarded (the selection would jump to the end of the text).
+TEST(TIETextControl, DragMovesWithoutARepaintBetweenThem) {
+    TControlOnForm f("one two three");
+    TIETextControl* c = f.C.get();
+    f.Form.Show();
+    c->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(45, 10));
+    c->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(65, 10));
+    c->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(75, 10));
+    EXPECT_EQ(c->SelStart, 4);
+    EXPECT_EQ(c->SelEnd, 7);
+    c->Perform(WM_LBUTTONUP, 0, MAKELPARAM(75, 10));
+    // Keys that move by lines need the positions too.
+    c->TextBuf = "ab\ncd";
+    c->Formats.clear();
+    c->CharFormats.clear();
+    c->LoadText();
+    c->CaretPos = 1;
+    Press(*c, VK_DOWN);
+    EXPECT_EQ(c->CaretPos, 4);
+    Press(*c, VK_UP);
+    EXPECT_EQ(c->CaretPos, 1);
+    f.Form.Hide();
 }
 
 TEST(TIEEdit, TabIsNotTyped) {

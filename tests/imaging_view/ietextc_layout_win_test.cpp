@@ -147,6 +147,28 @@ TEST(TIETextLayout, CaretMovesOverLaidOutLines) {
     EXPECT_EQ(c->CaretPos, 6);
     c->CaretFromPoint(150, 45);    // right of the last line: the end
     EXPECT_EQ(c->CaretPos, 12);
+
+    // Down from a longer line onto a shorter last line: that line's end.
+    auto d = MakeTextControl("abcdef\nab", &m);
+    d->CaretPos = 5;
+    Layout(*d, 200, 200);
+    uint16_t down = VK_DOWN;
+    d->KeyDown(down, 0);
+    EXPECT_EQ(d->CaretPos, 9);
+}
+
+// A point left of a centred or right-aligned line lands at that line's start, not on the line
+// above it.
+TEST(TIETextLayout, PointLeftOfAnIndentedLineStaysOnIt) {
+    TFixedTextMetrics m;
+    for (uint8_t align : {kIEAlignCenter, kIEAlignRight}) {
+        auto c = Laid("ab\ncd\nef", &m, 100, 100, align);
+        ASSERT_GT(c->CharX[3], 20) << int(align);
+        c->CaretFromPoint(5, 25);   // the second line
+        EXPECT_EQ(c->CaretPos, 3) << int(align);
+        c->CaretFromPoint(5, 45);   // the last line
+        EXPECT_EQ(c->CaretPos, 6) << int(align);
+    }
 }
 
 // Drawing with a real font: glyphs, the selection inverted, the frame of the box; with plain GDI
