@@ -12,6 +12,7 @@
 #include "picturaio_view.h"
 #include "Forms.h"
 #include "iebitmap.h"
+#include "picturaio.h"
 #include "picturaview.h"
 #include "picturaview_control.h"
 
@@ -84,6 +85,27 @@ TEST_F(TPicturaViewTest, Defaults) {
     EXPECT_STREQ(IEViewCursorName(1797), L"1795");
     EXPECT_STREQ(IEViewCursorName(1806), L"1803");
     EXPECT_EQ(IEViewCursorName(1815), nullptr);
+}
+
+TEST_F(TPicturaViewTest, TheIOComponentIsMadeOnceAttachedAndFollowsTheEvents) {
+    auto view = std::make_unique<TPicturaView>(nullptr);
+    int finished = 0;
+    view->SetOnFinishWork([&](TObject*) { ++finished; });
+    TPicturaIO* io = view->GetIO();
+    ASSERT_NE(io, nullptr);
+    EXPECT_EQ(view->GetIO(), io);
+    EXPECT_EQ(io->GetAttachedPictura(), view.get());
+    EXPECT_EQ(view->GetBitmapChangeCallbackCount(), 1);
+    ASSERT_TRUE(io->OnFinishWork);
+    io->OnFinishWork(io);
+    EXPECT_EQ(finished, 1);
+    // A handler set later reaches the component too.
+    std::vector<int32_t> progress;
+    view->SetOnProgress([&](TObject*, int32_t p) { progress.push_back(p); });
+    ASSERT_TRUE(io->OnProgress);
+    io->OnProgress(io, 30);
+    EXPECT_EQ(progress, std::vector<int32_t>{30});
+    view.reset();   // the component goes with the view
 }
 
 TEST_F(TPicturaViewTest, StartUpReadsTheScreen) {
@@ -468,7 +490,7 @@ TEST_F(TPicturaViewTest, AWorkerPostingToAViewWithoutAWindowHasTheMainThreadMake
     // The main thread keeps its message loop going (bounded) while the worker waits on it.
     for (int i = 0; i < 2000 && !done; ++i) {
         PumpMessages();
-        Sleep(1);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
     worker.join();
     ASSERT_TRUE(posted.load());
@@ -658,5 +680,11 @@ TEST_F(TPicturaViewTest, NavigatorDimsOutsideTheVisibleArea) {
     EXPECT_LT(outside.r, 200);
     main->SetNavigator(nullptr, 0);
     EXPECT_FALSE(nav->GetIsNavigator());
+    // A navigator freed first leaves the main view working without one.
+    main->SetNavigator(nav.get(), 2);
+    nav.reset();
+    EXPECT_EQ(main->GetNavigator(), nullptr);
+    main->SetViewOrigin(10, 10);
+    main->Update();
     IEScreenColorDepth = depth;
 }
