@@ -724,13 +724,3 @@ bool TPicturaView::PaletteChanged(bool) {
     Invalidate();
     return true;
 }
-
-void TPicturaView::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
-    TIEView::MouseDown(Button, Shift, X, Y);
-}
-
-void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) { TIEView::MouseMove(Shift, X, Y); }
-
-void TPicturaView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
-    TIEView::MouseUp(Button, Shift, X, Y);
-}
