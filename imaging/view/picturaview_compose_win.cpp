@@ -207,22 +207,16 @@ void TPicturaView::ComposeTo(TIEBitmap* Dest, const RECT* UpdRect, TBitmap* Dest
                 Magnify(layer, Dest, filter);
             const int32_t gw = layer->Width ? layer->Width : src->GetWidth();
             const int32_t gh = layer->Height ? layer->Height : src->GetHeight();
-            auto edgeX = [&](int32_t b) {
-                int32_t s = BitmapToScreenX(b);
-                const int32_t back = ScreenToBitmapX(s);
+            // The view pixel of an image edge, moved by one where converting it back misses the edge.
+            auto edge = [&](int32_t b, bool Horizontal) {
+                int32_t s = Horizontal ? BitmapToScreenX(b) : BitmapToScreenY(b);
+                const int32_t back = Horizontal ? ScreenToBitmapX(s) : ScreenToBitmapY(s);
                 if (back < b) ++s;
                 else if (back > b) --s;
                 return s;
             };
-            auto edgeY = [&](int32_t b) {
-                int32_t s = BitmapToScreenY(b);
-                const int32_t back = ScreenToBitmapY(s);
-                if (back < b) ++s;
-                else if (back > b) --s;
-                return s;
-            };
-            const int32_t x0 = edgeX(layer->PosX), y0 = edgeY(layer->PosY);
-            const int32_t x1 = edgeX(layer->PosX + gw), y1 = edgeY(layer->PosY + gh);
+            const int32_t x0 = edge(layer->PosX, true), y0 = edge(layer->PosY, false);
+            const int32_t x1 = edge(layer->PosX + gw, true), y1 = edge(layer->PosY + gh, false);
             dx = x0;
             dy = y0;
             dw = x1 - x0;
@@ -316,8 +310,11 @@ void TPicturaView::ComposeTo(TIEBitmap* Dest, const RECT* UpdRect, TBitmap* Dest
     }
     // 4. Nothing drawn: the background alone.
     if (!drawnAny && DrawBackground) PaintComposeBackground(Dest, UpdRect, DestBitmap);
-    // 5. The pixel grid.
-    if (DrawGadgets && DestBitmap) DrawPixelGrid(DestBitmap);
+    // 5. The selection marks, then the pixel grid.
+    if (DrawGadgets && DestBitmap) {
+        DrawSelectionMarks(Dest, DestBitmap);
+        DrawPixelGrid(DestBitmap);
+    }
 }
 
 void TPicturaView::Magnify(TIELayer* Layer, TIEBitmap* Dest, TResampleFilter Filter) {
@@ -520,6 +517,19 @@ void TPicturaView::DrawLayerGadgets(int32_t Index, TBitmap* Target) {
         }
     }
     GdiFlush();
+}
+
+void TPicturaView::DrawSelectionMarks(TIEBitmap* Dest, TBitmap* Target) {
+    TIEMask* m = FSelectionMask.get();
+    if (!SelectionPainting || !FSelected || !m || m->IsEmpty()) return;
+    const int32_t* d = GetCurrentLayer()->LastDraw;
+    if (FSelectionOptions & iesoFilled) {
+        m->StretchDrawInvert(*Target->Canvas(), d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7]);
+        GdiFlush();
+    }
+    if (FSelectionOptions & iesoMarkOuter)
+        m->ShadeUnselected(Dest, d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7], MarkOuterOpacity,
+                           IEColorToRGB(MarkOuterColor));
 }
 
 void TPicturaView::DrawPixelGrid(TBitmap* Target) {

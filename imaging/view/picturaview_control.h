@@ -388,7 +388,6 @@ public:
     // The navigator's events, run on this view: its selection scrolls this view, its wheel zooms it.
     void NavigatorSelectionChanging(TObject* Sender);
     void NavigatorMouseWheel(TObject* Sender, TShiftState Shift, int32_t WheelDelta, POINT MousePos, bool& Handled);
-    void Notification(TComponent* AComponent, TOperation Operation) override;
     // The rectangle the navigator dims around (the other view's visible area).
     RECT VisibleAreaRect{0, 0, 0, 0};
     uint8_t NavigatorOptions = 0;
@@ -621,6 +620,8 @@ protected:
     void PaintComposeBackground(TIEBitmap* Dest, const RECT* UpdRect, TBitmap* DestBitmap);
     void DrawLayerGadgets(int32_t Index, TBitmap* Target);
     void DrawPixelGrid(TBitmap* Target);
+    // The selection filled (inverted) or its outside shaded, by the selection options.
+    void DrawSelectionMarks(TIEBitmap* Dest, TBitmap* Target);
     // A magnifier layer's pixels: the region under it enlarged by its rate.
     void Magnify(TIELayer* Layer, TIEBitmap* Dest, TResampleFilter Filter);
     // DrawLayersTo's geometry is composed as set, not recomputed from the window.

@@ -285,3 +285,32 @@ TEST_F(ComposeTest, SpecialKeysAreClaimedAndVirtualKeysReported) {
     EXPECT_EQ(downs, 1);
     EXPECT_EQ(ups, 1);
 }
+
+TEST_F(ComposeTest, SelectionMarksFillOrShadeOutside) {
+    auto v = View(20, 20, 0x000000);
+    TIEMask* m = v->GetSelectionMask();
+    m->Allocate(20, 20, 1);
+    for (int32_t y = 5; y <= 9; ++y) m->FillLine(1, 5, 9, y);
+    m->UpdateBoundingBox();
+    v->PushSelection();
+    ASSERT_TRUE(v->PopSelection(true, 0));   // shown
+    v->SetSelectionOptions(iesoFilled);
+    EXPECT_EQ(Composed(*v, 7, 7).r, 255);   // inverted inside
+    EXPECT_EQ(Composed(*v, 2, 2).r, 0);
+    v->SetSelectionOptions(iesoMarkOuter);
+    EXPECT_EQ(Composed(*v, 7, 7).r, 0);
+    const TIERGB a = Composed(*v, 2, 2), b = Composed(*v, 3, 2);
+    EXPECT_NE(a.r, b.r);   // a checkerboard outside
+}
+
+TEST_F(ComposeTest, DimOutsideTheCurrentLayer) {
+    auto v = View(20, 20, 0xFFFFFF);
+    const int32_t i = AddSolid(*v, 6, 6, 0xFFFFFF, 4, 4);
+    v->GetLayer(i)->DimOutside = true;
+    const TIERGB even = Composed(*v, 0, 0), odd = Composed(*v, 1, 0), inside = Composed(*v, 6, 6);
+    EXPECT_EQ(even.r, 97);
+    EXPECT_EQ(odd.r, 255);
+    EXPECT_EQ(inside.r, 255);
+    v->SetCurrentLayer(0);   // only while that layer is current
+    EXPECT_EQ(Composed(*v, 0, 0).r, 255);
+}
