@@ -586,6 +586,8 @@ public:
     TNotifyEvent OnSelectionChange, OnSelectionChanging, OnBeforeSelectionChange, OnMouseInSel;
 
 protected:
+    // A freed navigator is forgotten.
+    void Notification(TComponent* AComponent, TOperation Operation) override;
     void Paint() override;
     void Dispatch(TMessage& Message) override;
     void WMSize(TMessage& Message) override;
