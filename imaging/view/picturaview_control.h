@@ -735,6 +735,8 @@ protected:
     RECT FLayerPressRect{0, 0, 0, 0};
     POINT FLayerPressCorners[4]{};
     bool FPaintingSelection = false, FDragScrolling = false;
+    // A right press ignored while the left button was held: its release is ignored too.
+    bool FIgnoredRightPress = false;
     // The canvas the selection is being drawn on (the view's when none).
     TCanvas* FSelCanvas = nullptr;
     void DrawSelectionGrips(TCanvas* Canvas);

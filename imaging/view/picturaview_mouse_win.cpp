@@ -257,7 +257,10 @@ void TPicturaView::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, 
     TCustomForm* form = GetParentForm(this);
     if (form && form->Visible() && CanFocus()) SetFocus();
     FSavedZoomFilter = FZoomFilter;
-    if (Button == mbRight && IEViewLeftButtonDown()) return;
+    if (Button == mbRight && IEViewLeftButtonDown()) {
+        FIgnoredRightPress = true;
+        return;
+    }
     FMoved = false;
     const bool goOn = Button == mbLeft || (Button == mbRight && (FMouseInteract & miZoom)) ||
                       (Button == mbRight && (FSelectionOptions & iesoRightButtonSelectLayers));
@@ -569,6 +572,11 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
 
 void TPicturaView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
     TIEView::MouseUp(Button, Shift, X, Y);
+    if (Button == mbRight && FIgnoredRightPress) {
+        // The press was ignored; its release must not zoom out or end a polygon.
+        FIgnoredRightPress = false;
+        return;
+    }
     HintText.clear();
     const int32_t rawX = X, rawY = Y;
     const RECT& lr = GetCurrentLayer()->ScreenRect;

@@ -1,0 +1,292 @@
+// Mouse interaction of the viewer, driven through its handlers with the button and modifier state
+// they receive (off-screen views at zoom 100 whose view is the image unless a test zooms): how
+// MouseInteract items exclude one another, zoom clicks, selection drags and their events, and
+// moving, resizing and rotating layers.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "iebitmap.h"
+#include "picturaview.h"
+#include "picturaview_control.h"
+
+namespace {
+
+struct MouseTest : ::testing::Test {
+    void SetUp() override {
+        IEPicturaViewInitialize();
+        saved = IEViewLeftButtonDown;
+        IEViewLeftButtonDown = [this] { return leftDown; };
+    }
+    void TearDown() override { IEViewLeftButtonDown = saved; }
+    std::function<bool()> saved;
+    bool leftDown = false;
+};
+
+void Compose(TPicturaView& V) {
+    V.SetBackBufferDirty();
+    V.PresentBackBuffer(RECT{0, 0, V.Width(), V.Height()});
+}
+
+std::unique_ptr<TPicturaView> View(int32_t W, int32_t H) {
+    auto v = std::make_unique<TPicturaView>(nullptr);
+    v->SetOffScreen(true);
+    v->SetBounds(0, 0, W, H);
+    v->GetIEBitmap()->Allocate(W, H, ie24RGB);
+    v->GetIEBitmap()->Fill(0.0);
+    v->Update();
+    Compose(*v);
+    return v;
+}
+
+// A view of 100 x 100 with a 20 x 20 layer 1 at (10, 10), current.
+std::unique_ptr<TPicturaView> LayeredView() {
+    auto v = View(100, 100);
+    const int32_t i = v->AddLayer();
+    v->GetIEBitmap()->Allocate(20, 20, ie24RGB);
+    v->GetIEBitmap()->Fill(double(0x0000FF));
+    v->GetLayer(i)->PosX = 10;
+    v->GetLayer(i)->PosY = 10;
+    v->Update();
+    Compose(*v);
+    return v;
+}
+
+void Drag(TPicturaView& V, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, TShiftState Keys = 0) {
+    V.DoMouseDown(mbLeft, TShiftState(Keys | ssLeft), X1, Y1);
+    V.DoMouseMove(TShiftState(Keys | ssLeft), X2, Y2);
+    V.DoMouseUp(mbLeft, Keys, X2, Y2);
+}
+
+}  // namespace
+
+TEST_F(MouseTest, MouseInteractItemsExcludeOneAnother) {
+    struct Case {
+        TIEMouseInteract current, value, expected;
+    };
+    const Case cases[] = {
+        {miZoom | miSelect, miZoom | miSelect | miScroll, miZoom | miScroll},
+        {miSelect, miSelect | miSelectPolygon, miSelectPolygon},
+        {0, miMoveLayers | miRotateLayers | miResizeLayers, miMoveLayers | miRotateLayers},
+        {0, miZoom | miMoveLayers, miZoom},
+        {miZoom, miZoom | miMoveLayers, miMoveLayers},
+        {0, miMoveLayers | miResizeLayers, miMoveLayers | miResizeLayers},
+        {miSelect, miSelect | miSelectMagicWand | miMovingScroll, miSelectMagicWand | miMovingScroll},
+        {miScroll, miScroll | miSelectLasso | miZoom, miZoom | miSelectLasso},
+        {0, miSelect | miSelectCircle, miSelect},
+        {miZoom, miZoom | miMovingScroll, miZoom | miMovingScroll},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.current) + " -> " + std::to_string(c.value));
+        auto v = View(10, 10);
+        v->SetMouseInteract(c.current);
+        v->SetMouseInteract(c.value);
+        EXPECT_EQ(v->GetMouseInteract(), c.expected);
+    }
+}
+
+TEST_F(MouseTest, ZoomClicksStepInAndOut) {
+    struct Case {
+        TMouseButton button;
+        double zoom, expected;
+    };
+    const Case cases[] = {
+        {mbLeft, 40, 50}, {mbLeft, 100, 200}, {mbLeft, 1, 2},      {mbRight, 40, 33},
+        {mbRight, 2, 2},  {mbRight, 250, 150}, {mbRight, 150, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.zoom));
+        auto v = View(100, 100);
+        v->SetMouseInteract(miZoom);
+        v->SetZoom(c.zoom);
+        Compose(*v);
+        const RECT r = v->GetCurrentLayer()->ScreenRect;
+        const int32_t x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+        v->DoMouseDown(c.button, c.button == mbLeft ? ssLeft : ssRight, x, y);
+        v->DoMouseUp(c.button, 0, x, y);
+        EXPECT_DOUBLE_EQ(v->GetZoom(), c.expected);
+    }
+    // OnZoomIn may change the step; a right press while the left button is held does nothing.
+    auto v = View(100, 100);
+    v->SetMouseInteract(miZoom);
+    v->OnZoomIn = [](TObject*, double& Z) { Z = 300; };
+    v->DoMouseDown(mbLeft, ssLeft, 50, 50);
+    v->DoMouseUp(mbLeft, 0, 50, 50);
+    EXPECT_DOUBLE_EQ(v->GetZoom(), 300);
+    leftDown = true;
+    v->DoMouseDown(mbRight, ssRight, 50, 50);
+    v->DoMouseUp(mbRight, 0, 50, 50);
+    EXPECT_DOUBLE_EQ(v->GetZoom(), 300);
+}
+
+TEST_F(MouseTest, DragSelectsARectangleAndReportsTheChangeOnce) {
+    auto v = View(100, 100);
+    v->SetMouseInteract(miSelect);
+    int before = 0, changing = 0, change = 0;
+    v->OnBeforeSelectionChange = [&](TObject*) { ++before; };
+    v->OnSelectionChanging = [&](TObject*) { ++changing; };
+    v->OnSelectionChange = [&](TObject*) { ++change; };
+    v->DoMouseDown(mbLeft, ssLeft, 10, 20);
+    v->DoMouseMove(ssLeft, 30, 30);
+    v->DoMouseMove(ssLeft, 40, 50);
+    v->DoMouseUp(mbLeft, 0, 40, 50);
+    EXPECT_EQ(before, 1);
+    EXPECT_GE(changing, 2);
+    EXPECT_EQ(change, 1);
+    TIEMask* m = v->GetSelectionMask();
+    EXPECT_EQ(m->X1, 10);
+    EXPECT_EQ(m->Y1, 20);
+    EXPECT_EQ(m->X2, 39);
+    EXPECT_EQ(m->Y2, 49);
+    EXPECT_EQ(v->GetDraggedGrip(), ieNone);
+
+    // Dragging inside moves it; dragging its bottom-right grip resizes it.
+    Drag(*v, 20, 30, 25, 32);
+    EXPECT_EQ(m->X1, 15);
+    EXPECT_EQ(m->Y1, 22);
+    EXPECT_EQ(change, 2);
+    Drag(*v, 35, 42, 60, 70);
+    EXPECT_EQ(m->X1, 15);
+    EXPECT_EQ(m->X2, 60);
+    EXPECT_EQ(m->Y2, 70);
+
+    // Shift adds with the additive switch; without it a new selection starts.
+    Drag(*v, 80, 80, 90, 90, ssShift);
+    EXPECT_TRUE(m->GetPixel(20, 30));
+    EXPECT_TRUE(m->GetPixel(85, 85));
+    v->AdditiveSelection = false;
+    Drag(*v, 0, 0, 5, 5, ssShift);
+    EXPECT_FALSE(m->GetPixel(20, 30));
+    EXPECT_TRUE(m->GetPixel(2, 2));
+
+    // A click without dragging deselects, unless one-click deselecting is off.
+    v->SetSelectionOptions(v->GetSelectionOptions() | iesoDisableOneClickDeselect);
+    v->DoMouseDown(mbLeft, ssLeft, 50, 50);
+    v->DoMouseUp(mbLeft, 0, 50, 50);
+    EXPECT_TRUE(v->GetSelected());
+    v->SetSelectionOptions(v->GetSelectionOptions() & ~iesoDisableOneClickDeselect);
+    v->DoMouseDown(mbLeft, ssLeft, 50, 50);
+    v->DoMouseUp(mbLeft, 0, 50, 50);
+    EXPECT_FALSE(v->GetSelected());
+    EXPECT_TRUE(m->IsEmpty());
+}
+
+TEST_F(MouseTest, PolygonClicksAddVerticesUntilADoubleClick) {
+    auto v = View(20, 20);
+    v->SetMouseInteract(miSelectPolygon);
+    int change = 0;
+    v->OnSelectionChange = [&](TObject*) { ++change; };
+    for (POINT p : std::vector<POINT>{{2, 2}, {12, 2}, {12, 12}, {2, 12}}) {
+        v->DoMouseDown(mbLeft, ssLeft, p.x, p.y);
+        v->DoMouseUp(mbLeft, 0, p.x, p.y);
+    }
+    EXPECT_TRUE(v->GetPolygonSelecting());
+    EXPECT_EQ(change, 0);
+    // The double click's own press adds a point that is dropped again.
+    v->DoMouseDown(mbLeft, TShiftState(ssLeft | ssDouble), 2, 12);
+    v->DblClick();
+    EXPECT_FALSE(v->GetPolygonSelecting());
+    EXPECT_EQ(change, 1);
+    EXPECT_EQ(v->GetSelectionPointCount(), 4);
+    TIEMask* m = v->GetSelectionMask();
+    EXPECT_EQ(m->X1, 2);
+    EXPECT_EQ(m->Y1, 2);
+    EXPECT_EQ(m->X2, 11);
+    EXPECT_EQ(m->Y2, 11);
+}
+
+TEST_F(MouseTest, LayersMoveUnlessLocked) {
+    auto v = LayeredView();
+    v->SetMouseInteract(miMoveLayers);
+    std::vector<TIELayerEvent> events;
+    v->OnLayerNotify = [&](TObject*, int32_t, TIELayerEvent E) { events.push_back(E); };
+    v->DoMouseDown(mbLeft, ssLeft, 15, 15);
+    EXPECT_EQ(v->GetCursor(), 1790);
+    v->DoMouseMove(ssLeft, 25, 20);
+    v->DoMouseUp(mbLeft, 0, 25, 20);
+    EXPECT_EQ(v->GetLayer(1)->PosX, 20);
+    EXPECT_EQ(v->GetLayer(1)->PosY, 15);
+    EXPECT_EQ(events, (std::vector<TIELayerEvent>{ielSelected, ielBeginMoving, ielMoving, ielMoved}));
+
+    auto w = LayeredView();
+    w->SetMouseInteract(miMoveLayers);
+    w->GetLayer(1)->Locked = true;
+    const TCursor before = w->GetCursor();
+    Drag(*w, 15, 15, 25, 20);
+    EXPECT_EQ(w->GetLayer(1)->PosX, 10);
+    EXPECT_EQ(w->GetLayer(1)->PosY, 10);
+    EXPECT_EQ(w->GetCursor(), before);
+}
+
+TEST_F(MouseTest, LayersResizeByEachGrip) {
+    struct Case {
+        TIEGrip grip;
+        int32_t x, y;   // the grip's point; the drag goes 5 right and 5 down
+        int32_t posX, posY, width, height;
+    };
+    const Case cases[] = {
+        {ieTopLeft, 10, 10, 15, 15, 15, 15},    {ieTopRight, 30, 10, 10, 15, 25, 15},
+        {ieBottomRight, 30, 30, 10, 10, 25, 25}, {ieBottomLeft, 10, 30, 15, 10, 15, 25},
+        {ieLeftSide, 10, 20, 15, 10, 15, 20},   {ieRightSide, 30, 20, 10, 10, 25, 20},
+        {ieTopSide, 20, 10, 10, 15, 20, 15},    {ieBottomSide, 20, 30, 10, 10, 20, 25},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.grip));
+        auto v = LayeredView();
+        v->SetMouseInteract(miMoveLayers | miResizeLayers);
+        v->SetLayerAspectMode(0);
+        v->DoMouseDown(mbLeft, ssLeft, c.x, c.y);
+        EXPECT_EQ(v->GetLayerGrip(), int32_t(c.grip));
+        v->DoMouseMove(ssLeft, c.x + 5, c.y + 5);
+        v->DoMouseUp(mbLeft, 0, c.x + 5, c.y + 5);
+        TIELayer* l = v->GetLayer(1);
+        EXPECT_EQ(l->PosX, c.posX);
+        EXPECT_EQ(l->PosY, c.posY);
+        EXPECT_EQ(l->Width, c.width);
+        EXPECT_EQ(l->Height, c.height);
+    }
+}
+
+TEST_F(MouseTest, RotationWithShiftSnapsToTheStepTowardZero) {
+    struct Case {
+        double start;
+        int32_t fromX, toX;
+        TShiftState keys;
+        double expected;
+    };
+    // From (fromX, 60), below and right of the centre (20, 20): a quarter of the movement is added.
+    const Case cases[] = {
+        {40, 60, 99, ssShift, 45}, {40, 60, 99, 0, 49.75}, {-40, 99, 60, ssShift, -45},
+        {-10, 99, 60, ssShift, 0}, {0, 60, 99, ssShift, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.start);
+        auto v = LayeredView();
+        v->SetMouseInteract(miRotateLayers);
+        v->GetLayer(1)->SetRotationAngle(c.start);
+        v->DoMouseDown(mbLeft, ssLeft, c.fromX, 60);
+        EXPECT_EQ(v->GetRotatingLayer(), 1);
+        v->DoMouseMove(TShiftState(ssLeft | c.keys), c.toX, 60);
+        EXPECT_DOUBLE_EQ(v->GetLayer(1)->RotationAngle, c.expected);
+        v->DoMouseUp(mbLeft, c.keys, c.toX, 60);
+    }
+}
+
+TEST_F(MouseTest, TransparentPixelsPickTheLayerBelow) {
+    auto v = LayeredView();
+    TIEBitmap* b = v->GetLayer(1)->Bitmap;
+    b->GetAlphaChannel()->Fill(255);
+    b->SetAlpha(5, 5, 0);   // view point (15, 15)
+    EXPECT_EQ(v->FindLayerAt(15, 15, true), 0);
+    EXPECT_EQ(v->FindLayerAt(16, 15, true), 1);
+    v->SetSelectionOptions(v->GetSelectionOptions() | iesoSelectTranspLayers);
+    EXPECT_EQ(v->FindLayerAt(15, 15, true), 1);
+    // Through the mouse: the layer below becomes current.
+    v->SetSelectionOptions(v->GetSelectionOptions() & ~iesoSelectTranspLayers);
+    v->SetMouseInteract(miMoveLayers);
+    v->DoMouseDown(mbLeft, ssLeft, 15, 15);
+    EXPECT_EQ(v->GetLayersCurrent(), 0);
+    v->DoMouseUp(mbLeft, 0, 15, 15);
+}
