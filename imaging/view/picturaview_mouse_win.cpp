@@ -154,8 +154,7 @@ void TPicturaView::ApplyLayerRotations(int32_t) {
 
 void TPicturaView::ResizeLayerByGrip(int32_t X, int32_t Y, bool KeepAspect) {
     TIELayer* l = GetCurrentLayer();
-    const int32_t w = l->Width > 0 ? l->Width : l->Bitmap->GetWidth();
-    const int32_t h = l->Height > 0 ? l->Height : l->Bitmap->GetHeight();
+    const int32_t w = l->GetWidth(), h = l->GetHeight();
     int32_t bx = ScreenToBitmapX(X), by = ScreenToBitmapY(Y);
     const int32_t pbx = ScreenToBitmapX(FPrevRawX), pby = ScreenToBitmapY(FPrevRawY);
     TIEGrip g = TIEGrip(FLayerGrip);

@@ -476,6 +476,8 @@ int32_t TPicturaView::TranslateSelection(int32_t State, int32_t DX, int32_t DY, 
 void TPicturaView::MoveSelection(int32_t DX, int32_t DY) {
     TranslateSelection(0, DX, DY, (FSelectionOptions & iesoCutBorders) != 0);
     ApplyPolygonToMask();
+    // The mask is whole again: the selection is no longer a polygon being moved.
+    FPolygonAsSelection = false;
 }
 
 int32_t TPicturaView::GetSelX1() {

@@ -147,7 +147,7 @@ TEST_F(MouseTest, DragSelectsARectangleAndReportsTheChangeOnce) {
     EXPECT_EQ(m->X1, 15);
     EXPECT_EQ(m->Y1, 22);
     EXPECT_EQ(change, 2);
-    Drag(*v, 35, 42, 60, 70);
+    Drag(*v, 45, 52, 60, 70);   // the corner at client (45, 52)
     EXPECT_EQ(m->X1, 15);
     EXPECT_EQ(m->X2, 60);
     EXPECT_EQ(m->Y2, 70);
@@ -202,8 +202,10 @@ TEST_F(MouseTest, LayersMoveUnlessLocked) {
     v->SetMouseInteract(miMoveLayers);
     std::vector<TIELayerEvent> events;
     v->OnLayerNotify = [&](TObject*, int32_t, TIELayerEvent E) { events.push_back(E); };
+    std::vector<TCursor> cursors;
+    v->OnSetCursor = [&](TObject*, TCursor& C) { cursors.push_back(C); };
     v->DoMouseDown(mbLeft, ssLeft, 15, 15);
-    EXPECT_EQ(v->GetCursor(), 1790);
+    EXPECT_EQ(cursors, std::vector<TCursor>{1790});
     v->DoMouseMove(ssLeft, 25, 20);
     v->DoMouseUp(mbLeft, 0, 25, 20);
     EXPECT_EQ(v->GetLayer(1)->PosX, 20);
@@ -213,11 +215,13 @@ TEST_F(MouseTest, LayersMoveUnlessLocked) {
     auto w = LayeredView();
     w->SetMouseInteract(miMoveLayers);
     w->GetLayer(1)->Locked = true;
-    const TCursor before = w->GetCursor();
+    std::vector<TCursor> shown;
+    w->OnSetCursor = [&](TObject*, TCursor& C) { shown.push_back(C); };
     Drag(*w, 15, 15, 25, 20);
     EXPECT_EQ(w->GetLayer(1)->PosX, 10);
     EXPECT_EQ(w->GetLayer(1)->PosY, 10);
-    EXPECT_EQ(w->GetCursor(), before);
+    // Only the default cursor is put back.
+    for (TCursor c : shown) EXPECT_EQ(c, 1785);
 }
 
 TEST_F(MouseTest, LayersResizeByEachGrip) {

@@ -140,6 +140,7 @@ TEST_F(SelectionTest, PolygonPointsInBitmapCoordinatesFillTheMask) {
 
 TEST_F(SelectionTest, MagicWandModesSelectTheRegionOrItsColour) {
     auto v = View(8, 6);
+    v->SetSelectionBase(iesbBitmap);
     TIEBitmap* b = v->GetIEBitmap();
     b->Fill(double(0xFFFFFF));
     b->FillRect(1, 1, 2, 2, 0x000000);   // a black square and a black dot apart from it
