@@ -480,6 +480,11 @@ public:
     void ResizeLayerByGrip(int32_t X, int32_t Y, bool KeepAspect);
     void SetInteractionHint(const std::wstring& Text, int32_t X, const std::wstring& WidthText, int32_t Y);
     void SwapSelectionBase();
+    // Runs Event with the user's SelectionBase in force (the mouse handlers work in client
+    // coordinates).
+    void FireSelectionEvent(const TNotifyEvent& Event);
+    // Clamps a view point into the current layer's on-screen rectangle plus one pixel.
+    void ClampToCurrentLayer(int32_t& X, int32_t& Y) const;
     // The mouse and key handlers, public for the application and the tests.
     void DoMouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) { MouseDown(Button, Shift, X, Y); }
     void DoMouseMove(TShiftState Shift, int32_t X, int32_t Y) { MouseMove(Shift, X, Y); }

@@ -78,6 +78,19 @@ void TPicturaView::SetMouseInteract(TIEMouseInteract Value) {
 
 void TPicturaView::SwapSelectionBase() { std::swap(FSelectionBase, FSavedSelectionBase); }
 
+void TPicturaView::FireSelectionEvent(const TNotifyEvent& Event) {
+    if (!Event) return;
+    SwapSelectionBase();
+    Event(this);
+    SwapSelectionBase();
+}
+
+void TPicturaView::ClampToCurrentLayer(int32_t& X, int32_t& Y) const {
+    const RECT& r = GetCurrentLayer()->ScreenRect;
+    X = std::max<int32_t>(r.left, std::min<int32_t>(X, r.right + 1));
+    Y = std::max<int32_t>(r.top, std::min<int32_t>(Y, r.bottom + 1));
+}
+
 void TPicturaView::SetInteractionHint(const std::wstring& Text, int32_t X, const std::wstring& WidthText, int32_t Y) {
     HintText = Text;
     HintX = X;
@@ -270,9 +283,8 @@ void TPicturaView::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, 
 
     FImagePressX = std::max(FGeom.OffsetX, std::min(X, FGeom.OffsetX + FGeom.ExtentWidth));
     FImagePressY = std::max(FGeom.OffsetY, std::min(Y, FGeom.OffsetY + FGeom.ExtentHeight));
-    const RECT& lr = GetCurrentLayer()->ScreenRect;
-    const int32_t cx = std::max<int32_t>(lr.left, std::min<int32_t>(X, lr.right + 1));
-    const int32_t cy = std::max<int32_t>(lr.top, std::min<int32_t>(Y, lr.bottom + 1));
+    int32_t cx = X, cy = Y;
+    ClampToCurrentLayer(cx, cy);
     FPressRawX = FPrevRawX = X;
     FPressRawY = FPrevRawY = Y;
     FPressX = FPrevX = FCurX = cx;
@@ -283,20 +295,8 @@ void TPicturaView::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, 
     FSelChanged = false;
     FFirstLayerMove = true;
 
-    auto before = [this] {
-        if (OnBeforeSelectionChange) {
-            SwapSelectionBase();
-            OnBeforeSelectionChange(this);
-            SwapSelectionBase();
-        }
-    };
-    auto changing = [this] {
-        if (OnSelectionChanging) {
-            SwapSelectionBase();
-            OnSelectionChanging(this);
-            SwapSelectionBase();
-        }
-    };
+    auto before = [this] { FireSelectionEvent(OnBeforeSelectionChange); };
+    auto changing = [this] { FireSelectionEvent(OnSelectionChanging); };
     const bool left = Button == mbLeft;
     const TIEMouseInteract mi = FMouseInteract;
     if (left && (mi & (miSelectPolygon | miSelectLasso))) {
@@ -387,19 +387,11 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
     FSavedSelectionBase = FSelectionBase;
     FSelectionBase = iesbClientArea;
     const int32_t rawX = X, rawY = Y;
-    const RECT& lr = GetCurrentLayer()->ScreenRect;
-    X = std::max<int32_t>(lr.left, std::min<int32_t>(X, lr.right + 1));
-    Y = std::max<int32_t>(lr.top, std::min<int32_t>(Y, lr.bottom + 1));
+    ClampToCurrentLayer(X, Y);
     FCurX = X;
     FCurY = Y;
     const TIEMouseInteract mi = FMouseInteract;
-    auto changing = [this] {
-        if (OnSelectionChanging) {
-            SwapSelectionBase();
-            OnSelectionChanging(this);
-            SwapSelectionBase();
-        }
-    };
+    auto changing = [this] { FireSelectionEvent(OnSelectionChanging); };
     const bool alt = (Shift & ssAlt) || ConstrainSelection;
     if (Held(Shift)) {
         if ((mi & miScroll) && (Shift & ssLeft)) {
@@ -556,11 +548,7 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
     }
     if (!FSelectionMask->IsEmpty() &&
         FSelectionMask->IsPointInside(GetCurrentLayer()->ScreenToBitmapX(X), GetCurrentLayer()->ScreenToBitmapY(Y))) {
-        if (OnMouseInSel) {
-            SwapSelectionBase();
-            OnMouseInSel(this);
-            SwapSelectionBase();
-        }
+        FireSelectionEvent(OnMouseInSel);
     }
     FPrevX = X;
     FPrevY = Y;
@@ -578,9 +566,7 @@ void TPicturaView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, in
     }
     HintText.clear();
     const int32_t rawX = X, rawY = Y;
-    const RECT& lr = GetCurrentLayer()->ScreenRect;
-    X = std::max<int32_t>(lr.left, std::min<int32_t>(X, lr.right + 1));
-    Y = std::max<int32_t>(lr.top, std::min<int32_t>(Y, lr.bottom + 1));
+    ClampToCurrentLayer(X, Y);
     FSavedSelectionBase = FSelectionBase;
     FSelectionBase = iesbClientArea;
     const TIEMouseInteract mi = FMouseInteract;

@@ -347,11 +347,7 @@ void TPicturaView::UpdateRectSelection(int32_t X, int32_t Y, TShiftState Shift) 
     }
     BuildRectSelection(FPressX, FPressY, X, Y, op, (Shift & ssAlt) || ConstrainSelection,
                        (FSelectionOptions & iesoSizeable) == 0);
-    if (OnSelectionChanging) {
-        SwapSelectionBase();
-        OnSelectionChanging(this);
-        SwapSelectionBase();
-    }
+    FireSelectionEvent(OnSelectionChanging);
 }
 
 void TPicturaView::UpdateEllipseSelection(int32_t X, int32_t Y, TShiftState Shift) {
@@ -393,11 +389,7 @@ void TPicturaView::UpdateEllipseSelection(int32_t X, int32_t Y, TShiftState Shif
         AddPolygonPoint(px, py);
     }
     DrawSelection(true);
-    if (OnSelectionChanging) {
-        SwapSelectionBase();
-        OnSelectionChanging(this);
-        SwapSelectionBase();
-    }
+    FireSelectionEvent(OnSelectionChanging);
 }
 
 void TPicturaView::EndPolygonSelection(bool Add, bool DropLast) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "Forms.h"
 #include "iebitmap.h"
 #include "picturaview.h"
 #include "picturaview_control.h"
@@ -293,4 +294,41 @@ TEST_F(MouseTest, TransparentPixelsPickTheLayerBelow) {
     v->DoMouseDown(mbLeft, ssLeft, 15, 15);
     EXPECT_EQ(v->GetLayersCurrent(), 0);
     v->DoMouseUp(mbLeft, 0, 15, 15);
+}
+
+TEST_F(MouseTest, WindowMessagesReachTheHandlersWithCaptureAndFocus) {
+    std::unique_ptr<TForm> form(new TForm(nullptr));
+    form->SetClientSize(100, 100);
+    auto* view = new TPicturaView(form.get());
+    view->SetParent(form.get());
+    view->SetBorderStyle(bsNone);
+    view->SetBounds(0, 0, 100, 100);
+    form->Show();
+    view->GetIEBitmap()->Allocate(100, 100, ie24RGB);
+    view->GetIEBitmap()->Fill(0.0);
+    view->Update();
+    view->SetMouseInteract(miSelect);
+    ASSERT_TRUE(view->HandleAllocated());
+    int change = 0;
+    view->OnSelectionChange = [&](TObject*) { ++change; };
+    HWND h = view->Handle();
+    SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 20));
+    EXPECT_EQ(GetCapture(), h);
+    EXPECT_EQ(GetFocus(), h);
+    SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(40, 50));
+    EXPECT_TRUE(view->GetRectSelecting());
+    SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(40, 50));
+    EXPECT_NE(GetCapture(), h);
+    EXPECT_EQ(change, 1);
+    TIEMask* m = view->GetSelectionMask();
+    EXPECT_EQ(m->X1, 10);
+    EXPECT_EQ(m->Y1, 20);
+    EXPECT_EQ(m->X2, 39);
+    EXPECT_EQ(m->Y2, 49);
+    // A move without a button only looks for grips: the bottom-right corner's.
+    TIEGrip seen = ieNone;
+    view->OnMouseInResizingGrip = [&](TObject*, TIEGrip G) { seen = G; };
+    SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(40, 50));
+    EXPECT_EQ(seen, ieBottomRight);
+    form->Hide();
 }
