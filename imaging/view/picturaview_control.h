@@ -489,7 +489,6 @@ public:
     void DoMouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) { MouseDown(Button, Shift, X, Y); }
     void DoMouseMove(TShiftState Shift, int32_t X, int32_t Y) { MouseMove(Shift, X, Y); }
     void DoMouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) { MouseUp(Button, Shift, X, Y); }
-    void DblClick() override;
     void KeyDown(uint16_t& Key, TShiftState Shift) override;
     void KeyUp(uint16_t& Key, TShiftState Shift) override;
     int32_t GetMovingLayer() const { return FMovingLayer; }

@@ -68,10 +68,9 @@ void TPicturaView::SetMouseInteract(TIEMouseInteract Value) {
         Invalidate();
     }
     const TIEMouseInteract v = IEMouseInteractRules(FMouseInteract, Value);
-    if (!(v & miRotateLayers))
-        ApplyLayerRotations(-1);
-    else if (CropBeforeRotating)
-        CropLayersTransparentBorder(-1);
+    // Leaving rotation turns the angles into pixels. (Cropping the transparent border before
+    // rotating comes with the processing component's cropping.)
+    if (!(v & miRotateLayers)) ApplyLayerRotations(-1);
     FMouseInteract = v;
     Update();
 }
@@ -303,7 +302,11 @@ void TPicturaView::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, 
         ApplyLayerRotations(-1);
         before();
         FMoveState = HitSelectionForMove(cx, cy, Shift);
-        if (FMoveState == -1) {
+        if (FMoveState == -1 && (Shift & ssDouble)) {
+            // A double click ends a polygon (not a lasso); its press would only repeat the point
+            // its first click added. A double click without a polygon being drawn starts nothing.
+            if (FPolygonSelecting && !FLasso) EndPolygonSelection((Shift & ssShift) != 0, false);
+        } else if (FMoveState == -1) {
             if (!FPolygonSelecting) {
                 if ((Shift & ssShift) && AdditiveSelection)
                     StartSubPolygon();
@@ -723,12 +726,6 @@ void TPicturaView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, in
         EndPolygonSelection((Shift & ssShift) != 0, false);
     FZoomFilter = FSavedZoomFilter;
     FSelectionBase = FSavedSelectionBase;
-}
-
-void TPicturaView::DblClick() {
-    TIEView::DblClick();
-    if (FPolygonSelecting && !FLasso && (FMouseInteract & miSelectPolygon))
-        EndPolygonSelection(GetKeyState(VK_SHIFT) < 0, true);
 }
 
 void TPicturaView::KeyDown(uint16_t& Key, TShiftState Shift) {

@@ -49,6 +49,8 @@ void SyncViewHandle(TIEView* View) {
 TPicturaView::TPicturaView(TComponent* AOwner) : TIEView(AOwner) {
     HoldUpdate();
     FHasOwner = AOwner != nullptr;
+    // A drag keeps the mouse while it leaves the window (selections and layers scroll with it).
+    ControlStyle |= csCaptureMouse;
     // The image keeps its pixels in a system bitmap of its own (LegacyBitmap).
     auto image = std::make_unique<TIEBitmap>();
     image->SetLocation(ieTBitmap);
