@@ -657,3 +657,36 @@ void TPicturaView::ResizeLayersToSize(int32_t Index) {
     SetCurrentLayer(saved);
     Update();
 }
+
+void TPicturaView::CropLayersTransparentBorder(int32_t Index) {
+    GetCurrentLayer()->Bitmap = FCurrentImage;
+    for (int32_t i = 0; i < GetLayerCount(); ++i) {
+        if (Index != -1 && i != Index) continue;
+        TIEBitmap* b = GetLayer(i)->Bitmap;
+        if (!b || b->IsEmpty() || !b->HasAlphaChannel()) continue;
+        // The smallest rectangle holding every pixel that is not fully transparent.
+        TIEBitmap* a = b->GetAlphaChannel();
+        const int32_t w = b->GetWidth(), h = b->GetHeight();
+        int32_t left = w, right = -1, top = h, bottom = -1;
+        for (int32_t y = 0; y < h; ++y) {
+            const uint8_t* row = a->GetScanline(y);
+            for (int32_t x = 0; x < w; ++x) {
+                if (!row[x]) continue;
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+        const int32_t cw = right - left + 1, ch = bottom - top + 1;
+        if (cw < 1 || ch < 1 || (left == 0 && top == 0 && cw == w && ch == h)) continue;
+        TIEBitmap cropped(cw, ch, b->GetPixelFormat());
+        b->CopyRectTo(&cropped, left, top, 0, 0, cw, ch);
+        TIEBitmap alpha(cw, ch, ie8g);
+        a->CopyRectTo(&alpha, left, top, 0, 0, cw, ch);
+        b->AssignImage(&cropped);
+        b->GetAlphaChannel()->AssignImage(&alpha);
+        b->GetAlphaChannel()->CheckFull();
+    }
+    Update();
+}

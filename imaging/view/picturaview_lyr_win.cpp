@@ -1,10 +1,8 @@
-// The viewer's layers in streams: the layers stream of LYR files ("PICTURALAYERS": a header, the
-// property block of every layer, then each layer's image) and the single-layer record the undo of
-// layers keeps. All fields are little-endian; Integer 4 bytes, Double 8, Boolean and Byte 1.
+// The viewer's layers in streams: the layers stream of LYR files (its format in picturaview_lyr.h)
+// and the single-layer record the undo of layers keeps.
 //
-// Reading is done in two steps: everything the stream holds is read and checked first (every
-// length and count against the bytes the stream still has, before anything is allocated), and only
-// a stream read completely is put into the view. A truncated or damaged stream raises with the
+// Reading is done in two steps: everything the stream holds is read and checked first, and only a
+// stream read completely is put into the view. A truncated or damaged stream raises with the
 // view's layers untouched.
 #include <windows.h>
 
@@ -13,195 +11,9 @@
 #include <vector>
 
 #include "ByteOrder.h"
-#include "iecoreutils_threads.h"
-#include "iezlib.h"
 #include "picturaio.h"
 #include "picturaview_control.h"
-
-namespace {
-
-constexpr char kLayersMagic[] = "PICTURALAYERS";
-constexpr int32_t kLayersMagicLen = 13;
-constexpr int32_t kLayersVersion = 6;
-constexpr int32_t kCodecZlibRaw = -1;
-constexpr int32_t kCodecRaw = -2;
-
-// ---- Writing ----
-
-void PutBytes(TStream* S, const void* P, int32_t N) { S->WriteBuffer(P, N); }
-void PutByte(TStream* S, uint8_t V) { PutBytes(S, &V, 1); }
-void PutBool(TStream* S, bool V) { PutByte(S, V ? 1 : 0); }
-void PutInt(TStream* S, int32_t V) {
-    uint8_t b[4];
-    ByteOrder::PutLE32(b, uint32_t(V));
-    PutBytes(S, b, 4);
-}
-void PutDouble(TStream* S, double V) {
-    uint64_t bits;
-    std::memcpy(&bits, &V, 8);
-    uint8_t b[8];
-    ByteOrder::PutLE32(b, uint32_t(bits));
-    ByteOrder::PutLE32(b + 4, uint32_t(bits >> 32));
-    PutBytes(S, b, 8);
-}
-void PutString(TStream* S, const std::string& V) {
-    PutInt(S, int32_t(V.size()));
-    if (!V.empty()) PutBytes(S, V.data(), int32_t(V.size()));
-}
-
-// ---- Reading: every read is checked against the bytes left ----
-
-struct TReader {
-    TStream* S;
-    int64_t Size;
-    int64_t Left() { return Size - S->GetPosition(); }
-    void Need(int64_t N) {
-        if (N < 0 || N > Left()) throw EReadError(SReadError);
-    }
-    void Bytes(void* P, int32_t N) {
-        Need(N);
-        S->ReadBuffer(P, N);
-    }
-    uint8_t Byte() {
-        uint8_t v = 0;
-        Bytes(&v, 1);
-        return v;
-    }
-    bool Bool() { return Byte() != 0; }
-    int32_t Int() {
-        uint8_t b[4];
-        Bytes(b, 4);
-        return int32_t(ByteOrder::GetLE32(b));
-    }
-    int64_t Int64() {
-        uint8_t b[8];
-        Bytes(b, 8);
-        return int64_t(uint64_t(ByteOrder::GetLE32(b)) | (uint64_t(ByteOrder::GetLE32(b + 4)) << 32));
-    }
-    double Double() {
-        const uint64_t bits = uint64_t(Int64());
-        double v;
-        std::memcpy(&v, &bits, 8);
-        return v;
-    }
-    std::string String() {
-        const int32_t n = Int();
-        Need(n);
-        std::string v(size_t(n), '\0');
-        if (n > 0) Bytes(&v[0], n);
-        return v;
-    }
-    std::vector<uint8_t> Block(int32_t N) {
-        Need(N);
-        std::vector<uint8_t> v(static_cast<size_t>(N));
-        if (N > 0) Bytes(v.data(), N);
-        return v;
-    }
-};
-
-// The properties of one layer as a layers stream holds them, with the image read for it.
-struct TStreamLayer {
-    bool Visible = true, VisibleBox = true;
-    int32_t Transparency = 255, PosX = 0, PosY = 0;
-    bool ClipToBackground = false, Locked = false;
-    TIELayer::TMagnify Magnify;
-    uint8_t Operation = 0;
-    int32_t Width = 0, Height = 0;
-    TResampleFilter ResampleFilter = rfNone;
-    bool UseResampleFilter = false;
-    std::string Name;
-    std::vector<uint8_t> UserData;
-    bool IsMask = false, Selectable = true, DimOutside = false;
-    int64_t ImageOffset = 0;
-    std::unique_ptr<TIEBitmap> Image;
-};
-
-// The smallest property block of a stream version (no name, no user data).
-int32_t MinBlockSize(int32_t Version) {
-    int32_t n = 1 + 1 + 4 + 4 + 4 + 1 + 1 + 1 + 8 + 1 + 1 + 4 + 4 + 8;
-    if (Version >= 3) n += 1 + 1 + 1 + 4 + 4 + 1;
-    if (Version >= 4) n += 1;
-    if (Version >= 6) n += 1;
-    return n;
-}
-
-void ReadBlock(TReader& R, int32_t Version, TStreamLayer& L) {
-    L.Visible = R.Bool();
-    L.VisibleBox = R.Bool();
-    L.Transparency = R.Int();
-    L.PosX = R.Int();
-    L.PosY = R.Int();
-    L.ClipToBackground = R.Bool();
-    L.Locked = R.Bool();
-    L.Magnify.MagnifyEnabled = R.Bool();
-    L.Magnify.MagnifyRate = R.Double();
-    L.Magnify.MagnifyStyle = R.Byte();
-    if (Version >= 3) L.Magnify.MagnifySource = R.Byte();
-    L.Operation = R.Byte();
-    L.Width = R.Int();
-    L.Height = R.Int();
-    if (Version >= 3) {
-        L.ResampleFilter = TResampleFilter(R.Byte());
-        L.UseResampleFilter = R.Bool();
-        L.Name = R.String();
-        const int32_t len = R.Int();
-        if (len > 0) L.UserData = R.Block(len);
-        L.IsMask = R.Bool();
-    }
-    if (Version >= 4) L.Selectable = R.Bool();
-    if (Version >= 6) L.DimOutside = R.Bool();
-    L.ImageOffset = R.Int64();
-}
-
-// A raw bitmap record ("TIEBITMAPRAW") of N bytes at the stream's position, inflated first for the
-// zlib codec.
-std::unique_ptr<TIEBitmap> ReadRawImage(TReader& R, bool Compressed) {
-    const int32_t n = R.Int();
-    R.Need(n);
-    TMemoryStream mem;
-    mem.SetSize(n);
-    if (n > 0) R.Bytes(mem.GetMemory(), n);
-    mem.SetPosition(0);
-    auto image = std::make_unique<TIEBitmap>();
-    bool ok;
-    if (Compressed) {
-        TZDecompressionStream z(&mem);
-        ok = image->LoadRawFromStream(nullptr, &z);
-    } else {
-        ok = image->LoadRawFromStream(nullptr, &mem);
-    }
-    if (!ok) throw EReadError(SReadError);
-    return image;
-}
-
-// A raw bitmap record of Bitmap, deflated at zlib's default level for the zlib codec, as an
-// Integer byte count and the bytes.
-void WriteRawImage(TStream* S, TIEBitmap* Bitmap, bool Compressed) {
-    TMemoryStream mem;
-    const int64_t rowBytes = int64_t(Bitmap->GetHeight()) * Bitmap->GetRowLen();
-    int64_t estimate = rowBytes / 2;
-    if (Bitmap->HasAlphaChannel()) estimate += int64_t(Bitmap->GetHeight()) * Bitmap->GetAlphaChannel()->GetRowLen();
-    if (IEGetMemorySize(true) > estimate) {
-        try {
-            mem.SetSize(estimate);
-        } catch (const Exception&) {
-            // Only a hint for the size; writing grows the stream anyway.
-        }
-    }
-    mem.SetPosition(0);
-    if (Compressed) {
-        TZCompressionStream z(&mem, 2);
-        Bitmap->SaveRawToStream(nullptr, &z);
-        z.Finish();
-    } else {
-        Bitmap->SaveRawToStream(nullptr, &mem);
-    }
-    const int64_t produced = mem.GetPosition();
-    PutInt(S, int32_t(produced));
-    if (produced > 0) PutBytes(S, mem.GetMemory(), int32_t(produced));
-}
-
-}  // namespace
+#include "picturaview_lyr.h"
 
 // ---- The layers stream --------------------------------------------------------------------------
 
@@ -224,117 +36,83 @@ void TPicturaView::SaveLayersToStream(TStream* Stream, int32_t Codec) {
     } restore{this, savedCurrent, savedSkip};
     GetCurrentLayer()->Bitmap = FCurrentImage;
 
-    PutBytes(Stream, kLayersMagic, kLayersMagicLen);
-    PutInt(Stream, kLayersVersion);
-    PutInt(Stream, Codec);
-    PutInt(Stream, GetLayerCount());
-    std::vector<int64_t> offsetFields;
-    for (auto& l : FLayers) {
-        PutBool(Stream, l->Visible);
-        PutBool(Stream, l->VisibleBox);
-        PutInt(Stream, l->Transparency);
-        PutInt(Stream, l->PosX);
-        PutInt(Stream, l->PosY);
-        PutBool(Stream, l->ClipToBackground);
-        PutBool(Stream, l->Locked);
-        PutBool(Stream, l->Magnify.MagnifyEnabled);
-        PutDouble(Stream, l->Magnify.MagnifyRate);
-        PutByte(Stream, l->Magnify.MagnifyStyle);
-        PutByte(Stream, l->Magnify.MagnifySource);
-        PutByte(Stream, l->Operation);
-        PutInt(Stream, l->Width);
-        PutInt(Stream, l->Height);
-        PutByte(Stream, uint8_t(l->ResampleFilter));
-        PutBool(Stream, l->UseResampleFilter);
-        PutString(Stream, l->Name);
-        const int32_t len = l->UserData ? std::max(l->UserDataLen, 0) : 0;
-        PutInt(Stream, len);
-        if (len > 0) PutBytes(Stream, l->UserData, len);
-        PutBool(Stream, l->IsMask);
-        PutBool(Stream, l->Selectable);
-        PutBool(Stream, l->DimOutside);
-        offsetFields.push_back(Stream->GetPosition());
-        const uint8_t zero[8] = {};
-        PutBytes(Stream, zero, 8);
+    std::vector<TIELayersStreamLayer> blocks(FLayers.size());
+    for (size_t i = 0; i < FLayers.size(); ++i) {
+        const TIELayer* l = FLayers[i].get();
+        TIELayersStreamLayer& b = blocks[i];
+        b.Visible = l->Visible;
+        b.VisibleBox = l->VisibleBox;
+        b.Transparency = l->Transparency;
+        b.PosX = l->PosX;
+        b.PosY = l->PosY;
+        b.ClipToBackground = l->ClipToBackground;
+        b.Locked = l->Locked;
+        b.MagnifyEnabled = l->Magnify.MagnifyEnabled;
+        b.MagnifyRate = l->Magnify.MagnifyRate;
+        b.MagnifyStyle = l->Magnify.MagnifyStyle;
+        b.MagnifySource = l->Magnify.MagnifySource;
+        b.Operation = l->Operation;
+        b.Width = l->Width;
+        b.Height = l->Height;
+        b.ResampleFilter = l->ResampleFilter;
+        b.UseResampleFilter = l->UseResampleFilter;
+        b.Name = l->Name;
+        if (l->UserData && l->UserDataLen > 0)
+            b.UserData.assign(static_cast<const uint8_t*>(l->UserData),
+                              static_cast<const uint8_t*>(l->UserData) + l->UserDataLen);
+        b.IsMask = l->IsMask;
+        b.Selectable = l->Selectable;
+        b.DimOutside = l->DimOutside;
     }
-    for (int32_t i = 0; i < GetLayerCount(); ++i) {
-        const int64_t end = Stream->GetPosition();
-        Stream->SetPosition(offsetFields[size_t(i)]);
-        PutInt(Stream, int32_t(uint32_t(uint64_t(end))));
-        PutInt(Stream, int32_t(uint32_t(uint64_t(end) >> 32)));
-        Stream->SetPosition(end);
-        SetCurrentLayer(i);
-        if (Codec == kCodecZlibRaw || Codec == kCodecRaw) {
-            WriteRawImage(Stream, FCurrentImage, Codec == kCodecZlibRaw);
-        } else {
-            TPicturaIO* io = GetIO();
-            TIOParamsVals* p = io->GetParams();
-            switch (FCurrentImage->GetPixelFormat()) {
-                case ie1g: p->BitsPerSample = 1; p->SamplesPerPixel = 1; break;
-                case ie8g: p->BitsPerSample = 8; p->SamplesPerPixel = 1; p->TIFFPhotometric = 1; break;
-                default: p->BitsPerSample = 8; p->SamplesPerPixel = 3; p->TIFFPhotometric = 2; break;
-            }
-            io->SaveToStream(Stream, TIOFileType(Codec));
+    IEWriteLayersStream(Stream, Codec, blocks, [&](int32_t Index) {
+        // The layer's bitmap is written as the view's current image.
+        SetCurrentLayer(Index);
+        if (Codec == IELayersCodecZlibRaw || Codec == IELayersCodecRaw) {
+            IEWriteLayersRawImage(Stream, FCurrentImage, Codec == IELayersCodecZlibRaw);
+            return;
         }
-        Stream->Seek(0, soEnd);
-    }
+        TPicturaIO* io = GetIO();
+        TIOParamsVals* p = io->GetParams();
+        switch (FCurrentImage->GetPixelFormat()) {
+            case ie1g: p->BitsPerSample = 1; p->SamplesPerPixel = 1; break;
+            case ie8g: p->BitsPerSample = 8; p->SamplesPerPixel = 1; p->TIFFPhotometric = 1; break;
+            default: p->BitsPerSample = 8; p->SamplesPerPixel = 3; p->TIFFPhotometric = 2; break;
+        }
+        io->SaveToStream(Stream, TIOFileType(Codec));
+    });
 }
 
 bool TPicturaView::LoadLayersFromStream(TStream* Stream) {
-    TReader r{Stream, Stream->GetSize()};
-    char magic[kLayersMagicLen];
-    uint8_t header[12];
-    r.Bytes(magic, kLayersMagicLen);
-    r.Bytes(header, 12);
-    if (std::memcmp(magic, kLayersMagic, kLayersMagicLen) != 0) return false;
-    const int32_t version = int32_t(ByteOrder::GetLE32(header));
-    const int32_t codec = int32_t(ByteOrder::GetLE32(header + 4));
-    const int32_t count = int32_t(ByteOrder::GetLE32(header + 8));
-    bool result = false;
-    if (version > 0) {
-        // Everything first, into the side; the view changes only once all of it is read.
-        if (count < 1 || int64_t(count) * MinBlockSize(version) > r.Left()) throw EReadError(SReadError);
-        std::vector<TStreamLayer> layers(static_cast<size_t>(count));
-        // Fields an older stream does not hold keep layer 0's values.
-        TIELayer* l0 = GetLayer(0);
-        layers[0].Magnify.MagnifySource = l0->Magnify.MagnifySource;
-        layers[0].ResampleFilter = l0->ResampleFilter;
-        layers[0].UseResampleFilter = l0->UseResampleFilter;
-        layers[0].Name = l0->Name;
-        if (l0->UserDataLen > 0 && l0->UserData)
-            layers[0].UserData.assign(static_cast<uint8_t*>(l0->UserData),
-                                      static_cast<uint8_t*>(l0->UserData) + l0->UserDataLen);
-        layers[0].IsMask = l0->IsMask;
-        layers[0].Selectable = l0->Selectable;
-        layers[0].DimOutside = l0->DimOutside;
-        const bool keepOldUserData = version < 3;
-        for (auto& l : layers) {
-            ReadBlock(r, version, l);
-            const int64_t after = Stream->GetPosition();
-            if (l.ImageOffset < 0 || l.ImageOffset >= r.Size) throw EReadError(SReadError);
-            Stream->SetPosition(l.ImageOffset);
-            if (codec == kCodecZlibRaw || codec == kCodecRaw) {
-                l.Image = ReadRawImage(r, codec == kCodecZlibRaw);
-            } else {
-                l.Image = std::make_unique<TIEBitmap>();
-                TPicturaIO io(nullptr);
-                io.SetAttachedIEBitmap(l.Image.get());
-                io.SetNativePixelFormat(l.IsMask);
-                io.LoadFromStreamFormat(Stream, TIOFileType(codec));
-                // A type the I/O component cannot read here leaves the image empty.
-                if (io.Aborting || l.Image->IsEmpty()) throw EReadError(SReadError);
-            }
-            Stream->SetPosition(after);
-        }
-        // Into the view.
+    // Everything first, into the side; the view changes only once all of it is read. Fields an
+    // older stream does not hold keep layer 0's values.
+    TIELayersStream read;
+    read.Layers.resize(1);
+    TIELayer* l0 = GetLayer(0);
+    TIELayersStreamLayer& first = read.Layers[0];
+    first.MagnifySource = l0->Magnify.MagnifySource;
+    first.ResampleFilter = l0->ResampleFilter;
+    first.UseResampleFilter = l0->UseResampleFilter;
+    first.Name = l0->Name;
+    if (l0->UserDataLen > 0 && l0->UserData)
+        first.UserData.assign(static_cast<uint8_t*>(l0->UserData), static_cast<uint8_t*>(l0->UserData) + l0->UserDataLen);
+    first.IsMask = l0->IsMask;
+    first.Selectable = l0->Selectable;
+    first.DimOutside = l0->DimOutside;
+    // A wrong magic leaves the version as given here and changes nothing at all; a version of 0 or
+    // below still updates the view.
+    read.Version = 1;
+    const bool ok = IEReadLayersStream(Stream, read, FIO && FIO->GetNativePixelFormat());
+    if (!ok && read.Version > 0) return false;
+    if (ok) {
+        const bool keepOldUserData = read.Version < 3;
         HoldUpdate();
         try {
             while (GetLayerCount() > 1) RemoveLayer(GetLayerCount() - 1);
-            for (int32_t i = 0; i < count; ++i) {
+            for (int32_t i = 0; i < int32_t(read.Layers.size()); ++i) {
                 if (i > 0) AddLayer();
                 SetCurrentLayer(i);
                 TIELayer* l = GetCurrentLayer();
-                TStreamLayer& s = layers[size_t(i)];
+                TIELayersStreamLayer& s = read.Layers[size_t(i)];
                 l->Visible = s.Visible;
                 l->VisibleBox = s.VisibleBox;
                 l->Transparency = s.Transparency;
@@ -342,7 +120,10 @@ bool TPicturaView::LoadLayersFromStream(TStream* Stream) {
                 l->PosY = s.PosY;
                 l->ClipToBackground = s.ClipToBackground;
                 l->Locked = s.Locked;
-                l->Magnify = s.Magnify;
+                l->Magnify.MagnifyEnabled = s.MagnifyEnabled;
+                l->Magnify.MagnifyRate = s.MagnifyRate;
+                l->Magnify.MagnifyStyle = s.MagnifyStyle;
+                l->Magnify.MagnifySource = s.MagnifySource;
                 l->Operation = s.Operation;
                 l->Width = s.Width;
                 l->Height = s.Height;
@@ -371,7 +152,6 @@ bool TPicturaView::LoadLayersFromStream(TStream* Stream) {
             throw;
         }
         ReleaseUpdateNoRefresh();
-        result = true;
     }
     if (FIO) {
         TIEBitmap* b0 = GetLayer(0)->Bitmap;
@@ -380,7 +160,7 @@ bool TPicturaView::LoadLayersFromStream(TStream* Stream) {
         p->Height = p->OriginalHeight = b0->GetHeight();
     }
     Update();
-    return result;
+    return ok;
 }
 
 bool TPicturaView::LoadLayersFromFile(const std::wstring& FileName) {
@@ -392,22 +172,22 @@ bool TPicturaView::LoadLayersFromFile(const std::wstring& FileName) {
 
 void TIELayer::SaveToStream(TStream* Stream, bool WithBitmap) {
     const int64_t start = Stream->GetPosition();
-    PutInt(Stream, 0);
-    PutBytes(Stream, &LayerGUID, 16);
-    PutInt(Stream, Width);
-    PutInt(Stream, Height);
-    PutBool(Stream, Visible);
-    PutBool(Stream, VisibleBox);
-    PutBool(Stream, Selectable);
-    PutInt(Stream, Transparency);
-    PutInt(Stream, PosX);
-    PutInt(Stream, PosY);
-    PutInt(Stream, ScreenRect.left);
-    PutInt(Stream, ScreenRect.top);
-    PutInt(Stream, ScreenRect.right);
-    PutInt(Stream, ScreenRect.bottom);
-    PutBool(Stream, ClipToBackground);
-    PutBool(Stream, Locked);
+    IEWriteLayersInt(Stream, 0);
+    Stream->WriteBuffer(&LayerGUID, 16);
+    IEWriteLayersInt(Stream, Width);
+    IEWriteLayersInt(Stream, Height);
+    IEWriteLayersByte(Stream, Visible);
+    IEWriteLayersByte(Stream, VisibleBox);
+    IEWriteLayersByte(Stream, Selectable);
+    IEWriteLayersInt(Stream, Transparency);
+    IEWriteLayersInt(Stream, PosX);
+    IEWriteLayersInt(Stream, PosY);
+    IEWriteLayersInt(Stream, ScreenRect.left);
+    IEWriteLayersInt(Stream, ScreenRect.top);
+    IEWriteLayersInt(Stream, ScreenRect.right);
+    IEWriteLayersInt(Stream, ScreenRect.bottom);
+    IEWriteLayersByte(Stream, ClipToBackground);
+    IEWriteLayersByte(Stream, Locked);
     // The magnifier group as its 24-byte record.
     uint8_t magnify[24] = {};
     magnify[0] = Magnify.MagnifyEnabled ? 1 : 0;
@@ -417,30 +197,30 @@ void TIELayer::SaveToStream(TStream* Stream, bool WithBitmap) {
     ByteOrder::PutLE32(magnify + 12, uint32_t(rate >> 32));
     magnify[16] = Magnify.MagnifyStyle;
     magnify[17] = Magnify.MagnifySource;
-    PutBytes(Stream, magnify, 24);
-    PutByte(Stream, Operation);
+    Stream->WriteBuffer(magnify, 24);
+    IEWriteLayersByte(Stream, Operation);
     // The user-data slot keeps its 4 bytes; a reference to memory means nothing once read back, so
     // it is written as 0 and not restored.
-    PutInt(Stream, 0);
-    PutByte(Stream, uint8_t(ResampleFilter));
-    PutBool(Stream, UseResampleFilter);
-    PutString(Stream, Name);
-    PutBool(Stream, IsMask);
-    PutBool(Stream, DimOutside);
-    PutDouble(Stream, RotationAngle);
-    PutDouble(Stream, RotationCenterX);
-    PutDouble(Stream, RotationCenterY);
+    IEWriteLayersInt(Stream, 0);
+    IEWriteLayersByte(Stream, uint8_t(ResampleFilter));
+    IEWriteLayersByte(Stream, UseResampleFilter);
+    IEWriteLayersString(Stream, Name);
+    IEWriteLayersByte(Stream, IsMask);
+    IEWriteLayersByte(Stream, DimOutside);
+    IEWriteLayersDouble(Stream, RotationAngle);
+    IEWriteLayersDouble(Stream, RotationCenterX);
+    IEWriteLayersDouble(Stream, RotationCenterY);
     const bool withBitmap = WithBitmap && Bitmap;
-    PutBool(Stream, withBitmap);
+    IEWriteLayersByte(Stream, withBitmap);
     if (withBitmap) Bitmap->SaveRawToStream(nullptr, Stream);
     const int64_t end = Stream->GetPosition();
     Stream->SetPosition(start);
-    PutInt(Stream, int32_t(end - start));
+    IEWriteLayersInt(Stream, int32_t(end - start));
     Stream->SetPosition(end);
 }
 
 void TIELayer::LoadFromStream(TStream* Stream) {
-    TReader r{Stream, Stream->GetSize()};
+    TIEStreamReader r{Stream, Stream->GetSize()};
     const int64_t start = Stream->GetPosition();
     const int32_t length = r.Int();
     // The record must lie inside the stream; nothing beyond it is read.

@@ -314,3 +314,22 @@ TEST_F(ComposeTest, DimOutsideTheCurrentLayer) {
     v->SetCurrentLayer(0);   // only while that layer is current
     EXPECT_EQ(Composed(*v, 0, 0).r, 255);
 }
+
+TEST_F(ComposeTest, FreeLayerFollowsTheZoom) {
+    auto v = View(40, 40, 0x000000);
+    v->GetIEBitmap()->Allocate(10, 10, ie24RGB);
+    v->GetIEBitmap()->Fill(0);
+    v->SetCenter(false);
+    AddSolid(*v, 4, 4, 0x0000FF, 2, 1);
+    v->SetZoom(200);
+    v->Update();
+    const RECT& r = v->GetLayer(1)->ScreenRect;
+    EXPECT_EQ(r.left, 4);
+    EXPECT_EQ(r.top, 2);
+    EXPECT_EQ(r.right, 12);
+    EXPECT_EQ(r.bottom, 10);
+    EXPECT_EQ(Composed(*v, 4, 2).r, 255);
+    EXPECT_EQ(Composed(*v, 11, 9).r, 255);
+    EXPECT_EQ(Composed(*v, 3, 2).r, 0);
+    EXPECT_EQ(Composed(*v, 12, 9).r, 0);
+}

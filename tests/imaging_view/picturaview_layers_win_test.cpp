@@ -484,3 +484,21 @@ TEST_F(LayersTest, SingleLayerRecordRoundTripAndCut) {
         EXPECT_EQ(x->Name, "before") << cut;
     }
 }
+
+TEST_F(LayersTest, CropLayersTransparentBorder) {
+    auto view = ThreeLayers();
+    TIEBitmap* b = view->GetLayer(1)->Bitmap;   // 5 x 4
+    b->GetAlphaChannel()->Fill(0);
+    b->SetAlpha(1, 1, 200);
+    b->SetAlpha(3, 2, 255);
+    const TIERGB keep = b->GetPixelRGB(1, 1);
+    view->GetLayer(2)->Bitmap->GetAlphaChannel()->Fill(0);   // fully transparent: unchanged
+    view->CropLayersTransparentBorder(-1);
+    EXPECT_EQ(b->GetWidth(), 3);
+    EXPECT_EQ(b->GetHeight(), 2);
+    EXPECT_EQ(b->GetAlpha(0, 0), 200);
+    EXPECT_EQ(b->GetAlpha(2, 1), 255);
+    EXPECT_EQ(b->GetPixelRGB(0, 0).r, keep.r);
+    EXPECT_EQ(view->GetLayer(2)->Bitmap->GetWidth(), 4);
+    EXPECT_EQ(view->GetLayer(0)->Bitmap->GetWidth(), 12);   // no alpha channel: unchanged
+}

@@ -9,8 +9,6 @@
 #include "BenchPhoto.h"
 #include "LayersBench.h"
 
-using namespace benchphoto;
-
 int main() {
     using namespace layersbench;
     std::vector<pixman_image_t*> layers;
@@ -28,7 +26,7 @@ int main() {
     pixman_image_t* dest = pixman_image_create_bits(PIXMAN_r8g8b8, kWidth, kHeight, nullptr, 0);
     const pixman_color_t half = {0, 0, 0, 0x8080};
     pixman_image_t* mask = pixman_image_create_solid_fill(&half);
-    const double ms = BestMs([&] {
+    const double ms = benchphoto::BestMs([&] {
         pixman_image_composite32(PIXMAN_OP_SRC, layers[0], nullptr, dest, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
         for (int i = 1; i < kLayers; ++i)
             pixman_image_composite32(PIXMAN_OP_OVER, layers[size_t(i)], mask, dest, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
