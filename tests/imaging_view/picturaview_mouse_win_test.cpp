@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "Clock.h"
 #include "Forms.h"
 #include "iebitmap.h"
 #include "picturaview.h"
@@ -332,4 +333,81 @@ TEST_F(MouseTest, WindowMessagesReachTheHandlersWithCaptureAndFocus) {
     SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(40, 50));
     EXPECT_EQ(seen, ieBottomRight);
     form->Hide();
+}
+
+TEST_F(MouseTest, MovingScrollFollowsTheMouseAcrossTheView) {
+    TManualClock clock;
+    TManualTimerSource timers(&clock);
+    SetTimerSource(&timers);
+    {
+        auto v = std::make_unique<TPicturaView>(nullptr);
+        v->SetOffScreen(true);
+        v->SetBounds(0, 0, 400, 300);
+        v->GetIEBitmap()->Allocate(2000, 800, ie24RGB);
+        v->Update();
+        Compose(*v);
+        v->SetMouseInteract(miMovingScroll);
+        int32_t mx = 0, my = 0;
+        v->GetMaxViewOrigin(mx, my);
+        ASSERT_GT(mx, 0);
+        auto settle = [&] {
+            for (int i = 0; i < 200 && v->IsSmoothScrolling(); ++i) timers.Advance(30);
+        };
+        // At the right edge the far end is reached; at 2 per cent of the width, the origin 0.
+        v->DoMouseMove(0, 399, 150);
+        settle();
+        EXPECT_EQ(v->GetViewX(), mx);
+        v->DoMouseMove(0, 8, 150);
+        settle();
+        EXPECT_LE(v->GetViewX(), 4);   // smooth scrolling ends within a few pixels of its target
+        // A held button does not scroll.
+        v->DoMouseMove(ssLeft, 399, 150);
+        EXPECT_FALSE(v->IsSmoothScrolling());
+    }
+    SetTimerSource(nullptr);
+}
+
+TEST_F(MouseTest, AntsMarchOnTheSelectionTimerThroughPhasesZeroToNine) {
+    TManualClock clock;
+    TManualTimerSource timers(&clock);
+    SetTimerSource(&timers);
+    {
+        std::unique_ptr<TForm> form(new TForm(nullptr));
+        form->SetClientSize(100, 100);
+        auto* view = new TPicturaView(form.get());
+        view->SetParent(form.get());
+        view->SetBounds(0, 0, 100, 100);
+        form->Show();
+        view->GetIEBitmap()->Allocate(100, 100, ie24RGB);
+        view->Update();
+        Compose(*view);
+        view->SelectRect(10, 10, 50, 50, 0);
+        ASSERT_NE(view->GetSelectionTimer(), nullptr);
+        EXPECT_TRUE(view->GetSelectionTimer()->Enabled());
+        EXPECT_EQ(view->GetSelectionTimer()->Interval(), 210u);
+        std::vector<int32_t> phases;
+        for (int i = 0; i < 11; ++i) {
+            timers.Advance(210);
+            phases.push_back(view->GetSelectionPhase());
+        }
+        EXPECT_EQ(phases, (std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1}));
+        // Without animation the timer stops.
+        view->SetSelectionOptions(iesoSizeable | iesoMoveable);
+        view->DrawSelection(false);
+        EXPECT_FALSE(view->GetSelectionTimer()->Enabled());
+        form->Hide();
+    }
+    SetTimerSource(nullptr);
+}
+
+TEST_F(MouseTest, ShiftShowsTheAddingCursorWhileHeld) {
+    auto v = View(20, 20);
+    std::vector<TCursor> shown;
+    v->OnSetCursor = [&](TObject*, TCursor& C) { shown.push_back(C); };
+    uint16_t key = VK_SHIFT;
+    v->KeyDown(key, ssShift);
+    v->KeyUp(key, 0);
+    v->AdditiveSelection = false;
+    v->KeyDown(key, ssShift);
+    EXPECT_EQ(shown, (std::vector<TCursor>{1791, 1785}));
 }
