@@ -12,6 +12,7 @@
 #include "iecoreutils_general.h"
 #include "iecoreutils_geometry.h"
 #include "iecoreutils_text.h"
+#include "picturaproc_rotate.h"
 #include "picturaview_control.h"
 
 namespace {
@@ -68,9 +69,10 @@ void TPicturaView::SetMouseInteract(TIEMouseInteract Value) {
         Invalidate();
     }
     const TIEMouseInteract v = IEMouseInteractRules(FMouseInteract, Value);
-    // Leaving rotation turns the angles into pixels. (Cropping the transparent border before
-    // rotating comes with the processing component's cropping.)
-    if (!(v & miRotateLayers)) ApplyLayerRotations(-1);
+    if (!(v & miRotateLayers))
+        ApplyLayerRotations(-1);
+    else if (CropBeforeRotating)
+        CropLayersTransparentBorder(-1);
     FMouseInteract = v;
     Update();
 }
@@ -160,8 +162,58 @@ bool TPicturaView::IsPointInLayer(int32_t X, int32_t Y, int32_t Index) {
     return X >= r.left && X <= r.right && Y >= r.top && Y <= r.bottom;
 }
 
-void TPicturaView::ApplyLayerRotations(int32_t) {
-    // Rotated layers keep their angle until the processing component turns it into pixels.
+void TPicturaView::ApplyLayerRotations(int32_t Index) {
+    GetCurrentLayer()->Bitmap = FCurrentImage;
+    bool any = false;
+    for (int32_t i = 0; i < GetLayerCount(); ++i) {
+        if ((Index != -1 && i != Index) || GetLayer(i)->RotationAngle == 0) continue;
+        any = true;
+        ResizeLayersToSize(i);
+        TIELayer* l = GetLayer(i);
+        TIEBitmap* b = l->Bitmap;
+        const double angle = l->RotationAngle;
+        // The layer's corners turned around its rotation centre give its new place.
+        const int32_t w = b->GetWidth(), h = b->GetHeight();
+        TIEPoint pts[4] = {{0, 0}, {w, 0}, {w, h}, {0, h}};
+        IERotatePoints(pts, 3, IETrunc((long double)w * l->RotationCenterX), angle,
+                       IETrunc((long double)h * l->RotationCenterY));
+        int32_t minX = pts[0].X, minY = pts[0].Y;
+        for (const TIEPoint& p : pts) {
+            minX = std::min(minX, p.X);
+            minY = std::min(minY, p.Y);
+        }
+        TIEBitmap rotated, rotAlpha;
+        IERotateBitmapTo(b, &rotated, 0, angle);
+        IERotateBitmapTo(b->GetAlphaChannel(), &rotAlpha, 0, angle);
+        // What the turn left uncovered is transparent and cut away.
+        const int32_t rw = rotAlpha.GetWidth(), rh = rotAlpha.GetHeight();
+        int32_t left = rw, right = -1, top = rh, bottom = -1;
+        for (int32_t y = 0; y < rh; ++y) {
+            const uint8_t* row = rotAlpha.GetScanline(y);
+            for (int32_t x = 0; x < rw; ++x)
+                if (row[x]) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        }
+        if (right < left) left = top = 0, right = rw - 1, bottom = rh - 1;
+        const int32_t cw = right - left + 1, ch = bottom - top + 1;
+        b->Allocate(cw, ch, rotated.GetPixelFormat());
+        rotated.CopyRectTo(b, left, top, 0, 0, cw, ch);
+        TIEBitmap* alpha = b->GetAlphaChannel();
+        alpha->Allocate(cw, ch, ie8g);
+        rotAlpha.CopyRectTo(alpha, left, top, 0, 0, cw, ch);
+        alpha->CheckFull();
+        l->PosX += minX + left;
+        l->PosY += minY + top;
+        l->Width = 0;
+        l->Height = 0;
+        l->SetRotationAngle(0);
+        l->AlphaCache.reset();
+    }
+    if (any) Update();
 }
 
 void TPicturaView::ResizeLayerByGrip(int32_t X, int32_t Y, bool KeepAspect) {

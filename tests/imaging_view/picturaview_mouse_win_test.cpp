@@ -411,3 +411,36 @@ TEST_F(MouseTest, ShiftShowsTheAddingCursorWhileHeld) {
     v->KeyDown(key, ssShift);
     EXPECT_EQ(shown, (std::vector<TCursor>{1791, 1785}));
 }
+
+TEST_F(MouseTest, LeavingRotationTurnsTheAngleIntoPixelsWhereTheyWereShown) {
+    auto v = LayeredView();
+    // Layer 1: 20 x 10, red on the left half, green on the right; turned a quarter.
+    TIEBitmap* b = v->GetLayer(1)->Bitmap;
+    b->Allocate(20, 10, ie24RGB);
+    b->Fill(double(0x0000FF));
+    b->FillRect(10, 0, 19, 9, double(0x00FF00));
+    v->GetLayer(1)->SetRotationAngle(90);
+    v->Update();
+    Compose(*v);
+    std::vector<TIERGB> shown;
+    for (int32_t y = 0; y < 40; ++y)
+        for (int32_t x = 0; x < 40; ++x) shown.push_back(v->GetBackBufferIE()->GetPixelRGB(x, y));
+    v->ApplyLayerRotations(-1);
+    EXPECT_EQ(v->GetLayer(1)->RotationAngle, 0);
+    EXPECT_EQ(v->GetLayer(1)->Bitmap->GetWidth(), 10);
+    EXPECT_EQ(v->GetLayer(1)->Bitmap->GetHeight(), 20);
+    Compose(*v);
+    int32_t differ = 0;
+    for (int32_t y = 0; y < 40; ++y)
+        for (int32_t x = 0; x < 40; ++x) {
+            const TIERGB a = shown[size_t(y * 40 + x)], c = v->GetBackBufferIE()->GetPixelRGB(x, y);
+            if (std::abs(a.r - c.r) > 2 || std::abs(a.g - c.g) > 2 || std::abs(a.b - c.b) > 2) ++differ;
+        }
+    EXPECT_EQ(differ, 0);
+    // Leaving the rotating interaction does the same.
+    v->SetMouseInteract(miRotateLayers);
+    v->GetLayer(1)->SetRotationAngle(45);
+    v->SetMouseInteract(miMoveLayers);
+    EXPECT_EQ(v->GetLayer(1)->RotationAngle, 0);
+    EXPECT_GT(v->GetLayer(1)->Bitmap->GetWidth(), 15);   // 10 wide before the eighth turn
+}
