@@ -13,6 +13,7 @@
 #include "iebitmap.h"
 #include "picturaview.h"
 #include "picturaview_control.h"
+#include "picturaview_test_view.h"
 
 namespace {
 
@@ -27,21 +28,9 @@ struct MouseTest : ::testing::Test {
     bool leftDown = false;
 };
 
-void Compose(TPicturaView& V) {
-    V.SetBackBufferDirty();
-    V.PresentBackBuffer(RECT{0, 0, V.Width(), V.Height()});
-}
+void Compose(TPicturaView& V) { ComposeView(V); }
 
-std::unique_ptr<TPicturaView> View(int32_t W, int32_t H) {
-    auto v = std::make_unique<TPicturaView>(nullptr);
-    v->SetOffScreen(true);
-    v->SetBounds(0, 0, W, H);
-    v->GetIEBitmap()->Allocate(W, H, ie24RGB);
-    v->GetIEBitmap()->Fill(0.0);
-    v->Update();
-    Compose(*v);
-    return v;
-}
+std::unique_ptr<TPicturaView> View(int32_t W, int32_t H) { return OffScreenImageView(W, H); }
 
 // A view of 100 x 100 with a 20 x 20 layer 1 at (10, 10), current.
 std::unique_ptr<TPicturaView> LayeredView() {

@@ -10,6 +10,7 @@
 #include "iebitmap.h"
 #include "picturaview.h"
 #include "picturaview_control.h"
+#include "picturaview_test_view.h"
 
 namespace {
 
@@ -17,18 +18,7 @@ struct SelectionTest : ::testing::Test {
     void SetUp() override { IEPicturaViewInitialize(); }
 };
 
-std::unique_ptr<TPicturaView> View(int32_t W, int32_t H) {
-    auto v = std::make_unique<TPicturaView>(nullptr);
-    v->SetOffScreen(true);
-    v->SetBounds(0, 0, W, H);
-    v->GetIEBitmap()->Allocate(W, H, ie24RGB);
-    v->GetIEBitmap()->Fill(0.0);
-    v->Update();
-    // Composed once so that the layer knows where it lies on screen.
-    v->SetBackBufferDirty();
-    v->PresentBackBuffer(RECT{0, 0, W, H});
-    return v;
-}
+std::unique_ptr<TPicturaView> View(int32_t W, int32_t H) { return OffScreenImageView(W, H); }
 
 std::vector<POINT> Points(TPicturaView& V) {
     return std::vector<POINT>(V.GetSelectionPoints(), V.GetSelectionPoints() + V.GetSelectionPointCount());
