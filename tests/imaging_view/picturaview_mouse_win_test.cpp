@@ -433,3 +433,24 @@ TEST_F(MouseTest, LeavingRotationTurnsTheAngleIntoPixelsWhereTheyWereShown) {
     EXPECT_EQ(v->GetLayer(1)->RotationAngle, 0);
     EXPECT_GT(v->GetLayer(1)->Bitmap->GetWidth(), 15);   // 10 wide before the eighth turn
 }
+
+TEST_F(MouseTest, LassoDragSelectsTheOutlineAndAClickDeselects) {
+    auto v = View(20, 20);
+    v->SetMouseInteract(miSelectLasso);
+    int change = 0;
+    v->OnSelectionChange = [&](TObject*) { ++change; };
+    v->DoMouseDown(mbLeft, ssLeft, 4, 4);
+    for (POINT p : std::vector<POINT>{{14, 4}, {14, 14}, {4, 14}}) v->DoMouseMove(ssLeft, p.x, p.y);
+    v->DoMouseUp(mbLeft, 0, 4, 14);
+    EXPECT_FALSE(v->GetPolygonSelecting());
+    EXPECT_EQ(change, 1);
+    TIEMask* m = v->GetSelectionMask();
+    EXPECT_EQ(m->X1, 4);
+    EXPECT_EQ(m->Y1, 4);
+    EXPECT_EQ(m->X2, 13);
+    EXPECT_EQ(m->Y2, 13);
+    v->DoMouseDown(mbLeft, ssLeft, 2, 2);
+    v->DoMouseUp(mbLeft, 0, 2, 2);
+    EXPECT_FALSE(v->GetSelected());
+    EXPECT_TRUE(m->IsEmpty());
+}
