@@ -482,6 +482,7 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
                     FMoved = FMoved || dx != 0 || dy != 0;
                     SetInteractionHint(L"X=" + std::to_wstring(l->PosX) + L" Y=" + std::to_wstring(l->PosY), rawX,
                                        L"X=000 Y=000", rawY);
+                    AlphaCacheLayer = FMovingLayer;
                     Update();
                     DoLayerNotify(FCurrentLayer, ielMoving);
                 }
@@ -492,6 +493,7 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
                 SetInteractionHint(L"X=" + std::to_wstring(IERound(l->GetWidth() * l->RotationCenterX)) + L" Y=" +
                                        std::to_wstring(IERound(l->GetHeight() * l->RotationCenterY)),
                                    rawX, L"X=000 Y=000", rawY);
+                AlphaCacheLayer = FRotationCenterLayer;
                 Update();
             } else if (FRotatingLayer >= 0) {
                 TIELayer* l = GetLayer(FRotatingLayer);
@@ -511,6 +513,7 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
                     std::wstring a;
                     IEFloatToStrDot(a, l->RotationAngle);
                     SetInteractionHint(a + L"°", rawX, L"0000°", rawY);
+                    AlphaCacheLayer = FRotatingLayer;
                     Update();
                     DoLayerNotify(FCurrentLayer, ielRotating);
                 }
@@ -523,6 +526,7 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
                 FMoved = true;
                 SetInteractionHint(std::to_wstring(l->Width) + L" x " + std::to_wstring(l->Height), rawX,
                                    L"0000 x 0000", rawY);
+                AlphaCacheLayer = FCurrentLayer;
                 Update();
                 DoLayerNotify(FCurrentLayer, ielResizing);
             }
