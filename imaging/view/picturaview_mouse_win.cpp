@@ -463,7 +463,8 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
                 FMoved = true;
             } else if (FPolygonSelecting) {
                 AutoScrollDrag();
-                Paint();
+                Paint();   // the picture again, without the rubber band
+                FRubberShown = false;
                 AddDragPolygonPoint(X, Y, Shift);
                 DrawSelection(false);
                 FMoved = true;
