@@ -454,3 +454,16 @@ TEST_F(MouseTest, LassoDragSelectsTheOutlineAndAClickDeselects) {
     EXPECT_FALSE(v->GetSelected());
     EXPECT_TRUE(m->IsEmpty());
 }
+
+TEST_F(MouseTest, GripDragKeepsTheSelectionAspect) {
+    auto v = View(100, 100);
+    v->SetMouseInteract(miSelect);
+    v->SelectionAspectRatio = 0.5;   // height over width
+    v->SelectRect(0, 0, 40, 10, 0);
+    ASSERT_EQ(v->GetSelY2(), 19);    // 40 x 20
+    // The bottom-right grip dragged to (60, 25): the height follows the width.
+    Drag(*v, 40, 20, 60, 25);
+    TIEMask* m = v->GetSelectionMask();
+    EXPECT_EQ(m->X2, 60);
+    EXPECT_EQ(m->Y2, 30);
+}
