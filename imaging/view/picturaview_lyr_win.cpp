@@ -15,6 +15,61 @@
 #include "picturaview_control.h"
 #include "picturaview_lyr.h"
 
+namespace {
+
+// A layer's properties as the stream holds them (the image is not part of it), and back.
+void ToRecord(const TIELayer& L, TIELayersStreamLayer& R) {
+    R.Visible = L.Visible;
+    R.VisibleBox = L.VisibleBox;
+    R.Transparency = L.Transparency;
+    R.PosX = L.PosX;
+    R.PosY = L.PosY;
+    R.ClipToBackground = L.ClipToBackground;
+    R.Locked = L.Locked;
+    R.MagnifyEnabled = L.Magnify.MagnifyEnabled;
+    R.MagnifyRate = L.Magnify.MagnifyRate;
+    R.MagnifyStyle = L.Magnify.MagnifyStyle;
+    R.MagnifySource = L.Magnify.MagnifySource;
+    R.Operation = L.Operation;
+    R.Width = L.Width;
+    R.Height = L.Height;
+    R.ResampleFilter = L.ResampleFilter;
+    R.UseResampleFilter = L.UseResampleFilter;
+    R.Name = L.Name;
+    R.UserData.clear();
+    if (L.UserData && L.UserDataLen > 0)
+        R.UserData.assign(static_cast<const uint8_t*>(L.UserData), static_cast<const uint8_t*>(L.UserData) + L.UserDataLen);
+    R.IsMask = L.IsMask;
+    R.Selectable = L.Selectable;
+    R.DimOutside = L.DimOutside;
+}
+
+// The properties but the user data (which needs its own block).
+void FromRecord(const TIELayersStreamLayer& R, TIELayer& L) {
+    L.Visible = R.Visible;
+    L.VisibleBox = R.VisibleBox;
+    L.Transparency = R.Transparency;
+    L.PosX = R.PosX;
+    L.PosY = R.PosY;
+    L.ClipToBackground = R.ClipToBackground;
+    L.Locked = R.Locked;
+    L.Magnify.MagnifyEnabled = R.MagnifyEnabled;
+    L.Magnify.MagnifyRate = R.MagnifyRate;
+    L.Magnify.MagnifyStyle = R.MagnifyStyle;
+    L.Magnify.MagnifySource = R.MagnifySource;
+    L.Operation = R.Operation;
+    L.Width = R.Width;
+    L.Height = R.Height;
+    L.ResampleFilter = R.ResampleFilter;
+    L.UseResampleFilter = R.UseResampleFilter;
+    L.Name = R.Name;
+    L.IsMask = R.IsMask;
+    L.Selectable = R.Selectable;
+    L.DimOutside = R.DimOutside;
+}
+
+}  // namespace
+
 // ---- The layers stream --------------------------------------------------------------------------
 
 void TPicturaView::SaveLayersToStream(TStream* Stream, int32_t Codec) {
@@ -37,33 +92,7 @@ void TPicturaView::SaveLayersToStream(TStream* Stream, int32_t Codec) {
     GetCurrentLayer()->Bitmap = FCurrentImage;
 
     std::vector<TIELayersStreamLayer> blocks(FLayers.size());
-    for (size_t i = 0; i < FLayers.size(); ++i) {
-        const TIELayer* l = FLayers[i].get();
-        TIELayersStreamLayer& b = blocks[i];
-        b.Visible = l->Visible;
-        b.VisibleBox = l->VisibleBox;
-        b.Transparency = l->Transparency;
-        b.PosX = l->PosX;
-        b.PosY = l->PosY;
-        b.ClipToBackground = l->ClipToBackground;
-        b.Locked = l->Locked;
-        b.MagnifyEnabled = l->Magnify.MagnifyEnabled;
-        b.MagnifyRate = l->Magnify.MagnifyRate;
-        b.MagnifyStyle = l->Magnify.MagnifyStyle;
-        b.MagnifySource = l->Magnify.MagnifySource;
-        b.Operation = l->Operation;
-        b.Width = l->Width;
-        b.Height = l->Height;
-        b.ResampleFilter = l->ResampleFilter;
-        b.UseResampleFilter = l->UseResampleFilter;
-        b.Name = l->Name;
-        if (l->UserData && l->UserDataLen > 0)
-            b.UserData.assign(static_cast<const uint8_t*>(l->UserData),
-                              static_cast<const uint8_t*>(l->UserData) + l->UserDataLen);
-        b.IsMask = l->IsMask;
-        b.Selectable = l->Selectable;
-        b.DimOutside = l->DimOutside;
-    }
+    for (size_t i = 0; i < FLayers.size(); ++i) ToRecord(*FLayers[i], blocks[i]);
     IEWriteLayersStream(Stream, Codec, blocks, [&](int32_t Index) {
         // The layer's bitmap is written as the view's current image.
         SetCurrentLayer(Index);
@@ -87,17 +116,7 @@ bool TPicturaView::LoadLayersFromStream(TStream* Stream) {
     // older stream does not hold keep layer 0's values.
     TIELayersStream read;
     read.Layers.resize(1);
-    TIELayer* l0 = GetLayer(0);
-    TIELayersStreamLayer& first = read.Layers[0];
-    first.MagnifySource = l0->Magnify.MagnifySource;
-    first.ResampleFilter = l0->ResampleFilter;
-    first.UseResampleFilter = l0->UseResampleFilter;
-    first.Name = l0->Name;
-    if (l0->UserDataLen > 0 && l0->UserData)
-        first.UserData.assign(static_cast<uint8_t*>(l0->UserData), static_cast<uint8_t*>(l0->UserData) + l0->UserDataLen);
-    first.IsMask = l0->IsMask;
-    first.Selectable = l0->Selectable;
-    first.DimOutside = l0->DimOutside;
+    ToRecord(*GetLayer(0), read.Layers[0]);
     // A wrong magic leaves the version as given here and changes nothing at all; a version of 0 or
     // below still updates the view.
     read.Version = 1;
@@ -113,23 +132,7 @@ bool TPicturaView::LoadLayersFromStream(TStream* Stream) {
                 SetCurrentLayer(i);
                 TIELayer* l = GetCurrentLayer();
                 TIELayersStreamLayer& s = read.Layers[size_t(i)];
-                l->Visible = s.Visible;
-                l->VisibleBox = s.VisibleBox;
-                l->Transparency = s.Transparency;
-                l->PosX = s.PosX;
-                l->PosY = s.PosY;
-                l->ClipToBackground = s.ClipToBackground;
-                l->Locked = s.Locked;
-                l->Magnify.MagnifyEnabled = s.MagnifyEnabled;
-                l->Magnify.MagnifyRate = s.MagnifyRate;
-                l->Magnify.MagnifyStyle = s.MagnifyStyle;
-                l->Magnify.MagnifySource = s.MagnifySource;
-                l->Operation = s.Operation;
-                l->Width = s.Width;
-                l->Height = s.Height;
-                l->ResampleFilter = s.ResampleFilter;
-                l->UseResampleFilter = s.UseResampleFilter;
-                l->Name = s.Name;
+                FromRecord(s, *l);
                 if (!(i == 0 && keepOldUserData)) {
                     if (l->UserDataLen > 0) std::free(l->UserData);
                     l->UserData = nullptr;
@@ -140,9 +143,6 @@ bool TPicturaView::LoadLayersFromStream(TStream* Stream) {
                         l->UserDataLen = int32_t(s.UserData.size());
                     }
                 }
-                l->IsMask = s.IsMask;
-                l->Selectable = s.Selectable;
-                l->DimOutside = s.DimOutside;
                 l->ScreenRect = RECT{0, 0, 0, 0};
                 FCurrentImage->Assign(s.Image.get());
                 if (!s.Image->HasAlphaChannel() && FCurrentImage->HasAlphaChannel()) FCurrentImage->RemoveAlphaChannel();
