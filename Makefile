@@ -85,7 +85,7 @@ endif
 # renderer beside GDI. Pillow is Debian's, so the scripts run with
 # /usr/bin/python3.
 bench: configure native-configure
-	@cmake --build $(WIN_BUILD) -j $(JOBS) --target bench_extract bench_blur bench_render bench_transitions bench_view bench_layers imgtool
+	@cmake --build $(WIN_BUILD) -j $(JOBS) --target bench_extract bench_blur bench_render bench_transitions bench_view bench_layers bench_selection imgtool
 	@scripts/wine-session.sh $(WIN_BUILD) python3 tools/bench/extract_bench.py $(WIN_BUILD)
 	@cmake --build $(NATIVE_BUILD) -j $(JOBS) --target bench_image_convert bench_resample bench_proc bench_codecs bench_jpeg bench_formats bench_render_pixman bench_layers_pixman bench_rows bench_undo imgtool_fast
 	@timeout 7200 scripts/wine-session.sh $(WIN_BUILD) /usr/bin/python3 tools/bench/image_bench.py $(NATIVE_BUILD) $(WIN_BUILD)
@@ -95,6 +95,7 @@ bench: configure native-configure
 	@scripts/wine-session.sh $(WIN_BUILD) wine $(WIN_BUILD)/bench_transitions.exe
 	@scripts/wine-session.sh $(WIN_BUILD) wine $(WIN_BUILD)/bench_view.exe
 	@scripts/wine-session.sh $(WIN_BUILD) wine $(WIN_BUILD)/bench_layers.exe $$($(NATIVE_BUILD)/bench_layers_pixman)
+	@scripts/wine-session.sh $(WIN_BUILD) wine $(WIN_BUILD)/bench_selection.exe
 
 clean:
 	rm -rf $(BUILD)

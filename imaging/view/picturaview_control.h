@@ -48,15 +48,16 @@ enum TIESelectionBase : uint8_t { iesbClientArea, iesbBitmap };
 // Selection options (a set of bits).
 enum TIESelectionOption : uint16_t {
     iesoAnimated = 1u << 0, iesoSizeable = 1u << 1, iesoMoveable = 1u << 2, iesoFilled = 1u << 3,
-    iesoCutBorders = 1u << 4, iesoMarkOuter = 1u << 5, iesoCanScroll = 1u << 6, iesoPaintOnMask = 1u << 7,
-    iesoSelectTranspLayers = 1u << 8
+    iesoCutBorders = 1u << 4, iesoMarkOuter = 1u << 5, iesoCanScroll = 1u << 6, iesoSelectTranspLayers = 1u << 7,
+    iesoRightButtonSelectLayers = 1u << 8, iesoRightButtonTerminatePolySelect = 1u << 9,
+    iesoDisableOneClickDeselect = 1u << 10
 };
 using TIESelectionOptions = uint16_t;
 // Mouse interaction (a set of bits).
 enum TIEMouseInteractItem : uint16_t {
     miZoom = 1u << 0, miScroll = 1u << 1, miSelect = 1u << 2, miSelectPolygon = 1u << 3, miSelectCircle = 1u << 4,
     miSelectZoom = 1u << 5, miSelectMagicWand = 1u << 6, miSelectLasso = 1u << 7, miMoveLayers = 1u << 8,
-    miResizeLayers = 1u << 9, miRotateLayers = 1u << 10
+    miResizeLayers = 1u << 9, miRotateLayers = 1u << 10, miMovingScroll = 1u << 11
 };
 using TIEMouseInteract = uint16_t;
 // Grips of a selection or layer: none, the corners, the sides, the rotation centre.
@@ -64,7 +65,9 @@ enum TIEGrip : uint8_t {
     ieNone, ieTopLeft, ieTopRight, ieBottomRight, ieBottomLeft, ieLeftSide, ieRightSide, ieTopSide, ieBottomSide,
     ieRotationCenter
 };
-enum TIELayerEvent : uint8_t { ielSelected, ielMoved, ielResized, ielMoving, ielResizing, ielRotating, ielRotated };
+enum TIELayerEvent : uint8_t {
+    ielSelected, ielMoved, ielResized, ielMoving, ielResizing, ielRotating, ielRotated, ielBeginResizing, ielBeginMoving
+};
 
 using TViewChangeEvent = std::function<void(TObject* Sender, int32_t Change)>;
 using TViewChangingEvent = std::function<void(TObject* Sender, int32_t Change, double NewValue)>;
@@ -87,6 +90,16 @@ using TIEVirtualKeyEvent = std::function<void(TObject* Sender, uint16_t VirtualK
 extern const wchar_t* const IEPicturaVersion;
 // Whether the left mouse button is down (IEIsLeftButtonDown by default; tests replace it).
 extern std::function<bool()> IEViewLeftButtonDown;
+// The MouseInteract set that Value gives when the set was Current: items that exclude one another
+// are dropped in favour of the one added.
+TIEMouseInteract IEMouseInteractRules(TIEMouseInteract Current, TIEMouseInteract Value);
+// A polygon of exactly four axis-aligned corners, in either orientation.
+bool IEIsRectPolygon(const POINT* Points, int32_t Count);
+// The dots of a dashed line from (X1, Y1) to (X2, Y2), the end point excluded (as LineDDA walks
+// it): Plot(x, y, InColour1) for each; Counter runs the dash pattern of 4 dots of colour 1 and 4
+// of colour 2 across the lines of one outline.
+void IEDashedLineDots(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t& Counter,
+                      const std::function<void(int32_t X, int32_t Y, bool InColour1)>& Plot);
 // The resource name of view cursor Number (1778..1814), or nullptr.
 const wchar_t* IEViewCursorName(int32_t Number);
 
@@ -395,12 +408,15 @@ public:
     void SetSelectionAspectRatio(double Value);
     TIEMask* GetSelectionMask() const { return FSelectionMask.get(); }
     bool GetSelected() const { return FSelected; }
-    void DrawSelection(bool Invalidate);
+    // The marching ants, grips and grid of the shown selection; FromTimer: an animation step.
+    void DrawSelection(bool FromTimer);
     void Deselect();
-    virtual void SelectRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, bool Additive);
+    // Op 0 replaces the selection, 1 adds the rectangle.
+    virtual void SelectRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t Op);
     virtual void AddSelectionPoint(int32_t X, int32_t Y);
+    void AddSelectionPointNoPaint(int32_t X, int32_t Y);
     virtual void ApplyPolygonToMask();
-    virtual void AdjustDragPoints();
+    virtual void AdjustDragPoints(int32_t DX, int32_t DY);
     int32_t GetSelX1();
     int32_t GetSelY1();
     int32_t GetSelX2();
@@ -414,6 +430,71 @@ public:
     void WriteSelectionToStream(TStream* Stream);
     bool ReadSelectionFromStream(TStream* Stream, int32_t Mode);
     bool PopSelection(bool Drop, int32_t Mode);
+    // ---- The selection polygon (picturaview_selection_win.cpp) ----
+    // Rectangles, ellipses, polygons, lassos and wand outlines are polygons in bitmap coordinates
+    // filled into the mask; IEMaskPolygonBreak points separate sub-polygons.
+    void ClearPolygon();
+    void AddPolygonPoint(int32_t X, int32_t Y);
+    void AddPolygonSeparator();
+    void StartSubPolygon();
+    void RemoveLastPolygonPoint();
+    void RemoveLastSubPolygon();
+    void TranslatePolygon(int32_t DX, int32_t DY, bool Cut);
+    void ShowSelectionPolygon(bool Draw);
+    void HideSelectionPolygon(bool Repaint);
+    bool IsSelectionRect() const;
+    const POINT* GetSelectionPoints() const { return SelectionPolygon.data(); }
+    int32_t GetSelectionPointCount() const { return int32_t(SelectionPolygon.size()); }
+    // False (and nothing done) for a rectangle of no width or height.
+    bool BuildRectSelection(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t Op, bool Square,
+                            bool KeepInside);
+    void UpdateRectSelection(int32_t X, int32_t Y, TShiftState Shift);
+    void UpdateEllipseSelection(int32_t X, int32_t Y, TShiftState Shift);
+    void EndPolygonSelection(bool Add, bool DropLast);
+    void MagicWandSelect(int32_t X, int32_t Y, bool Add);
+    void MoveSelection(int32_t DX, int32_t DY);
+    int32_t TranslateSelection(int32_t State, int32_t DX, int32_t DY, bool Cut);
+    TIEGrip FindSelectionGrip(int32_t X, int32_t Y);
+    TIEGrip GetSelectionGripAt(int32_t X, int32_t Y, TShiftState Shift);
+    TIEGrip ResizeSelectionByGrip(TIEGrip Grip, int32_t X, int32_t Y, bool KeepAspect);
+    int32_t HitSelectionForMove(int32_t X, int32_t Y, TShiftState Shift);
+    void SetSelectionColor1(TColor Value);
+    void SetSelectionColor2(TColor Value);
+    // The grid over a selection rectangle (client coordinates), on the canvas being drawn.
+    virtual void DrawGrid(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
+    // The polygon's dashed outline on Canvas, from the record's phase; the grips and grid with it.
+    void DrawPolygonOutline(TCanvas* Canvas);
+    void SelectionTimerTick();
+    bool GetPolygonSelecting() const { return FPolygonSelecting; }
+    bool GetRectSelecting() const { return FRectSelecting; }
+    int32_t GetSelectionPhase() const { return FSelPhase; }
+    TTimer* GetSelectionTimer() const { return FSelectionTimer.get(); }
+    TIEGrip GetDraggedGrip() const { return FSelGrip; }
+    int32_t GetMoveState() const { return FMoveState; }
+    // ---- Mouse and keys (picturaview_mouse_win.cpp) ----
+    void SetLayerAspectMode(uint8_t Value) { LayerAspectMode = Value; }
+    bool AutoScrollDrag();
+    void ApplyLayerRotations(int32_t Index);
+    int32_t FindLayerAt(int32_t X, int32_t Y, bool OnlySelectable);
+    bool IsPointInLayer(int32_t X, int32_t Y, int32_t Index);
+    void ResizeLayerByGrip(int32_t X, int32_t Y, bool KeepAspect);
+    void SetInteractionHint(const std::wstring& Text, int32_t X, const std::wstring& WidthText, int32_t Y);
+    void SwapSelectionBase();
+    // Runs Event with the user's SelectionBase in force (the mouse handlers work in client
+    // coordinates).
+    void FireSelectionEvent(const TNotifyEvent& Event);
+    // Clamps a view point into the current layer's on-screen rectangle plus one pixel.
+    void ClampToCurrentLayer(int32_t& X, int32_t& Y) const;
+    // The mouse and key handlers, public for the application and the tests.
+    void DoMouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) { MouseDown(Button, Shift, X, Y); }
+    void DoMouseMove(TShiftState Shift, int32_t X, int32_t Y) { MouseMove(Shift, X, Y); }
+    void DoMouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) { MouseUp(Button, Shift, X, Y); }
+    void KeyDown(uint16_t& Key, TShiftState Shift) override;
+    void KeyUp(uint16_t& Key, TShiftState Shift) override;
+    int32_t GetMovingLayer() const { return FMovingLayer; }
+    int32_t GetRotatingLayer() const { return FRotatingLayer; }
+    int32_t GetLayerGrip() const { return FLayerGrip; }
+    bool LayersAutoUndoSaved() const { return FUndoSaved; }
     // The selection polygon's points and bounding box (left, top, right, bottom).
     std::vector<POINT> SelectionPolygon;
     RECT SelectionPolygonBox{0, 0, 0, 0};
@@ -642,6 +723,42 @@ protected:
     int32_t FMaskBitsPerPixel = 1, FMaskFillValue = 1;
     std::vector<std::unique_ptr<TStream>> FSelectionStack;
     std::unique_ptr<TTimer> FSelectionTimer;
+    // The polygon record: dash colours, animation, phase, dash counter, shown and sizeable flags.
+    TColor FSelColor1 = clBlack, FSelColor2 = clWhite;
+    bool FSelAnimated = true, FSelVisible = false, FSelSizeable = true;
+    int32_t FSelPhase = 0, FSelDashCounter = 0;
+    // Drag state of selections.
+    bool FPolygonSelecting = false, FLasso = false, FRectSelecting = false, FEllipseSelecting = false;
+    TIEGrip FSelGrip = ieNone;
+    int32_t FMoveState = -1;
+    RECT FGripPressRect{0, 0, 0, 0};
+    int32_t FPressPolyCount = 0;
+    RECT FVisibleSelRect{0, 0, 0, 0};
+    bool FAnyAnimated = false;
+    // The rubber band of a polygon being drawn (client coordinates) and whether it is shown.
+    POINT FRubberEnd{0, 0};
+    bool FRubberShown = false;
+    // Drag state of the mouse: the press point clamped and not, the previous and current
+    // positions, the origin at press, layer operations.
+    int32_t FPressX = 0, FPressY = 0, FPressRawX = 0, FPressRawY = 0, FImagePressX = 0, FImagePressY = 0;
+    int32_t FPrevX = 0, FPrevY = 0, FPrevRawX = 0, FPrevRawY = 0, FCurX = 0, FCurY = 0;
+    int32_t FPressOriginX = 0, FPressOriginY = 0;
+    int32_t FMovingLayer = -1, FRotatingLayer = -1, FRotationCenterLayer = -1, FLayerGrip = 0;
+    bool FMoved = false, FUndoSaved = false, FSelChanged = false, FFirstLayerMove = true;
+    double FRunningAngle = 0.0, FLayerAspect = 1.0;
+    RECT FLayerPressRect{0, 0, 0, 0};
+    POINT FLayerPressCorners[4]{};
+    bool FPaintingSelection = false, FDragScrolling = false;
+    // A right press ignored while the left button was held: its release is ignored too.
+    bool FIgnoredRightPress = false;
+    // The canvas the selection is being drawn on (the view's when none).
+    TCanvas* FSelCanvas = nullptr;
+    void DrawSelectionGrips(TCanvas* Canvas);
+    void DrawSelectionFrom(bool SenderIsTimer, bool FromTimer);
+    void EnsureSelectionTimer();
+    // The rubber band of a polygon being drawn, drawn once to show and once more to erase.
+    void DrawRubberBand();
+    void AddDragPolygonPoint(int32_t X, int32_t Y, TShiftState Shift);
     // Attached components and the transition player.
     std::shared_ptr<TPicturaIO> FIO;
     std::shared_ptr<TPicturaProc> FProc;

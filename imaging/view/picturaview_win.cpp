@@ -52,6 +52,8 @@ TPicturaView::TPicturaView(TComponent* AOwner) : TIEView(AOwner) {
     IEGdiPlusAcquire();
     HoldUpdate();
     FHasOwner = AOwner != nullptr;
+    // A drag keeps the mouse while it leaves the window (selections and layers scroll with it).
+    ControlStyle |= csCaptureMouse;
     // The image keeps its pixels in a system bitmap of its own (LegacyBitmap).
     auto image = std::make_unique<TIEBitmap>();
     image->SetLocation(ieTBitmap);
@@ -734,14 +736,4 @@ bool TPicturaView::PaletteChanged(bool) {
     }
     Invalidate();
     return true;
-}
-
-void TPicturaView::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
-    TIEView::MouseDown(Button, Shift, X, Y);
-}
-
-void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) { TIEView::MouseMove(Shift, X, Y); }
-
-void TPicturaView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
-    TIEView::MouseUp(Button, Shift, X, Y);
 }
