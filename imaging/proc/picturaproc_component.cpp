@@ -61,9 +61,7 @@ TPicturaProc::TPicturaProc(TComponent* AOwner)
     : TComponent(AOwner),
       WorkBitmap(new TIEBitmap),
       OwnsWorkBitmap(true),
-      FDialogParams(std::make_unique<TIPDialogParams>()),
-      FUndo(std::make_unique<TUndoStack>()),
-      FRedo(std::make_unique<TUndoStack>()) {
+      FDialogParams(std::make_unique<TIPDialogParams>()) {
     AutoUndo = AOwner != nullptr;
     FPreviewFont = IECreatePreviewFont();
 }
