@@ -104,7 +104,7 @@ TEST_F(ViewProcTest, FillOfASelectionThenUndo) {
 }
 
 // Saved while layer 2 of 3 was current; layer 2 is deleted; the entry goes into layer 1, the last
-// one left, and layer 0 keeps its image.
+// one left, whichever layer is current, and layer 0 keeps its image.
 TEST_F(ViewProcTest, ImageEntryOfADeletedLayerGoesToTheLastLayer) {
     auto view = OffScreenView();
     view->AddLayer();
@@ -121,11 +121,12 @@ TEST_F(ViewProcTest, ImageEntryOfADeletedLayerGoesToTheLastLayer) {
     ASSERT_EQ(proc->GetUndoCount(), 1);
     view->RemoveLayer(2);
     ASSERT_EQ(view->GetLayerCount(), 2);
-    ASSERT_EQ(view->GetLayersCurrent(), 1);
+    // With layer 0 current the work bitmap is layer 0's: the entry still goes by its layer.
+    view->SetCurrentLayer(0);
+    ASSERT_EQ(proc->GetAttachedIEBitmap(), view->GetLayer(0)->Bitmap);
 
     proc->Undo();
     ExpectSameImage(view->GetLayer(1)->Bitmap, &layer2, "layer 1");
-    ExpectSameImage(view->GetIEBitmap(), &layer2, "current image");
     ExpectSameImage(view->GetLayer(0)->Bitmap, &layer0, "layer 0");
 }
 
