@@ -269,6 +269,11 @@ private:
     };
     TUndoStack UndoStack() { return {UndoList, UndoSources, UndoCaptions}; }
     TUndoStack RedoStack() { return {RedoList, RedoSources, RedoCaptions}; }
+    // An operation on the processing area: BeginImageProcessing, Work on the processing bitmap and
+    // rectangle, EndImageProcessing, DoFinishWork. A separate processing bitmap is freed when Work
+    // raises.
+    void ProcessArea(TIEPixelFormatSet Allowed, const std::wstring& Caption,
+                     const std::function<void(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2)>& Work);
     void DetachView();
     void ForgetView();
     void ForgetTImage();
