@@ -10,21 +10,13 @@
 #include "picturaproc_component.h"
 #include "picturaview.h"
 #include "picturaview_control.h"
+#include "picturaview_test_pattern.h"
 
 namespace {
 
 struct ViewProcTest : ::testing::Test {
     void SetUp() override { IEPicturaViewInitialize(); }
 };
-
-// A pattern that differs in every pixel and channel.
-void Pattern(TIEBitmap* B, int32_t W, int32_t H, int32_t Seed) {
-    B->Allocate(W, H, ie24RGB);
-    for (int32_t y = 0; y < H; ++y)
-        for (int32_t x = 0; x < W; ++x)
-            B->SetPixelRGB(x, y, TIERGB{uint8_t(x * 37 + y * 11 + Seed), uint8_t(x * 5 + y * 53 + Seed * 3),
-                                        uint8_t(x * 19 + y * 7 + Seed * 7)});
-}
 
 std::unique_ptr<TPicturaView> OffScreenView() {
     auto view = std::make_unique<TPicturaView>(nullptr);
