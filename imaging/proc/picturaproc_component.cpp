@@ -61,9 +61,7 @@ TPicturaProc::TPicturaProc(TComponent* AOwner)
     : TComponent(AOwner),
       WorkBitmap(new TIEBitmap),
       OwnsWorkBitmap(true),
-      FDialogParams(std::make_unique<TIPDialogParams>()),
-      FUndo(std::make_unique<TUndoStack>()),
-      FRedo(std::make_unique<TUndoStack>()) {
+      FDialogParams(std::make_unique<TIPDialogParams>()) {
     AutoUndo = AOwner != nullptr;
     FPreviewFont = IECreatePreviewFont();
 }
@@ -329,6 +327,23 @@ void TPicturaProc::EndImageProcessing(TIEBitmap* ProcBitmap, TIEMask* Mask) {
         }
     }
     Update();
+}
+
+void TPicturaProc::ProcessArea(
+    TIEPixelFormatSet Allowed, const std::wstring& Caption,
+    const std::function<void(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2)>& Work) {
+    int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    TIEBitmap* proc = nullptr;
+    TIEMask* mask = nullptr;
+    if (!BeginImageProcessing(Allowed, x1, y1, x2, y2, Caption, proc, mask)) return;
+    try {
+        Work(proc, x1, y1, x2, y2);
+    } catch (...) {
+        if (proc != WorkBitmap) delete proc;
+        throw;
+    }
+    EndImageProcessing(proc, mask);
+    DoFinishWork();
 }
 
 void TPicturaProc::Update() {

@@ -257,15 +257,23 @@ protected:
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
-    // One stack: entries (owned), their sources and captions, oldest first.
+    // One stack seen as its three parallel lists: entries (owned), their sources and captions,
+    // oldest first.
     struct TUndoStack {
-        std::vector<std::unique_ptr<TObject>> Entries;
-        std::vector<TIEUndoSource> Sources;
-        std::vector<std::wstring> Captions;
+        std::vector<std::unique_ptr<TObject>>& Entries;
+        std::vector<TIEUndoSource>& Sources;
+        std::vector<std::wstring>& Captions;
         int32_t Count() const { return static_cast<int32_t>(Entries.size()); }
-        void RemoveAt(int32_t Index);
-        void Clear();
+        void RemoveAt(int32_t Index) const;
+        void Clear() const;
     };
+    TUndoStack UndoStack() { return {UndoList, UndoSources, UndoCaptions}; }
+    TUndoStack RedoStack() { return {RedoList, RedoSources, RedoCaptions}; }
+    // An operation on the processing area: BeginImageProcessing, Work on the processing bitmap and
+    // rectangle, EndImageProcessing, DoFinishWork. A separate processing bitmap is freed when Work
+    // raises.
+    void ProcessArea(TIEPixelFormatSet Allowed, const std::wstring& Caption,
+                     const std::function<void(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2)>& Work);
     void DetachView();
     void ForgetView();
     void ForgetTImage();
@@ -276,9 +284,9 @@ private:
     // The entry of Source for the current state, or null when none can be made.
     std::unique_ptr<TObject> MakeEntry(TIEUndoSource Source);
     // SaveUndo (FireEvent) / SaveRedo; True when an entry was pushed.
-    bool SaveState(TUndoStack& Stack, TIEUndoSource Source, bool FireEvent);
-    void SaveStateCaptioned(TUndoStack& Stack, const std::wstring& Caption, TIEUndoSource Source, bool FireEvent);
-    void RestoreEntry(TUndoStack& Stack, int32_t Position, bool AddRedo);
+    bool SaveState(const TUndoStack& Stack, TIEUndoSource Source, bool FireEvent);
+    void SaveStateCaptioned(const TUndoStack& Stack, const std::wstring& Caption, TIEUndoSource Source, bool FireEvent);
+    void RestoreEntry(const TUndoStack& Stack, int32_t Position, bool AddRedo);
     void RestoreLayers(TStream* Stream);
 
     TIEProcViewLink* FAttachedView = nullptr;
@@ -292,8 +300,12 @@ private:
     TIEBitmap* WorkBitmap = nullptr;
     bool OwnsWorkBitmap = false;
     std::unique_ptr<TIPDialogParams> FDialogParams;
-    std::unique_ptr<TUndoStack> FUndo;
-    std::unique_ptr<TUndoStack> FRedo;
+    std::vector<std::unique_ptr<TObject>> UndoList;
+    std::vector<TIEUndoSource> UndoSources;
+    std::vector<std::wstring> UndoCaptions;
+    std::vector<std::unique_ptr<TObject>> RedoList;
+    std::vector<TIEUndoSource> RedoSources;
+    std::vector<std::wstring> RedoCaptions;
     TBitmap* AttachedTBitmap = nullptr;
 };
 

@@ -112,19 +112,10 @@ void TPicturaProc::Clear() {
 }
 
 void TPicturaProc::Fill(const TIERGB& Color) {
-    int32_t x1, y1, x2, y2;
-    TIEBitmap* proc = nullptr;
-    TIEMask* mask = nullptr;
-    if (!BeginImageProcessing(0, x1, y1, x2, y2, Format(IECaptionFill, Color.r, Color.g, Color.b), proc, mask))
-        return;
-    try {
-        IEFillRect(proc, x1, y1, x2, y2, Color, OnProgress, this);
-    } catch (...) {
-        if (proc != WorkBitmap) delete proc;
-        throw;
-    }
-    EndImageProcessing(proc, mask);
-    DoFinishWork();
+    ProcessArea(0, Format(IECaptionFill, Color.r, Color.g, Color.b),
+                [&](TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
+                    IEFillRect(Bitmap, X1, Y1, X2, Y2, Color, OnProgress, this);
+                });
 }
 
 void TPicturaProc::Crop(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {

@@ -24,13 +24,10 @@ void Reduce(TIEBitmap* Bitmap, int32_t NumColors, TIERGB* Palette, TIEDitherMeth
 }  // namespace
 
 void TPicturaProc::ConvertToGray() {
-    int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    TIEBitmap* proc = nullptr;
-    TIEMask* mask = nullptr;
-    if (!BeginImageProcessing(IEPixelFormatBit(ie24RGB), x1, y1, x2, y2, IECaptionConvertToGray, proc, mask)) return;
-    IEConvertToGrayRect(proc, x1, y1, x2, y2, OnProgress, this);
-    EndImageProcessing(proc, mask);
-    DoFinishWork();
+    ProcessArea(IEPixelFormatBit(ie24RGB), IECaptionConvertToGray,
+                [&](TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
+                    IEConvertToGrayRect(Bitmap, X1, Y1, X2, Y2, OnProgress, this);
+                });
 }
 
 void TPicturaProc::ConvertTo(int32_t NumColors, TIEDitherMethod DitherMethod) {

@@ -5,13 +5,13 @@
 
 #include "picturaproc_component.h"
 
-void TPicturaProc::TUndoStack::RemoveAt(int32_t Index) {
+void TPicturaProc::TUndoStack::RemoveAt(int32_t Index) const {
     Entries.erase(Entries.begin() + Index);
     Sources.erase(Sources.begin() + Index);
     Captions.erase(Captions.begin() + Index);
 }
 
-void TPicturaProc::TUndoStack::Clear() {
+void TPicturaProc::TUndoStack::Clear() const {
     // Newest first, so that the entries go in the reverse order of their making.
     while (!Entries.empty()) RemoveAt(Count() - 1);
 }
@@ -73,7 +73,7 @@ std::unique_ptr<TObject> TPicturaProc::MakeEntry(TIEUndoSource Source) {
     }
 }
 
-bool TPicturaProc::SaveState(TUndoStack& Stack, TIEUndoSource Source, bool FireEvent) {
+bool TPicturaProc::SaveState(const TUndoStack& Stack, TIEUndoSource Source, bool FireEvent) {
     // A negative limit switches saving off as 0 does (trimming could never reach it).
     if (UndoLimit <= 0) return false;
     if (Source == ieuImage && !PrepareBitmap(0)) return false;
@@ -89,29 +89,29 @@ bool TPicturaProc::SaveState(TUndoStack& Stack, TIEUndoSource Source, bool FireE
     return pushed;
 }
 
-void TPicturaProc::SaveStateCaptioned(TUndoStack& Stack, const std::wstring& Caption, TIEUndoSource Source,
+void TPicturaProc::SaveStateCaptioned(const TUndoStack& Stack, const std::wstring& Caption, TIEUndoSource Source,
                                       bool FireEvent) {
     if (!PrepareBitmap(0)) return;
     if (WorkBitmap->GetWidth() < 2 || WorkBitmap->GetHeight() < 2) return;
     if (SaveState(Stack, Source, FireEvent)) Stack.Captions.back() = Caption;
 }
 
-void TPicturaProc::SaveUndo(TIEUndoSource Source) { SaveState(*FUndo, Source, true); }
+void TPicturaProc::SaveUndo(TIEUndoSource Source) { SaveState(UndoStack(), Source, true); }
 
 void TPicturaProc::SaveUndoCaptioned(const std::wstring& Caption, TIEUndoSource Source) {
-    SaveStateCaptioned(*FUndo, Caption, Source, true);
+    SaveStateCaptioned(UndoStack(), Caption, Source, true);
 }
 
-void TPicturaProc::SaveRedo(TIEUndoSource Source) { SaveState(*FRedo, Source, false); }
+void TPicturaProc::SaveRedo(TIEUndoSource Source) { SaveState(RedoStack(), Source, false); }
 
 void TPicturaProc::SaveRedoCaptioned(const std::wstring& Caption, TIEUndoSource Source) {
-    SaveStateCaptioned(*FRedo, Caption, Source, false);
+    SaveStateCaptioned(RedoStack(), Caption, Source, false);
 }
 
-bool TPicturaProc::CanUndo() { return FUndo->Count() > 0; }
-bool TPicturaProc::CanRedo() { return FRedo->Count() > 0; }
-int32_t TPicturaProc::GetUndoCount() { return FUndo->Count(); }
-int32_t TPicturaProc::GetRedoCount() { return FRedo->Count(); }
+bool TPicturaProc::CanUndo() { return !UndoList.empty(); }
+bool TPicturaProc::CanRedo() { return !RedoList.empty(); }
+int32_t TPicturaProc::GetUndoCount() { return UndoStack().Count(); }
+int32_t TPicturaProc::GetRedoCount() { return RedoStack().Count(); }
 
 namespace {
 
@@ -123,36 +123,37 @@ void CaptionAt(const std::vector<std::wstring>& Captions, int32_t Index, std::ws
 
 }  // namespace
 
-void TPicturaProc::GetUndoCaptions(int32_t Index, std::wstring& Caption) { CaptionAt(FUndo->Captions, Index, Caption); }
-void TPicturaProc::GetRedoCaptions(int32_t Index, std::wstring& Caption) { CaptionAt(FRedo->Captions, Index, Caption); }
+void TPicturaProc::GetUndoCaptions(int32_t Index, std::wstring& Caption) { CaptionAt(UndoCaptions, Index, Caption); }
+void TPicturaProc::GetRedoCaptions(int32_t Index, std::wstring& Caption) { CaptionAt(RedoCaptions, Index, Caption); }
 
 TIEUndoSource TPicturaProc::GetUndoSource(int32_t Index) {
-    if (Index < 0 || Index >= FUndo->Count()) return ieuUnknown;
-    return FUndo->Sources[(size_t)Index];
+    if (Index < 0 || Index >= UndoStack().Count()) return ieuUnknown;
+    return UndoSources[(size_t)Index];
 }
 
 void TPicturaProc::ClearUndo() {
-    if (FUndo->Count() > 0) FUndo->RemoveAt(FUndo->Count() - 1);
+    if (!UndoList.empty()) UndoStack().RemoveAt(UndoStack().Count() - 1);
 }
 
 void TPicturaProc::ClearRedo() {
-    if (FRedo->Count() > 0) FRedo->RemoveAt(FRedo->Count() - 1);
+    if (!RedoList.empty()) RedoStack().RemoveAt(RedoStack().Count() - 1);
 }
 
 void TPicturaProc::ClearUndoAt(int32_t Position) {
-    if (Position < 0 || Position >= FUndo->Count()) return;
-    FUndo->RemoveAt(FUndo->Count() - 1 - Position);
+    const int32_t count = UndoStack().Count();
+    if (Position < 0 || Position >= count) return;
+    UndoStack().RemoveAt(count - 1 - Position);
 }
 
-void TPicturaProc::ClearAllUndo() { FUndo->Clear(); }
-void TPicturaProc::ClearAllRedo() { FRedo->Clear(); }
+void TPicturaProc::ClearAllUndo() { UndoStack().Clear(); }
+void TPicturaProc::ClearAllRedo() { RedoStack().Clear(); }
 
 void TPicturaProc::Undo(bool AddRedo) { UndoAt(0, AddRedo); }
-void TPicturaProc::UndoAt(int32_t Position, bool AddRedo) { RestoreEntry(*FUndo, Position, AddRedo); }
+void TPicturaProc::UndoAt(int32_t Position, bool AddRedo) { RestoreEntry(UndoStack(), Position, AddRedo); }
 void TPicturaProc::Redo() { RedoAt(0); }
-void TPicturaProc::RedoAt(int32_t Position) { RestoreEntry(*FRedo, Position, false); }
+void TPicturaProc::RedoAt(int32_t Position) { RestoreEntry(RedoStack(), Position, false); }
 
-void TPicturaProc::RestoreEntry(TUndoStack& Stack, int32_t Position, bool AddRedo) {
+void TPicturaProc::RestoreEntry(const TUndoStack& Stack, int32_t Position, bool AddRedo) {
     if (!PrepareBitmap(0)) return;
     if (Position < 0 || Position >= Stack.Count()) return;
     const size_t index = (size_t)(Stack.Count() - Position - 1);

@@ -13,6 +13,7 @@
 #include "picturaio.h"
 #include "picturaview.h"
 #include "picturaview_control.h"
+#include "picturaview_test_pattern.h"
 
 namespace {
 
@@ -23,15 +24,6 @@ struct LayersTest : ::testing::Test {
     }
     void TearDown() override { IEFinalizePicturaIO(); }
 };
-
-// A pattern that differs in every pixel and channel.
-void Pattern(TIEBitmap* B, int32_t W, int32_t H, int32_t Seed) {
-    B->Allocate(W, H, ie24RGB);
-    for (int32_t y = 0; y < H; ++y)
-        for (int32_t x = 0; x < W; ++x)
-            B->SetPixelRGB(x, y, TIERGB{uint8_t(x * 37 + y * 11 + Seed), uint8_t(x * 5 + y * 53 + Seed * 3),
-                                        uint8_t(x * 19 + y * 7 + Seed * 7)});
-}
 
 // An off-screen view with layer 0 of W x H and two more layers placed by the caller.
 std::unique_ptr<TPicturaView> ThreeLayers() {
