@@ -85,6 +85,14 @@ bool WindowExists(uintptr_t Window) {
 #endif
 }
 
+constexpr bool IsWindowsBuild() {
+#ifdef _WIN32
+    return true;
+#else
+    return false;
+#endif
+}
+
 const std::vector<std::string> kWindowDestroyed = {"DestroyProxyWindow", "  DestroyProxyWindow : destroyed"};
 const std::vector<std::string> kUnloaded = {"IETW_UnloadSourceManager", "  IETW_UnloadSourceManager : Unload OK"};
 
@@ -179,6 +187,9 @@ TEST(PicturaIOAcquire, TwainEndSessionLogsEachStepInOrder) {
         if (c.Window) state.ProxyWindow = MakeProxyWindow();
         if (c.Library) state.LibraryHandle = LoadSourceManager();
         if (c.EntryPoint) state.EntryPoint = &state;
+        ASSERT_EQ(state.ProxyWindow != 0, c.Window);
+        ASSERT_EQ(state.LibraryHandle != 0, c.Library);
+        ASSERT_EQ(SourceManagerLoaded(), c.Library && IsWindowsBuild());
         const TIETWSharedState before = state;
         IETWEndSession(state, c.Force);
         EXPECT_EQ(log.Take(), c.Log);
