@@ -246,13 +246,15 @@ bool THash1::Insert(int32_t Key) {
 
 std::wstring IEDebugLogFileName;
 
-void IEDebugLog(const std::wstring& Message) {
-    if (IEDebugLogFileName.empty()) return;
+void IEDebugLog(const std::wstring& Message) { IEAppendLogLine(IEDebugLogFileName, Message); }
+
+void IEAppendLogLine(const std::wstring& FileName, const std::wstring& Message) {
+    if (FileName.empty()) return;
     const TDateTime now = Now();
     const std::wstring line = FormatDateTime(FormatSettings.ShortDateFormat, now) + L" " +
                               FormatDateTime(FormatSettings.LongTimeFormat, now) + L" : " + Message + L"\r\n";
     const std::string bytes = WideToAnsi(line);
-    TFileStream log(IEDebugLogFileName, FileExists(IEDebugLogFileName) ? fmOpenWrite | fmShareDenyWrite : fmCreate);
+    TFileStream log(FileName, FileExists(FileName) ? fmOpenWrite | fmShareDenyWrite : fmCreate);
     log.Seek(0, soEnd);
     log.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
 }

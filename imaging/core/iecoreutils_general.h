@@ -125,3 +125,5 @@ extern std::wstring IEDebugLogFileName;
 // Appends "date time : Message" to IEDebugLogFileName when it is set; file errors raise the
 // stream exceptions of the run-time layer.
 void IEDebugLog(const std::wstring& Message);
+// The same line appended to FileName (nothing when it is empty); the TWAIN log writes through it.
+void IEAppendLogLine(const std::wstring& FileName, const std::wstring& Message);

@@ -29,6 +29,11 @@ struct TIEPSContext;
 class TIEMetafile;
 struct TIEPDFContext;
 class TIEIOThread;
+class TIEAcquireParams;
+class TIETwainParams;
+class TIEDcimAcquire;
+class TIEWia;
+class TIOPrintPreviewParams;
 
 // Buffered streams count positions from where they started (False after start-up).
 extern bool IEBufferedStreamRelative;
@@ -140,6 +145,7 @@ public:
     // the removal that leaves no thread signals IOThreadsDone.
     void RegisterIOThread(TIEIOThread* Thread);
     void UnregisterIOThread(TIEIOThread* Thread);
+    // Aborting, and the abort flags of AcquireParams and DcimAcquire, := Value.
     void SetAborting(bool Value);
 
     // ---- multi-page PostScript and PDF output
@@ -170,6 +176,10 @@ public:
     // without a handler the result is False.
     virtual bool DoPreviews(uint16_t Pages);
     virtual void DoAcquireBitmap(TIEBitmap* ABitmap, bool& Handled);
+    // The WIA object, made on first use; its transfers report through WIATransferProgress.
+    virtual TIEWia* GetWIAParams();
+    // Reports per cent through the internal progress handler; False (stop) when Aborting is set.
+    bool WIATransferProgress(int32_t per);
     // Resamples the image so that both axes have the same resolution.
     void AdjustDPI();
     // A resolution below 2 becomes the library's default.
@@ -320,6 +330,13 @@ public:
     std::unique_ptr<TIOParamsVals> Params;
     std::atomic<bool> Aborting{false};
     TIEProgressEvent InternalProgress;
+    // The acquisition objects (picturaio_acquire.h), made with the component; WIAParams on first
+    // use (GetWIAParams).
+    std::unique_ptr<TIEAcquireParams> AcquireParams;
+    std::unique_ptr<TIETwainParams> TwainParams;
+    std::unique_ptr<TIEDcimAcquire> DcimAcquire;
+    std::unique_ptr<TIEWia> WIAParams;
+    std::unique_ptr<TIOPrintPreviewParams> PrintPreviewParams;
 
     TColor BackgroundColor = 0;
     TMsgLanguage MsgLanguage = msSystem;

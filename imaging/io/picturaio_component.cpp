@@ -6,6 +6,7 @@
 #include "bmpfilt_pdf.h"
 #include "bmpfilt_ps.h"
 #include "picturaio.h"
+#include "picturaio_acquire.h"
 #include "picturaio_thread.h"
 #include "picturaio_view.h"
 #include "iecoredefs_settings.h"
@@ -23,6 +24,10 @@ TPicturaIO::TPicturaIO(TComponent* AOwner) : TComponent(AOwner) {
     OwnsIOBitmap = true;
     InternalProgress = [this](TObject* Sender, int32_t per) { DoIntProgress(Sender, per); };
     Params = std::make_unique<TIOParamsVals>(this);
+    AcquireParams = std::make_unique<TIEAcquireParams>(this);
+    TwainParams = std::make_unique<TIETwainParams>(this);
+    DcimAcquire = std::make_unique<TIEDcimAcquire>(this);
+    PrintPreviewParams = std::make_unique<TIOPrintPreviewParams>();
 }
 
 std::unique_ptr<TPicturaIO> TPicturaIO::CreateFromBitmap(TIEBitmap* Bitmap) {
@@ -44,8 +49,13 @@ TPicturaIO::~TPicturaIO() {
     }
     UnregisterFromView();
     Params.reset();
+    AcquireParams.reset();
+    TwainParams.reset();   // ends a TWAIN session still open
+    DcimAcquire.reset();
+    PrintPreviewParams.reset();
     if (OwnsIOBitmap) delete IOBitmap;
     IOBitmap = nullptr;
+    WIAParams.reset();
 }
 
 void TPicturaIO::ClosePS() {
@@ -250,7 +260,11 @@ void TPicturaIO::UnregisterIOThread(TIEIOThread* Thread) {
     if (IOThreads.empty()) IOThreadsDone.SetEvent();
 }
 
-void TPicturaIO::SetAborting(bool Value) { Aborting = Value; }
+void TPicturaIO::SetAborting(bool Value) {
+    Aborting = Value;
+    AcquireParams->Aborting = Value;
+    DcimAcquire->Aborting = Value;
+}
 
 TIOProgressRecord TPicturaIO::MakeProgressRecord() {
     TIOProgressRecord record;

@@ -6,6 +6,7 @@
 
 #include "Classes.h"
 #include "picturaio.h"
+#include "picturaio_acquire.h"
 #include "picturaio_view.h"
 #include "ieprochooks.h"
 #include "iecoredefs_settings.h"
@@ -54,6 +55,19 @@ void TPicturaIO::ReceiveAcquiredBitmap(TIEBitmap* ABitmap, TIOParamsVals*& IOPar
     if (ABitmap) IOBitmap->Assign(ABitmap);
     if (AutoAdjustDPI) AdjustDPI();
     Update();
+}
+
+TIEWia* TPicturaIO::GetWIAParams() {
+    if (!WIAParams) {
+        WIAParams = std::make_unique<TIEWia>(this);
+        WIAParams->OnTransferProgress = [this](int32_t per) { return WIATransferProgress(per); };
+    }
+    return WIAParams.get();
+}
+
+bool TPicturaIO::WIATransferProgress(int32_t per) {
+    if (InternalProgress) InternalProgress(this, per);
+    return !Aborting;
 }
 
 void TPicturaIO::DoAcquireClose() {
