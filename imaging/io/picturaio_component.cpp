@@ -6,6 +6,7 @@
 #include "bmpfilt_pdf.h"
 #include "bmpfilt_ps.h"
 #include "picturaio.h"
+#include "iedshow.h"
 #include "picturaio_thread.h"
 #include "picturaio_view.h"
 #include "iecoredefs_settings.h"
@@ -42,8 +43,11 @@ TPicturaIO::~TPicturaIO() {
         ClosePDF();
     } catch (const std::exception&) {
     }
+    CloseMediaFile();
+    CloseAVIFile();
     UnregisterFromView();
     Params.reset();
+    DShowParams.reset();
     if (OwnsIOBitmap) delete IOBitmap;
     IOBitmap = nullptr;
 }

@@ -26,6 +26,10 @@ public:
     }
     void DoImageChange(TIEView* View) override { View->DoImageChange(); }
     bool HasParent(TIEView* View) override { return View->Parent() != nullptr; }
+    void* WindowHandle(TIEView* View) override {
+        View->HandleNeeded();
+        return View->HandleAllocated() ? View->Handle() : nullptr;
+    }
     bool PostMessage(TIEView* View, uint32_t Msg, uintptr_t WParam) override {
         // A window is made on the thread that runs the view: a worker has it made there.
         if (!View->HandleAllocated()) TThread::Synchronize(nullptr, [View] { View->HandleNeeded(); });
