@@ -43,12 +43,15 @@ void TIEDirectShow::RepaintVideo(void*, void*) {}
 void TIEDirectShow::FillVideoFormats() { ClearVideoFormats(); }
 void TIEDirectShow::ClearVideoFormats() { VideoFormats.clear(); }
 void TIEDirectShow::FillCrossbarInputs() { CrossbarInputs.Clear(); }
-void TIEDirectShow::SetVideoCaptureFilter(void*) {}
-void TIEDirectShow::SetAudioCaptureFilter(void*) {}
-void TIEDirectShow::SetVideoCodecFilter(void*) {}
-void TIEDirectShow::SetAudioCodecFilter(void*) {}
+// Filters are only kept (nothing here makes or counts them).
+void TIEDirectShow::SetVideoCaptureFilter(void* Filter) { VideoCaptureFilter = Filter; }
+void TIEDirectShow::SetAudioCaptureFilter(void* Filter) { AudioCaptureFilter = Filter; }
+void TIEDirectShow::SetVideoCodecFilter(void* Filter) { VideoCodecFilter = Filter; }
+void TIEDirectShow::SetAudioCodecFilter(void* Filter) { AudioCodecFilter = Filter; }
 void TIEDirectShow::BuildCaptureGraph() {}
 void TIEDirectShow::BuildDVDGraph() {}
 void TIEDirectShow::CreateWindowlessRenderer() {}
 void TIEDirectShow::RouteCrossbarAudio() {}
-void TIEDirectShow::ReleaseCallerFilters() {}
+void TIEDirectShow::ReleaseCallerFilters() {
+    VideoCaptureFilter = AudioCaptureFilter = VideoCodecFilter = AudioCodecFilter = nullptr;
+}

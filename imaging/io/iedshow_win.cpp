@@ -2,7 +2,6 @@
 // driving them, and reading frames from the sample grabber or the windowless renderer.
 #include <windows.h>
 #include <dshow.h>
-#include <dvdif.h>
 #include <qedit.h>
 #include <dmodshow.h>
 
