@@ -110,8 +110,8 @@ protected:
 // ---- failures that must be reported -------------------------------------------------------------
 
 TEST_F(GenericIO, NamesThatCannotBeLoadedFailAndKeepTheImage) {
-    // The video, media-file and address readers are not part of this build; a missing name has
-    // nothing to open; an extension without a row has no loader.
+    // Videos that are none (no video stream, no duration), addresses that do not resolve; a
+    // missing name has nothing to open; an extension without a row has no loader.
     testsupport::WriteFileBytes(dir / L"clip.avi", std::string("RIFF\x10\0\0\0AVI LIST", 16));
     for (const wchar_t* ext : {L"clip.wmv", L"clip.mpg", L"clip.MPEG", L"notes.xyz"})
         testsupport::WriteFileBytes(dir / ext, "not an image at all, just some bytes");
