@@ -5,6 +5,10 @@
 #include <qedit.h>
 #include <dmodshow.h>
 
+// The system headers turn GetTimeFormat into the locale function GetTimeFormatW, the seeking
+// interface's method included; the object's own GetTimeFormat keeps its name.
+#undef GetTimeFormat
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -540,7 +544,7 @@ void TIEDirectShow::SetTimeFormat(uint8_t Index) {
 uint8_t TIEDirectShow::GetTimeFormat() {
     if (!Graph || !Graph->Seeking) return 0;
     GUID format = TIME_FORMAT_NONE;
-    if (FAILED(Graph->Seeking->GetTimeFormat(&format))) return 0;
+    if (FAILED(Graph->Seeking->GetTimeFormatW(&format))) return 0;
     for (uint8_t i = 0; i < 6; ++i)
         if (IsEqualGUID(format, *kTimeFormats[i])) return i;
     return 0;
