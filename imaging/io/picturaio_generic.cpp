@@ -195,7 +195,7 @@ void TPicturaIO::LoadVideoFrame(const std::wstring& FileName, TIOFileType FileTy
         OpenAVIFile(FileName);
     else
         OpenMediaFile(FileName);
-    // A file that does not open still finishes once, and keeps the file type of the last image.
+    // A file that does not open still finishes once.
     if (Aborting) {
         if (avi)
             CloseAVIFile();

@@ -134,7 +134,8 @@ TEST_F(GenericIO, NamesThatCannotBeLoadedFailAndKeepTheImage) {
             EXPECT_EQ(finished, 1);
             EXPECT_EQ(io.GetIEBitmap()->GetWidth(), 3);
             EXPECT_EQ(io.GetIEBitmap()->GetPixelRGBPtr(2, 1)->r, 81);
-            EXPECT_EQ(io.Params->FileType, ioBMP);
+            // Opening an AVI file starts a new image of no type, even when the file then fails.
+            EXPECT_EQ(io.Params->FileType, name == dir / L"clip.avi" ? 0 : ioBMP);
         }
     }
 }
