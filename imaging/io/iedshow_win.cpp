@@ -19,6 +19,7 @@
 #include "Clock.h"
 #include "iecoreutils_platform.h"
 #include "iedshow.h"
+#include "iedshow_win.h"
 #include "picturaproc_dib.h"
 
 namespace {
@@ -76,6 +77,14 @@ std::wstring LowerExtension(const std::wstring& Name) {
 }  // namespace
 
 TIEDShowPostMessage IEDShowPostMessage = PostToWindow;
+
+namespace {
+HRESULT CreateInProcess(REFCLSID Class, REFIID Iid, void** Object) {
+    return CoCreateInstance(Class, nullptr, CLSCTX_INPROC_SERVER, Iid, Object);
+}
+}  // namespace
+
+TIEDShowCreateInstance IEDShowCreateInstance = CreateInProcess;
 
 // The grabber's COM face: not reference counted (the graph's object owns it and outlives the
 // grabber's use of it). It counts the samples it is given, so that a seek can wait for a fresh
@@ -146,7 +155,7 @@ struct TIEDShowGraph {
     // A filter made from its class and added to the graph under Name; null when it cannot be made.
     IBaseFilter* AddNew(const GUID& Class, const wchar_t* Name) {
         IBaseFilter* filter = nullptr;
-        if (FAILED(CoCreateInstance(Class, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+        if (FAILED(IEDShowCreateInstance(Class, IID_IBaseFilter,
                                     reinterpret_cast<void**>(&filter))))
             return nullptr;
         Builder->AddFilter(filter, Name);
@@ -257,12 +266,12 @@ bool TIEDirectShow::Connected() const { return Graph && Graph->Builder; }
 void TIEDirectShow::BuildCaptureGraph() {
     Graph = std::make_unique<TIEDShowGraph>(this);
     TIEDShowGraph& g = *Graph;
-    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+    if (FAILED(IEDShowCreateInstance(CLSID_FilterGraph, IID_IGraphBuilder,
                                 reinterpret_cast<void**>(&g.Builder)))) {
         Graph.reset();
         return;
     }
-    if (FAILED(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_ICaptureGraphBuilder2,
+    if (FAILED(IEDShowCreateInstance(CLSID_CaptureGraphBuilder2, IID_ICaptureGraphBuilder2,
                                 reinterpret_cast<void**>(&g.Capture))))
         g.Capture = nullptr;
     if (g.Capture) g.Capture->SetFiltergraph(g.Builder);
@@ -348,7 +357,7 @@ void TIEDirectShow::BuildCaptureGraph() {
             g.Mpeg2Demux = g.AddNew(CLSID_MPEG2Demultiplexer, L"MPEG-2 Demultiplexer");
             g.Mpeg2Decoder = g.AddNew(kCLSID_MPEG2Decoder, L"MPEG-2 Decoder");
             IBaseFilter* dmo = nullptr;
-            if (SUCCEEDED(CoCreateInstance(kCLSID_DMOWrapperFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+            if (SUCCEEDED(IEDShowCreateInstance(kCLSID_DMOWrapperFilter, IID_IBaseFilter,
                                            reinterpret_cast<void**>(&dmo)))) {
                 IDMOWrapperFilter* wrapper = nullptr;
                 if (SUCCEEDED(dmo->QueryInterface(kIID_IDMOWrapperFilter, reinterpret_cast<void**>(&wrapper)))) {
@@ -413,7 +422,7 @@ void TIEDirectShow::BuildCaptureGraph() {
             IBaseFilter* owner = nullptr;
             switch (ReferenceClock) {
                 case 2:
-                    if (SUCCEEDED(CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IReferenceClock,
+                    if (SUCCEEDED(IEDShowCreateInstance(CLSID_SystemClock, IID_IReferenceClock,
                                                    reinterpret_cast<void**>(&g.SystemClock)))) {
                         clock = g.SystemClock;
                         clock->AddRef();
@@ -463,7 +472,7 @@ void TIEDirectShow::CreateWindowlessRenderer() {
 void TIEDirectShow::BuildDVDGraph() {
     Graph = std::make_unique<TIEDShowGraph>(this);
     TIEDShowGraph& g = *Graph;
-    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+    if (FAILED(IEDShowCreateInstance(CLSID_FilterGraph, IID_IGraphBuilder,
                                 reinterpret_cast<void**>(&g.Builder)))) {
         Graph.reset();
         return;
