@@ -27,6 +27,8 @@ public:
     void DoImageChange(TIEView* View) override { View->DoImageChange(); }
     bool HasParent(TIEView* View) override { return View->Parent() != nullptr; }
     void* WindowHandle(TIEView* View) override {
+        // A view without a parent cannot have a window made (it is not on a form yet).
+        if (!View->HandleAllocated() && !View->Parent()) return nullptr;
         View->HandleNeeded();
         return View->HandleAllocated() ? View->Handle() : nullptr;
     }
