@@ -127,7 +127,6 @@ public:
     bool Connected() const;
     void Run();
     void Pause();
-    void Stop();
     // 0 stopped, 1 paused, 2 running (a 100 ms wait for the state); 0 without a graph.
     uint8_t GetState();
     // 0 none, 1 frames, 2 samples, 3 fields, 4 bytes, 5 media time (100 ns); others do nothing.

@@ -21,7 +21,6 @@ void TIEDirectShow::Disconnect() {
 bool TIEDirectShow::Connected() const { return Graph != nullptr; }
 void TIEDirectShow::Run() {}
 void TIEDirectShow::Pause() {}
-void TIEDirectShow::Stop() {}
 uint8_t TIEDirectShow::GetState() { return 0; }
 void TIEDirectShow::SetTimeFormat(uint8_t) {}
 uint8_t TIEDirectShow::GetTimeFormat() { return 0; }

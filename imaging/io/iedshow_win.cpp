@@ -419,7 +419,8 @@ void TIEDirectShow::BuildCaptureGraph() {
         IMediaFilter* mediaFilter = nullptr;
         if (SUCCEEDED(g.Builder->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(&mediaFilter)))) {
             IReferenceClock* clock = nullptr;
-            IBaseFilter* owner = nullptr;
+            IBaseFilter* owner = nullptr;   // borrowed
+            IBaseFilter* found = nullptr;   // counted: the graph's filter found by name
             switch (ReferenceClock) {
                 case 2:
                     if (SUCCEEDED(IEDShowCreateInstance(CLSID_SystemClock, IID_IReferenceClock,
@@ -431,11 +432,15 @@ void TIEDirectShow::BuildCaptureGraph() {
                 case 3: owner = videoCapture; break;
                 case 4: owner = g.Renderer; break;
                 case 5: owner = audioCapture; break;
-                case 6: g.Builder->FindFilterByName(L"Audio Renderer", &owner); if (owner) owner->Release(); break;
+                case 6:
+                    if (FAILED(g.Builder->FindFilterByName(L"Audio Renderer", &found))) found = nullptr;
+                    owner = found;
+                    break;
                 default: break;
             }
             if (owner && FAILED(owner->QueryInterface(IID_IReferenceClock, reinterpret_cast<void**>(&clock))))
                 clock = nullptr;
+            SafeRelease(found);
             mediaFilter->SetSyncSource(clock);
             SafeRelease(clock);
             mediaFilter->Release();
@@ -528,9 +533,6 @@ void TIEDirectShow::Run() {
 }
 void TIEDirectShow::Pause() {
     if (Graph && Graph->Control) Graph->Control->Pause();
-}
-void TIEDirectShow::Stop() {
-    if (Graph && Graph->Control) Graph->Control->Stop();
 }
 
 uint8_t TIEDirectShow::GetState() {

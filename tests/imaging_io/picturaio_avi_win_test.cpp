@@ -220,3 +220,20 @@ TEST_F(PicturaIOVideo, MediaFileFramesThroughDirectShow) {
     EXPECT_EQ(io.OpenMediaFile(*Dir / L"missing.wmv"), 0);
     EXPECT_TRUE(io.Aborting);
 }
+
+TEST_F(PicturaIOVideo, MediaFileLoadByNameTakesTheImageIndex) {
+    // An AVI under a media file's name goes to DirectShow, which finds the content itself.
+    ASSERT_TRUE(CopyFileW((*Dir / L"rgb24.avi").c_str(), (*Dir / L"clip.wmv").c_str(), FALSE));
+    for (int32_t index : {0, 5}) {
+        SCOPED_TRACE(index);
+        finished = 0;
+        io.Params->SetImageIndex(index);
+        io.LoadFromFile(*Dir / L"clip.wmv");
+        EXPECT_FALSE(io.Aborting);
+        EXPECT_EQ(finished, 1);
+        EXPECT_EQ(io.Params->FileType, ioWMV);
+        EXPECT_EQ(io.Params->FileName, *Dir / L"clip.wmv");
+        EXPECT_EQ(io.GetMediaFile(), nullptr);   // closed again
+        ExpectFrame(*io.GetIEBitmap(), index);
+    }
+}
