@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "iedshow.h"
@@ -44,9 +45,10 @@ public:
 };
 
 // A filter; the sample grabber's face answers only for the filter added as "SampleGrabber".
-class TFakeFilter final : public TFakeUnknown<IBaseFilter, ISampleGrabber> {
+// A filter that has a clock of its own when Clock is set.
+class TFakeFilter final : public TFakeUnknown<IBaseFilter, ISampleGrabber, IReferenceClock> {
 public:
-    explicit TFakeFilter(std::string ALabel = "") : Label(std::move(ALabel)) {}
+    explicit TFakeFilter(std::string ALabel = "", bool AClock = false) : Label(std::move(ALabel)), Clock(AClock) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID Riid, void** Object) override {
         *Object = nullptr;
         if (IsEqualIID(Riid, IID_IUnknown) || IsEqualIID(Riid, IID_IPersist) || IsEqualIID(Riid, IID_IMediaFilter) ||
@@ -54,6 +56,8 @@ public:
             *Object = static_cast<IBaseFilter*>(this);
         else if (IsEqualIID(Riid, kIID_ISampleGrabber) && Label == "SampleGrabber")
             *Object = static_cast<ISampleGrabber*>(this);
+        else if (IsEqualIID(Riid, IID_IReferenceClock) && Clock)
+            *Object = static_cast<IReferenceClock*>(this);
         if (!*Object) return E_NOINTERFACE;
         AddRef();
         return S_OK;
@@ -85,9 +89,144 @@ public:
     HRESULT STDMETHODCALLTYPE GetCurrentBuffer(LONG*, LONG*) override { return VFW_E_NOT_CONNECTED; }
     HRESULT STDMETHODCALLTYPE GetCurrentSample(IMediaSample**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetCallback(ISampleGrabberCB*, LONG) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetTime(REFERENCE_TIME*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AdviseTime(REFERENCE_TIME, REFERENCE_TIME, HEVENT, DWORD_PTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AdvisePeriodic(REFERENCE_TIME, REFERENCE_TIME, HSEMAPHORE, DWORD_PTR*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD_PTR) override { return E_NOTIMPL; }
 
     std::string Label;
+    bool Clock;
 };
+
+// A pin of the crossbar, and the enumeration of its pins.
+class TFakePin final : public TFakeUnknown<IPin> {
+public:
+    TFakePin(const wchar_t* AName, PIN_DIRECTION ADirection) : Name(AName), Direction(ADirection) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID Riid, void** Object) override {
+        *Object = nullptr;
+        if (!IsEqualIID(Riid, IID_IUnknown) && !IsEqualIID(Riid, IID_IPin)) return E_NOINTERFACE;
+        *Object = static_cast<IPin*>(this);
+        AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Disconnect() override { return S_FALSE; }
+    HRESULT STDMETHODCALLTYPE ConnectedTo(IPin**) override { return VFW_E_NOT_CONNECTED; }
+    HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE*) override { return VFW_E_NOT_CONNECTED; }
+    HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* Info) override {
+        Info->pFilter = nullptr;
+        Info->dir = Direction;
+        lstrcpynW(Info->achName, Name.c_str(), MAX_PIN_NAME);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* Dir) override {
+        *Dir = Direction;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE QueryId(LPWSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE*) override { return S_FALSE; }
+    HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EndOfStream() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE BeginFlush() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EndFlush() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
+
+private:
+    std::wstring Name;
+    PIN_DIRECTION Direction;
+};
+
+class TFakeEnumPins final : public TFakeUnknown<IEnumPins> {
+public:
+    explicit TFakeEnumPins(std::vector<std::pair<const wchar_t*, PIN_DIRECTION>> APins) : Pins(std::move(APins)) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID Riid, void** Object) override {
+        *Object = nullptr;
+        if (!IsEqualIID(Riid, IID_IUnknown) && !IsEqualIID(Riid, IID_IEnumPins)) return E_NOINTERFACE;
+        *Object = static_cast<IEnumPins*>(this);
+        AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Next(ULONG Count, IPin** Out, ULONG* Fetched) override {
+        ULONG n = 0;
+        for (; n < Count && Position < Pins.size(); ++n, ++Position)
+            Out[n] = new TFakePin(Pins[Position].first, Pins[Position].second);
+        if (Fetched) *Fetched = n;
+        return n == Count ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reset() override {
+        Position = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumPins**) override { return E_NOTIMPL; }
+
+private:
+    std::vector<std::pair<const wchar_t*, PIN_DIRECTION>> Pins;
+    size_t Position = 0;
+};
+
+// A crossbar with three outputs (types $1009, 1, $1009) and three inputs ($1000, $1000, 2): the
+// audio route is output 2 from input 1, the last of each kind.
+class TFakeCrossbar final : public TFakeUnknown<IAMCrossbar, IBaseFilter> {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID Riid, void** Object) override {
+        *Object = nullptr;
+        if (IsEqualIID(Riid, IID_IUnknown) || IsEqualIID(Riid, IID_IAMCrossbar))
+            *Object = static_cast<IAMCrossbar*>(this);
+        else if (IsEqualIID(Riid, IID_IBaseFilter))
+            *Object = static_cast<IBaseFilter*>(this);
+        if (!*Object) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return TFakeUnknown::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return TFakeUnknown::Release(); }
+    HRESULT STDMETHODCALLTYPE get_PinCounts(LONG* Outputs, LONG* Inputs) override {
+        *Outputs = 3;
+        *Inputs = 3;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE CanRoute(LONG, LONG) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Route(LONG Output, LONG Input) override {
+        gLog.push_back("route " + std::to_string(Output) + " " + std::to_string(Input));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_IsRoutedTo(LONG, LONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_CrossbarPinInfo(WINBOOL IsInput, LONG Index, LONG* Related, LONG* Type) override {
+        static const LONG outputs[] = {0x1009, 1, 0x1009}, inputs[] = {0x1000, 0x1000, 2};
+        if (Index < 0 || Index > 2) return E_INVALIDARG;
+        *Related = -1;
+        *Type = IsInput ? inputs[Index] : outputs[Index];
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Stop() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Pause() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetState(DWORD, FILTER_STATE* State) override {
+        *State = State_Stopped;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins** Pins) override {
+        *Pins = new TFakeEnumPins({{L"Video Tuner In", PINDIR_INPUT},
+                                   {L"Video Decoder Out", PINDIR_OUTPUT},
+                                   {L"Audio Tuner In", PINDIR_INPUT},
+                                   {L"Audio Decoder Out", PINDIR_OUTPUT},
+                                   {L"Composite In", PINDIR_INPUT}});
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR, IPin**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph*, LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR*) override { return E_NOTIMPL; }
+};
+bool gCrossbar = false;   // the capture filter has a crossbar and a tuner upstream
 
 std::string NameOf(IUnknown* Filter) {
     if (!Filter) return "-";
@@ -149,16 +288,33 @@ private:
     }
 };
 
-class TFakeGraph final : public TFakeUnknown<IGraphBuilder> {
+class TFakeGraph final : public TFakeUnknown<IGraphBuilder, IMediaFilter> {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID Riid, void** Object) override {
         *Object = nullptr;
-        if (!IsEqualIID(Riid, IID_IUnknown) && !IsEqualIID(Riid, IID_IFilterGraph) && !IsEqualIID(Riid, IID_IGraphBuilder))
-            return E_NOINTERFACE;
-        *Object = static_cast<IGraphBuilder*>(this);
+        if (IsEqualIID(Riid, IID_IUnknown) || IsEqualIID(Riid, IID_IFilterGraph) || IsEqualIID(Riid, IID_IGraphBuilder))
+            *Object = static_cast<IGraphBuilder*>(this);
+        else if (IsEqualIID(Riid, IID_IMediaFilter))
+            *Object = static_cast<IMediaFilter*>(this);
+        if (!*Object) return E_NOINTERFACE;
         AddRef();
         return S_OK;
     }
+    ULONG STDMETHODCALLTYPE AddRef() override { return TFakeUnknown::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return TFakeUnknown::Release(); }
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Stop() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Pause() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetState(DWORD, FILTER_STATE* State) override {
+        *State = State_Stopped;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock* Clock) override {
+        gLog.push_back("clock " + (Clock ? static_cast<TFakeFilter*>(Clock)->Label : std::string("none")));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE AddFilter(IBaseFilter* Filter, LPCWSTR Name) override {
         auto* fake = static_cast<TFakeFilter*>(Filter);
         if (fake->Label.empty()) fake->Label = Narrow(Name);
@@ -213,6 +369,16 @@ public:
         *Object = nullptr;
         if (Filter && Filter == gVideoCapture && IsEqualIID(Riid, IID_IAMStreamConfig)) {
             *Object = static_cast<IAMStreamConfig*>(new TFakeStreamConfig);
+            return S_OK;
+        }
+        if (Filter && Filter == gVideoCapture && gCrossbar && IsEqualIID(Riid, IID_IAMCrossbar)) {
+            *Object = static_cast<IAMCrossbar*>(new TFakeCrossbar);
+            return S_OK;
+        }
+        // The graph only asks the tuner for its filter and lets it go: a filter's IUnknown face
+        // stands in for it.
+        if (Filter && Filter == gVideoCapture && gCrossbar && IsEqualIID(Riid, IID_IAMTVTuner)) {
+            *Object = static_cast<IBaseFilter*>(new TFakeFilter("Tuner"));
             return S_OK;
         }
         return E_NOINTERFACE;
@@ -286,14 +452,16 @@ protected:
         gLog.clear();
         gRefused.clear();
         gVideoCapture = nullptr;
+        gCrossbar = false;
     }
     void TearDown() override {
         IEDShowCreateInstance = saved;
         gVideoCapture = nullptr;
     }
     // A caller's capture or codec filter, handed over (the graph takes its own reference).
-    static void Give(TIEDirectShow& Graph, void (TIEDirectShow::*Setter)(void*), const char* Label) {
-        auto* filter = new TFakeFilter(Label);
+    static void Give(TIEDirectShow& Graph, void (TIEDirectShow::*Setter)(void*), const char* Label,
+                     bool Clock = false) {
+        auto* filter = new TFakeFilter(Label, Clock);
         (Graph.*Setter)(static_cast<IBaseFilter*>(filter));
         if (std::string(Label) == "VideoCapture") gVideoCapture = filter;
         filter->Release();
@@ -411,5 +579,42 @@ TEST_F(DirectShowBuild, DVDGraphs) {
         EXPECT_EQ(Logged("add Video Mixing Renderer"), navigator) << Joined();
         EXPECT_EQ(graph.RenderVideo, navigator);
         EXPECT_FALSE(Logged("add SampleGrabber"));
+    }
+}
+
+TEST_F(DirectShowBuild, CrossbarAudioRouteAndInputs) {
+    gCrossbar = true;
+    TIEDirectShow graph;
+    Give(graph, &TIEDirectShow::SetVideoCaptureFilter, "VideoCapture");
+    graph.Connect();
+    EXPECT_TRUE(Logged("route 2 1")) << Joined();
+    ASSERT_EQ(graph.CrossbarInputs.GetCount(), 3);
+    EXPECT_EQ(graph.CrossbarInputs.GetStrings(0), L"Video Tuner In");
+    EXPECT_EQ(graph.CrossbarInputs.GetStrings(1), L"Audio Tuner In");
+    EXPECT_EQ(graph.CrossbarInputs.GetStrings(2), L"Composite In");
+}
+
+TEST_F(DirectShowBuild, ReferenceClocks) {
+    const struct {
+        uint8_t Choice;
+        const char* Logged;   // null: the graph's clock is left alone
+    } cases[] = {{0, nullptr}, {1, "clock none"}, {2, "clock none"},   // no system clock here
+                 {3, "clock VideoCapture"}, {4, "clock none"},        // the null renderer has none
+                 {5, "clock AudioCapture"}, {6, "clock none"}};       // no "Audio Renderer" in the graph
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.Choice));
+        gLog.clear();
+        TIEDirectShow graph;
+        Give(graph, &TIEDirectShow::SetVideoCaptureFilter, "VideoCapture", true);
+        Give(graph, &TIEDirectShow::SetAudioCaptureFilter, "AudioCapture", true);
+        graph.ReferenceClock = c.Choice;
+        graph.Connect();
+        const auto clocks = std::count_if(gLog.begin(), gLog.end(), [](const std::string& l) { return l.rfind("clock", 0) == 0; });
+        if (!c.Logged) {
+            EXPECT_EQ(clocks, 0) << Joined();
+        } else {
+            EXPECT_EQ(clocks, 1) << Joined();
+            EXPECT_TRUE(Logged(c.Logged)) << Joined();
+        }
     }
 }
