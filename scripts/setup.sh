@@ -47,6 +47,11 @@ PKGS+=(python3-pyftpdlib)
 if [ "$road" = 64 ]; then PKGS+=(wine64 g++-mingw-w64-x86-64 libgnutls30)
 else PKGS+=(wine32:i386 libgnutls30:i386)
 fi
+# Video frames of media files: Wine's DirectShow splits and decodes through GStreamer plug-ins of
+# the Wine road's architecture (the demultiplexers in "good", the converters in "base").
+if [ "$road" = 64 ]; then PKGS+=(gstreamer1.0-plugins-base gstreamer1.0-plugins-good)
+else PKGS+=(gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386)
+fi
 
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi

@@ -39,6 +39,7 @@ void IEFinalizePicturaIO() {
     IEFreeCMYKProfiles();
     IEFreeIOPlugins();
     IEFreeFileFormats();
+    if (IEAVIFileInitialized) IEAVILibraryExit();
     IEAVIFileInitialized = false;
     IEUnbindWinInet();
 }

@@ -21,6 +21,7 @@
 #include "iecoreutils_general.h"
 #include "ieprochooks.h"
 #include "picturaio_params.h"
+#include "picturaio_avi.h"
 
 class TIEView;    // the viewer control (Windows build only)
 class TImage;     // the visual layer's image control (Windows build only)
@@ -34,6 +35,7 @@ class TIETwainParams;
 class TIEDcimAcquire;
 class TIEWia;
 class TIOPrintPreviewParams;
+class TIEDirectShow;
 
 // Buffered streams count positions from where they started (False after start-up).
 extern bool IEBufferedStreamRelative;
@@ -267,6 +269,37 @@ public:
     void LoadFromStreamHDP(TStream* Stream);
     void SyncLoadFromStreamHDP(TStream* Stream);
 
+    // ---- frames of AVI and media files (picturaio_avi.cpp). An open file stays open for stepping
+    // through its frames until closed, a second open or the component's destruction.
+    // Opens an AVI file (a second open closes the first) and returns its frame count: the image
+    // count, with AVIFrameDelayTime the milliseconds per frame. 0 with Aborting set when the file,
+    // its video stream or its frame reader cannot be had, or its frame rate is 0.
+    int32_t OpenAVIFile(const std::wstring& FileName);
+    // Loads one frame of the open AVI file into the bitmap (24-bit, or 1-bit for a 1-bit video),
+    // with BitsPerSample and SamplesPerPixel from the frame's bit count. A frame outside the
+    // file, no open file or no frame leaves the bitmap as it was (Aborting set); the finishing
+    // report comes on every path. With the asynchronous conditions it runs on a background thread.
+    void LoadFromAVIFrame(int32_t Frame);
+    void CloseAVIFile();
+    // Opens a media file (".wmv", ".mpg", ".mpeg" or anything the system's DirectShow plays) on a
+    // paused graph with a sample grabber; returns its frame count, 0 with Aborting set when the
+    // graph cannot be built, has no duration or no frames.
+    int32_t OpenMediaFile(const std::wstring& FileName);
+    // Seeks the open media file to Frame and copies the grabbed frame into the bitmap; the
+    // finishing report comes on every path, a frame outside the file or no open file loading
+    // nothing (Aborting set).
+    void LoadMediaFileFrame(int32_t Frame);
+    void CloseMediaFile();
+    TIEDirectShow* GetMediaFile() const { return MediaFile.get(); }
+    double MediaFileFrameTime = 0;     // milliseconds per frame of the open media file
+    int64_t MediaFileFrameStep = 1;    // one frame's seek distance in the graph's time unit
+    // The DirectShow graph of capture and playback, made on first use; with an attached viewer its
+    // notifications go to the viewer's window.
+    virtual TIEDirectShow* GetDShowParams();
+    // Points the DirectShow notifications at the attached viewer's window when it changed (the
+    // viewer calls this each time it presents its back buffer).
+    void UpdateDShowNotifyWindow();
+
     // ---- metafile import (WMF and EMF drawn to pixels; Width/Height negative keep the aspect
     // ratio, both negative the metafile's own size). Where the platform has no metafile support
     // the import fails with Aborting set.
@@ -384,6 +417,10 @@ private:
     void* BitmapChangeHandle = nullptr;
     TImage* AttachedTImage = nullptr;
     TIEDitherMethod DitherMethod = iedmThreshold;
+    TIEAVIHandles AVIHandles;
+    TIEAVIStreamInfo AVIInfo;
+    std::unique_ptr<TIEDirectShow> MediaFile;
+    std::unique_ptr<TIEDirectShow> DShowParams;
     std::vector<TIEIOThread*> IOThreads;
     TEvent IOThreadsDone{false, false};
     TCriticalSection IOThreadsLock;
@@ -422,6 +459,8 @@ private:
     // Loads Stream as FileType: the per-format stream loader of a built-in row (WBMP and the
     // headerless raw bitmap only when TypeGiven), else the plug-in row's reader.
     void LoadStreamOfType(TStream* Stream, TIOFileType FileType, bool TypeGiven);
+    // Opens the AVI (ioAVI) or media file, loads the frame of Params->ImageIndex and closes it.
+    void LoadVideoFrame(const std::wstring& FileName, TIOFileType FileType);
     // ---- helpers of GIF composition, metafile import and source export
     // Reads a metafile from the stream's position to its end and draws it into IOBitmap (the
     // import without the finishing work); the platform's twin of picturaio_metafile.

@@ -7,6 +7,7 @@
 #include "bmpfilt_ps.h"
 #include "picturaio.h"
 #include "picturaio_acquire.h"
+#include "iedshow.h"
 #include "picturaio_thread.h"
 #include "picturaio_view.h"
 #include "iecoredefs_settings.h"
@@ -47,12 +48,15 @@ TPicturaIO::~TPicturaIO() {
         ClosePDF();
     } catch (const std::exception&) {
     }
+    CloseMediaFile();
+    CloseAVIFile();
     UnregisterFromView();
     Params.reset();
     AcquireParams.reset();
     TwainParams.reset();   // ends a TWAIN session still open
     DcimAcquire.reset();
     PrintPreviewParams.reset();
+    DShowParams.reset();
     if (OwnsIOBitmap) delete IOBitmap;
     IOBitmap = nullptr;
     WIAParams.reset();

@@ -189,6 +189,32 @@ void ConvertForWriter(TIEBitmap* Bitmap) {
 
 // ---- loading -------------------------------------------------------------------------------------
 
+void TPicturaIO::LoadVideoFrame(const std::wstring& FileName, TIOFileType FileType) {
+    const bool avi = FileType == ioAVI;
+    if (avi)
+        OpenAVIFile(FileName);
+    else
+        OpenMediaFile(FileName);
+    // A file that does not open still finishes once.
+    if (Aborting) {
+        if (avi)
+            CloseAVIFile();
+        else
+            CloseMediaFile();
+        DoFinishWork();
+        return;
+    }
+    if (avi) {
+        LoadFromAVIFrame(Params->ImageIndex);
+        CloseAVIFile();
+    } else {
+        LoadMediaFileFrame(Params->ImageIndex);
+        CloseMediaFile();
+    }
+    Params->FileName = FileName;
+    Params->FileType = FileType;
+}
+
 void TPicturaIO::LoadFromFile(const std::wstring& FileName) {
     const TIOFileType fileType = IEFindFileFormat(FileName, false);
     // Content the table cannot load (a video recognised by its signature) goes the way of an
@@ -205,12 +231,19 @@ void TPicturaIO::LoadFromFileByExtension(const std::wstring& FileName, TIOFileTy
         LoadFromURL(FileName);
         return;
     }
-    // Nothing to open; and the video and media-file readers are not part of this build, so those
-    // names fail as well.
     const std::wstring ext = LowerExtension(FileName);
-    if (FileName.empty() || ext == L".avi") {
+    if (FileName.empty()) {
         Aborting = true;
         DoFinishWork();
+        return;
+    }
+    // A frame of a video: the one of Params->ImageIndex. The whole open, load and close goes to a
+    // background thread together, so that the file stays open while the frame loads.
+    const bool media = FileType <= 0 && (ext == L".wmv" || ext == L".mpg" || ext == L".mpeg") &&
+                       !IEFileFormatGetInfoByExt(ext);
+    if (ext == L".avi" || media) {
+        if (IEStartIOThread(*this, &TPicturaIO::LoadFromFileByExtension, FileName, FileType)) return;
+        LoadVideoFrame(FileName, ext == L".avi" ? ioAVI : ext == L".wmv" ? ioWMV : ioMPEG);
         return;
     }
     if (FileType > 0) {

@@ -36,6 +36,7 @@ void IEViewDoImageChange(TIEView* View) {
     if (View && gViewLink) gViewLink->DoImageChange(View);
 }
 bool IEViewHasParent(TIEView* View) { return View && gViewLink && gViewLink->HasParent(View); }
+void* IEViewWindowHandle(TIEView* View) { return View && gViewLink ? gViewLink->WindowHandle(View) : nullptr; }
 bool IEViewPostMessage(TIEView* View, uint32_t Msg, uintptr_t WParam) {
     return View && gViewLink && gViewLink->PostMessage(View, Msg, WParam);
 }

@@ -38,6 +38,9 @@ bool IEViewHasParent(TIEView* View);
 // Posts a private message to the viewer's window; a viewer without one yet has it made on the main
 // thread first (through TThread::Synchronize).
 bool IEViewPostMessage(TIEView* View, uint32_t Msg, uintptr_t WParam);
+// The viewer's window handle, made when it has none yet (null without a viewer, and while a viewer
+// without a window has no parent to make one in).
+void* IEViewWindowHandle(TIEView* View);
 
 // The viewer's side of the IEView functions above, one member each (View is never null).
 class TIEViewLink {
@@ -57,6 +60,7 @@ public:
     virtual void DoImageChange(TIEView* View) = 0;
     virtual bool HasParent(TIEView* View) = 0;
     virtual bool PostMessage(TIEView* View, uint32_t Msg, uintptr_t WParam) = 0;
+    virtual void* WindowHandle(TIEView*) { return nullptr; }
 };
 // Installs the viewer's side (a static object of the viewer library; null removes it).
 void IESetViewLink(TIEViewLink* Link);

@@ -27,6 +27,12 @@ public:
     }
     void DoImageChange(TIEView* View) override { View->DoImageChange(); }
     bool HasParent(TIEView* View) override { return View->Parent() != nullptr; }
+    void* WindowHandle(TIEView* View) override {
+        // A view without a parent cannot have a window made (it is not on a form yet).
+        if (!View->HandleAllocated() && !View->Parent()) return nullptr;
+        View->HandleNeeded();
+        return View->HandleAllocated() ? View->Handle() : nullptr;
+    }
     bool PostMessage(TIEView* View, uint32_t Msg, uintptr_t WParam) override {
         // A window is made only on the thread that owns it: the main thread makes it first.
         if (!View->HandleAllocated()) TThread::Synchronize(nullptr, [View] { SyncViewHandle(View); });

@@ -10,6 +10,8 @@
 #include "ExtCtrls.h"
 #include "Forms.h"
 #include "iebitmap.h"
+#include "iecoredefs_settings.h"
+#include "iedshow.h"
 #include "ieview.h"
 #include "picturaio.h"
 #include "IOThreadTestUtil.h"
@@ -276,4 +278,27 @@ TEST_F(PicturaIOViewTest, AParentedViewWithoutAWindowGetsOneMadeOnTheMainThreadF
     MSG msg;
     ASSERT_TRUE(PeekMessageW(&msg, view->Handle(), IEMSG_UPDATE, IEMSG_UPDATE, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 0u);
+}
+
+TEST_F(PicturaIOViewTest, DirectShowNotificationsGoToTheViewsWindow) {
+    auto form = std::make_unique<TForm>(nullptr);
+    TTestView view(nullptr);
+    TPicturaIO io(nullptr);
+    io.SetAttachedPictura(&view);
+    // Not on a form yet: no window to point at.
+    TIEDirectShow* graph = io.GetDShowParams();
+    ASSERT_NE(graph, nullptr);
+    EXPECT_EQ(graph->GetNotifyWindow(), nullptr);
+    view.SetParent(form.get());
+    io.UpdateDShowNotifyWindow();
+    EXPECT_EQ(graph->GetNotifyWindow(), static_cast<void*>(view.Handle()));
+    EXPECT_EQ(graph->GetFrameMessage(), IEMSG_DSHOW_FRAME);
+    EXPECT_EQ(graph->GetEventMessage(), IEMSG_DSHOW_EVENT);
+    // A new window of the view: the next presentation points the notifications at it.
+    view.RecreateWnd();
+    const HWND second = view.Handle();
+    io.UpdateDShowNotifyWindow();
+    EXPECT_EQ(graph->GetNotifyWindow(), static_cast<void*>(second));
+    EXPECT_EQ(io.GetDShowParams(), graph);
+    view.SetParent(nullptr);
 }
