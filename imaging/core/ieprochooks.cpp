@@ -45,6 +45,7 @@ void (*IEHSLToRGBHook)(TIERGB&, double, double, double) = NotInstalled;
 void (*IEGaussianBlurGray8Hook)(TIEBitmap*, int32_t, int32_t, int32_t, int32_t, double) = NotInstalled;
 
 int32_t (*IEDIBToIEBitmapHook)(const void*, TIEBitmap*, const void*, bool) = NotInstalled;
+uint16_t (*IEDrawDIBToDibbitmapHook)(const void*, TIEDibbitmap*, const void*, bool) = NotInstalled;
 void* (*IECopyBitmaptoDIBExHook)(TIEBitmap*, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t) = NotInstalled;
 uint8_t* (*IEDIBGlobalLockHook)(void*) = NotInstalled;
 void (*IEDIBGlobalUnlockHook)(void*) = NotInstalled;

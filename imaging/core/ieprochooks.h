@@ -20,6 +20,7 @@
 
 class TIEBaseBitmap;
 class TIEBitmap;
+class TIEDibbitmap;
 
 // The quantizer's mode and NeuQuant quality: -1, automatic (the I/O set-up resets them).
 extern int32_t IEQuantizerMode;
@@ -85,6 +86,7 @@ extern void (*IEGaussianBlurGray8Hook)(TIEBitmap* Bitmap, int32_t X1, int32_t Y1
 
 // ---- Packed DIBs in global memory (picturaproc_dib.h; _CopyBitmaptoDIBEx for IECopyBitmaptoDIBExHook) ----
 extern int32_t (*IEDIBToIEBitmapHook)(const void* DIB, TIEBitmap* Bitmap, const void* Pixels, bool IsPointer);
+extern uint16_t (*IEDrawDIBToDibbitmapHook)(const void* DIB, TIEDibbitmap* Dest, const void* Pixels, bool IsPointer);
 extern void* (*IECopyBitmaptoDIBExHook)(TIEBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2,
                                         int32_t DpiX, int32_t DpiY);
 extern uint8_t* (*IEDIBGlobalLockHook)(void* Handle);

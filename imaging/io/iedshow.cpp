@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "picturaproc_resample.h"
+#include "ieprochooks.h"
 
 namespace {
 
@@ -121,5 +121,5 @@ void IEDShowKeepSize(TIEBitmap* Bitmap, int32_t Width, int32_t Height) {
     TIEBitmap frame;
     frame.Assign(Bitmap);
     if (!Bitmap->Allocate(Width, Height, frame.GetPixelFormat())) return;
-    IEResampleNoFilter(&frame, Bitmap);
+    IEResampleNoFilterHook(&frame, Bitmap, nullptr, {});
 }

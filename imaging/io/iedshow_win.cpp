@@ -20,7 +20,7 @@
 #include "iecoreutils_platform.h"
 #include "iedshow.h"
 #include "iedshow_win.h"
-#include "picturaproc_dib.h"
+#include "ieprochooks.h"
 
 namespace {
 
@@ -669,7 +669,7 @@ void TIEDirectShow::GetSample(TIEBitmap* Bitmap, bool KeepSize) {
         const int32_t width = Bitmap->GetWidth(), height = Bitmap->GetHeight();
         BYTE* dib = nullptr;
         if (SUCCEEDED(g.Windowless->GetCurrentImage(&dib)) && dib) {
-            IEDIBToIEBitmap(dib, Bitmap, nullptr, true);
+            IEDIBToIEBitmapHook(dib, Bitmap, nullptr, true);
             CoTaskMemFree(dib);
             if (KeepSize) IEDShowKeepSize(Bitmap, width, height);
         }

@@ -296,6 +296,8 @@ public:
     // The DirectShow graph of capture and playback, made on first use; with an attached viewer its
     // notifications go to the viewer's window.
     virtual TIEDirectShow* GetDShowParams();
+    // The graph when one was made, without making it (a viewer asks on every paint).
+    TIEDirectShow* GetExistingDShowParams() const { return DShowParams.get(); }
     // Points the DirectShow notifications at the attached viewer's window when it changed (the
     // viewer calls this each time it presents its back buffer).
     void UpdateDShowNotifyWindow();

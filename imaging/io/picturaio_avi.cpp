@@ -8,7 +8,7 @@
 #include "iedshow.h"
 #include "picturaio_thread.h"
 #include "picturaio_view.h"
-#include "picturaproc_dib.h"
+#include "ieprochooks.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ void TPicturaIO::LoadFromAVIFrame(int32_t Frame) {
         return;
     }
     TIEDibbitmap frame;
-    const uint16_t bitCount = IEDrawDIBToDibbitmap(dib, &frame, nullptr, true);
+    const uint16_t bitCount = IEDrawDIBToDibbitmapHook(dib, &frame, nullptr, true);
     IOBitmap->CopyFromTIEDibbitmap(&frame);
     FrameSampleLayout(bitCount, Params->BitsPerSample, Params->SamplesPerPixel);
     Params->SetDpiX(IEDefaultDPIX);

@@ -47,6 +47,7 @@ void IEInstallPicturaProcHooks() {
     IEGaussianBlurGray8Hook = IEGaussianBlurGray8;
 
     IEDIBToIEBitmapHook = IEDIBToIEBitmap;
+    IEDrawDIBToDibbitmapHook = IEDrawDIBToDibbitmap;
     IECopyBitmaptoDIBExHook = _CopyBitmaptoDIBEx;
     IEDIBGlobalLockHook = IEDIBGlobalLock;
     IEDIBGlobalUnlockHook = IEDIBGlobalUnlock;

@@ -615,6 +615,9 @@ protected:
     void IEMUpdate(TMessage& Message);
     void IEMProgress(TMessage& Message);
     void IEMFinishWork(TMessage& Message);
+    // The attached I/O component's graph while it renders video windowless and is paused or
+    // running; nullptr otherwise.
+    TIEDirectShow* RenderingVideo();
     void IEMDShowNewFrame(TMessage& Message);
     void IEMDShowEvent(TMessage& Message);
     // Keys: OnSpecialKey may claim a key the form would take (arrows, Tab...); OnVirtualKey hears

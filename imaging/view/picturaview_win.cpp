@@ -8,6 +8,7 @@
 #include "iecoreutils_threads.h"
 #include "iegdiplus_loader.h"
 #include "iecoreutils_vcl.h"
+#include "iedshow.h"
 #include "picturaio.h"
 #include "picturaview.h"
 #include "picturaview_control.h"
@@ -490,6 +491,28 @@ void TPicturaView::Paint() {
         int32_t x = HintX, y = HintY;
         IEDrawInfoBox(Canvas(), x, y, HintText, HintWidthText);
     }
+    if (TIEDirectShow* video = RenderingVideo()) {
+        // The renderer draws the video into the current layer's place on the window: the layer's
+        // visible part in image pixels, scaled to the video's own size.
+        int32_t videoW = 0, videoH = 0;
+        video->GetVideoSize(videoW, videoH);
+        const TIELayer* l = GetCurrentLayer();
+        const int32_t imageW = FCurrentImage->GetWidth(), imageH = FCurrentImage->GetHeight();
+        if (videoW > 0 && videoH > 0 && imageW > 0 && imageH > 0) {
+            const RECT& screen = l->ScreenRect;
+            const int32_t x1 = l->ScreenToBitmapX(std::max<int32_t>(screen.left, 0));
+            const int32_t y1 = l->ScreenToBitmapY(std::max<int32_t>(screen.top, 0));
+            const int32_t x2 = l->ScreenToBitmapX(std::min<int32_t>(screen.right, GetViewWidth()));
+            const int32_t y2 = l->ScreenToBitmapY(std::min<int32_t>(screen.bottom, GetViewHeight()));
+            const auto scale = [](int32_t V, int32_t To, int32_t From) {
+                return static_cast<int32_t>(static_cast<int64_t>(V) * To / From);
+            };
+            video->SetVideoPosition(
+                TIEDShowRect{scale(x1, videoW, imageW), scale(y1, videoH, imageH), scale(x2, videoW, imageW),
+                             scale(y2, videoH, imageH)},
+                TIEDShowRect{screen.left, screen.top, screen.right, screen.bottom});
+        }
+    }
     if (FHasOwner && FCursorPending) {
         TControl::SetCursor(FShownCursor);
         FCursorPending = false;
@@ -544,6 +567,11 @@ void TPicturaView::PresentBackBuffer(const RECT& Rect) {
     if (!HandleAllocated() || !bb) return;
     HDC dc = Canvas()->Handle();
     HDC src = bb->Canvas()->Handle();
+    if (RenderingVideo()) {
+        // The video renderer owns the current layer's place on the window.
+        const RECT& screen = GetCurrentLayer()->ScreenRect;
+        ExcludeClipRect(dc, screen.left, screen.top, screen.right, screen.bottom);
+    }
     if (drawDib) {
         // DrawDib reads a bottom-up DIB: the header with a negative height describes the top-down
         // rows of the back buffer.
@@ -559,7 +587,11 @@ void TPicturaView::PresentBackBuffer(const RECT& Rect) {
     } else {
         BitBlt(dc, Rect.left, Rect.top, w, h, src, Rect.left, Rect.top, SRCCOPY);
     }
-    FLastWindowHandle = Handle();
+    if (Handle() != FLastWindowHandle) {
+        // The graph's notifications follow the view to its new window.
+        GetIO()->UpdateDShowNotifyWindow();
+        FLastWindowHandle = Handle();
+    }
 }
 
 void TPicturaView::BuildDimmed(const RECT& Rect, int32_t W, int32_t H) {
@@ -693,13 +725,25 @@ void TPicturaView::IEMFinishWork(TMessage&) {
     if (FOnFinishWork) FOnFinishWork(this);
 }
 
-void TPicturaView::IEMDShowNewFrame(TMessage&) {
-    // The DirectShow graph's own checks come with the video code; the event fires here.
-    if (OnDShowNewFrame) OnDShowNewFrame(this);
+TIEDirectShow* TPicturaView::RenderingVideo() {
+    TIEDirectShow* video = FIO ? FIO->GetExistingDShowParams() : nullptr;
+    if (!video) return nullptr;
+    return video->RenderVideo && video->Connected() && video->GetState() != 0 ? video : nullptr;
 }
 
-void TPicturaView::IEMDShowEvent(TMessage&) {
-    if (OnDShowEvent) OnDShowEvent(this);
+void TPicturaView::IEMDShowNewFrame(TMessage& Message) {
+    // lParam is the graph that sent the frame: its frame messages pause while the handler runs.
+    auto* graph = reinterpret_cast<TIEDirectShow*>(Message.LParam);
+    if (graph && graph->Connected()) {
+        graph->FrameNotify = false;
+        if (OnDShowNewFrame) OnDShowNewFrame(this);
+        graph->FrameNotify = true;
+    }
+}
+
+void TPicturaView::IEMDShowEvent(TMessage& Message) {
+    auto* graph = reinterpret_cast<TIEDirectShow*>(Message.LParam);
+    if (graph && graph->Connected() && OnDShowEvent) OnDShowEvent(this);
 }
 
 void TPicturaView::WMSize(TMessage& Message) {
@@ -723,7 +767,10 @@ void TPicturaView::WMKillFocus(TMessage& Message) {
     Invalidate();
 }
 
-void TPicturaView::WMPaint(TMessage& Message) { TIEView::WMPaint(Message); }
+void TPicturaView::WMPaint(TMessage& Message) {
+    if (TIEDirectShow* video = RenderingVideo()) video->RepaintVideo(Handle(), Canvas()->Handle());
+    TIEView::WMPaint(Message);
+}
 
 bool TPicturaView::PaletteChanged(bool) {
     // DrawDib realises its palette on the main form; nothing more when that changed nothing.
