@@ -69,88 +69,140 @@ private:
         FNextFree = kFirstFree;
     }
 
-    // False at the strip's end: a code needs all its bits inside the strip.
-    bool ReadCode(int32_t& Code) {
-        if (FBitPos + FWidth > FSourceBits) return false;
-        const int64_t byte = FBitPos >> 3;
+    // The code of Width bits at BitPos, or -1 at the strip's end (a code needs all its bits inside
+    // the strip). Old-style strips pack codes least significant bit first.
+    template <bool OldStyle>
+    int32_t CodeAt(int64_t BitPos, int32_t Width) const {
+        if (BitPos + Width > FSourceBits) return -1;
+        const int64_t byte = BitPos >> 3;
         const int64_t bytes = (FSourceBits >> 3) - byte;
-        uint32_t w = 0;
-        if (bytes >= 4) {
-            const uint8_t* p = FSource + byte;
-            if (FOldStyle) w = p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-            else w = (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
-        } else {
-            for (int64_t i = 0; i < bytes; ++i)
-                w |= FOldStyle ? (uint32_t)FSource[byte + i] << (8 * i) : (uint32_t)FSource[byte + i] << (24 - 8 * i);
+        const int32_t shift = (int32_t)(BitPos & 7);
+        const uint8_t* p = FSource + byte;
+        if (bytes >= 8) {
+            // One 8-byte load holds the code wherever it starts in its byte.
+            uint64_t w;
+            std::memcpy(&w, p, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            if (!OldStyle) w = __builtin_bswap64(w);
+#else
+            if (OldStyle) w = __builtin_bswap64(w);
+#endif
+            if (OldStyle) return (int32_t)((w >> shift) & ((1u << Width) - 1));
+            return (int32_t)((w << shift) >> (64 - Width));
         }
-        const int32_t shift = (int32_t)(FBitPos & 7);
-        if (FOldStyle) Code = (int32_t)((w >> shift) & ((1u << FWidth) - 1));
-        else Code = (int32_t)((w << shift) >> (32 - FWidth));
-        FBitPos += FWidth;
-        return true;
-    }
-
-    // Appends the string of Code, followed by Extra when it is >= 0.
-    void Append(int32_t Code, int32_t Extra) {
-        const int32_t n = FLength[Code] + (Extra >= 0 ? 1 : 0);
-        uint8_t* start = FOut.get() + FOutCount;
-        uint8_t* p = start + n;
-        if (Extra >= 0) *--p = (uint8_t)Extra;
-        for (int32_t c = Code; p > start; c = FPrefix[c]) *--p = FSuffix[c];
-        FOutCount += n;
-    }
-
-    // False when the table overflows. Old-style coders fill the table and go on with 12-bit codes
-    // of the full table until their Clear code: nothing is added then.
-    bool Add(int32_t Prefix, uint8_t Suffix) {
-        if (FNextFree >= kMaxCodes) return FOldStyle;
-        FPrefix[FNextFree] = (uint16_t)Prefix;
-        FSuffix[FNextFree] = Suffix;
-        FFirst[FNextFree] = FFirst[Prefix];
-        FLength[FNextFree] = (uint16_t)(FLength[Prefix] + 1);
-        ++FNextFree;
-        // The new style grows one code before the power of two, the old style at it.
-        const int32_t early = FOldStyle ? 0 : 1;
-        if (FNextFree == 512 - early || FNextFree == 1024 - early || FNextFree == 2048 - early)
-            FWidth = std::min(FWidth + 1, 12);
-        return true;
+        uint32_t w = 0;
+        for (int64_t i = 0; i < std::min<int64_t>(bytes, 4); ++i)
+            w |= OldStyle ? (uint32_t)p[i] << (8 * i) : (uint32_t)p[i] << (24 - 8 * i);
+        if (OldStyle) return (int32_t)((w >> shift) & ((1u << Width) - 1));
+        return (int32_t)((w << shift) >> (32 - Width));
     }
 
     // Decodes until the buffer holds RowBytes bytes or the stream ends; false for a corrupt one.
-    bool Decode(int32_t RowBytes) {
+    // The loop works on local copies of the coder's state (the byte stores could otherwise alias
+    // every member) and writes them back on leaving.
+    bool Decode(int32_t RowBytes) { return FOldStyle ? DecodeAs<true>(RowBytes) : DecodeAs<false>(RowBytes); }
+
+    template <bool OldStyle>
+    bool DecodeAs(int32_t RowBytes) {
+        int64_t bitPos = FBitPos;
+        int32_t width = FWidth, nextFree = FNextFree, previous = FPrevious, outCount = FOutCount;
+        bool finished = FFinished, ok = true;
+        uint8_t* const out = FOut.get();
+        uint16_t* const prefixes = FPrefix;
+        uint8_t* const suffixes = FSuffix;
+        uint8_t* const firsts = FFirst;
+        uint16_t* const lengths = FLength;
+        // The new style grows one code before the power of two, the old style at it.
+        const int32_t early = OldStyle ? 0 : 1;
+        int32_t nextGrowth = (1 << width) - early;
+        const auto read = [&](int32_t& Code) {
+            Code = CodeAt<OldStyle>(bitPos, width);
+            if (Code < 0) return false;
+            bitPos += width;
+            return true;
+        };
+        // The string of Code, followed by Extra when it is >= 0.
+        const auto append = [&](int32_t Code, int32_t Extra) {
+            if (Code < 256 && Extra < 0) {
+                out[outCount++] = (uint8_t)Code;
+                return;
+            }
+            const int32_t n = lengths[Code] + (Extra >= 0 ? 1 : 0);
+            uint8_t* start = out + outCount;
+            uint8_t* q = start + n;
+            if (Extra >= 0) *--q = (uint8_t)Extra;
+            for (int32_t c = Code; q > start; c = prefixes[c]) *--q = suffixes[c];
+            outCount += n;
+        };
+        // False when the table overflows. Old-style coders fill the table and go on with 12-bit
+        // codes of the full table until their Clear code: nothing is added then.
+        const auto add = [&](int32_t Prefix, uint8_t Suffix) {
+            if (nextFree >= kMaxCodes) return OldStyle;
+            prefixes[nextFree] = (uint16_t)Prefix;
+            suffixes[nextFree] = Suffix;
+            firsts[nextFree] = firsts[Prefix];
+            lengths[nextFree] = (uint16_t)(lengths[Prefix] + 1);
+            if (++nextFree == nextGrowth && width < 12) {
+                ++width;
+                nextGrowth = width < 12 ? (1 << width) - early : kMaxCodes + 1;
+            }
+            return true;
+        };
         int32_t code;
-        while (FOutCount < RowBytes && !FFinished) {
-            if (!ReadCode(code) || code == kEndOfInformation) break;
+        while (outCount < RowBytes && !finished) {
+            if (!read(code) || code == kEndOfInformation) break;
             if (code == kClear) {
-                Reset();
+                width = 9;
+                nextFree = kFirstFree;
+                nextGrowth = (1 << width) - early;
+                bool ended = false;
                 do {
-                    if (!ReadCode(code)) {
-                        FFinished = true;
-                        return true;
+                    if (!read(code)) {
+                        ended = true;
+                        break;
                     }
                 } while (code == kClear);
+                if (ended) {
+                    finished = true;
+                    break;
+                }
                 if (code == kEndOfInformation) break;
-                if (code >= FNextFree) return false;
-                Append(code, -1);
-                FPrevious = code;
+                if (code >= nextFree) {
+                    ok = false;
+                    break;
+                }
+                append(code, -1);
+                previous = code;
                 continue;
             }
-            if (FPrevious < 0) {   // a strip without a leading Clear code
-                if (code >= FNextFree) break;
-                Append(code, -1);
-            } else if (code < FNextFree) {
-                Append(code, -1);
-                if (!Add(FPrevious, FFirst[code])) return false;
-            } else if (code == FNextFree) {
-                Append(FPrevious, FFirst[FPrevious]);
-                if (!Add(FPrevious, FFirst[FPrevious])) return false;
+            if (previous < 0) {   // a strip without a leading Clear code
+                if (code >= nextFree) break;
+                append(code, -1);
+            } else if (code < nextFree) {
+                append(code, -1);
+                if (!add(previous, firsts[code])) {
+                    ok = false;
+                    break;
+                }
+            } else if (code == nextFree) {
+                append(previous, firsts[previous]);
+                if (!add(previous, firsts[previous])) {
+                    ok = false;
+                    break;
+                }
             } else {
                 break;   // a code above the table ends the strip quietly
             }
-            FPrevious = code;
+            previous = code;
         }
-        if (FOutCount < RowBytes) FFinished = true;
-        return true;
+        if (ok && outCount < RowBytes) finished = true;
+        FBitPos = bitPos;
+        FWidth = width;
+        FNextFree = nextFree;
+        FPrevious = previous;
+        FOutCount = outCount;
+        FFinished = finished;
+        return ok;
     }
 
     std::vector<uint8_t> FReversed;
