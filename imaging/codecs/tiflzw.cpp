@@ -27,13 +27,10 @@ public:
         }
         FSource = Data;
         FSourceBits = (int64_t)length * 8;
+        FWholeLoads = length >= 8 ? (int64_t)(length - 8) * 8 : -1;
         // A Clear code written least significant bit first: byte 0 all zeros, bit 0 of byte 1 set.
         FOldStyle = length >= 2 && Data[0] == 0 && (Data[1] & 1);
-        for (int32_t i = 0; i < 256; ++i) {
-            FPrefix[i] = 0;
-            FSuffix[i] = FFirst[i] = (uint8_t)i;
-            FLength[i] = 1;
-        }
+        for (int32_t i = 0; i < 256; ++i) FTable[i] = TEntry{(uint64_t)i, 0, 1, (uint8_t)i};
         Reset();
     }
 
@@ -73,12 +70,9 @@ private:
     // the strip). Old-style strips pack codes least significant bit first.
     template <bool OldStyle>
     int32_t CodeAt(int64_t BitPos, int32_t Width) const {
-        if (BitPos + Width > FSourceBits) return -1;
-        const int64_t byte = BitPos >> 3;
-        const int64_t bytes = (FSourceBits >> 3) - byte;
         const int32_t shift = (int32_t)(BitPos & 7);
-        const uint8_t* p = FSource + byte;
-        if (bytes >= 8) {
+        const uint8_t* p = FSource + (BitPos >> 3);
+        if (BitPos <= FWholeLoads) {
             // One 8-byte load holds the code wherever it starts in its byte.
             uint64_t w;
             std::memcpy(&w, p, 8);
@@ -90,6 +84,8 @@ private:
             if (OldStyle) return (int32_t)((w >> shift) & ((1u << Width) - 1));
             return (int32_t)((w << shift) >> (64 - Width));
         }
+        if (BitPos + Width > FSourceBits) return -1;
+        const int64_t bytes = (FSourceBits >> 3) - (BitPos >> 3);
         uint32_t w = 0;
         for (int64_t i = 0; i < std::min<int64_t>(bytes, 4); ++i)
             w |= OldStyle ? (uint32_t)p[i] << (8 * i) : (uint32_t)p[i] << (24 - 8 * i);
@@ -108,10 +104,7 @@ private:
         int32_t width = FWidth, nextFree = FNextFree, previous = FPrevious, outCount = FOutCount;
         bool finished = FFinished, ok = true;
         uint8_t* const out = FOut.get();
-        uint16_t* const prefixes = FPrefix;
-        uint8_t* const suffixes = FSuffix;
-        uint8_t* const firsts = FFirst;
-        uint16_t* const lengths = FLength;
+        TEntry* const table = FTable;
         // The new style grows one code before the power of two, the old style at it.
         const int32_t early = OldStyle ? 0 : 1;
         int32_t nextGrowth = (1 << width) - early;
@@ -123,25 +116,23 @@ private:
         };
         // The string of Code, followed by Extra when it is >= 0.
         const auto append = [&](int32_t Code, int32_t Extra) {
-            if (Code < 256 && Extra < 0) {
-                out[outCount++] = (uint8_t)Code;
-                return;
-            }
-            const int32_t n = lengths[Code] + (Extra >= 0 ? 1 : 0);
+            // The string's first 8 bytes in one store (the bytes past a shorter string are
+            // overwritten by the next ones or lie past the row), the rest from the end backwards.
             uint8_t* start = out + outCount;
-            uint8_t* q = start + n;
-            if (Extra >= 0) *--q = (uint8_t)Extra;
-            for (int32_t c = Code; q > start; c = prefixes[c]) *--q = suffixes[c];
-            outCount += n;
+            const TEntry* e = table + Code;
+            const int32_t length = e->Length;
+            StoreFirstBytes(start, e->Bytes);
+            for (uint8_t* q = start + length; q > start + 8; e = table + e->Prefix) *--q = e->Suffix;
+            if (Extra >= 0) start[length] = (uint8_t)Extra;
+            outCount += length + (Extra >= 0 ? 1 : 0);
         };
         // False when the table overflows. Old-style coders fill the table and go on with 12-bit
         // codes of the full table until their Clear code: nothing is added then.
         const auto add = [&](int32_t Prefix, uint8_t Suffix) {
             if (nextFree >= kMaxCodes) return OldStyle;
-            prefixes[nextFree] = (uint16_t)Prefix;
-            suffixes[nextFree] = Suffix;
-            firsts[nextFree] = firsts[Prefix];
-            lengths[nextFree] = (uint16_t)(lengths[Prefix] + 1);
+            const TEntry& from = table[Prefix];
+            const uint64_t bytes = from.Length < 8 ? from.Bytes | (uint64_t)Suffix << (8 * from.Length) : from.Bytes;
+            table[nextFree] = TEntry{bytes, (uint16_t)Prefix, (uint16_t)(from.Length + 1), Suffix};
             if (++nextFree == nextGrowth && width < 12) {
                 ++width;
                 nextGrowth = width < 12 ? (1 << width) - early : kMaxCodes + 1;
@@ -180,13 +171,13 @@ private:
                 append(code, -1);
             } else if (code < nextFree) {
                 append(code, -1);
-                if (!add(previous, firsts[code])) {
+                if (!add(previous, First(table[code]))) {
                     ok = false;
                     break;
                 }
             } else if (code == nextFree) {
-                append(previous, firsts[previous]);
-                if (!add(previous, firsts[previous])) {
+                append(previous, First(table[previous]));
+                if (!add(previous, First(table[previous]))) {
                     ok = false;
                     break;
                 }
@@ -209,6 +200,7 @@ private:
     const uint8_t* FSource = nullptr;
     int64_t FSourceBits = 0;
     int64_t FBitPos = 0;
+    int64_t FWholeLoads = -1;   // the last bit position with 8 bytes from its byte on
     bool FOldStyle = false;
     bool FFinished = false;
     int32_t FWidth = 9;
@@ -218,10 +210,21 @@ private:
     size_t FOutCapacity = 0;
     int32_t FOutCount = 0;
     int32_t FLastRow = 0;
-    uint16_t FPrefix[kMaxCodes];
-    uint8_t FSuffix[kMaxCodes];
-    uint8_t FFirst[kMaxCodes];
-    uint16_t FLength[kMaxCodes];
+    // A string of the table: its first 8 bytes (fewer for a shorter one, the first in the low
+    // byte), its prefix code, its length and its last byte.
+    struct TEntry {
+        uint64_t Bytes;
+        uint16_t Prefix, Length;
+        uint8_t Suffix;
+    };
+    static uint8_t First(const TEntry& E) { return (uint8_t)E.Bytes; }
+    static void StoreFirstBytes(uint8_t* P, uint64_t Bytes) {
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+        Bytes = __builtin_bswap64(Bytes);
+#endif
+        std::memcpy(P, &Bytes, 8);
+    }
+    TEntry FTable[kMaxCodes];
 };
 
 // The hashing encoder of the classic compress program with TIFF's parameters and libtiff's timing

@@ -311,7 +311,6 @@ int main() {
         gifOurs.SetPosition(0);
         IEGIFLZWDecompress(&gifOurs, (int32_t)fh, (int32_t)fw, false, back.data());
     };
-    if (back != indices) std::fprintf(stderr, "GIF round trip differs\n");
     GifColorType colours[256];
     for (int i = 0; i < 256; ++i) colours[i] = {(GifByteType)i, (GifByteType)i, (GifByteType)i};
     TGifBuffer gifPeer;
@@ -344,6 +343,7 @@ int main() {
     };
     giflibDecode();
     if (back != indices) std::fprintf(stderr, "giflib's round trip differs\n");
+    std::fill(back.begin(), back.end(), 0);
     gifDecode();
     if (back != indices) std::fprintf(stderr, "GIF round trip differs\n");
     TPair gifEncodeRow{"giflzw_encode_photo"}, gifDecodeRow{"giflzw_decode_photo"};
