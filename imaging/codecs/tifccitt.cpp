@@ -123,6 +123,15 @@ public:
     // The 32 bits from Pos on; bytes beyond the data read as 0.
     uint32_t Window(int64_t Pos) const {
         const int64_t byte = Pos >> 3;
+        if (!FReverse && byte + 8 <= FLength) {
+            // One 8-byte load, most significant bit first.
+            uint64_t w;
+            std::memcpy(&w, FData + byte, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            w = __builtin_bswap64(w);
+#endif
+            return (uint32_t)((w << (Pos & 7)) >> 32);
+        }
         uint64_t v = 0;
         for (int64_t i = byte; i < byte + 5; ++i) v = v << 8 | (i < FLength ? Byte(i) : 0u);
         return (uint32_t)((v << (Pos & 7)) >> 8);
