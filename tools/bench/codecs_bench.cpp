@@ -34,6 +34,12 @@ using Bytes = std::vector<uint8_t>;
 
 using TWork = std::function<void()>;
 
+// A row of the table: our time and the peer's, in seconds.
+struct TPair {
+    const char* Name;
+    double Ours = 0, Peer = 0;
+};
+
 // Seconds of one Work, the run repeating it until 100 ms have passed.
 double RunSeconds(const TWork& Work) {
     const auto t0 = std::chrono::steady_clock::now();
@@ -128,6 +134,26 @@ void PeerDecode(TMemoryTiff& Coded, Bytes& Rows) {
     TIFFClose(t);
 }
 
+// Our coding (Encode, which made Coded's strips from Pixels) and decoding of Coded beside libtiff's
+// coding of the same rows as Compression and its decoding of our file, after a check that libtiff
+// reads our strips back to Pixels.
+void BesideLibtiff(const char* EncodeName, const char* DecodeName, const Bytes& Pixels, size_t RowBytes, const TMiniTiff& Coded,
+                   uint16_t Compression, const TWork& Encode, const TWork& Decode, std::vector<TPair>& Rows) {
+    TMiniTiff plain = Coded;
+    plain.Compression = 1;
+    plain.Strips = SliceStrips(Pixels, RowBytes, Coded.Height, Coded.RowsPerStrip);
+    TMemoryTiff peerFile, ourFile;
+    ourFile.Data = WriteTiff(Coded);
+    Bytes peerPixels(Pixels.size());
+    PeerDecode(ourFile, peerPixels);
+    if (peerPixels != Pixels) std::fprintf(stderr, "libtiff reads our strips for %s differently\n", DecodeName);
+    TPair encodeRow{EncodeName}, decodeRow{DecodeName};
+    TimePair(Encode, [&] { PeerEncode(plain, Compression, peerFile); }, encodeRow.Ours, encodeRow.Peer);
+    TimePair(Decode, [&] { PeerDecode(ourFile, peerPixels); }, decodeRow.Ours, decodeRow.Peer);
+    Rows.push_back(encodeRow);
+    Rows.push_back(decodeRow);
+}
+
 Bytes Page(uint32_t W, uint32_t H) {
     std::mt19937 rng(7);
     const size_t rb = (W + 7) / 8;
@@ -157,11 +183,6 @@ Bytes Photo(uint32_t W, uint32_t H) {
             }
     return p;
 }
-
-struct TPair {
-    const char* Name;
-    double Ours = 0, Peer = 0;
-};
 
 struct TGifBuffer {
     Bytes Data;
@@ -227,19 +248,7 @@ int main() {
     };
     g4Decode();
     if (decoded != page) std::fprintf(stderr, "G4 round trip differs\n");
-    TMiniTiff plainPage = g4;
-    plainPage.Compression = 1;
-    plainPage.Strips = SliceStrips(page, prb, ph, prs);
-    TMemoryTiff peerG4, oursG4;
-    oursG4.Data = WriteTiff(g4);
-    Bytes peerPage(page.size());
-    PeerDecode(oursG4, peerPage);
-    if (peerPage != page) std::fprintf(stderr, "libtiff reads our G4 strips differently\n");
-    TPair g4EncodeRow{"g4_encode_a4"}, g4DecodeRow{"g4_decode_a4"};
-    TimePair(g4Encode, [&] { PeerEncode(plainPage, COMPRESSION_CCITTFAX4, peerG4); }, g4EncodeRow.Ours, g4EncodeRow.Peer);
-    TimePair(g4Decode, [&] { PeerDecode(oursG4, peerPage); }, g4DecodeRow.Ours, g4DecodeRow.Peer);
-    rows.push_back(g4EncodeRow);
-    rows.push_back(g4DecodeRow);
+    BesideLibtiff("g4_encode_a4", "g4_decode_a4", page, prb, g4, COMPRESSION_CCITTFAX4, g4Encode, g4Decode, rows);
 
     // ---- TIFF LZW on the photo's bytes, strips of 4 rows of 18000 bytes ----
     const uint32_t fw = 6000, fh = 4000, lrs = 4, lrb = fw * 3;
@@ -280,19 +289,7 @@ int main() {
     };
     lzwDecode();
     if (lzwBack != photo) std::fprintf(stderr, "LZW round trip differs\n");
-    TMiniTiff plainPhoto = lzw;
-    plainPhoto.Compression = 1;
-    plainPhoto.Strips = SliceStrips(photo, lrb, fh, lrs);
-    TMemoryTiff peerLzw, oursLzw;
-    oursLzw.Data = WriteTiff(lzw);
-    Bytes peerPhoto(photo.size());
-    PeerDecode(oursLzw, peerPhoto);
-    if (peerPhoto != photo) std::fprintf(stderr, "libtiff reads our LZW strips differently\n");
-    TPair lzwEncodeRow{"tifflzw_encode_photo"}, lzwDecodeRow{"tifflzw_decode_photo"};
-    TimePair(lzwEncode, [&] { PeerEncode(plainPhoto, COMPRESSION_LZW, peerLzw); }, lzwEncodeRow.Ours, lzwEncodeRow.Peer);
-    TimePair(lzwDecode, [&] { PeerDecode(oursLzw, peerPhoto); }, lzwDecodeRow.Ours, lzwDecodeRow.Peer);
-    rows.push_back(lzwEncodeRow);
-    rows.push_back(lzwDecodeRow);
+    BesideLibtiff("tifflzw_encode_photo", "tifflzw_decode_photo", photo, lrb, lzw, COMPRESSION_LZW, lzwEncode, lzwDecode, rows);
 
     // ---- GIF LZW on the photo quantized to 256 colours ----
     Bytes indices((size_t)fw * fh);
