@@ -236,25 +236,37 @@ public:
         Put(kClear);
     }
 
+    // The coder's state lives in locals for the loop (the byte stores into the block could
+    // otherwise alias every member) and goes back at the end.
     void Encode(const uint8_t* Data, int32_t Count) {
-        int32_t prefix = FPrefix;
+        int32_t prefix = FPrefix, nextFree = FNextFree, width = FWidth, maxCode = FMaxCode;
+        uint64_t bits = FBits;
+        int32_t bitCount = FBitCount;
+        const auto put = [&](int32_t Code) { PutBits(bits, bitCount, Code, width); };
         for (int32_t i = 0; i < Count; ++i) {
             const int32_t c = Data[i];
             int32_t slot;
             if (FHash.Extend(c, prefix, slot)) continue;
-            Put(prefix);
-            FHash.Store(slot, c, prefix, FNextFree++);
+            put(prefix);
+            FHash.Store(slot, c, prefix, nextFree++);
             prefix = c;
-            if (FNextFree == kMaxCodes - 2) {
+            if (nextFree == kMaxCodes - 2) {
                 FHash.Clear();
-                Put(kClear);
-                FNextFree = kFirstFree;
-                SetWidth(9);
-            } else if (FNextFree > FMaxCode) {
-                SetWidth(FWidth + 1);
+                put(kClear);
+                nextFree = kFirstFree;
+                width = 9;
+                maxCode = (1 << width) - 1;
+            } else if (nextFree > maxCode) {
+                ++width;
+                maxCode = (1 << width) - 1;
             }
         }
         FPrefix = prefix;
+        FNextFree = nextFree;
+        FWidth = width;
+        FMaxCode = maxCode;
+        FBits = bits;
+        FBitCount = bitCount;
     }
 
     void Finish() {
@@ -270,7 +282,7 @@ public:
             }
         }
         Put(kEndOfInformation);
-        if (FBitCount > 0) PutByte((uint8_t)(FBits >> 24));
+        for (; FBitCount > 0; FBitCount -= 8, FBits <<= 8) PutByte((uint8_t)(FBits >> 56));
         FlushBlock();
     }
 
@@ -279,18 +291,26 @@ private:
         FWidth = Width;
         FMaxCode = (1 << Width) - 1;
     }
-    void Put(int32_t Code) {
-        FBits |= (uint32_t)Code << (32 - FBitCount - FWidth);
-        FBitCount += FWidth;
-        while (FBitCount >= 8) {
-            PutByte((uint8_t)(FBits >> 24));
-            FBits <<= 8;
-            FBitCount -= 8;
+    void Put(int32_t Code) { PutBits(FBits, FBitCount, Code, FWidth); }
+    // Bits holds BitCount pending bits from its top; whole 32-bit groups go to the block.
+    void PutBits(uint64_t& Bits, int32_t& BitCount, int32_t Code, int32_t Width) {
+        Bits |= (uint64_t)Code << (64 - BitCount - Width);
+        BitCount += Width;
+        if (BitCount >= 32) {
+            if (FBlockFill > (int32_t)sizeof(FBlock) - 4) FlushBlock();
+            uint8_t* p = FBlock + FBlockFill;
+            p[0] = (uint8_t)(Bits >> 56);
+            p[1] = (uint8_t)(Bits >> 48);
+            p[2] = (uint8_t)(Bits >> 40);
+            p[3] = (uint8_t)(Bits >> 32);
+            FBlockFill += 4;
+            Bits <<= 32;
+            BitCount -= 32;
         }
     }
     void PutByte(uint8_t B) {
+        if (FBlockFill >= (int32_t)sizeof(FBlock)) FlushBlock();
         FBlock[FBlockFill++] = B;
-        if (FBlockFill > 253) FlushBlock();
     }
     void FlushBlock() {
         if (FBlockFill > 0) FStream->WriteBuffer(FBlock, FBlockFill);
@@ -298,13 +318,13 @@ private:
     }
 
     TStream* FStream;
-    uint32_t FBits = 0;
+    uint64_t FBits = 0;
     int32_t FBitCount = 0;
     int32_t FWidth = 9;
     int32_t FMaxCode = 511;
     int32_t FNextFree = kFirstFree;
     int32_t FPrefix = -1;
-    uint8_t FBlock[254];
+    uint8_t FBlock[4096];
     int32_t FBlockFill = 0;
     TIELZWHash FHash;
 };
