@@ -148,14 +148,11 @@ void From16gRange(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W)
 }
 
 #if defined(__SSE2__)
-// Four 3-byte pixels from the 16 bytes at P (the last 4 unused) as four 32-bit lanes, their fourth
-// byte 0. The caller keeps P + 16 within the row.
-inline __m128i Spread3To4(const uint8_t* P) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P));
-    const __m128i m0 = _mm_setr_epi32(0x00FFFFFF, 0, 0, 0), m1 = _mm_setr_epi32(0, 0x00FFFFFF, 0, 0),
-                  m2 = _mm_setr_epi32(0, 0, 0x00FFFFFF, 0), m3 = _mm_setr_epi32(0, 0, 0, 0x00FFFFFF);
-    return _mm_or_si128(_mm_or_si128(_mm_and_si128(v, m0), _mm_and_si128(_mm_slli_si128(v, 1), m1)),
-                        _mm_or_si128(_mm_and_si128(_mm_slli_si128(v, 2), m2), _mm_and_si128(_mm_slli_si128(v, 3), m3)));
+// The four 3-byte pixels at P as four 32-bit lanes, by four 4-byte loads: the fourth byte of a lane
+// is the next pixel's first (callers mask or overwrite it). Reads the 12 bytes at P and no more.
+inline __m128i Load4Pixels(const uint8_t* P) {
+    const auto lane = [P](int I) { return _mm_cvtsi32_si128(static_cast<int>(Load<uint32_t>(P + 3 * I))); };
+    return _mm_unpacklo_epi64(_mm_unpacklo_epi32(lane(0), lane(1)), _mm_unpacklo_epi32(lane(2), lane(3)));
 }
 
 // Stores 16 bytes; past the caches (non-temporal) when Stream, in which case D is 16-byte aligned.
@@ -181,9 +178,6 @@ inline __m128i Pack4To3(__m128i V) {
                         _mm_or_si128(_mm_srli_si128(_mm_and_si128(V, m2), 2), _mm_srli_si128(_mm_and_si128(V, m3), 3)));
 }
 
-// The pixels the vector loops may take from a row of W 3-byte pixels: every group of four whose
-// 16-byte load ends inside the row.
-inline int32_t VectorPixels(int32_t W) { return W >= 6 ? ((W - 2) & ~3) : 0; }
 #endif
 
 void From24To32(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
@@ -191,7 +185,7 @@ void From24To32(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
 #if defined(__SSE2__)
     const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     const bool stream = StreamRow(C, D);
-    for (const int32_t n = VectorPixels(W); x < n; x += 4, S += 12, D += 16) Put16(D, _mm_or_si128(Spread3To4(S), opaque), stream);
+    for (; x + 4 <= W; x += 4, S += 12, D += 16) Put16(D, _mm_or_si128(Load4Pixels(S), opaque), stream);
     FinishRow(stream);
 #endif
     for (; x < W; ++x, S += 3, D += 4) PutRGB<4>(D, S[0], S[1], S[2]);
@@ -248,6 +242,9 @@ void FromCMYK(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
         const __m128i lanes = _mm_or_si128(_mm_or_si128(swapped, _mm_slli_epi32(_mm_and_si128(second, lowHalf), 8)), fourth);
         if (N == 4) {
             Put16(D, lanes, stream);
+        } else if (x + 6 <= W) {
+            // The 4 bytes past the 12 are the next pixels' and are written again after.
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(D), Pack4To3(lanes));
         } else {
             const __m128i packed = Pack4To3(lanes);
             _mm_storel_epi64(reinterpret_cast<__m128i*>(D), packed);
@@ -300,19 +297,19 @@ void Gray24(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
         int32_t x = 0;
 #if defined(__SSE2__)
         // Sixteen pixels a step: each pixel a 32-bit lane; blue x wb + red x wr by one multiply-add
-        // of the 16-bit halves, green x wg beside it; the sum (below 65536) times 5243 shr 16 by
-        // the unsigned high multiply, then shr 3.
+        // of the 16-bit halves, green x wg beside it (the lane's fourth byte times 0); the sum
+        // (below 65536) times 5243 shr 16 by the unsigned high multiply, then shr 3.
         const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
         const __m128i blueRed = _mm_set1_epi32(static_cast<int>(wb | wr << 16)), green = _mm_set1_epi32(static_cast<int>(wg));
         const __m128i by100 = _mm_set1_epi16(5243);
         const auto four = [&](const uint8_t* P) {
-            const __m128i p = Spread3To4(P);
+            const __m128i p = Load4Pixels(P);
             const __m128i sum = _mm_add_epi32(_mm_madd_epi16(_mm_and_si128(p, lowBytes), blueRed),
                                               _mm_mullo_epi16(_mm_and_si128(_mm_srli_epi32(p, 8), lowBytes), green));
             return _mm_srli_epi32(_mm_mulhi_epu16(sum, by100), 3);
         };
         const bool stream = StreamRow(C, D);
-        for (const int32_t n = VectorPixels(W) & ~15; x < n; x += 16) {
+        for (; x + 16 <= W; x += 16) {
             const uint8_t* p = S + 3 * x;
             const __m128i lo = _mm_packs_epi32(four(p), four(p + 12)), hi = _mm_packs_epi32(four(p + 24), four(p + 36));
             Put16(D + x, _mm_packus_epi16(lo, hi), stream);
