@@ -227,10 +227,12 @@ void FromCMYK(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
     int32_t x = 0;
 #if defined(__SSE2__)
     // Four pixels a step: the inks and black as 16-bit halves of each pixel's lane, multiplied,
-    // divided by 255 as Div255 does, and put back in the order blue, green, red.
+    // divided by 255, and put back in the order blue, green, red.
     const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF), lowHalf = _mm_set1_epi32(0xFFFF);
-    const __m128i one = _mm_set1_epi16(1), fourth = _mm_set1_epi32(N == 4 ? static_cast<int>(0xFF000000u) : 0);
-    const auto div255 = [&](__m128i V) { return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(V, one), _mm_srli_epi16(V, 8)), 8); };
+    const __m128i fourth = _mm_set1_epi32(N == 4 ? static_cast<int>(0xFF000000u) : 0);
+    // V div 255 for V in 0..65025: (V x 32897) shr 23, the high 16 bits of the product shr 7.
+    const __m128i by255 = _mm_set1_epi16(static_cast<short>(0x8081));
+    const auto div255 = [&](__m128i V) { return _mm_srli_epi16(_mm_mulhi_epu16(V, by255), 7); };
     const bool stream = N == 4 && StreamRow(C, D);
     for (; x + 4 <= W; x += 4, S += 16, D += 4 * N) {
         const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(S));
