@@ -80,7 +80,7 @@ endif
 # The benchmarks (not tests), each printing its table and `ratio NAME: X.XX` lines: the extraction
 # under Wine beside unzip and NSIS; then the image section (tools/bench/image_bench.py): imgtool
 # natively and under Wine, and the in-process codec, conversion, resampling and processing
-# benchmarks, beside ImageMagick, libvips, Pillow, pngquant, giflib and libtiff's tiffcp, in one
+# benchmarks, beside ImageMagick, libvips, Pillow, pngquant, giflib and libtiff, in one
 # table; then the renderer beside pixman, the file-stored rows beside memory and stdio, and the
 # renderer beside GDI. Pillow is Debian's, so the scripts run with
 # /usr/bin/python3.

@@ -24,6 +24,8 @@ PKGS+=(netpbm libtiff-tools libgs-common)
 PKGS+=(qpdf ghostscript python3-pydicom)
 # giflib, the GIF LZW codec's benchmark peer.
 PKGS+=(libgif-dev)
+# libtiff, the TIFF LZW and fax coders' in-process benchmark peer.
+PKGS+=(libtiff-dev)
 # pixman, the renderer's benchmark peer.
 PKGS+=(libpixman-1-dev)
 # giflib's tools (gif2rgb, giftool, giftext): the GIF codec's peers, making and reading files.

@@ -123,13 +123,27 @@ public:
     // The 32 bits from Pos on; bytes beyond the data read as 0.
     uint32_t Window(int64_t Pos) const {
         const int64_t byte = Pos >> 3;
-        uint64_t v = 0;
-        for (int64_t i = byte; i < byte + 5; ++i) v = v << 8 | (i < FLength ? Byte(i) : 0u);
-        return (uint32_t)((v << (Pos & 7)) >> 8);
+        if (!FReverse && byte + 8 <= FLength) {
+            // One 8-byte load, most significant bit first.
+            uint64_t w;
+            std::memcpy(&w, FData + byte, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            w = __builtin_bswap64(w);
+#endif
+            return (uint32_t)((w << (Pos & 7)) >> 32);
+        }
+        return WindowNearEnd(Pos);
     }
     int32_t Bit(int64_t Pos) const { return Pos < Bits() ? (int32_t)(Byte(Pos >> 3) >> (7 - (Pos & 7)) & 1) : 0; }
 
 private:
+    // Window byte by byte: near the data's end, or with the bits of each byte reversed.
+    __attribute__((noinline)) uint32_t WindowNearEnd(int64_t Pos) const {
+        const int64_t byte = Pos >> 3;
+        uint64_t v = 0;
+        for (int64_t i = byte; i < byte + 5; ++i) v = v << 8 | (i < FLength ? Byte(i) : 0u);
+        return (uint32_t)((v << (Pos & 7)) >> 8);
+    }
     uint32_t Byte(int64_t I) const { return FReverse ? IEBitReverse.Byte[FData[I]] : FData[I]; }
     const uint8_t* FData;
     int64_t FLength;
@@ -313,9 +327,10 @@ int64_t Decode2D(uint8_t* Row, const TBitReader& R, int32_t Width, const std::ve
     int32_t a0 = -1;
     bool black = false;
     bool atStart = true;
+    const TLookup* const modes = Tables().Modes;
     while (a0 < Width && Pos < R.Bits()) {
         const uint32_t w = R.Window(Pos);
-        TLookup mode = Tables().Modes[w >> 20];
+        TLookup mode = modes[w >> 20];
         int64_t eolLength = 0;
         if (mode.Entry == kModeEOL) eolLength = 12;
         else if (mode.Entry == kModeZeros && EOLMode) {

@@ -27,13 +27,10 @@ public:
         }
         FSource = Data;
         FSourceBits = (int64_t)length * 8;
+        FWholeLoads = length >= 8 ? (int64_t)(length - 8) * 8 : -1;
         // A Clear code written least significant bit first: byte 0 all zeros, bit 0 of byte 1 set.
         FOldStyle = length >= 2 && Data[0] == 0 && (Data[1] & 1);
-        for (int32_t i = 0; i < 256; ++i) {
-            FPrefix[i] = 0;
-            FSuffix[i] = FFirst[i] = (uint8_t)i;
-            FLength[i] = 1;
-        }
+        for (int32_t i = 0; i < 256; ++i) FTable[i] = TEntry{(uint64_t)i, 0, 1, (uint8_t)i};
         Reset();
     }
 
@@ -69,94 +66,141 @@ private:
         FNextFree = kFirstFree;
     }
 
-    // False at the strip's end: a code needs all its bits inside the strip.
-    bool ReadCode(int32_t& Code) {
-        if (FBitPos + FWidth > FSourceBits) return false;
-        const int64_t byte = FBitPos >> 3;
-        const int64_t bytes = (FSourceBits >> 3) - byte;
-        uint32_t w = 0;
-        if (bytes >= 4) {
-            const uint8_t* p = FSource + byte;
-            if (FOldStyle) w = p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-            else w = (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
-        } else {
-            for (int64_t i = 0; i < bytes; ++i)
-                w |= FOldStyle ? (uint32_t)FSource[byte + i] << (8 * i) : (uint32_t)FSource[byte + i] << (24 - 8 * i);
+    // The code of Width bits at BitPos, or -1 at the strip's end (a code needs all its bits inside
+    // the strip). Old-style strips pack codes least significant bit first.
+    template <bool OldStyle>
+    int32_t CodeAt(int64_t BitPos, int32_t Width) const {
+        const int32_t shift = (int32_t)(BitPos & 7);
+        const uint8_t* p = FSource + (BitPos >> 3);
+        if (BitPos <= FWholeLoads) {
+            // One 8-byte load holds the code wherever it starts in its byte.
+            uint64_t w;
+            std::memcpy(&w, p, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            if (!OldStyle) w = __builtin_bswap64(w);
+#else
+            if (OldStyle) w = __builtin_bswap64(w);
+#endif
+            if (OldStyle) return (int32_t)((w >> shift) & ((1u << Width) - 1));
+            return (int32_t)((w << shift) >> (64 - Width));
         }
-        const int32_t shift = (int32_t)(FBitPos & 7);
-        if (FOldStyle) Code = (int32_t)((w >> shift) & ((1u << FWidth) - 1));
-        else Code = (int32_t)((w << shift) >> (32 - FWidth));
-        FBitPos += FWidth;
-        return true;
-    }
-
-    // Appends the string of Code, followed by Extra when it is >= 0.
-    void Append(int32_t Code, int32_t Extra) {
-        const int32_t n = FLength[Code] + (Extra >= 0 ? 1 : 0);
-        uint8_t* start = FOut.get() + FOutCount;
-        uint8_t* p = start + n;
-        if (Extra >= 0) *--p = (uint8_t)Extra;
-        for (int32_t c = Code; p > start; c = FPrefix[c]) *--p = FSuffix[c];
-        FOutCount += n;
-    }
-
-    // False when the table overflows. Old-style coders fill the table and go on with 12-bit codes
-    // of the full table until their Clear code: nothing is added then.
-    bool Add(int32_t Prefix, uint8_t Suffix) {
-        if (FNextFree >= kMaxCodes) return FOldStyle;
-        FPrefix[FNextFree] = (uint16_t)Prefix;
-        FSuffix[FNextFree] = Suffix;
-        FFirst[FNextFree] = FFirst[Prefix];
-        FLength[FNextFree] = (uint16_t)(FLength[Prefix] + 1);
-        ++FNextFree;
-        // The new style grows one code before the power of two, the old style at it.
-        const int32_t early = FOldStyle ? 0 : 1;
-        if (FNextFree == 512 - early || FNextFree == 1024 - early || FNextFree == 2048 - early)
-            FWidth = std::min(FWidth + 1, 12);
-        return true;
+        if (BitPos + Width > FSourceBits) return -1;
+        const int64_t bytes = (FSourceBits >> 3) - (BitPos >> 3);
+        uint32_t w = 0;
+        for (int64_t i = 0; i < std::min<int64_t>(bytes, 4); ++i)
+            w |= OldStyle ? (uint32_t)p[i] << (8 * i) : (uint32_t)p[i] << (24 - 8 * i);
+        if (OldStyle) return (int32_t)((w >> shift) & ((1u << Width) - 1));
+        return (int32_t)((w << shift) >> (32 - Width));
     }
 
     // Decodes until the buffer holds RowBytes bytes or the stream ends; false for a corrupt one.
-    bool Decode(int32_t RowBytes) {
+    // The loop works on local copies of the coder's state (the byte stores could otherwise alias
+    // every member) and writes them back on leaving.
+    bool Decode(int32_t RowBytes) { return FOldStyle ? DecodeAs<true>(RowBytes) : DecodeAs<false>(RowBytes); }
+
+    template <bool OldStyle>
+    bool DecodeAs(int32_t RowBytes) {
+        int64_t bitPos = FBitPos;
+        int32_t width = FWidth, nextFree = FNextFree, previous = FPrevious, outCount = FOutCount;
+        bool finished = FFinished, ok = true;
+        uint8_t* const out = FOut.get();
+        TEntry* const table = FTable;
+        // The new style grows one code before the power of two, the old style at it.
+        const int32_t early = OldStyle ? 0 : 1;
+        int32_t nextGrowth = (1 << width) - early;
+        const auto read = [&](int32_t& Code) {
+            Code = CodeAt<OldStyle>(bitPos, width);
+            if (Code < 0) return false;
+            bitPos += width;
+            return true;
+        };
+        // The string of Code, followed by Extra when it is >= 0.
+        const auto append = [&](int32_t Code, int32_t Extra) {
+            // The string's first 8 bytes in one store (the bytes past a shorter string are
+            // overwritten by the next ones or lie past the row), the rest from the end backwards.
+            uint8_t* start = out + outCount;
+            const TEntry* e = table + Code;
+            const int32_t length = e->Length;
+            StoreFirstBytes(start, e->Bytes);
+            for (uint8_t* q = start + length; q > start + 8; e = table + e->Prefix) *--q = e->Suffix;
+            if (Extra >= 0) start[length] = (uint8_t)Extra;
+            outCount += length + (Extra >= 0 ? 1 : 0);
+        };
+        // False when the table overflows. Old-style coders fill the table and go on with 12-bit
+        // codes of the full table until their Clear code: nothing is added then.
+        const auto add = [&](int32_t Prefix, uint8_t Suffix) {
+            if (nextFree >= kMaxCodes) return OldStyle;
+            const TEntry& from = table[Prefix];
+            const uint64_t bytes = from.Length < 8 ? from.Bytes | (uint64_t)Suffix << (8 * from.Length) : from.Bytes;
+            table[nextFree] = TEntry{bytes, (uint16_t)Prefix, (uint16_t)(from.Length + 1), Suffix};
+            if (++nextFree == nextGrowth && width < 12) {
+                ++width;
+                nextGrowth = width < 12 ? (1 << width) - early : kMaxCodes + 1;
+            }
+            return true;
+        };
         int32_t code;
-        while (FOutCount < RowBytes && !FFinished) {
-            if (!ReadCode(code) || code == kEndOfInformation) break;
+        while (outCount < RowBytes && !finished) {
+            if (!read(code) || code == kEndOfInformation) break;
             if (code == kClear) {
-                Reset();
+                width = 9;
+                nextFree = kFirstFree;
+                nextGrowth = (1 << width) - early;
+                bool ended = false;
                 do {
-                    if (!ReadCode(code)) {
-                        FFinished = true;
-                        return true;
+                    if (!read(code)) {
+                        ended = true;
+                        break;
                     }
                 } while (code == kClear);
+                if (ended) {
+                    finished = true;
+                    break;
+                }
                 if (code == kEndOfInformation) break;
-                if (code >= FNextFree) return false;
-                Append(code, -1);
-                FPrevious = code;
+                if (code >= nextFree) {
+                    ok = false;
+                    break;
+                }
+                append(code, -1);
+                previous = code;
                 continue;
             }
-            if (FPrevious < 0) {   // a strip without a leading Clear code
-                if (code >= FNextFree) break;
-                Append(code, -1);
-            } else if (code < FNextFree) {
-                Append(code, -1);
-                if (!Add(FPrevious, FFirst[code])) return false;
-            } else if (code == FNextFree) {
-                Append(FPrevious, FFirst[FPrevious]);
-                if (!Add(FPrevious, FFirst[FPrevious])) return false;
+            if (previous < 0) {   // a strip without a leading Clear code
+                if (code >= nextFree) break;
+                append(code, -1);
+            } else if (code < nextFree) {
+                append(code, -1);
+                if (!add(previous, First(table[code]))) {
+                    ok = false;
+                    break;
+                }
+            } else if (code == nextFree) {
+                append(previous, First(table[previous]));
+                if (!add(previous, First(table[previous]))) {
+                    ok = false;
+                    break;
+                }
             } else {
                 break;   // a code above the table ends the strip quietly
             }
-            FPrevious = code;
+            previous = code;
         }
-        if (FOutCount < RowBytes) FFinished = true;
-        return true;
+        if (ok && outCount < RowBytes) finished = true;
+        FBitPos = bitPos;
+        FWidth = width;
+        FNextFree = nextFree;
+        FPrevious = previous;
+        FOutCount = outCount;
+        FFinished = finished;
+        return ok;
     }
 
     std::vector<uint8_t> FReversed;
     const uint8_t* FSource = nullptr;
     int64_t FSourceBits = 0;
     int64_t FBitPos = 0;
+    int64_t FWholeLoads = -1;   // the last bit position with 8 bytes from its byte on
     bool FOldStyle = false;
     bool FFinished = false;
     int32_t FWidth = 9;
@@ -166,10 +210,21 @@ private:
     size_t FOutCapacity = 0;
     int32_t FOutCount = 0;
     int32_t FLastRow = 0;
-    uint16_t FPrefix[kMaxCodes];
-    uint8_t FSuffix[kMaxCodes];
-    uint8_t FFirst[kMaxCodes];
-    uint16_t FLength[kMaxCodes];
+    // A string of the table: its first 8 bytes (fewer for a shorter one, the first in the low
+    // byte), its prefix code, its length and its last byte.
+    struct TEntry {
+        uint64_t Bytes;
+        uint16_t Prefix, Length;
+        uint8_t Suffix;
+    };
+    static uint8_t First(const TEntry& E) { return (uint8_t)E.Bytes; }
+    static void StoreFirstBytes(uint8_t* P, uint64_t Bytes) {
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+        Bytes = __builtin_bswap64(Bytes);
+#endif
+        std::memcpy(P, &Bytes, 8);
+    }
+    TEntry FTable[kMaxCodes];
 };
 
 // The hashing encoder of the classic compress program with TIFF's parameters and libtiff's timing
@@ -181,25 +236,37 @@ public:
         Put(kClear);
     }
 
+    // The coder's state lives in locals for the loop (the byte stores into the block could
+    // otherwise alias every member) and goes back at the end.
     void Encode(const uint8_t* Data, int32_t Count) {
-        int32_t prefix = FPrefix;
+        int32_t prefix = FPrefix, nextFree = FNextFree, width = FWidth, maxCode = FMaxCode;
+        uint64_t bits = FBits;
+        int32_t bitCount = FBitCount;
+        const auto put = [&](int32_t Code) { PutBits(bits, bitCount, Code, width); };
         for (int32_t i = 0; i < Count; ++i) {
             const int32_t c = Data[i];
             int32_t slot;
             if (FHash.Extend(c, prefix, slot)) continue;
-            Put(prefix);
-            FHash.Store(slot, c, prefix, FNextFree++);
+            put(prefix);
+            FHash.Store(slot, c, prefix, nextFree++);
             prefix = c;
-            if (FNextFree == kMaxCodes - 2) {
+            if (nextFree == kMaxCodes - 2) {
                 FHash.Clear();
-                Put(kClear);
-                FNextFree = kFirstFree;
-                SetWidth(9);
-            } else if (FNextFree > FMaxCode) {
-                SetWidth(FWidth + 1);
+                put(kClear);
+                nextFree = kFirstFree;
+                width = 9;
+                maxCode = (1 << width) - 1;
+            } else if (nextFree > maxCode) {
+                ++width;
+                maxCode = (1 << width) - 1;
             }
         }
         FPrefix = prefix;
+        FNextFree = nextFree;
+        FWidth = width;
+        FMaxCode = maxCode;
+        FBits = bits;
+        FBitCount = bitCount;
     }
 
     void Finish() {
@@ -215,7 +282,7 @@ public:
             }
         }
         Put(kEndOfInformation);
-        if (FBitCount > 0) PutByte((uint8_t)(FBits >> 24));
+        for (; FBitCount > 0; FBitCount -= 8, FBits <<= 8) PutByte((uint8_t)(FBits >> 56));
         FlushBlock();
     }
 
@@ -224,18 +291,26 @@ private:
         FWidth = Width;
         FMaxCode = (1 << Width) - 1;
     }
-    void Put(int32_t Code) {
-        FBits |= (uint32_t)Code << (32 - FBitCount - FWidth);
-        FBitCount += FWidth;
-        while (FBitCount >= 8) {
-            PutByte((uint8_t)(FBits >> 24));
-            FBits <<= 8;
-            FBitCount -= 8;
+    void Put(int32_t Code) { PutBits(FBits, FBitCount, Code, FWidth); }
+    // Bits holds BitCount pending bits from its top; whole 32-bit groups go to the block.
+    void PutBits(uint64_t& Bits, int32_t& BitCount, int32_t Code, int32_t Width) {
+        Bits |= (uint64_t)Code << (64 - BitCount - Width);
+        BitCount += Width;
+        if (BitCount >= 32) {
+            if (FBlockFill > (int32_t)sizeof(FBlock) - 4) FlushBlock();
+            uint8_t* p = FBlock + FBlockFill;
+            p[0] = (uint8_t)(Bits >> 56);
+            p[1] = (uint8_t)(Bits >> 48);
+            p[2] = (uint8_t)(Bits >> 40);
+            p[3] = (uint8_t)(Bits >> 32);
+            FBlockFill += 4;
+            Bits <<= 32;
+            BitCount -= 32;
         }
     }
     void PutByte(uint8_t B) {
+        if (FBlockFill >= (int32_t)sizeof(FBlock)) FlushBlock();
         FBlock[FBlockFill++] = B;
-        if (FBlockFill > 253) FlushBlock();
     }
     void FlushBlock() {
         if (FBlockFill > 0) FStream->WriteBuffer(FBlock, FBlockFill);
@@ -243,13 +318,13 @@ private:
     }
 
     TStream* FStream;
-    uint32_t FBits = 0;
+    uint64_t FBits = 0;
     int32_t FBitCount = 0;
     int32_t FWidth = 9;
     int32_t FMaxCode = 511;
     int32_t FNextFree = kFirstFree;
     int32_t FPrefix = -1;
-    uint8_t FBlock[254];
+    uint8_t FBlock[4096];
     int32_t FBlockFill = 0;
     TIELZWHash FHash;
 };

@@ -4,9 +4,14 @@
 #include "iebitmap_convert.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "iebitmap.h"
 #include "iecoreutils_colour.h"
@@ -30,6 +35,8 @@ struct TRowContext {
     double RangeWidth = 0;                 // high - low
     const IIEQuantizer* Quantizer = nullptr;
     struct TIndexCache* Indices = nullptr;
+    // The destination is far larger than the caches: the vector loops write past them.
+    bool Stream = false;
 };
 
 // The quantizer's answers for the colours met lately: a photograph repeats colours, and a NeuQuant
@@ -140,8 +147,48 @@ void From16gRange(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W)
     }
 }
 
-void From24To32(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
-    for (int32_t x = 0; x < W; ++x, S += 3, D += 4) PutRGB<4>(D, S[0], S[1], S[2]);
+#if defined(__SSE2__)
+// The four 3-byte pixels at P as four 32-bit lanes, by four 4-byte loads: the fourth byte of a lane
+// is the next pixel's first (callers mask or overwrite it). Reads the 12 bytes at P and no more.
+inline __m128i Load4Pixels(const uint8_t* P) {
+    const auto lane = [P](int I) { return _mm_cvtsi32_si128(static_cast<int>(Load<uint32_t>(P + 3 * I))); };
+    return _mm_unpacklo_epi64(_mm_unpacklo_epi32(lane(0), lane(1)), _mm_unpacklo_epi32(lane(2), lane(3)));
+}
+
+// Stores 16 bytes; past the caches (non-temporal) when Stream, in which case D is 16-byte aligned.
+inline void Put16(uint8_t* D, __m128i V, bool Stream) {
+    if (Stream) _mm_stream_si128(reinterpret_cast<__m128i*>(D), V);
+    else _mm_storeu_si128(reinterpret_cast<__m128i*>(D), V);
+}
+
+// Whether a row starting at D goes past the caches; a fence after such a row (FinishRow) orders its
+// stores before whatever reads the image next.
+inline bool StreamRow(const TRowContext& C, const uint8_t* D) {
+    return C.Stream && (reinterpret_cast<uintptr_t>(D) & 15) == 0;
+}
+inline void FinishRow(bool Stream) {
+    if (Stream) _mm_sfence();
+}
+
+// The first three bytes of each 32-bit lane, one after the other in the first 12 bytes.
+inline __m128i Pack4To3(__m128i V) {
+    const __m128i m0 = _mm_setr_epi32(0x00FFFFFF, 0, 0, 0), m1 = _mm_setr_epi32(0, 0x00FFFFFF, 0, 0),
+                  m2 = _mm_setr_epi32(0, 0, 0x00FFFFFF, 0), m3 = _mm_setr_epi32(0, 0, 0, 0x00FFFFFF);
+    return _mm_or_si128(_mm_or_si128(_mm_and_si128(V, m0), _mm_srli_si128(_mm_and_si128(V, m1), 1)),
+                        _mm_or_si128(_mm_srli_si128(_mm_and_si128(V, m2), 2), _mm_srli_si128(_mm_and_si128(V, m3), 3)));
+}
+
+#endif
+
+void From24To32(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
+    int32_t x = 0;
+#if defined(__SSE2__)
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const bool stream = StreamRow(C, D);
+    for (; x + 4 <= W; x += 4, S += 12, D += 16) Put16(D, _mm_or_si128(Load4Pixels(S), opaque), stream);
+    FinishRow(stream);
+#endif
+    for (; x < W; ++x, S += 3, D += 4) PutRGB<4>(D, S[0], S[1], S[2]);
 }
 
 void From32To24(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
@@ -169,7 +216,7 @@ struct TInkTable {
 };
 
 template <int N>
-void FromCMYK(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
+void FromCMYK(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
     if (IEUseCMYKProfile && IEInitCMYKProfile()) {
         // Through the CMYK profile, as every CMYK pixel of the library converts.
         std::vector<TIERGB> rgb((size_t)W);
@@ -177,8 +224,39 @@ void FromCMYK(const TRowContext&, const uint8_t* S, uint8_t* D, int32_t W) {
         for (int32_t x = 0; x < W; ++x, D += N) PutRGB<N>(D, rgb[(size_t)x].b, rgb[(size_t)x].g, rgb[(size_t)x].r);
         return;
     }
+    int32_t x = 0;
+#if defined(__SSE2__)
+    // Four pixels a step: the inks and black as 16-bit halves of each pixel's lane, multiplied,
+    // divided by 255, and put back in the order blue, green, red.
+    const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF), lowHalf = _mm_set1_epi32(0xFFFF);
+    const __m128i fourth = _mm_set1_epi32(N == 4 ? static_cast<int>(0xFF000000u) : 0);
+    // V div 255 for V in 0..65025: (V x 32897) shr 23, the high 16 bits of the product shr 7.
+    const __m128i by255 = _mm_set1_epi16(static_cast<short>(0x8081));
+    const auto div255 = [&](__m128i V) { return _mm_srli_epi16(_mm_mulhi_epu16(V, by255), 7); };
+    const bool stream = N == 4 && StreamRow(C, D);
+    for (; x + 4 <= W; x += 4, S += 16, D += 4 * N) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(S));
+        __m128i black = _mm_srli_epi32(p, 24);
+        black = _mm_or_si128(black, _mm_slli_epi32(black, 16));
+        const __m128i firstThird = div255(_mm_mullo_epi16(_mm_and_si128(p, lowBytes), black));            // inks 0 and 2
+        const __m128i second = div255(_mm_mullo_epi16(_mm_and_si128(_mm_srli_epi32(p, 8), lowBytes), black));   // ink 1
+        const __m128i swapped = _mm_shufflehi_epi16(_mm_shufflelo_epi16(firstThird, 0xB1), 0xB1);
+        const __m128i lanes = _mm_or_si128(_mm_or_si128(swapped, _mm_slli_epi32(_mm_and_si128(second, lowHalf), 8)), fourth);
+        if (N == 4) {
+            Put16(D, lanes, stream);
+        } else if (x + 6 <= W) {
+            // The 4 bytes past the 12 are the next pixels' and are written again after.
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(D), Pack4To3(lanes));
+        } else {
+            const __m128i packed = Pack4To3(lanes);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(D), packed);
+            Store<uint32_t>(D + 8, static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(packed, 8))));
+        }
+    }
+    FinishRow(stream);
+#endif
     static const TInkTable table;
-    for (int32_t x = 0; x < W; ++x, S += 4, D += N) {
+    for (; x < W; ++x, S += 4, D += N) {
         const uint8_t* byBlack = table.Value[S[3]];
         PutRGB<N>(D, byBlack[S[2]], byBlack[S[1]], byBlack[S[0]]);
     }
@@ -218,7 +296,29 @@ void Gray24(const TRowContext& C, const uint8_t* S, uint8_t* D, int32_t W) {
     const uint32_t wr = static_cast<uint32_t>(C.WeightR), wg = static_cast<uint32_t>(C.WeightG), wb = static_cast<uint32_t>(C.WeightB);
     if (C.WeightR >= 0 && C.WeightG >= 0 && C.WeightB >= 0 && wr + wg + wb <= 171) {
         // The weighted sum stays below 43691, where (sum x 5243) shr 19 equals sum div 100.
-        for (int32_t x = 0; x < W; ++x) D[x] = static_cast<uint8_t>(((S[3 * x + 2] * wr + S[3 * x + 1] * wg + S[3 * x] * wb) * 5243u) >> 19);
+        int32_t x = 0;
+#if defined(__SSE2__)
+        // Sixteen pixels a step: each pixel a 32-bit lane; blue x wb + red x wr by one multiply-add
+        // of the 16-bit halves, green x wg beside it (the lane's fourth byte times 0); the sum
+        // (below 65536) times 5243 shr 16 by the unsigned high multiply, then shr 3.
+        const __m128i lowBytes = _mm_set1_epi32(0x00FF00FF);
+        const __m128i blueRed = _mm_set1_epi32(static_cast<int>(wb | wr << 16)), green = _mm_set1_epi32(static_cast<int>(wg));
+        const __m128i by100 = _mm_set1_epi16(5243);
+        const auto four = [&](const uint8_t* P) {
+            const __m128i p = Load4Pixels(P);
+            const __m128i sum = _mm_add_epi32(_mm_madd_epi16(_mm_and_si128(p, lowBytes), blueRed),
+                                              _mm_mullo_epi16(_mm_and_si128(_mm_srli_epi32(p, 8), lowBytes), green));
+            return _mm_srli_epi32(_mm_mulhi_epu16(sum, by100), 3);
+        };
+        const bool stream = StreamRow(C, D);
+        for (; x + 16 <= W; x += 16) {
+            const uint8_t* p = S + 3 * x;
+            const __m128i lo = _mm_packs_epi32(four(p), four(p + 12)), hi = _mm_packs_epi32(four(p + 24), four(p + 36));
+            Put16(D + x, _mm_packus_epi16(lo, hi), stream);
+        }
+        FinishRow(stream);
+#endif
+        for (; x < W; ++x) D[x] = static_cast<uint8_t>(((S[3 * x + 2] * wr + S[3 * x + 1] * wg + S[3 * x] * wb) * 5243u) >> 19);
         return;
     }
     for (int32_t x = 0; x < W; ++x, S += 3) D[x] = Gray8(C, S[2], S[1], S[0]);
@@ -476,6 +576,8 @@ void PackOrdered(const uint8_t* Levels, uint8_t* D, int32_t W, int32_t Y) {
 
 TRowContext MakeContext(TIEBitmap* Source, TIEBitmap* Dest) {
     TRowContext c;
+    // Beyond 16 MB the written rows would only push the source out of the caches.
+    c.Stream = static_cast<int64_t>(Dest->GetRowLen()) * Dest->GetHeight() > (int64_t(16) << 20);
     c.WeightR = IEGrayRedWeight;
     c.WeightG = IEGrayGreenWeight;
     c.WeightB = IEGrayBlueWeight;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "iebitmap.h"
@@ -285,4 +286,56 @@ TEST(IEBitmapConvert, CMYKPixelAsRGB) {
     const uint8_t cmyk[4] = {0, 255, 255, 255};
     std::memcpy(b.GetScanline(0), cmyk, 4);
     EXPECT_TRUE(IESameRGB(b.GetPixelAsRGB(0, 0), (TIERGB{255, 255, 0})));
+}
+
+// The row loops that take several pixels a step against the rule worked out one pixel at a time,
+// on widths around the step sizes (the loops' tails and the last full step of a row).
+TEST(IEBitmapConvert, WholeRowsMatchThePixelRule) {
+    TArithmeticCMYK arithmetic;
+    struct Case {
+        const char* name;
+        TIEPixelFormat from, to;
+        int bytesIn, bytesOut;
+        void (*rule)(const uint8_t* S, uint8_t* D);
+    } cases[] = {
+        {"24 to 32", ie24RGB, ie32RGB, 3, 4,
+         [](const uint8_t* S, uint8_t* D) {
+             std::memcpy(D, S, 3);
+             D[3] = 255;
+         }},
+        {"24 to 8g", ie24RGB, ie8g, 3, 1,
+         [](const uint8_t* S, uint8_t* D) {
+             D[0] = (uint8_t)((S[2] * IEGrayRedWeight + S[1] * IEGrayGreenWeight + S[0] * IEGrayBlueWeight) / 100);
+         }},
+        {"CMYK to 24", ieCMYK, ie24RGB, 4, 3,
+         [](const uint8_t* S, uint8_t* D) {
+             for (int c = 0; c < 3; ++c) D[c] = (uint8_t)(S[2 - c] * S[3] / 255);
+         }},
+    };
+    for (const Case& c : cases) {
+        for (const int32_t width : {1, 3, 5, 6, 7, 17, 18, 19, 33, 35}) {
+            SCOPED_TRACE(std::string(c.name) + ", width " + std::to_string(width));
+            TIEBitmap source(width, 2, c.from), dest(width, 2, c.to);
+            uint32_t seed = (uint32_t)width;
+            for (int32_t y = 0; y < 2; ++y) {
+                uint8_t* row = source.GetScanline(y);
+                for (int32_t i = 0; i < width * c.bytesIn; ++i) {
+                    seed = seed * 1664525u + 1013904223u;
+                    // Every fourth row byte at an extreme, so that the largest sums are met.
+                    row[i] = (i & 3) == 0 ? (uint8_t)((seed >> 31) * 255) : (uint8_t)(seed >> 24);
+                }
+            }
+            dest.ConvertFrom(&source);
+            for (int32_t y = 0; y < 2; ++y) {
+                const uint8_t* s = source.GetScanline(y);
+                const uint8_t* d = dest.GetScanline(y);
+                for (int32_t x = 0; x < width; ++x) {
+                    uint8_t expected[4];
+                    c.rule(s + x * c.bytesIn, expected);
+                    ASSERT_EQ(Bytes(expected, expected + c.bytesOut), Bytes(d + x * c.bytesOut, d + (x + 1) * c.bytesOut))
+                        << "pixel " << x << " of row " << y;
+                }
+            }
+        }
+    }
 }

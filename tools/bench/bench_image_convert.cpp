@@ -137,13 +137,21 @@ int Convert(const std::string& Dir, int32_t W, int32_t H) {
     std::printf("%-10s %10s %14s %14s %8s\n", "conversion", "ours ms", "memcpy dest ms", "memcpy src ms", "x copy");
     for (const Case& c : cases) {
         TIEBitmap dest(W, H, c.to);
-        auto copyTime = [](size_t Bytes) {
-            std::vector<uint8_t> from(Bytes, 1), to(Bytes, 2);
-            return Milliseconds([&] { std::memcpy(to.data(), from.data(), Bytes); });
+        const size_t destBytes = (size_t)dest.GetRowLen() * (size_t)H, sourceBytes = (size_t)c.source->GetRowLen() * (size_t)H;
+        std::vector<uint8_t> from(std::max(destBytes, sourceBytes), 1), to(from.size(), 2);
+        // The three take turns, so that a change in the machine's load meets them all; each
+        // figure is the median of 5 turns.
+        std::vector<double> copies, sourceCopies, conversions;
+        for (int turn = 0; turn < 5; ++turn) {
+            copies.push_back(Milliseconds([&] { std::memcpy(to.data(), from.data(), destBytes); }, 1));
+            sourceCopies.push_back(Milliseconds([&] { std::memcpy(to.data(), from.data(), sourceBytes); }, 1));
+            conversions.push_back(Milliseconds([&] { dest.ConvertFrom(c.source); }, 1));
+        }
+        const auto median = [](std::vector<double> V) {
+            std::sort(V.begin(), V.end());
+            return V[V.size() / 2];
         };
-        const double copy = copyTime((size_t)dest.GetRowLen() * (size_t)H);
-        const double copySource = copyTime((size_t)c.source->GetRowLen() * (size_t)H);
-        const double ours = Milliseconds([&] { dest.ConvertFrom(c.source); });
+        const double copy = median(copies), copySource = median(sourceCopies), ours = median(conversions);
         std::printf("%-10s %10.1f %14.1f %14.1f %8.2f\n", c.name, ours, copy, copySource, ours / copy);
         std::printf("time ours_%s %.3f\ntime memcpy_%s %.3f\ntime memcpysrc_%s %.3f\n", c.name, ours, c.name, copy, c.name,
                     copySource);
