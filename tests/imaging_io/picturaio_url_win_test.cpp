@@ -182,6 +182,10 @@ TEST_F(PicturaIOURLTest, AnErrorStatusFailsTheLoad) {
     // A login the server refuses (no credentials) is an error status too.
     io.LoadFromURL(Url("http", "/secret.png"));
     EXPECT_TRUE(io.Aborting);
+    // The failures leave nothing behind: the next load of the component succeeds.
+    io.LoadFromURL(Url("http", "/image.png"));
+    EXPECT_FALSE(io.Aborting);
+    ExpectServedImage(*io.GetIEBitmap());
 }
 
 TEST_F(PicturaIOURLTest, AbortFromTheProgressHandlerStopsAfterTheCurrentBlock) {
