@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "SysUtils.h"
 #include "iecoredefs_types.h"
@@ -54,6 +55,14 @@ void TPicturaIO::SaveToSourceFile(const std::wstring& FileName, TIOFileType File
         const size_t dot = ident.find('.');
         if (dot != std::string::npos) ident[dot] = '_';
         sizeIdent = ident + "_Size";
+        // The text needs the encoded bytes before this returns, so the encoding runs here even
+        // when the component would hand a save to a background thread (which would write into
+        // this stack stream after it is gone).
+        struct TAsyncOff {
+            bool& Mode;
+            const bool Saved;
+            ~TAsyncOff() { Mode = Saved; }
+        } asyncOff{AsyncMode, std::exchange(AsyncMode, false)};
         SaveToStream(&encoded, FileType);
         encoded.SetPosition(0);
         data.resize(static_cast<size_t>(encoded.GetSize()));

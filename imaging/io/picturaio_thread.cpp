@@ -10,17 +10,27 @@ TIEIOThread::TIEIOThread(TPicturaIO* AOwner, uint8_t AKind) : MethodKind(AKind),
 void TIEIOThread::Register() { Owner->RegisterIOThread(this); }
 
 TIEIOThread::TIEIOThread(TPicturaIO* AOwner, TIEIOMethod0 AMethod, const std::wstring& FileName)
-    : TIEIOThread(AOwner, 0) {
-    Method0 = AMethod;
-    FileNameArg = FileName;
+    : TIEIOThread(AOwner, AMethod == &TPicturaIO::LoadFromURL ? 11 : 0) {
+    if (MethodKind == 11) {
+        Method11 = AMethod;
+        URLArg = FileName;
+    } else {
+        Method0 = AMethod;
+        FileNameArg = FileName;
+    }
     Register();
 }
 
 TIEIOThread::TIEIOThread(TPicturaIO* AOwner, TIEIOMethod1 AMethod, const std::wstring& FileName, int32_t Value)
-    : TIEIOThread(AOwner, 1) {
-    Method1 = AMethod;
+    : TIEIOThread(AOwner, AMethod == &TPicturaIO::LoadFromFileFormat ? 6 : 1) {
     FileNameArg = FileName;
-    IntArg1 = Value;
+    if (MethodKind == 6) {
+        Method6 = AMethod;
+        IntArg2 = Value;
+    } else {
+        Method1 = AMethod;
+        IntArg1 = Value;
+    }
     Register();
 }
 
@@ -80,9 +90,11 @@ void TIEIOThread::Execute() {
             case 2: (io.*Method2)(StreamArg); break;
             case 3: (io.*Method3)(FileNameArg); break;   // the count is the caller's no more
             case 5: (io.*Method5)(StreamArg); break;
+            case 6: (io.*Method6)(FileNameArg, IntArg2); break;
             case 7: (io.*Method7)(StreamArg, IntArg2); break;
             case 9: (io.*Method9)(FrameArg); break;
             case 10: (io.*Method10)(FileNameArg, IntArg3, IntArg4, BoolArg); break;
+            case 11: (io.*Method11)(URLArg); break;
             default: break;
         }
     } catch (...) {

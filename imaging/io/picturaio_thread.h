@@ -27,9 +27,12 @@ class TIEIOThread : public TThread {
 public:
     KW_CLASS_NAME(TIEIOThread)
     // The shapes of the methods a thread runs, by kind. Kinds 0 and 11 (a file name or a URL) and
-    // kinds 1 and 6 (a file name and a number) have one C++ shape each and share it.
+    // kinds 1 and 6 (a file name and a number) have one C++ shape each: the constructor of the
+    // shape gives LoadFromURL kind 11 and LoadFromFileFormat kind 6.
     using TIEIOMethod0 = void (TPicturaIO::*)(const std::wstring&);
     using TIEIOMethod1 = void (TPicturaIO::*)(const std::wstring&, int32_t);
+    using TIEIOMethod6 = TIEIOMethod1;
+    using TIEIOMethod11 = TIEIOMethod0;
     using TIEIOMethod2 = void (TPicturaIO::*)(TStream*);
     using TIEIOMethod3 = int32_t (TPicturaIO::*)(const std::wstring&);
     using TIEIOMethod5 = int32_t (TPicturaIO::*)(TStream*);
@@ -72,9 +75,11 @@ private:
     TIEIOMethod2 Method2 = nullptr;
     TIEIOMethod3 Method3 = nullptr;
     TIEIOMethod5 Method5 = nullptr;
+    TIEIOMethod6 Method6 = nullptr;
     TIEIOMethod7 Method7 = nullptr;
     TIEIOMethod9 Method9 = nullptr;
     TIEIOMethod10 Method10 = nullptr;
+    TIEIOMethod11 Method11 = nullptr;
     std::wstring FileNameArg;
     int32_t IntArg1 = 0;
     TStream* StreamArg = nullptr;
@@ -83,6 +88,7 @@ private:
     int32_t IntArg3 = 0;
     int32_t IntArg4 = 0;
     bool BoolArg = false;
+    std::wstring URLArg;
     std::atomic<std::thread::id> ThreadIdent{};
     TPicturaIO* Owner;
 };

@@ -59,6 +59,9 @@ bool IEParseURL(const std::wstring& URL, TIEURLParts& Parts) {
 
 void TPicturaIO::LoadFromURL(const std::wstring& URL) {
     if (IEStartIOThread(*this, &TPicturaIO::LoadFromURL, URL)) return;
+    // A new piece of work: the abort state of an earlier one would stop this download after its
+    // first block.
+    Aborting = false;
     TMemoryStream stream;
     std::wstring contentType;
     if (!IEDownloadURL(URL, &stream, ProxyAddress, contentType, &Aborting, this, InternalProgress, ProxyUser,

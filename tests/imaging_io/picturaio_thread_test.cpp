@@ -250,3 +250,22 @@ TEST_F(PicturaIOThreadTest, DestroyingTheComponentWaitsForASlowReader) {
     ExpectImage(image, 3, 3);
     EXPECT_EQ(stream.Readers().size(), 1u);
 }
+
+TEST_F(PicturaIOThreadTest, SourceTextEncodesInPlaceOnAnAsynchronousComponent) {
+    // The source text is made of the encoded bytes: handing the encoding to a worker would leave
+    // the text empty and the worker writing into a stream that is gone.
+    const std::vector<uint8_t> png = MakePNG(4, 3);
+    testsupport::TScratchDir dir(L"KWIOThreadSrc_");
+    TIEBitmap image;
+    TPicturaIO io(nullptr);
+    io.SetAttachedIEBitmap(&image);
+    io.LoadFromBuffer(png.data(), static_cast<int32_t>(png.size()));
+    io.AsyncMode = true;
+    io.SaveToSourceFile(dir / L"image.txt", ioBMP, 1);
+    EXPECT_TRUE(io.AsyncMode);
+    const std::string text = testsupport::ReadFileBytes(dir / L"image.txt");
+    EXPECT_EQ(text.rfind("\\\\ Size=", 0), 0u);
+    EXPECT_NE(text.rfind("\\\\ Size=0", 0), 0u) << text.substr(0, 40);
+    EXPECT_NE(text.find("0x42,0x4D"), std::string::npos);   // "BM"
+    io.WaitThreads(false);
+}

@@ -11,6 +11,7 @@ server; the certificate is made at start with openssl) and FTP (pyftpdlib).
 What the HTTP and HTTPS servers answer:
   /image.png      the test image, with a Content-Length
   /nolength.png   the same without a length (the body ends when the connection closes)
+  /paced.png      the image with a length, its second half sent after a pause
   /missing.png    404 with an error page
   /secret.png     the image behind Basic authentication (401 first); the credentials are kept
   /big.bin        8 MiB of zeros with a length, in 64 KiB pieces 20 ms apart (a client that
@@ -35,9 +36,11 @@ import time
 import zlib
 
 LIFETIME = 1200          # seconds the servers live at most
+CONNECTION_TIMEOUT = 30  # seconds a connection may stall (the TLS handshake included)
 BIG_SIZE = 8 << 20
 PIECE_PAUSE = 0.02
 PIECE = 64 << 10
+PACED_PAUSE = 0.3
 WIDTH, HEIGHT = 40, 30
 
 
@@ -93,6 +96,8 @@ def basic_credentials(value):
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.0"   # one request a connection: a body without a length ends at the close
 
+    timeout = CONNECTION_TIMEOUT
+
     def log_message(self, *args):
         pass
 
@@ -124,6 +129,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_body(200, PNG, "image/png")
         elif self.path == "/nolength.png":
             self.send_body(200, PNG, "image/png", length=False)
+        elif self.path == "/paced.png":
+            self.send_paced()
         elif self.path == "/secret.png":
             credentials = basic_credentials(self.headers.get("Authorization"))
             if credentials is None:
@@ -135,6 +142,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_big()
         else:
             self.send_body(404, b"<html><body>Not Found</body></html>", "text/html")
+
+    def send_paced(self):
+        """The body in two pieces: a client that stops at the first pause loses the second."""
+        self.send_response(200)
+        self.send_header("Content-Type", "image/png")
+        self.send_header("Content-Length", str(len(PNG)))
+        self.end_headers()
+        half = len(PNG) // 2
+        self.wfile.write(PNG[:half])
+        self.wfile.flush()
+        time.sleep(PACED_PAUSE)
+        self.wfile.write(PNG[half:])
 
     def send_big(self):
         STATS.add("big_running")
@@ -174,7 +193,9 @@ def serve(folder):
     secure = Server(("127.0.0.1", 0), Handler)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem"))
-    secure.socket = context.wrap_socket(secure.socket, server_side=True)
+    # The handshake happens in the connection's own thread, under its timeout: a client that
+    # connects and stalls does not hold up the accepting thread.
+    secure.socket = context.wrap_socket(secure.socket, server_side=True, do_handshake_on_connect=False)
 
     ftp_root = os.path.join(folder, "ftp")
     os.makedirs(ftp_root, exist_ok=True)
@@ -191,7 +212,7 @@ def serve(folder):
     ports = "http %d\nhttps %d\nftp %d\n" % (plain.server_address[1], secure.server_address[1],
                                              ftp.socket.getsockname()[1])
     with open(os.path.join(folder, "pid"), "w") as f:
-        f.write("%d\n" % os.getpid())
+        f.write("%d %d\n" % (os.getpid(), os.getpgid(0)))
     with open(os.path.join(folder, "ports.tmp"), "w") as f:
         f.write(ports)
     os.replace(os.path.join(folder, "ports.tmp"), os.path.join(folder, "ports"))
@@ -224,20 +245,39 @@ def start(folder):
     print(open(os.path.join(folder, "servers.log")).read(), file=sys.stderr)
     if process.poll() is None:
         process.terminate()
+        try:
+            process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            os.killpg(process.pid, signal.SIGKILL)
     return 1
+
+
+def is_our_server(pid, folder):
+    """True when pid is the serve process of this folder (a pid left from an earlier run may
+    belong to another process by now)."""
+    try:
+        with open("/proc/%d/cmdline" % pid, "rb") as f:
+            args = f.read().split(b"\0")
+    except OSError:
+        return False
+    return b"serve" in args and os.fsencode(folder) in args
 
 
 def stop_servers(folder):
     try:
-        pid = int(open(os.path.join(folder, "pid")).read())
+        pid, group = (int(v) for v in open(os.path.join(folder, "pid")).read().split())
     except (OSError, ValueError):
-        pid = None
-    if pid:
+        pid = group = None
+    if pid and is_our_server(pid, folder):
         try:
             os.kill(pid, signal.SIGTERM)
             for _ in range(100):
-                os.kill(pid, 0)
                 time.sleep(0.1)
+                if not is_our_server(pid, folder):
+                    break
+            else:
+                # It did not stop in time: its whole session (the timeout wrapper with it) goes.
+                os.killpg(group, signal.SIGKILL)
         except ProcessLookupError:
             pass
     for name in ("ports", "pid", "ports.tmp"):
