@@ -164,16 +164,20 @@ bool TPicturaView::IsPointInLayer(int32_t X, int32_t Y, int32_t Index) {
 
 void TPicturaView::ApplyLayerRotations(int32_t Index) {
     GetCurrentLayer()->Bitmap = FCurrentImage;
+    // One processing component, without undo, fills what the turn uncovers with the view's
+    // background.
+    TPicturaProc proc(nullptr);
+    proc.AutoUndo = false;
+    proc.SetBackground(GetBackground());
     bool any = false;
     for (int32_t i = 0; i < GetLayerCount(); ++i) {
         if ((Index != -1 && i != Index) || GetLayer(i)->RotationAngle == 0) continue;
         any = true;
         ResizeLayersToSize(i);
         TIELayer* l = GetLayer(i);
-        TIEBitmap* b = l->Bitmap;
         const double angle = l->RotationAngle;
         // The layer's corners turned around its rotation centre give its new place.
-        const int32_t w = b->GetWidth(), h = b->GetHeight();
+        const int32_t w = l->GetWidth(), h = l->GetHeight();
         TIEPoint pts[4] = {{0, 0}, {w, 0}, {w, h}, {0, h}};
         IERotatePoints(pts, 3, IETrunc((long double)w * l->RotationCenterX), angle,
                        IETrunc((long double)h * l->RotationCenterY));
@@ -182,35 +186,22 @@ void TPicturaView::ApplyLayerRotations(int32_t Index) {
             minX = std::min(minX, p.X);
             minY = std::min(minY, p.Y);
         }
-        TIEBitmap rotated, rotAlpha;
-        IERotateBitmapTo(b, &rotated, 0, angle);
-        IERotateBitmapTo(b->GetAlphaChannel(), &rotAlpha, 0, angle);
-        // What the turn left uncovered is transparent and cut away.
-        const int32_t rw = rotAlpha.GetWidth(), rh = rotAlpha.GetHeight();
-        int32_t left = rw, right = -1, top = rh, bottom = -1;
-        for (int32_t y = 0; y < rh; ++y) {
-            const uint8_t* row = rotAlpha.GetScanline(y);
-            for (int32_t x = 0; x < rw; ++x)
-                if (row[x]) {
-                    left = std::min(left, x);
-                    right = std::max(right, x);
-                    top = std::min(top, y);
-                    bottom = std::max(bottom, y);
-                }
-        }
-        if (right < left) left = top = 0, right = rw - 1, bottom = rh - 1;
-        const int32_t cw = right - left + 1, ch = bottom - top + 1;
-        b->Allocate(cw, ch, rotated.GetPixelFormat());
-        rotated.CopyRectTo(b, left, top, 0, 0, cw, ch);
-        TIEBitmap* alpha = b->GetAlphaChannel();
-        alpha->Allocate(cw, ch, ie8g);
-        rotAlpha.CopyRectTo(alpha, left, top, 0, 0, cw, ch);
-        alpha->CheckFull();
-        l->PosX += minX + left;
-        l->PosY += minY + top;
+        l->PosX += minX;
+        l->PosY += minY;
         l->Width = 0;
         l->Height = 0;
         l->SetRotationAngle(0);
+        // The layer's own bitmap is worked on, so that the current layer stays as it was (and a
+        // layer that cannot be selected is turned too).
+        proc.SetAttachedIEBitmap(l->Bitmap);
+        proc.Rotate(angle, RotationAntialias, RotationQuality, GetBackground());
+        // What the turn left transparent is cut away.
+        const TIERect r = IEAlphaBoundingRect(l->Bitmap);
+        if (r.Right >= r.Left && r.Bottom >= r.Top) {
+            proc.CropToRect(r);
+            l->PosX += r.Left;
+            l->PosY += r.Top;
+        }
         l->AlphaCache.reset();
     }
     if (any) Update();

@@ -467,3 +467,23 @@ TEST_F(MouseTest, GripDragKeepsTheSelectionAspect) {
     EXPECT_EQ(m->X2, 60);
     EXPECT_EQ(m->Y2, 30);
 }
+
+TEST_F(MouseTest, ApplyingARotationKeepsTheCurrentLayerAndCropsToTheVisiblePixels) {
+    auto v = LayeredView();
+    v->AddLayer();   // layer 2 current, layer 1 turned
+    v->GetIEBitmap()->Allocate(4, 4, ie24RGB);
+    TIELayer* l = v->GetLayer(1);
+    l->Bitmap->GetAlphaChannel()->Fill(255);
+    l->SetRotationAngle(45);
+    v->ApplyLayerRotations(1);
+    EXPECT_EQ(v->GetLayersCurrent(), 2);
+    EXPECT_EQ(l->RotationAngle, 0);
+    // A 20 x 20 square turned an eighth is about 28 wide, centred where the square was.
+    EXPECT_NEAR(l->Bitmap->GetWidth(), 28, 2);
+    EXPECT_NEAR(l->Bitmap->GetHeight(), 28, 2);
+    EXPECT_NEAR(l->PosX, 6, 2);
+    EXPECT_NEAR(l->PosY, 6, 2);
+    // The corners the turn uncovered are transparent, the middle is opaque.
+    EXPECT_EQ(l->Bitmap->GetAlpha(0, 0), 0);
+    EXPECT_EQ(l->Bitmap->GetAlpha(14, 14), 255);
+}
