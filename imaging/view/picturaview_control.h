@@ -475,6 +475,9 @@ public:
     void SetLayerAspectMode(uint8_t Value) { LayerAspectMode = Value; }
     bool AutoScrollDrag();
     void ApplyLayerRotations(int32_t Index);
+    // With LayersAutoUndo, the first step of a layer drag saves the layers once (ieuLayer or
+    // ieuFullLayer) through the processing component.
+    void SaveLayersUndoOnce(TIEUndoSource Source);
     int32_t FindLayerAt(int32_t X, int32_t Y, bool OnlySelectable);
     bool IsPointInLayer(int32_t X, int32_t Y, int32_t Index);
     void ResizeLayerByGrip(int32_t X, int32_t Y, bool KeepAspect);

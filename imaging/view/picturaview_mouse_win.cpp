@@ -207,6 +207,12 @@ void TPicturaView::ApplyLayerRotations(int32_t Index) {
     if (any) Update();
 }
 
+void TPicturaView::SaveLayersUndoOnce(TIEUndoSource Source) {
+    if (!LayersAutoUndo || FUndoSaved) return;
+    FUndoSaved = true;
+    GetProc()->SaveUndo(Source);
+}
+
 void TPicturaView::ResizeLayerByGrip(int32_t X, int32_t Y, bool KeepAspect) {
     TIELayer* l = GetCurrentLayer();
     const int32_t w = l->GetWidth(), h = l->GetHeight();
@@ -466,6 +472,7 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
             } else if (FMovingLayer >= 0) {
                 TIELayer* l = GetLayer(FMovingLayer);
                 if (!l->Locked) {
+                    SaveLayersUndoOnce(ieuLayer);
                     AutoScrollDrag();
                     const int32_t dx = ScreenToBitmapX(rawX) - ScreenToBitmapX(FPrevRawX);
                     const int32_t dy = ScreenToBitmapY(rawY) - ScreenToBitmapY(FPrevRawY);
@@ -490,6 +497,8 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
             } else if (FRotatingLayer >= 0) {
                 TIELayer* l = GetLayer(FRotatingLayer);
                 if (!l->Locked) {
+                    // The turned image is part of the entry: the rotation may end in new pixels.
+                    SaveLayersUndoOnce(ieuFullLayer);
                     double dX = (ScreenToBitmapX(rawX) - ScreenToBitmapX(FPrevRawX)) / 4.0;
                     double dY = (ScreenToBitmapY(rawY) - ScreenToBitmapY(FPrevRawY)) / 4.0;
                     const int32_t cx = l->BitmapToScreenX(IETrunc(l->RotationCenterX * l->Bitmap->GetWidth()));
@@ -511,6 +520,7 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
                 }
             } else if (FLayerGrip != 0 && !GetCurrentLayer()->Locked) {
                 TIELayer* l = GetCurrentLayer();
+                SaveLayersUndoOnce(ieuLayer);
                 if (FFirstLayerMove) FLayerAspect = double(l->GetHeight()) / std::max(1, l->GetWidth());
                 FFirstLayerMove = false;
                 AutoScrollDrag();

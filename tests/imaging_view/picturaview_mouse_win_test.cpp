@@ -468,6 +468,45 @@ TEST_F(MouseTest, GripDragKeepsTheSelectionAspect) {
     EXPECT_EQ(m->Y2, 30);
 }
 
+TEST_F(MouseTest, LayerDragsSaveOneUndoEntryWhenLayersAutoUndoIsOn) {
+    struct Case {
+        TIEMouseInteract interact;
+        int32_t x, y;   // the press; the drag goes twice by 5 right and 5 down
+        bool autoUndo;
+        std::vector<TIEUndoSource> expected;
+    };
+    const Case cases[] = {
+        {miMoveLayers, 15, 15, true, {ieuLayer}},
+        {miMoveLayers | miResizeLayers, 30, 30, true, {ieuLayer}},
+        {miRotateLayers, 60, 60, true, {ieuFullLayer}},
+        {miMoveLayers, 15, 15, false, {}},
+        {miRotateLayers, 60, 60, false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.interact) + (c.autoUndo ? " auto" : ""));
+        auto v = LayeredView();
+        v->SetMouseInteract(c.interact);
+        v->LayersAutoUndo = c.autoUndo;
+        std::vector<TIEUndoSource> saved;
+        v->SetOnSaveUndo([&](TObject*, TIEUndoSource S) { saved.push_back(S); });
+        v->DoMouseDown(mbLeft, ssLeft, c.x, c.y);
+        v->DoMouseMove(ssLeft, c.x + 5, c.y + 5);
+        v->DoMouseMove(ssLeft, c.x + 10, c.y + 10);
+        v->DoMouseUp(mbLeft, 0, c.x + 10, c.y + 10);
+        EXPECT_EQ(saved, c.expected);
+        EXPECT_EQ(v->GetProc()->GetUndoCount(), int32_t(c.expected.size()));
+    }
+    // The entry taken before a move puts the layer back where it was.
+    auto v = LayeredView();
+    v->SetMouseInteract(miMoveLayers);
+    v->LayersAutoUndo = true;
+    Drag(*v, 15, 15, 25, 20);
+    EXPECT_EQ(v->GetLayer(1)->PosX, 20);
+    v->GetProc()->Undo();
+    EXPECT_EQ(v->GetLayer(1)->PosX, 10);
+    EXPECT_EQ(v->GetLayer(1)->PosY, 10);
+}
+
 TEST_F(MouseTest, ApplyingARotationKeepsTheCurrentLayerAndCropsToTheVisiblePixels) {
     auto v = LayeredView();
     v->AddLayer();   // layer 2 current, layer 1 turned
