@@ -483,6 +483,8 @@ public:
     void ResizeLayerByGrip(int32_t X, int32_t Y, bool KeepAspect);
     void SetInteractionHint(const std::wstring& Text, int32_t X, const std::wstring& WidthText, int32_t Y);
     void SwapSelectionBase();
+    void SetSelectionBaseAside();
+    void RestoreSelectionBase();
     // Runs Event with the user's SelectionBase in force (the mouse handlers work in client
     // coordinates).
     void FireSelectionEvent(const TNotifyEvent& Event);
@@ -721,6 +723,7 @@ protected:
     bool FIsNavigator = false;
     // Selection state.
     TIESelectionBase FSelectionBase = iesbClientArea, FSavedSelectionBase = iesbClientArea;
+    bool FSelectionBaseAside = false;
     TIESelectionOptions FSelectionOptions = iesoAnimated | iesoSizeable | iesoMoveable | iesoCanScroll;
     TIEMouseInteract FMouseInteract = 0;
     bool FSelected = false;

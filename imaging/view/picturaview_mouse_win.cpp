@@ -77,7 +77,22 @@ void TPicturaView::SetMouseInteract(TIEMouseInteract Value) {
     Update();
 }
 
-void TPicturaView::SwapSelectionBase() { std::swap(FSelectionBase, FSavedSelectionBase); }
+// The mouse handlers work in client coordinates: the application's SelectionBase is kept aside
+// while they run and swapped back in around every event they fire.
+void TPicturaView::SetSelectionBaseAside() {
+    FSavedSelectionBase = FSelectionBase;
+    FSelectionBase = iesbClientArea;
+    FSelectionBaseAside = true;
+}
+
+void TPicturaView::RestoreSelectionBase() {
+    FSelectionBase = FSavedSelectionBase;
+    FSelectionBaseAside = false;
+}
+
+void TPicturaView::SwapSelectionBase() {
+    if (FSelectionBaseAside) std::swap(FSelectionBase, FSavedSelectionBase);
+}
 
 void TPicturaView::FireSelectionEvent(const TNotifyEvent& Event) {
     if (!Event) return;
@@ -326,8 +341,7 @@ void TPicturaView::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, 
                       (Button == mbRight && (FSelectionOptions & iesoRightButtonSelectLayers));
     if (!goOn) return;
     if (!(FMouseInteract & miScroll) && DelayZoomFilter) FZoomFilter = rfNone;
-    FSavedSelectionBase = FSelectionBase;
-    FSelectionBase = iesbClientArea;
+    SetSelectionBaseAside();
 
     FImagePressX = std::max(FGeom.OffsetX, std::min(X, FGeom.OffsetX + FGeom.ExtentWidth));
     FImagePressY = std::max(FGeom.OffsetY, std::min(Y, FGeom.OffsetY + FGeom.ExtentHeight));
@@ -431,13 +445,12 @@ void TPicturaView::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, 
         }
     }
     if (left && (mi & miScroll) && CanScroll()) SetInteractionCursor(1782);
-    FSelectionBase = FSavedSelectionBase;
+    RestoreSelectionBase();
 }
 
 void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
     TIEView::MouseMove(Shift, X, Y);
-    FSavedSelectionBase = FSelectionBase;
-    FSelectionBase = iesbClientArea;
+    SetSelectionBaseAside();
     const int32_t rawX = X, rawY = Y;
     ClampToCurrentLayer(X, Y);
     FCurX = X;
@@ -543,11 +556,7 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
     } else if (!(FPolygonSelecting && !FLasso)) {
         if (mi & kSelectItems) {
             const TIEGrip grip = GetSelectionGripAt(X, Y, Shift);
-            if (OnMouseInResizingGrip) {
-                SwapSelectionBase();
-                OnMouseInResizingGrip(this, grip);
-                SwapSelectionBase();
-            }
+            DoMouseInResizingGrip(grip);
             if (grip == ieNone) {
                 if (HitSelectionForMove(X, Y, Shift) == -1) {
                     if ((Shift & ssShift) && AdditiveSelection && (FBaseCursor == 1785 || FBaseCursor == 1793))
@@ -609,13 +618,13 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
     }
     if (!FSelectionMask->IsEmpty() &&
         FSelectionMask->IsPointInside(GetCurrentLayer()->ScreenToBitmapX(X), GetCurrentLayer()->ScreenToBitmapY(Y))) {
-        FireSelectionEvent(OnMouseInSel);
+        DoMouseInSel();
     }
     FPrevX = X;
     FPrevY = Y;
     FPrevRawX = rawX;
     FPrevRawY = rawY;
-    FSelectionBase = FSavedSelectionBase;
+    RestoreSelectionBase();
 }
 
 void TPicturaView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
@@ -628,8 +637,7 @@ void TPicturaView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, in
     HintText.clear();
     const int32_t rawX = X, rawY = Y;
     ClampToCurrentLayer(X, Y);
-    FSavedSelectionBase = FSelectionBase;
-    FSelectionBase = iesbClientArea;
+    SetSelectionBaseAside();
     const TIEMouseInteract mi = FMouseInteract;
     const bool left = Button == mbLeft;
     const bool additive = (Shift & ssShift) && AdditiveSelection;
@@ -653,9 +661,7 @@ void TPicturaView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, in
                         break;
                     }
             }
-            SwapSelectionBase();
             DoZoomIn(z);
-            SwapSelectionBase();
         } else {
             if (zoom >= 200) {
                 z = zoom - 100;
@@ -667,9 +673,7 @@ void TPicturaView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, in
                         break;
                     }
             }
-            SwapSelectionBase();
             DoZoomOut(z);
-            SwapSelectionBase();
         }
         if (z != GetZoomX() || z != GetZoomY()) ZoomAt(rawX, rawY, false, z);
         FPolygonSelecting = false;
@@ -783,7 +787,7 @@ void TPicturaView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, in
     if (Button == mbRight && (FSelectionOptions & iesoRightButtonTerminatePolySelect) && FPolygonSelecting)
         EndPolygonSelection((Shift & ssShift) != 0, false);
     FZoomFilter = FSavedZoomFilter;
-    FSelectionBase = FSavedSelectionBase;
+    RestoreSelectionBase();
 }
 
 void TPicturaView::KeyDown(uint16_t& Key, TShiftState Shift) {

@@ -507,6 +507,27 @@ TEST_F(MouseTest, LayerDragsSaveOneUndoEntryWhenLayersAutoUndoIsOn) {
     EXPECT_EQ(v->GetLayer(1)->PosY, 10);
 }
 
+TEST_F(MouseTest, EventHandlersSeeAndSetTheApplicationsSelectionBase) {
+    auto v = LayeredView();
+    v->SetMouseInteract(miMoveLayers);
+    v->SetSelectionBase(iesbBitmap);
+    std::vector<TIESelectionBase> seen;
+    v->OnLayerNotify = [&](TObject*, int32_t, TIELayerEvent E) {
+        seen.push_back(v->GetSelectionBase());
+        if (E == ielMoving) v->SetSelectionBase(iesbClientArea);
+    };
+    Drag(*v, 15, 15, 25, 20);
+    EXPECT_EQ(seen, (std::vector<TIESelectionBase>{iesbBitmap, iesbBitmap, iesbBitmap, iesbClientArea}));
+    EXPECT_EQ(v->GetSelectionBase(), iesbClientArea);
+    // Outside the mouse handlers an event leaves the value alone.
+    v->SetSelectionBase(iesbBitmap);
+    double zoom = 100;
+    v->OnZoomIn = [&](TObject*, double&) { seen.push_back(v->GetSelectionBase()); };
+    v->DoZoomIn(zoom);
+    EXPECT_EQ(seen.back(), iesbBitmap);
+    EXPECT_EQ(v->GetSelectionBase(), iesbBitmap);
+}
+
 TEST_F(MouseTest, ApplyingARotationKeepsTheCurrentLayerAndCropsToTheVisiblePixels) {
     auto v = LayeredView();
     v->AddLayer();   // layer 2 current, layer 1 turned
