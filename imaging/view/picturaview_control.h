@@ -475,11 +475,16 @@ public:
     void SetLayerAspectMode(uint8_t Value) { LayerAspectMode = Value; }
     bool AutoScrollDrag();
     void ApplyLayerRotations(int32_t Index);
+    // With LayersAutoUndo, the first step of a layer drag saves the layers once (ieuLayer or
+    // ieuFullLayer) through the processing component.
+    void SaveLayersUndoOnce(TIEUndoSource Source);
     int32_t FindLayerAt(int32_t X, int32_t Y, bool OnlySelectable);
     bool IsPointInLayer(int32_t X, int32_t Y, int32_t Index);
     void ResizeLayerByGrip(int32_t X, int32_t Y, bool KeepAspect);
     void SetInteractionHint(const std::wstring& Text, int32_t X, const std::wstring& WidthText, int32_t Y);
     void SwapSelectionBase();
+    void SetSelectionBaseAside();
+    void RestoreSelectionBase();
     // Runs Event with the user's SelectionBase in force (the mouse handlers work in client
     // coordinates).
     void FireSelectionEvent(const TNotifyEvent& Event);
@@ -718,6 +723,7 @@ protected:
     bool FIsNavigator = false;
     // Selection state.
     TIESelectionBase FSelectionBase = iesbClientArea, FSavedSelectionBase = iesbClientArea;
+    bool FSelectionBaseAside = false;
     TIESelectionOptions FSelectionOptions = iesoAnimated | iesoSizeable | iesoMoveable | iesoCanScroll;
     TIEMouseInteract FMouseInteract = 0;
     bool FSelected = false;

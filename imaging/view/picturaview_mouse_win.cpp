@@ -77,7 +77,22 @@ void TPicturaView::SetMouseInteract(TIEMouseInteract Value) {
     Update();
 }
 
-void TPicturaView::SwapSelectionBase() { std::swap(FSelectionBase, FSavedSelectionBase); }
+// The mouse handlers work in client coordinates: the application's SelectionBase is kept aside
+// while they run and swapped back in around every event they fire.
+void TPicturaView::SetSelectionBaseAside() {
+    FSavedSelectionBase = FSelectionBase;
+    FSelectionBase = iesbClientArea;
+    FSelectionBaseAside = true;
+}
+
+void TPicturaView::RestoreSelectionBase() {
+    FSelectionBase = FSavedSelectionBase;
+    FSelectionBaseAside = false;
+}
+
+void TPicturaView::SwapSelectionBase() {
+    if (FSelectionBaseAside) std::swap(FSelectionBase, FSavedSelectionBase);
+}
 
 void TPicturaView::FireSelectionEvent(const TNotifyEvent& Event) {
     if (!Event) return;
@@ -164,16 +179,20 @@ bool TPicturaView::IsPointInLayer(int32_t X, int32_t Y, int32_t Index) {
 
 void TPicturaView::ApplyLayerRotations(int32_t Index) {
     GetCurrentLayer()->Bitmap = FCurrentImage;
+    // One processing component, without undo, fills what the turn uncovers with the view's
+    // background.
+    TPicturaProc proc(nullptr);
+    proc.AutoUndo = false;
+    proc.SetBackground(GetBackground());
     bool any = false;
     for (int32_t i = 0; i < GetLayerCount(); ++i) {
         if ((Index != -1 && i != Index) || GetLayer(i)->RotationAngle == 0) continue;
         any = true;
         ResizeLayersToSize(i);
         TIELayer* l = GetLayer(i);
-        TIEBitmap* b = l->Bitmap;
         const double angle = l->RotationAngle;
         // The layer's corners turned around its rotation centre give its new place.
-        const int32_t w = b->GetWidth(), h = b->GetHeight();
+        const int32_t w = l->GetWidth(), h = l->GetHeight();
         TIEPoint pts[4] = {{0, 0}, {w, 0}, {w, h}, {0, h}};
         IERotatePoints(pts, 3, IETrunc((long double)w * l->RotationCenterX), angle,
                        IETrunc((long double)h * l->RotationCenterY));
@@ -182,38 +201,31 @@ void TPicturaView::ApplyLayerRotations(int32_t Index) {
             minX = std::min(minX, p.X);
             minY = std::min(minY, p.Y);
         }
-        TIEBitmap rotated, rotAlpha;
-        IERotateBitmapTo(b, &rotated, 0, angle);
-        IERotateBitmapTo(b->GetAlphaChannel(), &rotAlpha, 0, angle);
-        // What the turn left uncovered is transparent and cut away.
-        const int32_t rw = rotAlpha.GetWidth(), rh = rotAlpha.GetHeight();
-        int32_t left = rw, right = -1, top = rh, bottom = -1;
-        for (int32_t y = 0; y < rh; ++y) {
-            const uint8_t* row = rotAlpha.GetScanline(y);
-            for (int32_t x = 0; x < rw; ++x)
-                if (row[x]) {
-                    left = std::min(left, x);
-                    right = std::max(right, x);
-                    top = std::min(top, y);
-                    bottom = std::max(bottom, y);
-                }
-        }
-        if (right < left) left = top = 0, right = rw - 1, bottom = rh - 1;
-        const int32_t cw = right - left + 1, ch = bottom - top + 1;
-        b->Allocate(cw, ch, rotated.GetPixelFormat());
-        rotated.CopyRectTo(b, left, top, 0, 0, cw, ch);
-        TIEBitmap* alpha = b->GetAlphaChannel();
-        alpha->Allocate(cw, ch, ie8g);
-        rotAlpha.CopyRectTo(alpha, left, top, 0, 0, cw, ch);
-        alpha->CheckFull();
-        l->PosX += minX + left;
-        l->PosY += minY + top;
+        l->PosX += minX;
+        l->PosY += minY;
         l->Width = 0;
         l->Height = 0;
         l->SetRotationAngle(0);
+        // The layer's own bitmap is worked on, so that the current layer stays as it was (and a
+        // layer that cannot be selected is turned too).
+        proc.SetAttachedIEBitmap(l->Bitmap);
+        proc.Rotate(angle, RotationAntialias, RotationQuality, GetBackground());
+        // What the turn left transparent is cut away.
+        const TIERect r = IEAlphaBoundingRect(l->Bitmap);
+        if (r.Right >= r.Left && r.Bottom >= r.Top) {
+            proc.CropToRect(r);
+            l->PosX += r.Left;
+            l->PosY += r.Top;
+        }
         l->AlphaCache.reset();
     }
     if (any) Update();
+}
+
+void TPicturaView::SaveLayersUndoOnce(TIEUndoSource Source) {
+    if (!LayersAutoUndo || FUndoSaved) return;
+    FUndoSaved = true;
+    GetProc()->SaveUndo(Source);
 }
 
 void TPicturaView::ResizeLayerByGrip(int32_t X, int32_t Y, bool KeepAspect) {
@@ -329,8 +341,7 @@ void TPicturaView::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, 
                       (Button == mbRight && (FSelectionOptions & iesoRightButtonSelectLayers));
     if (!goOn) return;
     if (!(FMouseInteract & miScroll) && DelayZoomFilter) FZoomFilter = rfNone;
-    FSavedSelectionBase = FSelectionBase;
-    FSelectionBase = iesbClientArea;
+    SetSelectionBaseAside();
 
     FImagePressX = std::max(FGeom.OffsetX, std::min(X, FGeom.OffsetX + FGeom.ExtentWidth));
     FImagePressY = std::max(FGeom.OffsetY, std::min(Y, FGeom.OffsetY + FGeom.ExtentHeight));
@@ -434,13 +445,12 @@ void TPicturaView::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, 
         }
     }
     if (left && (mi & miScroll) && CanScroll()) SetInteractionCursor(1782);
-    FSelectionBase = FSavedSelectionBase;
+    RestoreSelectionBase();
 }
 
 void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
     TIEView::MouseMove(Shift, X, Y);
-    FSavedSelectionBase = FSelectionBase;
-    FSelectionBase = iesbClientArea;
+    SetSelectionBaseAside();
     const int32_t rawX = X, rawY = Y;
     ClampToCurrentLayer(X, Y);
     FCurX = X;
@@ -475,6 +485,7 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
             } else if (FMovingLayer >= 0) {
                 TIELayer* l = GetLayer(FMovingLayer);
                 if (!l->Locked) {
+                    SaveLayersUndoOnce(ieuLayer);
                     AutoScrollDrag();
                     const int32_t dx = ScreenToBitmapX(rawX) - ScreenToBitmapX(FPrevRawX);
                     const int32_t dy = ScreenToBitmapY(rawY) - ScreenToBitmapY(FPrevRawY);
@@ -499,6 +510,8 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
             } else if (FRotatingLayer >= 0) {
                 TIELayer* l = GetLayer(FRotatingLayer);
                 if (!l->Locked) {
+                    // The turned image is part of the entry: the rotation may end in new pixels.
+                    SaveLayersUndoOnce(ieuFullLayer);
                     double dX = (ScreenToBitmapX(rawX) - ScreenToBitmapX(FPrevRawX)) / 4.0;
                     double dY = (ScreenToBitmapY(rawY) - ScreenToBitmapY(FPrevRawY)) / 4.0;
                     const int32_t cx = l->BitmapToScreenX(IETrunc(l->RotationCenterX * l->Bitmap->GetWidth()));
@@ -520,6 +533,7 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
                 }
             } else if (FLayerGrip != 0 && !GetCurrentLayer()->Locked) {
                 TIELayer* l = GetCurrentLayer();
+                SaveLayersUndoOnce(ieuLayer);
                 if (FFirstLayerMove) FLayerAspect = double(l->GetHeight()) / std::max(1, l->GetWidth());
                 FFirstLayerMove = false;
                 AutoScrollDrag();
@@ -542,11 +556,7 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
     } else if (!(FPolygonSelecting && !FLasso)) {
         if (mi & kSelectItems) {
             const TIEGrip grip = GetSelectionGripAt(X, Y, Shift);
-            if (OnMouseInResizingGrip) {
-                SwapSelectionBase();
-                OnMouseInResizingGrip(this, grip);
-                SwapSelectionBase();
-            }
+            DoMouseInResizingGrip(grip);
             if (grip == ieNone) {
                 if (HitSelectionForMove(X, Y, Shift) == -1) {
                     if ((Shift & ssShift) && AdditiveSelection && (FBaseCursor == 1785 || FBaseCursor == 1793))
@@ -608,13 +618,13 @@ void TPicturaView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
     }
     if (!FSelectionMask->IsEmpty() &&
         FSelectionMask->IsPointInside(GetCurrentLayer()->ScreenToBitmapX(X), GetCurrentLayer()->ScreenToBitmapY(Y))) {
-        FireSelectionEvent(OnMouseInSel);
+        DoMouseInSel();
     }
     FPrevX = X;
     FPrevY = Y;
     FPrevRawX = rawX;
     FPrevRawY = rawY;
-    FSelectionBase = FSavedSelectionBase;
+    RestoreSelectionBase();
 }
 
 void TPicturaView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
@@ -627,8 +637,7 @@ void TPicturaView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, in
     HintText.clear();
     const int32_t rawX = X, rawY = Y;
     ClampToCurrentLayer(X, Y);
-    FSavedSelectionBase = FSelectionBase;
-    FSelectionBase = iesbClientArea;
+    SetSelectionBaseAside();
     const TIEMouseInteract mi = FMouseInteract;
     const bool left = Button == mbLeft;
     const bool additive = (Shift & ssShift) && AdditiveSelection;
@@ -652,9 +661,7 @@ void TPicturaView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, in
                         break;
                     }
             }
-            SwapSelectionBase();
             DoZoomIn(z);
-            SwapSelectionBase();
         } else {
             if (zoom >= 200) {
                 z = zoom - 100;
@@ -666,9 +673,7 @@ void TPicturaView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, in
                         break;
                     }
             }
-            SwapSelectionBase();
             DoZoomOut(z);
-            SwapSelectionBase();
         }
         if (z != GetZoomX() || z != GetZoomY()) ZoomAt(rawX, rawY, false, z);
         FPolygonSelecting = false;
@@ -782,7 +787,7 @@ void TPicturaView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, in
     if (Button == mbRight && (FSelectionOptions & iesoRightButtonTerminatePolySelect) && FPolygonSelecting)
         EndPolygonSelection((Shift & ssShift) != 0, false);
     FZoomFilter = FSavedZoomFilter;
-    FSelectionBase = FSavedSelectionBase;
+    RestoreSelectionBase();
 }
 
 void TPicturaView::KeyDown(uint16_t& Key, TShiftState Shift) {

@@ -620,7 +620,10 @@ void TPicturaView::DrawGrid() {}
 void TPicturaView::AfterDrawLayer(int32_t, TIEBitmap*) {}
 
 void TPicturaView::DoLayerNotify(int32_t Layer, TIELayerEvent Event) {
-    if (OnLayerNotify) OnLayerNotify(this, Layer, Event);
+    if (!OnLayerNotify) return;
+    SwapSelectionBase();
+    OnLayerNotify(this, Layer, Event);
+    SwapSelectionBase();
 }
 
 // ---- Published settings ------------------------------------------------------------------------

@@ -463,17 +463,29 @@ void TPicturaView::DoViewChange(int32_t Change) {
 }
 
 void TPicturaView::DoZoomIn(double& NewZoom) {
-    if (OnZoomIn) OnZoomIn(this, NewZoom);
+    if (!OnZoomIn) return;
+    SwapSelectionBase();
+    OnZoomIn(this, NewZoom);
+    SwapSelectionBase();
 }
 
 void TPicturaView::DoZoomOut(double& NewZoom) {
-    if (OnZoomOut) OnZoomOut(this, NewZoom);
+    if (!OnZoomOut) return;
+    SwapSelectionBase();
+    OnZoomOut(this, NewZoom);
+    SwapSelectionBase();
 }
 
 void TPicturaView::DoMouseInResizingGrip(TIEGrip Grip) {
-    if (OnMouseInResizingGrip) OnMouseInResizingGrip(this, Grip);
+    if (!OnMouseInResizingGrip) return;
+    SwapSelectionBase();
+    OnMouseInResizingGrip(this, Grip);
+    SwapSelectionBase();
 }
 
 void TPicturaView::DoMouseInSel() {
-    if (OnMouseInSel) OnMouseInSel(this);
+    if (!OnMouseInSel) return;
+    SwapSelectionBase();
+    OnMouseInSel(this);
+    SwapSelectionBase();
 }

@@ -467,3 +467,83 @@ TEST_F(MouseTest, GripDragKeepsTheSelectionAspect) {
     EXPECT_EQ(m->X2, 60);
     EXPECT_EQ(m->Y2, 30);
 }
+
+TEST_F(MouseTest, LayerDragsSaveOneUndoEntryWhenLayersAutoUndoIsOn) {
+    struct Case {
+        TIEMouseInteract interact;
+        int32_t x, y;   // the press; the drag goes twice by 5 right and 5 down
+        bool autoUndo;
+        std::vector<TIEUndoSource> expected;
+    };
+    const Case cases[] = {
+        {miMoveLayers, 15, 15, true, {ieuLayer}},
+        {miMoveLayers | miResizeLayers, 30, 30, true, {ieuLayer}},
+        {miRotateLayers, 60, 60, true, {ieuFullLayer}},
+        {miMoveLayers, 15, 15, false, {}},
+        {miRotateLayers, 60, 60, false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.interact) + (c.autoUndo ? " auto" : ""));
+        auto v = LayeredView();
+        v->SetMouseInteract(c.interact);
+        v->LayersAutoUndo = c.autoUndo;
+        std::vector<TIEUndoSource> saved;
+        v->SetOnSaveUndo([&](TObject*, TIEUndoSource S) { saved.push_back(S); });
+        v->DoMouseDown(mbLeft, ssLeft, c.x, c.y);
+        v->DoMouseMove(ssLeft, c.x + 5, c.y + 5);
+        v->DoMouseMove(ssLeft, c.x + 10, c.y + 10);
+        v->DoMouseUp(mbLeft, 0, c.x + 10, c.y + 10);
+        EXPECT_EQ(saved, c.expected);
+        EXPECT_EQ(v->GetProc()->GetUndoCount(), int32_t(c.expected.size()));
+    }
+    // The entry taken before a move puts the layer back where it was.
+    auto v = LayeredView();
+    v->SetMouseInteract(miMoveLayers);
+    v->LayersAutoUndo = true;
+    Drag(*v, 15, 15, 25, 20);
+    EXPECT_EQ(v->GetLayer(1)->PosX, 20);
+    v->GetProc()->Undo();
+    EXPECT_EQ(v->GetLayer(1)->PosX, 10);
+    EXPECT_EQ(v->GetLayer(1)->PosY, 10);
+}
+
+TEST_F(MouseTest, EventHandlersSeeAndSetTheApplicationsSelectionBase) {
+    auto v = LayeredView();
+    v->SetMouseInteract(miMoveLayers);
+    v->SetSelectionBase(iesbBitmap);
+    std::vector<TIESelectionBase> seen;
+    v->OnLayerNotify = [&](TObject*, int32_t, TIELayerEvent E) {
+        seen.push_back(v->GetSelectionBase());
+        if (E == ielMoving) v->SetSelectionBase(iesbClientArea);
+    };
+    Drag(*v, 15, 15, 25, 20);
+    EXPECT_EQ(seen, (std::vector<TIESelectionBase>{iesbBitmap, iesbBitmap, iesbBitmap, iesbClientArea}));
+    EXPECT_EQ(v->GetSelectionBase(), iesbClientArea);
+    // Outside the mouse handlers an event leaves the value alone.
+    v->SetSelectionBase(iesbBitmap);
+    double zoom = 100;
+    v->OnZoomIn = [&](TObject*, double&) { seen.push_back(v->GetSelectionBase()); };
+    v->DoZoomIn(zoom);
+    EXPECT_EQ(seen.back(), iesbBitmap);
+    EXPECT_EQ(v->GetSelectionBase(), iesbBitmap);
+}
+
+TEST_F(MouseTest, ApplyingARotationKeepsTheCurrentLayerAndCropsToTheVisiblePixels) {
+    auto v = LayeredView();
+    v->AddLayer();   // layer 2 current, layer 1 turned
+    v->GetIEBitmap()->Allocate(4, 4, ie24RGB);
+    TIELayer* l = v->GetLayer(1);
+    l->Bitmap->GetAlphaChannel()->Fill(255);
+    l->SetRotationAngle(45);
+    v->ApplyLayerRotations(1);
+    EXPECT_EQ(v->GetLayersCurrent(), 2);
+    EXPECT_EQ(l->RotationAngle, 0);
+    // A 20 x 20 square turned an eighth is about 28 wide, centred where the square was.
+    EXPECT_NEAR(l->Bitmap->GetWidth(), 28, 2);
+    EXPECT_NEAR(l->Bitmap->GetHeight(), 28, 2);
+    EXPECT_NEAR(l->PosX, 6, 2);
+    EXPECT_NEAR(l->PosY, 6, 2);
+    // The corners the turn uncovered are transparent, the middle is opaque.
+    EXPECT_EQ(l->Bitmap->GetAlpha(0, 0), 0);
+    EXPECT_EQ(l->Bitmap->GetAlpha(14, 14), 255);
+}
