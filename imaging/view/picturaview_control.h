@@ -433,8 +433,14 @@ public:
     // ---- The selection polygon (picturaview_selection_win.cpp) ----
     // Rectangles, ellipses, polygons, lassos and wand outlines are polygons in bitmap coordinates
     // filled into the mask; IEMaskPolygonBreak points separate sub-polygons.
+    // The view keeps one polygon record, in its own fields: a new record starts empty with these
+    // outline settings; the first one makes the selection timer (not at design time, and only for
+    // a view with an owner or a parent window).
+    void CreatePolygonRecord(TColor Color1, TColor Color2, bool Animated, bool Sizeable);
     void ClearPolygon();
     void AddPolygonPoint(int32_t X, int32_t Y);
+    // AddPolygonPoint, then Paint unless paint-locked.
+    void AddPolygonPointAndPaint(int32_t X, int32_t Y);
     void AddPolygonSeparator();
     void StartSubPolygon();
     void RemoveLastPolygonPoint();

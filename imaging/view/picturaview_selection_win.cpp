@@ -102,6 +102,22 @@ RECT PolygonBox(const std::vector<POINT>& Points) {
 
 }  // namespace
 
+void TPicturaView::CreatePolygonRecord(TColor Color1, TColor Color2, bool Animated, bool Sizeable) {
+    SelectionPolygon.clear();
+    SelectionPolygonBox = RECT{0, 0, 0, 0};
+    FSelColor1 = Color1;
+    FSelColor2 = Color2;
+    FSelAnimated = Animated;
+    FSelSizeable = Sizeable;
+    FSelVisible = false;
+    if (FHasOwner || HasParentWindow()) EnsureSelectionTimer();
+}
+
+void TPicturaView::AddPolygonPointAndPaint(int32_t X, int32_t Y) {
+    AddPolygonPoint(X, Y);
+    if (FPaintLock == 0) Paint();
+}
+
 void TPicturaView::ClearPolygon() {
     SelectionPolygon.clear();
     SelectionPolygonBox = RECT{0, 0, 0, 0};
@@ -292,7 +308,7 @@ void TPicturaView::AddSelectionPointNoPaint(int32_t X, int32_t Y) {
         X = std::max(0, std::min(l->ScreenToBitmapX(X), GetIEBitmap()->GetWidth()));
         Y = std::max(0, std::min(l->ScreenToBitmapY(Y), GetIEBitmap()->GetHeight()));
     }
-    AddPolygonPoint(X, Y);
+    AddPolygonPointAndPaint(X, Y);
     ShowSelectionPolygon(true);
 }
 

@@ -74,6 +74,7 @@ TPicturaView::TPicturaView(TComponent* AOwner) : TIEView(AOwner) {
     FCenter = true;
     DoubleBuffer = true;
     SetDpi(IEDefaultDPIX, IEDefaultDPIY);
+    CreatePolygonRecord(clBlack, clWhite, true, true);
     FBackBuffer = std::make_unique<TIEBitmap>();
     FBackBuffer->SetLocation(ieTBitmap);
     FBackBuffer->Allocate(10, 10, ie24RGB);

@@ -274,3 +274,19 @@ TEST_F(SelectionTest, OutlineDotsAlongTheEdgesOnABitmap) {
     EXPECT_EQ(GetPixel(dc, 10, 10), COLORREF(0x00FF00));   // inside untouched
     EXPECT_EQ(segments, (std::vector<int32_t>{1, 2, 3, 0}));
 }
+
+// A new polygon record starts empty with its outline settings; points added through the painting
+// variant keep the bounding box like plain ones.
+TEST(PicturaViewPolygonRecord, ANewRecordIsEmptyAndPaintedPointsKeepTheBox) {
+    auto view = std::make_unique<TPicturaView>(nullptr);
+    view->AddPolygonPoint(5, 5);
+    view->CreatePolygonRecord(clRed, clBlue, false, false);
+    EXPECT_TRUE(view->SelectionPolygon.empty());
+    view->AddPolygonPointAndPaint(10, 4);
+    view->AddPolygonPointAndPaint(2, 8);
+    ASSERT_EQ(view->SelectionPolygon.size(), 2u);
+    EXPECT_EQ(view->SelectionPolygonBox.left, 2);
+    EXPECT_EQ(view->SelectionPolygonBox.top, 4);
+    EXPECT_EQ(view->SelectionPolygonBox.right, 10);
+    EXPECT_EQ(view->SelectionPolygonBox.bottom, 8);
+}
