@@ -379,6 +379,62 @@ TEST_F(LayersTest, VersionTwoStreamKeepsTheNewerFieldsAtTheirDefaults) {
     ExpectSameImage(view.GetLayer(1)->Bitmap, &img1, "v2 layer 1");
 }
 
+TEST_F(LayersTest, EveryOlderVersionReadsTheFieldsOfItsVersionOnly) {
+    // One hand-built stream of one layer per version: the fields a version has carry values other
+    // than the defaults; the fields it lacks keep the defaults.
+    TIEBitmap img;
+    Pattern(&img, 2, 2, 7);
+    TMemoryStream raw;
+    img.SaveRawToStream(nullptr, &raw);
+    for (int32_t version : {1, 3, 4, 5, 6}) {
+        std::vector<uint8_t> s;
+        auto put = [&](const void* p, size_t n) { s.insert(s.end(), (const uint8_t*)p, (const uint8_t*)p + n); };
+        auto i32 = [&](int32_t v) { uint8_t b[4]; ByteOrder::PutLE32(b, uint32_t(v)); put(b, 4); };
+        auto u8 = [&](uint8_t v) { put(&v, 1); };
+        put("PICTURALAYERS", 13);
+        i32(version);
+        i32(-2);
+        i32(1);
+        u8(1); u8(1); i32(200); i32(4); i32(5); u8(0); u8(0); u8(0);
+        const double rate = 2.0;
+        put(&rate, 8);
+        u8(0);
+        if (version >= 3) u8(0);                     // MagnifySource (default 1)
+        u8(0); i32(0); i32(0);                       // Operation, Width, Height
+        if (version >= 3) {
+            u8(rfTriangle); u8(1);                   // ResampleFilter, UseResampleFilter
+            i32(1); put("n", 1);                     // Name
+            i32(0);                                  // no user data
+            u8(1);                                   // IsMask
+        }
+        if (version >= 4) u8(0);                     // Selectable (default True)
+        if (version >= 6) u8(1);                     // DimOutside (default False)
+        const size_t offset = s.size();
+        i32(0); i32(0);
+        ByteOrder::PutLE32(s.data() + offset, uint32_t(s.size()));
+        i32(int32_t(raw.GetSize()));
+        put(raw.GetMemory(), size_t(raw.GetSize()));
+
+        TPicturaView view(nullptr);
+        TMemoryStream ms;
+        ms.WriteBuffer(s.data(), int32_t(s.size()));
+        ms.SetPosition(0);
+        const std::string what = "version " + std::to_string(version);
+        ASSERT_TRUE(view.LoadLayersFromStream(&ms)) << what;
+        ASSERT_EQ(view.GetLayerCount(), 1) << what;
+        const TIELayer* l = view.GetLayer(0);
+        EXPECT_EQ(l->Transparency, 200) << what;
+        EXPECT_EQ(l->PosX, 4) << what;
+        EXPECT_EQ(l->Magnify.MagnifySource, version >= 3 ? 0 : 1) << what;
+        EXPECT_EQ(l->UseResampleFilter, version >= 3) << what;
+        EXPECT_EQ(l->Name, version >= 3 ? "n" : "") << what;
+        EXPECT_EQ(l->IsMask, version >= 3) << what;
+        EXPECT_EQ(l->Selectable, version < 4) << what;
+        EXPECT_EQ(l->DimOutside, version >= 6) << what;
+        ExpectSameImage(l->Bitmap, &img, what);
+    }
+}
+
 TEST_F(LayersTest, BadStreamsLeaveTheLayersAsTheyWere) {
     auto source = ThreeLayers();
     TMemoryStream good;
