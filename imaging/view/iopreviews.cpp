@@ -59,6 +59,10 @@ int32_t IETIFFCompressionToIndex(uint8_t Code, bool WithLZW) {
     }
 }
 
+std::vector<std::wstring> IEPNGFilterEntries() { return {L"None", L"Sub", L"Paeth", L"Up", L"Average", L"All"}; }
+
+int32_t IEPNGFilterToIndex(uint8_t Code) { return Code <= 5 ? Code : -1; }
+
 int32_t IEPreviewsFieldValue(const std::string& Text) { return IEStrToIntDefA(Text, 0); }
 int32_t IEPreviewsQualityValue(const std::string& Text) { return IEStrToIntDefA(Text, 50); }
 double IEPreviewsJ2000RateValue(const std::string& Text) { return IEStrToIntDefA(Text, 1000) / 1000.0; }

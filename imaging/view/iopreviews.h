@@ -36,6 +36,11 @@ std::vector<std::wstring> IETIFFCompressionEntries(bool WithLZW);
 uint8_t IETIFFCompressionFromIndex(int32_t Index, bool WithLZW);
 int32_t IETIFFCompressionToIndex(uint8_t Code, bool WithLZW);
 
+// The PNG filter list: one entry for each filter code (0 none, 1 sub, 2 Paeth, 3 up, 4 average,
+// 5 all). A code outside the list (the encoder's own choice) selects no entry and is kept.
+std::vector<std::wstring> IEPNGFilterEntries();
+int32_t IEPNGFilterToIndex(uint8_t Code);
+
 // Text-field reading: a field that is not a number counts as its default.
 int32_t IEPreviewsFieldValue(const std::string& Text);          // default 0
 int32_t IEPreviewsQualityValue(const std::string& Text);        // default 50

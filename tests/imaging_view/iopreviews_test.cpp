@@ -76,6 +76,15 @@ TEST(TfIOPreviews, TIFFCompressionListWithAndWithoutLZW) {
     }
 }
 
+TEST(TfIOPreviews, EveryPNGFilterCodeHasItsEntry) {
+    const auto entries = IEPNGFilterEntries();
+    ASSERT_EQ(entries.size(), 6u);
+    EXPECT_EQ(entries[IEPNGFilterToIndex(2)], L"Paeth");
+    EXPECT_EQ(entries[IEPNGFilterToIndex(3)], L"Up");
+    EXPECT_EQ(entries[IEPNGFilterToIndex(5)], L"All");
+    EXPECT_EQ(IEPNGFilterToIndex(6), -1);
+}
+
 TEST(TfIOPreviews, BadNumbersInTextFieldsCountAsTheirDefaults) {
     EXPECT_EQ(IEPreviewsQualityValue("abc"), 50);
     EXPECT_EQ(IEPreviewsQualityValue(""), 50);
