@@ -1,5 +1,6 @@
 #include "iopreviews.h"
 
+#include "iecoreutils_general.h"
 #include "iecoreutils_text.h"
 
 uint16_t IEPreviewsFileTypePageBit(TIOFileType FileType) {
@@ -370,4 +371,31 @@ void IEPreviewsTIFFSimplifiedLink(TIOParamsVals& Working, bool CompressionChange
     }
     const bool trueColour = Working.BitsPerSample == 8 && Working.SamplesPerPixel == 3;
     if ((fax && Working.BitsPerSample > 1) || (jpeg && !trueColour)) Working.TIFFCompression = 0;
+}
+
+// ---- what the result view simulates
+
+TIEPreviewsReduction IEPreviewsReductionOf(TIOPreviewsPage Page, const TIOParamsVals& Working) {
+    const int32_t samples = Page == ioppgGIF ? 1 : Working.SamplesPerPixel;
+    const int32_t colors = IEColorCount(Working.BitsPerSample, samples);
+    auto paletted = [colors]() -> TIEPreviewsReduction {
+        if (colors <= 256) return {ierkPalette, colors};
+        return {ierkDropPalette, 0};
+    };
+    switch (Page) {
+        case ioppgGIF:
+        case ioppgPNG:
+        case ioppgTGA: return paletted();
+        case ioppgBMP:
+        case ioppgPCX:
+            if (colors <= 256) return {ierkConvert, colors};
+            return {ierkNone, 0};
+        case ioppgTIFF:
+            if (Working.BitsPerSample == 8 && samples == 1 &&
+                (Working.TIFFPhotometric == kWhiteIsZero || Working.TIFFPhotometric == kBlackIsZero))
+                return {ierkGray, 0};
+            if (Working.TIFFPhotometric < kCMYK) return paletted();
+            return {ierkNone, 0};
+        default: return {ierkNone, 0};   // JPEG pages preview the decoded file itself
+    }
 }

@@ -74,6 +74,22 @@ int32_t IEPreviewsTIFFColorIndex(int32_t BitsPerSample, int32_t SamplesPerPixel,
 void IEPreviewsTIFFFullLink(int32_t& ColorIndex, uint8_t& Photometric, bool PhotometricChanged);
 void IEPreviewsTIFFSimplifiedLink(TIOParamsVals& Working, bool CompressionChanged);
 
+// The colour reduction that saving a page's format would cause, which the result view shows:
+// a palette of Colors entries kept in the result's parameters, a conversion to Colors colours,
+// a conversion to grey, the palette dropped, or nothing.
+enum TIEPreviewsReductionKind : uint8_t {
+    ierkNone,
+    ierkPalette,
+    ierkConvert,
+    ierkGray,
+    ierkDropPalette,
+};
+struct TIEPreviewsReduction {
+    TIEPreviewsReductionKind Kind;
+    int32_t Colors;
+};
+TIEPreviewsReduction IEPreviewsReductionOf(TIOPreviewsPage Page, const TIOParamsVals& Working);
+
 // The delay of the automatic preview after the last change.
 constexpr uint32_t IEPreviewsApplyDelayMs = 750;
 

@@ -279,3 +279,32 @@ TEST(TfIOPreviews, LinkedTIFFChoices) {
     IEPreviewsTIFFSimplifiedLink(w, false);
     EXPECT_EQ(w.TIFFCompression, 0);
 }
+
+TEST(TfIOPreviews, ResultSimulatesTheColourReductionOfSaving) {
+    const struct {
+        TIOPreviewsPage Page;
+        int32_t Bits, Samples;
+        uint8_t Photometric;
+        TIEPreviewsReductionKind Kind;
+        int32_t Colors;
+    } cases[] = {
+        {ioppgGIF, 4, 3, 2, ierkPalette, 16},   // GIF is one sample whatever the set says
+        {ioppgPNG, 8, 3, 2, ierkDropPalette, 0},
+        {ioppgTGA, 1, 1, 2, ierkPalette, 2},
+        {ioppgBMP, 8, 1, 2, ierkConvert, 256},
+        {ioppgPCX, 8, 3, 2, ierkNone, 0},
+        {ioppgTIFF, 8, 1, 1, ierkGray, 0},
+        {ioppgTIFF, 4, 1, 3, ierkPalette, 16},
+        {ioppgTIFF, 8, 4, 5, ierkNone, 0},
+        {ioppgJPEG, 1, 1, 2, ierkNone, 0},
+    };
+    for (const auto& c : cases) {
+        TIOParamsVals w(nullptr);
+        w.BitsPerSample = c.Bits;
+        w.SamplesPerPixel = c.Samples;
+        w.TIFFPhotometric = c.Photometric;
+        const TIEPreviewsReduction r = IEPreviewsReductionOf(c.Page, w);
+        EXPECT_EQ(r.Kind, c.Kind) << int(c.Page) << " " << c.Bits << "x" << c.Samples;
+        EXPECT_EQ(r.Colors, c.Colors) << int(c.Page) << " " << c.Bits << "x" << c.Samples;
+    }
+}
