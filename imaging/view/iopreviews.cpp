@@ -399,3 +399,71 @@ TIEPreviewsReduction IEPreviewsReductionOf(TIOPreviewsPage Page, const TIOParams
         default: return {ierkNone, 0};   // JPEG pages preview the decoded file itself
     }
 }
+
+// ---- captions
+
+namespace {
+
+enum TCaptionForm : uint8_t { cfPlain, cfColon, cfBlanks };
+
+struct TCaptionRow {
+    TIEWordIndex Word;
+    TCaptionForm Form;
+    std::vector<const char*> Controls;
+};
+
+const std::vector<TCaptionRow>& CaptionRows() {
+    static const std::vector<TCaptionRow> rows = {
+        {37, cfPlain, {"fIOPreviews"}},
+        {0, cfPlain, {"btnPreview"}},
+        {1, cfColon, {"Label1"}},
+        {2, cfColon, {"Label2"}},
+        {3, cfPlain, {"Button1"}},
+        {4, cfPlain, {"Button2"}},
+        {5, cfPlain, {"chkLockPreview"}},
+        {120, cfPlain, {"btnApply"}},
+        {38, cfColon, {"Label23", "Label72"}},
+        {39, cfColon, {"Label26"}},
+        {40, cfColon, {"Label27"}},
+        {42, cfPlain, {"CheckBox2"}},
+        {46, cfPlain, {"CheckBox3"}},
+        {43, cfColon, {"Label3", "Label73", "Label67", "Label9", "Label77", "Label22", "Label83", "Label39", "Label45", "Label50", "Label58"}},
+        {44, cfColon, {"Label24", "Label75", "Label69", "Label17", "Label79", "Label29", "Label85", "Label41", "Label47", "Label52", "Label60"}},
+        {45, cfBlanks, {"GroupBox5", "GroupBox2", "GroupBox3"}},
+        {47, cfColon, {"Label5", "Label81", "Label37", "Label43", "Label56", "CheckBox1"}},
+        {48, cfColon, {"Label6", "Label20"}},
+        {49, cfColon, {"Label57", "Label71", "Label7"}},
+        {50, cfBlanks, {"GroupBox1"}},
+        {51, cfColon, {"Label12", "Label64"}},
+        {52, cfColon, {"Label13", "Label65"}},
+        {53, cfColon, {"Label14"}},
+        {54, cfColon, {"Label15"}},
+        {55, cfPlain, {"Label16"}},
+        {56, cfColon, {"Label8"}},
+        {57, cfColon, {"Label10"}},
+        {58, cfColon, {"Label19", "Label82", "Label21", "Label87", "Label38", "Label44", "Label49", "Label62"}},
+        {59, cfColon, {"CheckBox4"}},
+        {61, cfColon, {"CheckBox5"}},
+        {60, cfColon, {"Label34"}},
+        {62, cfColon, {"Label35", "Label54", "Label63"}},
+        {63, cfColon, {"Label31"}},
+        {64, cfColon, {"Label32"}},
+        {65, cfColon, {"Label33"}},
+        {66, cfColon, {"Label55"}},
+        {123, cfColon, {"Label66"}},
+    };
+    return rows;
+}
+
+}  // namespace
+
+std::vector<TIOPreviewsCaption> IEPreviewsCaptions(TMsgLanguage Language) {
+    std::vector<TIOPreviewsCaption> captions;
+    for (const TCaptionRow& row : CaptionRows()) {
+        std::wstring text = IEGetWord(row.Word, Language);
+        if (row.Form == cfColon) text += L":";
+        if (row.Form == cfBlanks) text = L" " + text + L" ";
+        for (const char* control : row.Controls) captions.push_back({control, text});
+    }
+    return captions;
+}

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Clock.h"
+#include "iecoredefs_words.h"
 #include "picturaio_params.h"
 
 // The dialog's pages, in the order of their bits (bit 2 + page) in a page set.
@@ -89,6 +90,14 @@ struct TIEPreviewsReduction {
     int32_t Colors;
 };
 TIEPreviewsReduction IEPreviewsReductionOf(TIOPreviewsPage Page, const TIOParamsVals& Working);
+
+// The dialog's captions in a language: the name of each control with its text (a word of the
+// word table, with ":" after it or, for group boxes, a blank on each side).
+struct TIOPreviewsCaption {
+    const char* Control;
+    std::wstring Caption;
+};
+std::vector<TIOPreviewsCaption> IEPreviewsCaptions(TMsgLanguage Language);
 
 // The delay of the automatic preview after the last change.
 constexpr uint32_t IEPreviewsApplyDelayMs = 750;

@@ -308,3 +308,24 @@ TEST(TfIOPreviews, ResultSimulatesTheColourReductionOfSaving) {
         EXPECT_EQ(r.Colors, c.Colors) << int(c.Page) << " " << c.Bits << "x" << c.Samples;
     }
 }
+
+TEST(TfIOPreviews, CaptionsComeFromTheWordTable) {
+    const auto captions = IEPreviewsCaptions(msEnglish);
+    auto caption = [&](const std::string& Control) {
+        int found = 0;
+        std::wstring text;
+        for (const auto& c : captions)
+            if (Control == c.Control) {
+                ++found;
+                text = c.Caption;
+            }
+        EXPECT_EQ(found, 1) << Control;
+        return text;
+    };
+    EXPECT_EQ(caption("fIOPreviews"), IEGetWord(37, msEnglish));
+    EXPECT_EQ(caption("Label60"), IEGetWord(44, msEnglish) + L":");
+    EXPECT_EQ(caption("GroupBox1"), L" " + IEGetWord(50, msEnglish) + L" ");
+    EXPECT_EQ(caption("btnApply"), IEGetWord(120, msEnglish));
+    EXPECT_EQ(caption("Label66"), IEGetWord(123, msEnglish) + L":");
+    EXPECT_FALSE(IEGetWord(37, msEnglish).empty());
+}
