@@ -310,6 +310,10 @@ TEST(TfIOPreviews, ResultSimulatesTheColourReductionOfSaving) {
 }
 
 TEST(TfIOPreviews, CaptionsComeFromTheWordTable) {
+    const std::wstring before[] = {IEGetWord(37, msEnglish), IEGetWord(44, msEnglish), IEGetWord(50, msEnglish)};
+    IESetWord(msEnglish, 37, L"Parameters preview");
+    IESetWord(msEnglish, 44, L"Compressed size");
+    IESetWord(msEnglish, 50, L"Scanned document info");
     const auto captions = IEPreviewsCaptions(msEnglish);
     auto caption = [&](const std::string& Control) {
         int found = 0;
@@ -322,10 +326,12 @@ TEST(TfIOPreviews, CaptionsComeFromTheWordTable) {
         EXPECT_EQ(found, 1) << Control;
         return text;
     };
-    EXPECT_EQ(caption("fIOPreviews"), IEGetWord(37, msEnglish));
-    EXPECT_EQ(caption("Label60"), IEGetWord(44, msEnglish) + L":");
-    EXPECT_EQ(caption("GroupBox1"), L" " + IEGetWord(50, msEnglish) + L" ");
+    EXPECT_EQ(caption("fIOPreviews"), L"Parameters preview");
+    EXPECT_EQ(caption("Label60"), L"Compressed size:");
+    EXPECT_EQ(caption("GroupBox1"), L" Scanned document info ");
     EXPECT_EQ(caption("btnApply"), IEGetWord(120, msEnglish));
     EXPECT_EQ(caption("Label66"), IEGetWord(123, msEnglish) + L":");
-    EXPECT_FALSE(IEGetWord(37, msEnglish).empty());
+    IESetWord(msEnglish, 37, before[0]);
+    IESetWord(msEnglish, 44, before[1]);
+    IESetWord(msEnglish, 50, before[2]);
 }
