@@ -770,7 +770,7 @@ protected:
     TCanvas* FSelCanvas = nullptr;
     void DrawSelectionGrips(TCanvas* Canvas);
     void DrawSelectionFrom(bool SenderIsTimer, bool FromTimer);
-    void EnsureSelectionTimer();
+    void CreateSelectionTimer();
     // The rubber band of a polygon being drawn, drawn once to show and once more to erase.
     void DrawRubberBand();
     void AddDragPolygonPoint(int32_t X, int32_t Y, TShiftState Shift);

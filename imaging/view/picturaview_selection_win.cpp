@@ -25,7 +25,8 @@ struct TDashWalk {
     const std::function<void(int32_t, int32_t, bool)>* Plot;
 };
 
-void CALLBACK DashDot(int X, int Y, LPARAM Data) {
+// One dot of a dashed line: four dots of colour 1, then four of colour 2.
+void CALLBACK IEDashedLineProc(int X, int Y, LPARAM Data) {
     auto* w = reinterpret_cast<TDashWalk*>(Data);
     int32_t& c = *w->Counter;
     (*w->Plot)(X, Y, c <= 3);
@@ -70,7 +71,7 @@ bool IEIsRectPolygon(const POINT* Points, int32_t Count) {
 void IEDashedLineDots(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t& Counter,
                       const std::function<void(int32_t X, int32_t Y, bool InColour1)>& Plot) {
     TDashWalk w{&Counter, &Plot};
-    LineDDA(X1, Y1, X2, Y2, DashDot, reinterpret_cast<LPARAM>(&w));
+    LineDDA(X1, Y1, X2, Y2, IEDashedLineProc, reinterpret_cast<LPARAM>(&w));
 }
 
 // ---- The polygon record ------------------------------------------------------------------------
@@ -110,7 +111,7 @@ void TPicturaView::CreatePolygonRecord(TColor Color1, TColor Color2, bool Animat
     FSelAnimated = Animated;
     FSelSizeable = Sizeable;
     FSelVisible = false;
-    if (FHasOwner || HasParentWindow()) EnsureSelectionTimer();
+    if (FHasOwner || HasParentWindow()) CreateSelectionTimer();
 }
 
 void TPicturaView::AddPolygonPointAndPaint(int32_t X, int32_t Y) {
@@ -228,6 +229,27 @@ void TPicturaView::SetSelectionColor2(TColor Value) {
 
 namespace {
 
+// The rectangle shifted, not cut, to lie inside a W x H image.
+void IEKeepRectInBounds(int32_t& X1, int32_t& Y1, int32_t& X2, int32_t& Y2, int32_t W, int32_t H) {
+    if (X1 < 0) { X2 -= X1; X1 = 0; }
+    if (Y1 < 0) { Y2 -= Y1; Y1 = 0; }
+    if (X2 >= W) { X1 -= X2 - (W - 1); X2 = W - 1; }
+    if (Y2 >= H) { Y1 -= Y2 - (H - 1); Y2 = H - 1; }
+}
+
+// A rectangle of height-to-width ratio C that crosses the side of a W x H image is shortened on
+// the other axis so that the ratio holds at the side (the first crossing found is corrected).
+void IEKeepRatioInBounds(int32_t& X1, int32_t& Y1, int32_t& X2, int32_t& Y2, double C, int32_t W, int32_t H) {
+    if (Y2 >= H)
+        X2 = IERound((C * X1 + H - Y1 - 1) / C);
+    else if (Y1 < 0)
+        X1 = IERound((C * X2 - Y2) / C);
+    else if (X2 >= W)
+        Y2 = IERound(C * (W - X1 - 1) + Y1);
+    else if (X1 < 0)
+        Y1 = IERound(Y2 - C * X2);
+}
+
 // The mask sized as the image (cleared when its size changes).
 TIEMask* SizedMask(TIEMask* Mask, TIEBitmap* Image, int32_t BitsPerPixel) {
     if (Mask->Width != Image->GetWidth() || Mask->Height != Image->GetHeight() || !Mask->HasBits())
@@ -264,13 +286,7 @@ bool TPicturaView::BuildRectSelection(int32_t X1, int32_t Y1, int32_t X2, int32_
         else if (Y2 < 0)
             X2 = IERound((X1 * r - Y1) / r);
     }
-    if (KeepInside) {
-        // The rectangle is shifted, not cut, to lie inside the image.
-        if (X1 < 0) { X2 -= X1; X1 = 0; }
-        if (Y1 < 0) { Y2 -= Y1; Y1 = 0; }
-        if (X2 >= w) { X1 -= X2 - (w - 1); X2 = w - 1; }
-        if (Y2 >= h) { Y1 -= Y2 - (h - 1); Y2 = h - 1; }
-    }
+    if (KeepInside) IEKeepRectInBounds(X1, Y1, X2, Y2, w, h);
     IEOrderCorners(X1, Y1, X2, Y2);
     X1 = std::max(0, std::min(X1, w - 1));
     Y1 = std::max(0, std::min(Y1, h - 1));
@@ -590,17 +606,7 @@ TIEGrip TPicturaView::ResizeSelectionByGrip(TIEGrip Grip, int32_t X, int32_t Y, 
     if (Y2 < Y1) next = SwapTopBottom(next);
     ClearPolygon();
     IEOrderCorners(X1, Y1, X2, Y2);
-    if (KeepAspect) {
-        const double c = 1.0 / r;
-        if (Y2 >= h)
-            X2 = IERound((c * X1 + h - Y1 - 1) / c);
-        else if (Y1 < 0)
-            X1 = IERound((c * X2 - Y2) / c);
-        else if (X2 >= w)
-            Y2 = IERound(c * (w - X1 - 1) + Y1);
-        else if (X1 < 0)
-            Y1 = IERound(Y2 - c * X2);
-    }
+    if (KeepAspect) IEKeepRatioInBounds(X1, Y1, X2, Y2, 1.0 / r, w, h);
     auto cx = [w](int32_t V) { return std::max(0, std::min(V, w)); };
     auto cy = [h](int32_t V) { return std::max(0, std::min(V, h)); };
     X1 = cx(X1);
@@ -727,7 +733,7 @@ void TPicturaView::SelectionTimerTick() { DrawSelectionFrom(true, true); }
 
 void TPicturaView::DrawSelection(bool FromTimer) { DrawSelectionFrom(false, FromTimer); }
 
-void TPicturaView::EnsureSelectionTimer() {
+void TPicturaView::CreateSelectionTimer() {
     if (FSelectionTimer) return;
     FSelectionTimer = std::make_unique<TTimer>(nullptr);
     FSelectionTimer->SetEnabled(false);
@@ -751,7 +757,9 @@ void TPicturaView::DrawSelectionFrom(bool SenderIsTimer, bool FromTimer) {
         TCanvas* canvas = Canvas();
         const RECT clip = canvas->ClipRect();
         const bool noClip = clip.left == 0 && clip.top == 0 && clip.right == 0 && clip.bottom == 0;
-        if (!noClip && FPaintLock <= 0 && !(FromTimer && canvas->LockCount() > 0) && !FDragScrolling) {
+        // While a drag scrolls the view, the pictures of the passing origins show no outline: the
+        // drag draws it once where the scrolling ends.
+        if (!noClip && FPaintLock <= 0 && !(FromTimer && canvas->LockCount() > 0) && !FPaintingSelection) {
             if (FSelSizeable && IsSelectionRect() && !FRectSelecting && FMoveState == -1)
                 DrawSelectionGrips(canvas);
             if (!FSelectionMask->IsEmpty() && !dragging && !FPolygonAsSelection) {
@@ -765,7 +773,7 @@ void TPicturaView::DrawSelectionFrom(bool SenderIsTimer, bool FromTimer) {
                     const uint64_t elapsed = ClockNowMs() - t0;
                     if (AntsTiming < 0 && (FHasOwner || HasParentWindow())) {
                         // Drawing the outline takes at most a fifth of the timer's period.
-                        EnsureSelectionTimer();
+                        CreateSelectionTimer();
                         FSelectionTimer->SetInterval(
                             uint32_t(std::max<int64_t>(210, int64_t(elapsed) * 100 / -AntsTiming)));
                     }
@@ -776,7 +784,7 @@ void TPicturaView::DrawSelectionFrom(bool SenderIsTimer, bool FromTimer) {
         }
     }
     if (FHasOwner || HasParentWindow()) {
-        EnsureSelectionTimer();
+        CreateSelectionTimer();
         const bool run = FFilterDelayCounter > 0 || FOutlineDelayCounter > 0 || FAnyAnimated;
         if (FSelectionTimer->Enabled() != run) FSelectionTimer->SetEnabled(run);
     }

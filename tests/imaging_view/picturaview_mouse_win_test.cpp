@@ -45,6 +45,23 @@ std::unique_ptr<TPicturaView> LayeredView() {
     return v;
 }
 
+// A 100 x 100 view filling a shown form, showing a black W x H image, composed (so that the
+// layer knows where it lies on screen).
+TPicturaView* ShownView(TForm& Form, int32_t W, int32_t H, TBorderStyle Border, TScrollStyle Bars = ssBoth) {
+    Form.SetClientSize(100, 100);
+    auto* view = new TPicturaView(&Form);
+    view->SetParent(&Form);
+    view->SetBorderStyle(Border);
+    if (Bars != ssBoth) view->SetScrollBars(Bars);
+    view->SetBounds(0, 0, 100, 100);
+    Form.Show();
+    view->GetIEBitmap()->Allocate(W, H, ie24RGB);
+    view->GetIEBitmap()->Fill(0.0);
+    view->Update();
+    ComposeView(*view);
+    return view;
+}
+
 void Drag(TPicturaView& V, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, TShiftState Keys = 0) {
     V.DoMouseDown(mbLeft, TShiftState(Keys | ssLeft), X1, Y1);
     V.DoMouseMove(TShiftState(Keys | ssLeft), X2, Y2);
@@ -288,16 +305,7 @@ TEST_F(MouseTest, TransparentPixelsPickTheLayerBelow) {
 
 TEST_F(MouseTest, WindowMessagesReachTheHandlersWithCaptureAndFocus) {
     std::unique_ptr<TForm> form(new TForm(nullptr));
-    form->SetClientSize(100, 100);
-    auto* view = new TPicturaView(form.get());
-    view->SetParent(form.get());
-    view->SetBorderStyle(bsNone);
-    view->SetBounds(0, 0, 100, 100);
-    form->Show();
-    view->GetIEBitmap()->Allocate(100, 100, ie24RGB);
-    view->GetIEBitmap()->Fill(0.0);
-    view->Update();
-    Compose(*view);   // the layer knows where it lies on screen
+    TPicturaView* view = ShownView(*form, 100, 100, bsNone);
     view->SetMouseInteract(miSelect);
     ASSERT_TRUE(view->HandleAllocated());
     int change = 0;
@@ -321,6 +329,33 @@ TEST_F(MouseTest, WindowMessagesReachTheHandlersWithCaptureAndFocus) {
     view->OnMouseInResizingGrip = [&](TObject*, TIEGrip G) { seen = G; };
     SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(40, 50));
     EXPECT_EQ(seen, ieBottomRight);
+    form->Hide();
+}
+
+// A rectangle dragged past the view's right edge scrolls the view; the pictures shown on the way
+// carry no outline, which is drawn once (its four sides) where the scrolling ends.
+TEST_F(MouseTest, ADragThatScrollsTheViewDrawsTheOutlineOnceWhereItEnds) {
+    std::unique_ptr<TForm> form(new TForm(nullptr));
+    TPicturaView* view = ShownView(*form, 300, 100, bsNone, ssNone);
+    view->SetMouseInteract(miSelect);
+    ASSERT_TRUE(view->HandleAllocated());
+    HWND h = view->Handle();
+    POINT inside{50, 50};
+    ClientToScreen(h, &inside);
+    ASSERT_TRUE(SetCursorPos(inside.x, inside.y));
+    view->DoMouseDown(mbLeft, ssLeft, 10, 10);
+    view->DoMouseMove(ssLeft, 50, 50);
+    ASSERT_EQ(view->GetViewX(), 0);
+    int sides = 0;
+    view->OnDrawPolygon = [&](TObject*, int32_t, int32_t, TCanvas*, int32_t, int32_t) { ++sides; };
+    POINT beyond{150, 50};
+    ClientToScreen(h, &beyond);
+    ASSERT_TRUE(SetCursorPos(beyond.x, beyond.y));
+    view->DoMouseMove(ssLeft, 99, 50);
+    EXPECT_EQ(view->GetViewX(), 200);
+    EXPECT_EQ(sides, 4);
+    view->OnDrawPolygon = nullptr;
+    view->DoMouseUp(mbLeft, 0, 99, 50);
     form->Hide();
 }
 
