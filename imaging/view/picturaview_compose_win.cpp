@@ -644,11 +644,14 @@ void TPicturaView::ResizeLayersToSize(int32_t Index) {
         TIELayer* l = GetLayer(i);
         if (l->Width == 0 && l->Height == 0) continue;
         SetCurrentLayer(i);
+        // An unselectable layer may not become current; its own bitmap is resampled all the same
+        // (the current one's is brought in step first).
+        GetCurrentLayer()->Bitmap = FCurrentImage;
         // The bitmap takes the size it is shown at, resampled with the layer's filter or the view's,
         // through a processing component of its own (no undo).
         TPicturaProc proc(nullptr);
         proc.AutoUndo = false;
-        proc.SetAttachedIEBitmap(FCurrentImage);
+        proc.SetAttachedIEBitmap(l->Bitmap);
         proc.Resample(l->GetWidth(), l->GetHeight(), l->UseResampleFilter ? l->ResampleFilter : FZoomFilter);
         l->Width = 0;
         l->Height = 0;

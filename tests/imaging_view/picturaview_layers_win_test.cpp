@@ -273,6 +273,19 @@ TEST_F(LayersTest, ResizeLayersToSizeResamplesToTheShownSize) {
     EXPECT_EQ(l1->Bitmap->GetHeight(), 8);
     EXPECT_EQ(view->GetLayer(2)->Bitmap->GetWidth(), 4);   // no explicit size: untouched
 
+    // A layer that cannot become current is resampled itself, not the layer the view falls back to.
+    TIELayer* l2 = view->GetLayer(2);
+    l2->Selectable = false;
+    l2->Width = 8;
+    l2->Height = 12;
+    view->SetCurrentLayer(0);
+    view->ResizeLayersToSize(2);
+    EXPECT_EQ(view->GetLayersCurrent(), 0);
+    EXPECT_EQ(l2->Bitmap->GetWidth(), 8);
+    EXPECT_EQ(l2->Bitmap->GetHeight(), 12);
+    EXPECT_EQ(l2->Width, 0);
+    EXPECT_EQ(l1->Bitmap->GetWidth(), 10);
+    EXPECT_EQ(view->GetLayer(0)->Bitmap->GetWidth(), 12);
 }
 
 TEST_F(LayersTest, GripsAndTheRotationCentre) {
