@@ -456,8 +456,7 @@ void TPicturaView::DrawLayerGadgets(int32_t Index, TBitmap* Target) {
             if (OnDrawLayerBox) {
                 OnDrawLayerBox(this, canvas, Index);
             } else {
-                canvas->Pen()->SetStyle(psDot);
-                canvas->Pen()->SetWidth(1);
+                canvas->Pen()->Assign(&LayerBoxPen);
                 const int oldRop = SetROP2(canvas->Handle(), R2_NOT);
                 canvas->Brush()->SetStyle(bsClear);
                 if (l->RotationAngle != 0) {

@@ -202,6 +202,26 @@ TEST_F(ComposeTest, GripEventsAndTheRotationCentre) {
     EXPECT_EQ(v->FindLayerGrip(cx, cy), 9);
 }
 
+// The current layer's box is drawn with the view's layer-box pen, inverting what lies under it.
+TEST_F(ComposeTest, LayerBoxFollowsItsPen) {
+    auto v = View(40, 40, 0x000000);
+    AddSolid(*v, 20, 20, 0x000000, 10, 10);
+    v->SetMouseInteract(miMoveLayers);
+    auto whiteOnTopEdge = [&] {
+        Composed(*v, 0, 0);
+        int32_t n = 0;
+        for (int32_t x = 12; x < 28; ++x) n += v->GetBackBufferIE()->GetPixelRGB(x, 10).r == 255;
+        return n;
+    };
+    const int32_t dotted = whiteOnTopEdge();   // the default pen: dotted
+    EXPECT_GT(dotted, 0);
+    EXPECT_LT(dotted, 16);
+    v->LayerBoxPen.SetStyle(psSolid);
+    EXPECT_EQ(whiteOnTopEdge(), 16);
+    v->LayerBoxPen.SetStyle(psClear);
+    EXPECT_EQ(whiteOnTopEdge(), 0);
+}
+
 TEST_F(ComposeTest, PixelGridFromZoom400) {
     for (double zoom : {399.0, 400.0}) {
         auto v = View(40, 40, 0x000000);
