@@ -237,6 +237,30 @@ TEST_F(ComposeTest, PixelGridFromZoom400) {
     }
 }
 
+// The marked pixel is framed in its colour over the grid, with or without GDI+.
+TEST_F(ComposeTest, MarkedPixelIsFramed) {
+    auto v = View(40, 40, 0x000000);
+    v->GetIEBitmap()->Allocate(4, 4, ie24RGB);
+    v->GetIEBitmap()->Fill(0);
+    v->SetCenter(false);
+    v->PixelGrid = true;
+    v->SetZoom(800);
+    v->Update();
+    v->MarkedPixel = POINT{1, 1};
+    v->MarkedPixelColor = 0x0000FF;
+    const int32_t x = (v->BitmapToScreenX(1) + v->BitmapToScreenX(2)) / 2, y = v->BitmapToScreenY(1);
+    const TIERGB edge = Composed(*v, x, y);
+    EXPECT_EQ(edge.r, 255);
+    EXPECT_EQ(edge.g, 0);
+    const bool gdiPlus = IEUseGdiPlus;
+    IEUseGdiPlus = true;
+    const TIERGB smooth = Composed(*v, x, y), centre = Composed(*v, x, y + 4);
+    IEUseGdiPlus = gdiPlus;
+    EXPECT_GE(smooth.r, 100);
+    EXPECT_LE(smooth.g, 100);
+    EXPECT_EQ(centre.r, 0);   // the brush is clear
+}
+
 TEST_F(ComposeTest, SwitchingLayersKeepsTheSelectionInPlace) {
     auto v = View(20, 20, 0x000000);
     AddSolid(*v, 10, 10, 0xFFFFFF, 5, 3);
