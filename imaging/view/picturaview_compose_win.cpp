@@ -456,8 +456,7 @@ void TPicturaView::DrawLayerGadgets(int32_t Index, TBitmap* Target) {
             if (OnDrawLayerBox) {
                 OnDrawLayerBox(this, canvas, Index);
             } else {
-                canvas->Pen()->SetStyle(psDot);
-                canvas->Pen()->SetWidth(1);
+                canvas->Pen()->Assign(&LayerBoxPen);
                 const int oldRop = SetROP2(canvas->Handle(), R2_NOT);
                 canvas->Brush()->SetStyle(bsClear);
                 if (l->RotationAngle != 0) {
@@ -485,18 +484,16 @@ void TPicturaView::DrawLayerGadgets(int32_t Index, TBitmap* Target) {
                     ie.GetPen().SetStyle(psSolid);
                     ie.GetPen().SetMode(pmCopy);
                     ie.GetPen().SetColor(LayerGripPenColor);
-                    ie.GetBrush().SetStyle(LayerGripBrushStyle == bsClear ? bsClear : bsSolid);
+                    ie.GetPen().SetWidth(1);
+                    ie.GetBrush().SetStyle(LayerGripBrushStyle);
                     ie.GetBrush().SetColor(LayerGripBrushColor);
-                    ie.GetPen().ApplyMode(canvas->Handle());
-                    canvas->Pen()->SetWidth(1);
                     for (int32_t k = 0; k < 9; ++k) {
                         if (k < 8 && !grips) continue;
                         if (k == 8 && !handle) continue;
-                        const RECT& r = rects[k];
                         if (k < 8 && LayerGripShape == 0)
-                            canvas->Rectangle(r.left, r.top, r.right, r.bottom);
+                            ie.RectangleRect(rects[k]);
                         else
-                            canvas->Ellipse(r.left, r.top, r.right, r.bottom);
+                            ie.EllipseRect(rects[k]);
                     }
                 }
             }
@@ -561,12 +558,10 @@ void TPicturaView::DrawPixelGrid(TBitmap* Target) {
         TIECanvas ie(*canvas, true);
         ie.GetPen().SetColor(MarkedPixelColor);
         ie.GetPen().SetStyle(psSolid);
+        ie.GetPen().SetWidth(2);
         ie.GetBrush().SetStyle(bsClear);
-        ie.GetPen().ApplyMode(canvas->Handle());
-        canvas->Pen()->SetWidth(2);
-        RoundRect(canvas->Handle(), l->BitmapToScreenX(MarkedPixel.x), l->BitmapToScreenY(MarkedPixel.y),
-                  l->BitmapToScreenX(MarkedPixel.x + 1), l->BitmapToScreenY(MarkedPixel.y + 1), 5, 5);
-        canvas->Pen()->SetWidth(1);
+        ie.RoundRect(l->BitmapToScreenX(MarkedPixel.x), l->BitmapToScreenY(MarkedPixel.y),
+                     l->BitmapToScreenX(MarkedPixel.x + 1), l->BitmapToScreenY(MarkedPixel.y + 1), 5, 5);
     }
     GdiFlush();
 }
@@ -644,11 +639,14 @@ void TPicturaView::ResizeLayersToSize(int32_t Index) {
         TIELayer* l = GetLayer(i);
         if (l->Width == 0 && l->Height == 0) continue;
         SetCurrentLayer(i);
+        // An unselectable layer may not become current; its own bitmap is resampled all the same
+        // (the current one's is brought in step first).
+        GetCurrentLayer()->Bitmap = FCurrentImage;
         // The bitmap takes the size it is shown at, resampled with the layer's filter or the view's,
         // through a processing component of its own (no undo).
         TPicturaProc proc(nullptr);
         proc.AutoUndo = false;
-        proc.SetAttachedIEBitmap(FCurrentImage);
+        proc.SetAttachedIEBitmap(l->Bitmap);
         proc.Resample(l->GetWidth(), l->GetHeight(), l->UseResampleFilter ? l->ResampleFilter : FZoomFilter);
         l->Width = 0;
         l->Height = 0;

@@ -530,6 +530,11 @@ public:
     int32_t SelGripSize = 5;
     uint8_t SelGripShape = 1;
     bool SelSideGrips = true;
+    // The pen of layer boxes: dotted, width 1 (the box is always drawn inverting the pixels).
+    struct TIELayerBoxPen : TPen {
+        TIELayerBoxPen() { SetStyle(psDot); }
+    };
+    TIELayerBoxPen LayerBoxPen;
     TColor LayerGripPenColor = clBlack, LayerGripBrushColor = 0xBAFFFF;
     TBrushStyle LayerGripBrushStyle = bsSolid;
     int32_t LayerGripSize = 5;

@@ -12,8 +12,16 @@ TIELayer::TIELayer(TPicturaView* AOwner, bool Adopt, TIEBitmap* Template) : Owne
         Bitmap = Template;
     } else {
         Bitmap = new TIEBitmap();
-        if (Template) {
-            Bitmap->SetLocation(Template->GetLocation() == ieTBitmap ? ieTBitmap : Template->GetLocation());
+        if (Template && Template->GetEncapsulatedTBitmap() && Template->GetTBitmap()) {
+            // A template that wraps a system bitmap gives a layer wrapping a new one of the same
+            // format and size, so that the view's system-bitmap reference can follow this layer.
+            TBitmap* tb = new TBitmap();
+            tb->SetSize(1, 1);
+            tb->SetPixelFormat(Template->GetTBitmap()->PixelFormat());
+            tb->SetSize(Template->GetWidth(), Template->GetHeight());
+            Bitmap->EncapsulateTBitmap(tb, true);
+        } else if (Template) {
+            Bitmap->SetLocation(Template->GetLocation());
             Bitmap->Allocate(Template->GetWidth(), Template->GetHeight(), Template->GetPixelFormat());
         }
     }

@@ -202,6 +202,26 @@ TEST_F(ComposeTest, GripEventsAndTheRotationCentre) {
     EXPECT_EQ(v->FindLayerGrip(cx, cy), 9);
 }
 
+// The current layer's box is drawn with the view's layer-box pen, inverting what lies under it.
+TEST_F(ComposeTest, LayerBoxFollowsItsPen) {
+    auto v = View(40, 40, 0x000000);
+    AddSolid(*v, 20, 20, 0x000000, 10, 10);
+    v->SetMouseInteract(miMoveLayers);
+    auto whiteOnTopEdge = [&] {
+        Composed(*v, 0, 0);
+        int32_t n = 0;
+        for (int32_t x = 12; x < 28; ++x) n += v->GetBackBufferIE()->GetPixelRGB(x, 10).r == 255;
+        return n;
+    };
+    const int32_t dotted = whiteOnTopEdge();   // the default pen: dotted
+    EXPECT_GT(dotted, 0);
+    EXPECT_LT(dotted, 16);
+    v->LayerBoxPen.SetStyle(psSolid);
+    EXPECT_EQ(whiteOnTopEdge(), 16);
+    v->LayerBoxPen.SetStyle(psClear);
+    EXPECT_EQ(whiteOnTopEdge(), 0);
+}
+
 TEST_F(ComposeTest, PixelGridFromZoom400) {
     for (double zoom : {399.0, 400.0}) {
         auto v = View(40, 40, 0x000000);
@@ -215,6 +235,30 @@ TEST_F(ComposeTest, PixelGridFromZoom400) {
         const TIERGB p = Composed(*v, x, 5);
         EXPECT_EQ(p.r, zoom >= 400 ? 255 : 0) << zoom;   // the inverting pen turns black white
     }
+}
+
+// The marked pixel is framed in its colour over the grid, with or without GDI+.
+TEST_F(ComposeTest, MarkedPixelIsFramed) {
+    auto v = View(40, 40, 0x000000);
+    v->GetIEBitmap()->Allocate(4, 4, ie24RGB);
+    v->GetIEBitmap()->Fill(0);
+    v->SetCenter(false);
+    v->PixelGrid = true;
+    v->SetZoom(800);
+    v->Update();
+    v->MarkedPixel = POINT{1, 1};
+    v->MarkedPixelColor = 0x0000FF;
+    const int32_t x = (v->BitmapToScreenX(1) + v->BitmapToScreenX(2)) / 2, y = v->BitmapToScreenY(1);
+    const TIERGB edge = Composed(*v, x, y);
+    EXPECT_EQ(edge.r, 255);
+    EXPECT_EQ(edge.g, 0);
+    const bool gdiPlus = IEUseGdiPlus;
+    IEUseGdiPlus = true;
+    const TIERGB smooth = Composed(*v, x, y), centre = Composed(*v, x, y + 4);
+    IEUseGdiPlus = gdiPlus;
+    EXPECT_GE(smooth.r, 100);
+    EXPECT_LE(smooth.g, 100);
+    EXPECT_EQ(centre.r, 0);   // the brush is clear
 }
 
 TEST_F(ComposeTest, SwitchingLayersKeepsTheSelectionInPlace) {

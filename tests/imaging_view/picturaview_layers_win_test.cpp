@@ -130,6 +130,40 @@ TEST_F(LayersTest, RotationAngleAndCopyFrom) {
     src.Bitmap = nullptr;
 }
 
+// A new layer is shaped like its template without its pixels; a template wrapping a system bitmap
+// gives a layer wrapping a new system bitmap of its own, so the view's reference can follow it.
+TEST_F(LayersTest, CreateShapesTheBitmapLikeTheTemplate) {
+    TPicturaView view(nullptr);
+    auto owned = std::make_unique<TBitmap>();  // outlives the image that wraps it
+    TBitmap* system = owned.get();
+    system->SetPixelFormat(pf24bit);
+    system->SetSize(5, 4);
+    TIEBitmap wrapping;
+    wrapping.EncapsulateTBitmap(system, true);
+    {
+        TIELayer l(&view, false, &wrapping);
+        EXPECT_TRUE(l.OwnsBitmap);
+        EXPECT_TRUE(l.Bitmap->GetEncapsulatedTBitmap());
+        ASSERT_NE(l.Bitmap->GetTBitmap(), nullptr);
+        EXPECT_NE(l.Bitmap->GetTBitmap(), system);
+        EXPECT_EQ(l.Bitmap->GetTBitmap()->PixelFormat(), pf24bit);
+        EXPECT_EQ(l.Bitmap->GetWidth(), 5);
+        EXPECT_EQ(l.Bitmap->GetHeight(), 4);
+        EXPECT_EQ(l.Bitmap->GetPixelFormat(), ie24RGB);
+    }
+    EXPECT_EQ(system->Width(), 5);  // the template's own system bitmap is untouched
+
+    TIEBitmap plain(3, 2, ie8g);
+    TIELayer p(&view, false, &plain);
+    EXPECT_FALSE(p.Bitmap->GetEncapsulatedTBitmap());
+    EXPECT_EQ(p.Bitmap->GetLocation(), plain.GetLocation());
+    EXPECT_EQ(p.Bitmap->GetWidth(), 3);
+    EXPECT_EQ(p.Bitmap->GetPixelFormat(), ie8g);
+
+    TIELayer empty(&view, false, nullptr);
+    EXPECT_EQ(empty.Bitmap->GetWidth(), 0);
+}
+
 // ---- The compositor ------------------------------------------------------------------------------
 
 TEST_F(LayersTest, ThreeLayersWithOpacityAndEveryBlendOperation) {
@@ -238,6 +272,20 @@ TEST_F(LayersTest, ResizeLayersToSizeResamplesToTheShownSize) {
     EXPECT_EQ(l1->Bitmap->GetWidth(), 10);
     EXPECT_EQ(l1->Bitmap->GetHeight(), 8);
     EXPECT_EQ(view->GetLayer(2)->Bitmap->GetWidth(), 4);   // no explicit size: untouched
+
+    // A layer that cannot become current is resampled itself, not the layer the view falls back to.
+    TIELayer* l2 = view->GetLayer(2);
+    l2->Selectable = false;
+    l2->Width = 8;
+    l2->Height = 12;
+    view->SetCurrentLayer(0);
+    view->ResizeLayersToSize(2);
+    EXPECT_EQ(view->GetLayersCurrent(), 0);
+    EXPECT_EQ(l2->Bitmap->GetWidth(), 8);
+    EXPECT_EQ(l2->Bitmap->GetHeight(), 12);
+    EXPECT_EQ(l2->Width, 0);
+    EXPECT_EQ(l1->Bitmap->GetWidth(), 10);
+    EXPECT_EQ(view->GetLayer(0)->Bitmap->GetWidth(), 12);
 }
 
 TEST_F(LayersTest, GripsAndTheRotationCentre) {
