@@ -230,6 +230,12 @@ TEST_F(TPicturaViewTest, ZoomOfZeroOrBelowChangesNothingButIsAnnounced) {
     view->SetZoom(1e12);
     EXPECT_LE(view->GetZoom(), IEMaxZoomFor(1000, 800));
     EXPECT_GT(view->Geometry().ZoomedWidth, 0);
+    // So is one applied directly, on both axes or on one.
+    view->ApplyZoom(1e12);
+    EXPECT_LE(view->GetZoomX(), IEMaxZoomFor(1000, 800));
+    EXPECT_LE(view->GetZoomY(), IEMaxZoomFor(1000, 800));
+    view->ApplyZoomY(1e13);
+    EXPECT_LE(view->GetZoomY(), IEMaxZoomFor(1000, 800));
 }
 
 TEST_F(TPicturaViewTest, ZoomKeepsTheCentreAndMaxOriginFollowsScrollBars) {
