@@ -141,9 +141,13 @@ void IEDrawBackgroundStyle(bool Designing, TCanvas* Canvas, TBitmap* Bitmap, TIE
             Canvas->Pen()->SetColor(clBlack);
             Canvas->Pen()->SetStyle(psSolid);
             Canvas->Pen()->SetWidth(1);
-            Canvas->CopyMode = SRCCOPY;
             Canvas->Brush()->SetStyle(bsClear);
-            Canvas->Rectangle(ImageX1 - 1, ImageY1 - 1, ImageX2 + 1, ImageY2 + 1);
+            {
+                // The frame is drawn in the plain copy mode whatever mode the canvas was left in.
+                const int oldRop = SetROP2(Canvas->Handle(), R2_COPYPEN);
+                Canvas->Rectangle(ImageX1 - 1, ImageY1 - 1, ImageX2 + 1, ImageY2 + 1);
+                SetROP2(Canvas->Handle(), oldRop);
+            }
             X = ImageX1;
             Y = ImageY1;
             Width = ImageX2 - ImageX1;

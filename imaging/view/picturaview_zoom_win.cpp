@@ -29,6 +29,7 @@ void CallFlatSB(const char* Name, HWND Handle) {
 void TPicturaView::ApplyZoomAxis(bool Horizontal, double Value) {
     StopSmoothScroll();
     if (Value <= 0) return;
+    Value = std::min(Value, IEMaxZoomFor(FGeom.ImageWidth, FGeom.ImageHeight));
     if (Horizontal) {
         const int32_t ox = FGeom.CentredOriginX(Value, GetViewWidth());
         FGeom.SetZoomValues(Value, 0);
@@ -47,6 +48,8 @@ void TPicturaView::ApplyZoomAxis(bool Horizontal, double Value) {
 void TPicturaView::ApplyZoom(double Value) {
     StopSmoothScroll();
     if (Value <= 0) return;
+    // Called directly too: the zoomed image must keep fitting 32-bit coordinates here as well.
+    Value = std::min(Value, IEMaxZoomFor(FGeom.ImageWidth, FGeom.ImageHeight));
     const int32_t ox = FGeom.CentredOriginX(Value, GetViewWidth());
     const int32_t oy = FGeom.CentredOriginY(Value, GetViewHeight());
     FGeom.SetZoomValues(Value, Value);

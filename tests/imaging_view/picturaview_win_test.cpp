@@ -230,6 +230,12 @@ TEST_F(TPicturaViewTest, ZoomOfZeroOrBelowChangesNothingButIsAnnounced) {
     view->SetZoom(1e12);
     EXPECT_LE(view->GetZoom(), IEMaxZoomFor(1000, 800));
     EXPECT_GT(view->Geometry().ZoomedWidth, 0);
+    // So is one applied directly, on both axes or on one.
+    view->ApplyZoom(1e12);
+    EXPECT_LE(view->GetZoomX(), IEMaxZoomFor(1000, 800));
+    EXPECT_LE(view->GetZoomY(), IEMaxZoomFor(1000, 800));
+    view->ApplyZoomY(1e13);
+    EXPECT_LE(view->GetZoomY(), IEMaxZoomFor(1000, 800));
 }
 
 TEST_F(TPicturaViewTest, ZoomKeepsTheCentreAndMaxOriginFollowsScrollBars) {
@@ -611,6 +617,14 @@ TEST_F(TPicturaViewTest, BackgroundStylesPaintTheirArea) {
     EXPECT_TRUE(Same(p.At(30, 20), clBlack));
     EXPECT_TRUE(Same(p.At(10, 10), kRed));
     EXPECT_TRUE(Same(p.At(18, 10), 0xFFFF00));
+    // The frame stays black on a canvas left in the inverting mode.
+    Surface q(60, 50);
+    SetROP2(q.Bitmap.Canvas()->Handle(), R2_NOT);
+    IEDrawBackgroundStyle(false, q.Bitmap.Canvas(), &q.Bitmap, iebsPhotoLike, kRed, 0, 0, 60, 50, 10, 10, 30, 30, 8,
+                          bsSolid, 0, nullptr, iewoNormal);
+    EXPECT_TRUE(Same(q.At(9, 9), clBlack));
+    EXPECT_TRUE(Same(q.At(30, 20), clBlack));
+    EXPECT_EQ(GetROP2(q.Bitmap.Canvas()->Handle()), R2_NOT);
     // Crop shadow with a one-pixel-wide image only fills.
     Surface c(60, 50);
     IEDrawBackgroundStyle(false, c.Bitmap.Canvas(), &c.Bitmap, iebsCropShadow, kRed, 0, 0, 60, 50, 10, 10, 11, 30, 8,
