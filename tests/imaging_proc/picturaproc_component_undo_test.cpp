@@ -181,7 +181,7 @@ TEST(TPicturaProcUndo, SourcesCountFromTheOldestCaptionsFromTheNewest) {
 
 // An image entry saved while layer 2 of 3 was current goes, after that layer was deleted, into
 // the last remaining layer.
-TEST(TPicturaProcUndo, ImageEntryOfADeletedLayerGoesToTheLastLayer) {
+TEST(TPicturaProcUndo, AnUndoneImageOfADeletedLayerGoesToTheLastLayer) {
     TProcFakeView view;
     for (uint8_t i = 0; i < 3; ++i) view.AddLayer(i, i);
     view.CurrentLayer = 2;

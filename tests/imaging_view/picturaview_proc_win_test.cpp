@@ -97,7 +97,7 @@ TEST_F(ViewProcTest, FillOfASelectionThenUndo) {
 
 // Saved while layer 2 of 3 was current; layer 2 is deleted; the entry goes into layer 1, the last
 // one left, whichever layer is current, and layer 0 keeps its image.
-TEST_F(ViewProcTest, ImageEntryOfADeletedLayerGoesToTheLastLayer) {
+TEST_F(ViewProcTest, AnUndoneImageOfADeletedLayerGoesToTheLastLayer) {
     auto view = OffScreenView();
     view->AddLayer();
     Pattern(view->GetIEBitmap(), 5, 4, 2);
